@@ -1,0 +1,13 @@
+// The desktop HotSync log of the current user.
+#pragma once
+
+#include <cstdint>
+
+#include "hotsync/syncmgr.h"
+
+// Activity codes the system uses.
+constexpr int32_t slText = -1;
+constexpr int32_t slSyncStarted = 19;
+constexpr int32_t slSyncFinished = 20;
+
+HOTSYNC_API int32_t LogAddEntry(const char* text, int32_t activity, int32_t flag);

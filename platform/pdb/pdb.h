@@ -1,0 +1,99 @@
+// Palm database files: PDB (records) and PRC (resources), the public format.
+// Everything on disk is big-endian; the in-memory form uses host integers.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pdb {
+
+// Header attribute bits.
+constexpr uint16_t kAttrResourceDb = 0x0001;
+constexpr uint16_t kAttrReadOnly = 0x0002;
+constexpr uint16_t kAttrAppInfoDirty = 0x0004;
+constexpr uint16_t kAttrBackup = 0x0008;
+
+// Record attribute bits (the low four bits are the category).
+constexpr uint8_t kRecDelete = 0x80;
+constexpr uint8_t kRecDirty = 0x40;
+constexpr uint8_t kRecBusy = 0x20;
+constexpr uint8_t kRecSecret = 0x10;
+constexpr uint8_t kRecCategoryMask = 0x0F;
+
+constexpr std::size_t kHeaderSize = 78;
+constexpr std::size_t kNameSize = 32;  // including the terminating zero
+
+// A malformed file: the message says what is wrong, in one line.
+class FormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Record {
+  uint8_t attributes = 0;  // flags and category
+  uint32_t uniqueId = 0;   // 24 bits on disk
+  std::vector<uint8_t> data;
+};
+
+struct Resource {
+  uint32_t type = 0;  // four characters, first one in the high byte
+  uint16_t id = 0;
+  std::vector<uint8_t> data;
+};
+
+struct Database {
+  std::string name;  // raw bytes (Windows-1252 on a handheld), at most 31
+  uint16_t attributes = 0;
+  uint16_t version = 0;
+  uint32_t creationDate = 0;  // seconds since 1904-01-01, as stored
+  uint32_t modificationDate = 0;
+  uint32_t backupDate = 0;
+  uint32_t modificationNumber = 0;
+  uint32_t type = 0;     // four characters, first one in the high byte
+  uint32_t creator = 0;  // four characters, first one in the high byte
+  uint32_t uniqueIdSeed = 0;
+  std::vector<uint8_t> appInfo;   // empty: no app info block
+  std::vector<uint8_t> sortInfo;  // empty: no sort info block
+  std::vector<Record> records;      // record databases
+  std::vector<Resource> resources;  // resource databases
+
+  bool isResourceDb() const { return (attributes & kAttrResourceDb) != 0; }
+};
+
+// Parses a whole file image. Throws FormatError on anything malformed; never
+// reads outside `bytes`.
+Database parse(std::span<const uint8_t> bytes);
+
+// Writes the published layout: header, list, two pad bytes, app info,
+// sort info, then the entries in list order.
+std::vector<uint8_t> serialize(const Database& db);
+
+// A file read from disk together with its original image, so that an
+// unchanged database is written back byte for byte.
+struct LoadedDatabase {
+  Database db;
+  std::vector<uint8_t> original;
+  // The image to write: `original` when `db` still equals what was parsed
+  // from it, otherwise serialize(db).
+  std::vector<uint8_t> image() const;
+};
+
+// Reads and parses a file; throws FormatError (also for I/O errors, with the path).
+LoadedDatabase readFile(const std::filesystem::path& path);
+
+// Replaces `path` atomically: writes a temporary file in the same folder,
+// flushes it to disk and renames it over `path`. Throws std::runtime_error.
+void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+
+// "Tarv" <-> 0x54617276.
+uint32_t fourCC(const char* text);
+std::string fourCCText(uint32_t code);
+
+// Seconds since 1904-01-01 for now.
+uint32_t palmNow();
+
+}  // namespace pdb
