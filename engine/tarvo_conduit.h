@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/tarvo_module.h"
@@ -52,6 +53,10 @@ class CTarvoConduit {
   std::string GetPage(std::string url, std::string params);
   std::string GetPageAssync(std::string url, std::string params);
   bool SaveLastPage(std::string path);
+  // Waits for a fetch worker left running by a cancelled GetPage, aborting
+  // its request until it has ended. Finalize calls it before the dialog (and
+  // with it the HTTP client the worker uses) is destroyed.
+  void JoinPageWorker();
 
   // Commands (engine/commands/).
   void RunCommandPPut(std::string cmd, std::string SyncSrv, CTarvoServer ActualServer);
@@ -88,6 +93,7 @@ class CTarvoConduit {
   UserInfo m_userInfo{};
   bool m_pageOk = false;
   std::shared_ptr<ManualResetEvent> m_pageEvent;
+  std::jthread m_pageWorker;  // the last fetch's worker until joined
   std::vector<CTarvoModule> m_modules;
   std::deque<CTarvoServer> m_servers;
   std::string m_installTarget;
