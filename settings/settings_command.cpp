@@ -1,1 +1,138 @@
-// placeholder
+#include "settings/settings_command.h"
+
+#include <charconv>
+#include <iostream>
+#include <ostream>
+
+#include "resources/text_codec.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tarvo-hotsync settings list [SECTION]\n"
+    "       tarvo-hotsync settings get SECTION KEY\n"
+    "       tarvo-hotsync settings set [--int] SECTION KEY VALUE\n"
+    "Shows or changes the settings of Tarvo Sync for this Linux user.\n"
+    "Texts are UTF-8; --int stores VALUE as a 32-bit integer.\n";
+
+void PrintEntry(std::ostream& out, const SettingsEntry& e) {
+  out << e.section << '\t' << e.key << '\t' << (e.isInteger ? "integer" : "text") << '\t';
+  if (e.isInteger) out << e.intValue;
+  else out << e.text;
+  out << '\n';
+}
+
+bool ParseInt32(const std::string& text, int32_t& value) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (begin != end && *begin == '+') ++begin;
+  auto [ptr, ec] = std::from_chars(begin, end, value);
+  return ec == std::errc() && ptr == end && begin != end;
+}
+
+}  // namespace
+
+int settingsCommand(const std::vector<std::string>& args, const SettingsStore& store, std::ostream& out,
+                    std::ostream& err) {
+  if (args.empty()) {
+    err << "settings: missing action (list, get or set); see --help\n";
+    return 2;
+  }
+  const std::string& action = args[0];
+  if (action == "--help" || action == "-h" || action == "help") {
+    out << kUsage;
+    return 0;
+  }
+
+  // Names and texts come from a terminal: refuse what is not UTF-8 rather
+  // than store something the conduit would read differently.
+  for (const auto& arg : args) {
+    if (!IsValidUtf8(arg)) {
+      err << "settings: arguments must be UTF-8 text\n";
+      return 2;
+    }
+  }
+
+  if (action == "list") {
+    if (args.size() > 2) {
+      err << "settings: list takes at most one SECTION\n";
+      return 2;
+    }
+    auto entries = args.size() == 2 ? store.List(args[1]) : store.List();
+    if (!entries) {
+      err << "settings: cannot read " << store.file().string() << '\n';
+      return 1;
+    }
+    for (const auto& e : *entries) PrintEntry(out, e);
+    return 0;
+  }
+
+  if (action == "get") {
+    if (args.size() != 3) {
+      err << "settings: get needs SECTION KEY\n";
+      return 2;
+    }
+    auto entry = store.Find(args[1], args[2]);
+    if (!entry) {
+      err << "settings: " << args[1] << ' ' << args[2] << " is not set\n";
+      return 1;
+    }
+    if (entry->isInteger) out << entry->intValue << '\n';
+    else out << entry->text << '\n';
+    return 0;
+  }
+
+  if (action == "set") {
+    size_t first = 1;
+    bool asInt = false;
+    if (args.size() > 1 && args[1] == "--int") {
+      asInt = true;
+      first = 2;
+    }
+    if (args.size() - first != 3) {
+      err << "settings: set needs [--int] SECTION KEY VALUE\n";
+      return 2;
+    }
+    const std::string& section = args[first];
+    const std::string& key = args[first + 1];
+    const std::string& value = args[first + 2];
+    if (key.empty()) {
+      err << "settings: KEY must not be empty\n";
+      return 2;
+    }
+    bool ok;
+    if (asInt) {
+      int32_t number = 0;
+      if (!ParseInt32(value, number)) {
+        err << "settings: not a 32-bit integer: " << value << '\n';
+        return 2;
+      }
+      ok = store.WriteIntUtf8(section, key, number);
+    } else {
+      ok = store.WriteTextUtf8(section, key, value);
+    }
+    if (!ok) {
+      err << "settings: cannot write " << store.file().string() << '\n';
+      return 1;
+    }
+    return 0;
+  }
+
+  err << "settings: unknown action '" << action << "'; see --help\n";
+  return 2;
+}
+
+int settingsCommand(int argc, char** argv) {
+  try {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+    return settingsCommand(args, AppSettings(), std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "settings: " << e.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace tarvo

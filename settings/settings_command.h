@@ -5,8 +5,18 @@
 // argv[0] is "settings". Returns the process exit code (0 on success).
 #pragma once
 
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "settings/settings_store.h"
+
 namespace tarvo {
 
 int settingsCommand(int argc, char** argv);
+
+// The same on a given store and streams (args without "settings").
+int settingsCommand(const std::vector<std::string>& args, const SettingsStore& store, std::ostream& out,
+                    std::ostream& err);
 
 }  // namespace tarvo

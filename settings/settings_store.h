@@ -43,8 +43,10 @@ class SettingsStore {
   std::optional<SettingsEntry> Find(std::string_view section, std::string_view key) const;
   bool WriteTextUtf8(std::string_view section, std::string_view key, std::string_view text) const;
   bool WriteIntUtf8(std::string_view section, std::string_view key, int32_t value) const;
-  // Every entry, ordered by section and key; nullopt when the file cannot be read.
+  // Every entry (or those of one section), ordered by section and key;
+  // nullopt when the file cannot be read.
   std::optional<std::vector<SettingsEntry>> List() const;
+  std::optional<std::vector<SettingsEntry>> List(std::string_view section) const;
 
  private:
   std::filesystem::path m_file;
