@@ -114,12 +114,18 @@ class CTHttp {
   ProxyPrompt m_proxyPrompt;
 
  private:
-  void RunTransfer(const std::string& body);
-  void Notify(uint32_t status) noexcept;
-  static int ProgressThunk(void* self, int64_t, int64_t, int64_t, int64_t);
+  friend struct TransferCallbacks;  // libcurl's callbacks, in thttp.cpp
 
-  std::mutex m_postMutex;                   // held for the whole of a Post
+  void Configure();                 // options of a new connection
+  void ApplyProxyCredentials();
+  int RunTransfer(const std::string& body);  // one send and answer; a CURLcode
+  void ReleaseTransfer() noexcept;
+  void Notify(uint32_t status) noexcept;
+  bool StopRequested() const noexcept;
+
+  std::mutex m_postMutex;                    // held for the whole of a Post
   std::atomic<bool> m_abortRequested{false};
-  std::atomic<bool> m_closing{false};       // set by the destructor
-  std::atomic<std::thread::id> m_postThread{};
+  std::atomic<bool> m_closing{false};        // set by the destructor
+  std::atomic<std::thread::id> m_postThread{};  // the thread inside Post, if any
+  bool m_inTransfer = false;                 // inside libcurl (Post's thread only)
 };
