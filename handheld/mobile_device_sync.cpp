@@ -1,0 +1,5 @@
+#include "handheld/mobile_device_sync.h"
+
+CMobileDeviceSync* g_pMobileDeviceSync = nullptr;
+
+CMobileDeviceSync::~CMobileDeviceSync() = default;
