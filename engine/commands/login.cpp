@@ -1,0 +1,99 @@
+// The login command: picks the stored (scrambled) credentials of the
+// server, asks the user when there are none usable, and posts the login.
+#include "engine/commands/login_prompt.h"
+#include "engine/engine_text.h"
+#include "engine/tarvo_conduit.h"
+#include "resources/rcstring.h"
+#include "resources/trace.h"
+#include "settings/password_scramble.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+#include "ui/progress/conduit_progress.h"
+
+namespace {
+
+constexpr int32_t kEmptyAnswer = 12007;
+
+LoginPrompt& CurrentPrompt() {
+  static LoginPrompt prompt;
+  return prompt;
+}
+
+}  // namespace
+
+void SetLoginPrompt(LoginPrompt prompt) { CurrentPrompt() = std::move(prompt); }
+
+std::string HostOfUrl(const std::string& url) {
+  const std::size_t scheme = url.find("://");
+  if (scheme == std::string::npos || scheme == 0) return {};
+  std::size_t start = scheme + 3;
+  std::size_t end = url.find_first_of("/?#", start);
+  if (end == std::string::npos) end = url.size();
+  std::string authority = url.substr(start, end - start);
+  if (const std::size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
+  if (!authority.empty() && authority[0] == '[') {
+    const std::size_t close = authority.find(']');
+    return close == std::string::npos ? std::string() : authority.substr(1, close - 1);
+  }
+  return authority.substr(0, authority.find(':'));
+}
+
+int32_t CTarvoConduit::RunCommandLogin(std::string cmd, std::string SyncSrv, CTarvoServer ActualServer) {
+  TarvoTrace("CTarvoConduit::RunCommandLogin(CString cmd, CString SyncSrv, CTarvoServer ActualServer)");
+  namespace keys = tarvo::settings;
+  const std::string url = GetAttribute(cmd, "url", SyncSrv);
+  const std::string invalido = GetAttribute(cmd, "invalido", "0");
+
+  std::string task = RCString(tarvo::res::kAuthenticating).str();
+  if (!ActualServer.sCaption.empty()) task += " em";
+  task += "... ";
+  m_dlgprg->m_task = task;
+  m_dlgprg->m_status = ActualServer.sCaption;
+  m_dlgprg->Refresh();
+
+  const std::string user = tarvo::engine::FieldText(m_userInfo.m_pName, sizeof m_userInfo.m_pName);
+  const bool defaultServer = SyncSrv == DefaultSyncServerUrl();
+  const std::string serverSection = keys::UserServerSection(user, SyncSrv);
+  const tarvo::SettingsStore store = tarvo::AppSettings();
+
+  std::string login = "none";
+  std::string senha = "none";
+  if (invalido != "1") {
+    const std::string& section = defaultServer ? user : serverSection;
+    login = store.ReadText(section, keys::kLogin, "");
+    senha = store.ReadText(section, keys::kSenha, "");
+  }
+
+  if (login == "none" || ActualServer.bDontSave) {
+    LoginPromptRequest request;
+    request.corporate = !defaultServer;
+    request.serverUrl = SyncSrv;
+    request.dontSave = ActualServer.bDontSave;
+    if (defaultServer) {
+      request.countdownSeconds = 60;
+      request.titleSuffix = "Tarvo";
+    } else {
+      request.countdownSeconds = 30;
+      request.titleSuffix = "Login";
+      request.caption = ActualServer.sCaption;
+      request.host = HostOfUrl(SyncSrv);
+    }
+    LoginPromptAnswer answer;
+    if (const LoginPrompt& prompt = CurrentPrompt()) answer = prompt(request);
+    if (!answer.confirmed) return 0;  // nothing sent, credentials unchanged
+
+    login = UsrEncriptaSenha(answer.login);
+    senha = UsrEncriptaSenha(answer.password);
+    if (answer.remember) {
+      const std::string& section = defaultServer ? user : serverSection;
+      store.WriteText(section, keys::kLogin, login);
+      store.WriteText(section, keys::kSenha, senha);
+      if (!defaultServer) store.WriteText(section, keys::kNome, ActualServer.sCaption);
+    }
+  }
+
+  m_credentials = "login=" + login + "&senha=" + senha;
+  const std::string page = GetPage(url, "cmd=login&" + m_credentials + m_baseParams);
+  ParseResponse(page);
+  return page.empty() ? kEmptyAnswer : 0;
+}

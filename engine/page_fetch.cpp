@@ -1,0 +1,216 @@
+// The page fetch: a worker thread posts the request while the HotSync
+// thread keeps the handheld link alive and watches Cancel.
+//
+// The worker never touches the engine. It works on a context it shares with
+// GetPage (the client pointer, copies of the URL and parameters, the
+// completion event and its own result), and GetPage copies the result into
+// the engine once the worker has signalled. After a cancel GetPage returns
+// at once; the worker keeps the context alive for as long as it needs it
+// and ends by itself once the client's request is broken off.
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "engine/manual_reset_event.h"
+#include "engine/tarvo_conduit.h"
+#include "handheld/mobile_device_sync.h"
+#include "http/thttp.h"
+#include "resources/rcstring.h"
+#include "resources/trace.h"
+#include "ui/progress/conduit_progress.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Everything one POST produces.
+struct PageResult {
+  std::string page;        // the body as text: up to its first zero byte
+  std::string resultData;  // the body's bytes; empty when the fetch failed
+  HeaderLines reqHeaders;
+  HeaderLines respHeaders;
+  bool pageOk = false;
+};
+
+std::string FormBody(const std::string& params, const std::string& urlExtra) {
+  const RCString language(tarvo::res::kLanguage);
+  const RCString subLanguage(tarvo::res::kSubLanguage);
+  std::string body = "language=" + language.str();
+  if (subLanguage.str() != " ") body += "&sublanguage=" + subLanguage.str();
+  if (!params.empty()) body += "&" + params;
+  if (!urlExtra.empty()) body += "&" + urlExtra.substr(1);
+  return body;
+}
+
+// Posts the form to `url`. Every failure leaves an empty page with pageOk false.
+void FetchPage(CTHttp& http, const std::string& url, const std::string& params, PageResult& out) {
+  out = PageResult();
+  try {
+    // A URL that does not parse must not fall back on the previous fetch's
+    // server (the credentials would go there): with the parts cleared, the
+    // client refuses the request before any network activity.
+    http.m_scheme.clear();
+    http.m_host.clear();
+    http.m_port.clear();
+    http.m_path.clear();
+    http.m_urlExtra.clear();
+    http.SetUrl(url);
+    const std::string body = FormBody(params, http.m_urlExtra);
+    out.reqHeaders.push_back("Content-Type: application/x-www-form-urlencoded");
+    out.reqHeaders.push_back("Content-Length: " + std::to_string(body.size()));
+    http.Post(body, out.reqHeaders, out.resultData, out.respHeaders);
+    out.page.assign(out.resultData.c_str(), strnlen(out.resultData.c_str(), out.resultData.size()));
+    out.pageOk = true;
+  } catch (const CInternetException& e) {
+    TarvoTrace("CTarvoConduit::GetPageAssync: Internet error %u", e.m_dwError);
+    out.resultData.clear();
+    out.page.clear();
+    out.pageOk = false;
+  } catch (...) {
+    out.resultData.clear();
+    out.page.clear();
+    out.pageOk = false;
+  }
+}
+
+}  // namespace
+
+// The worker's context. Shared by GetPage and the worker, so whichever ends
+// last releases it.
+struct AssyncPage {
+  std::shared_ptr<ManualResetEvent> event;
+  CTHttp* http = nullptr;
+  std::string url;
+  std::string params;
+  PageResult result;                // written by the worker only, read after `event`
+  std::atomic<bool> abandoned{false};  // GetPage has given up on this fetch
+
+  static uint32_t Get(std::shared_ptr<AssyncPage> context);
+};
+
+// The event is created cleared and belongs to this worker from the start,
+// so GetPage's first look can never see a stale signalled state.
+uint32_t AssyncPage::Get(std::shared_ptr<AssyncPage> context) {
+  if (!context || !context->event) return 1;
+  TarvoTrace("Event locked and reset...");
+  uint32_t code = 0;
+  try {
+    // A cancel that came before the request started: do not start it.
+    if (!context->abandoned.load()) FetchPage(*context->http, context->url, context->params, context->result);
+  } catch (...) {
+    code = 1;
+  }
+  TarvoTrace("Page Got; unlocking done ...");
+  context->event->Set();
+  return code;
+}
+
+std::string CTarvoConduit::GetPageAssync(std::string url, std::string params) {
+  TarvoTrace("CTarvoConduit::GetPageAssync(CString url, CString params)");
+  PageResult result;
+  if (m_pHttp) FetchPage(*m_pHttp, url, params, result);
+  m_reqHeaders = std::move(result.reqHeaders);
+  if (result.pageOk) m_respHeaders = std::move(result.respHeaders);
+  m_resultData = std::move(result.resultData);
+  m_pageOk = result.pageOk;
+  return result.page;
+}
+
+std::string CTarvoConduit::GetPage(std::string url, std::string params) {
+  TarvoTrace("CTarvoConduit::GetPage(CString url, CString params)");
+  JoinPageWorker();  // a worker an earlier cancel left behind
+  if (!m_pHttp) return {};
+
+  auto context = std::make_shared<AssyncPage>();
+  try {
+    context->event = std::make_shared<ManualResetEvent>(false);
+    context->http = m_pHttp;
+    context->url = url;
+    context->params = params;
+    m_pageEvent = context->event;
+    // Linux gives an unprivileged process no higher thread priority; the
+    // event starting cleared is what keeps the first check honest.
+    m_pageWorker = std::jthread(&AssyncPage::Get, context);
+  } catch (...) {
+    TarvoTrace("Failetd to start thread...");
+    m_pageEvent.reset();
+    return {};
+  }
+
+  bool done = false;
+  try {
+    std::this_thread::sleep_for(100ms);
+    done = m_pageEvent->WaitFor(10ms);
+    if (!done) {
+      SysDateTime clock{};
+      g_pMobileDeviceSync->ReadSysDateTime(clock);
+      int passes = 0;
+      do {
+        g_pMobileDeviceSync->YieldCycles(1);
+        if (++passes % 50 == 0) {
+          const int32_t rc = g_pMobileDeviceSync->ReadSysDateTime(clock);
+          TarvoTrace("SyncYieldCycles called %d times Unlock() last time returned returned: %s.", passes,
+                     rc == 0 ? "true" : "false");
+        }
+        done = m_pageEvent->WaitFor(100ms);
+      } while (!done && !m_dlgprg->m_cancel);
+    }
+  } catch (...) {
+    TarvoTrace("exception caght while waiting for thread.");
+    context->abandoned.store(true);
+    m_pageOk = false;
+    m_resultData.clear();
+    return {};
+  }
+
+  if (m_dlgprg->m_cancel) {
+    // Canceled, whatever the worker achieved. The dialog's Cancel aborted a
+    // request in flight; this covers one that was about to start.
+    TarvoTrace(" *** Canceled ***");
+    context->abandoned.store(true);
+    m_pHttp->Abort();
+    m_pageOk = false;
+    m_resultData.clear();
+    if (done) JoinPageWorker();
+    return "canceled";
+  }
+
+  m_pageWorker.join();
+  m_pageEvent.reset();
+  PageResult& result = context->result;
+  m_reqHeaders = std::move(result.reqHeaders);
+  if (result.pageOk) m_respHeaders = std::move(result.respHeaders);
+  m_resultData = std::move(result.resultData);
+  m_pageOk = result.pageOk;
+  return result.page;
+}
+
+void CTarvoConduit::JoinPageWorker() {
+  if (!m_pageWorker.joinable()) {
+    m_pageEvent.reset();
+    return;
+  }
+  // Abort until the worker has left its request: a request that started
+  // just after the cancel was not yet there to be aborted.
+  if (m_pageEvent) {
+    while (!m_pageEvent->WaitFor(50ms)) {
+      if (m_pHttp) m_pHttp->Abort();
+    }
+  }
+  m_pageWorker.join();
+  m_pageEvent.reset();
+}
+
+bool CTarvoConduit::SaveLastPage(std::string path) {
+  TarvoTrace("CTarvoConduit::SaveLastPage(CString path)");
+  if (!m_pageOk) return false;
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) return false;
+  file.write(m_resultData.data(), static_cast<std::streamsize>(m_resultData.size()));
+  file.close();
+  // A short write would hand a truncated file to the installer.
+  return !file.fail();
+}
