@@ -26,6 +26,9 @@ constexpr uint8_t kRecCategoryMask = 0x0F;
 
 constexpr std::size_t kHeaderSize = 78;
 constexpr std::size_t kNameSize = 32;  // including the terminating zero
+constexpr std::size_t kRecordEntrySize = 8;     // offset, attributes, 3-byte unique id
+constexpr std::size_t kResourceEntrySize = 10;  // type, id, offset
+constexpr uint32_t kMaxUniqueId = 0xFFFFFF;
 
 // A malformed file: the message says what is wrong, in one line.
 class FormatError : public std::runtime_error {
@@ -37,12 +40,16 @@ struct Record {
   uint8_t attributes = 0;  // flags and category
   uint32_t uniqueId = 0;   // 24 bits on disk
   std::vector<uint8_t> data;
+
+  bool operator==(const Record&) const = default;
 };
 
 struct Resource {
   uint32_t type = 0;  // four characters, first one in the high byte
   uint16_t id = 0;
   std::vector<uint8_t> data;
+
+  bool operator==(const Resource&) const = default;
 };
 
 struct Database {
@@ -62,6 +69,7 @@ struct Database {
   std::vector<Resource> resources;  // resource databases
 
   bool isResourceDb() const { return (attributes & kAttrResourceDb) != 0; }
+  bool operator==(const Database&) const = default;
 };
 
 // Parses a whole file image. Throws FormatError on anything malformed; never
@@ -69,7 +77,10 @@ struct Database {
 Database parse(std::span<const uint8_t> bytes);
 
 // Writes the published layout: header, list, two pad bytes, app info,
-// sort info, then the entries in list order.
+// sort info, then the entries in list order. Throws FormatError when `db`
+// cannot be represented (name longer than 31 bytes or holding a zero byte,
+// unique id wider than 24 bits, more than 65535 entries, entries of the other
+// kind than the resource bit says, more than 4 GiB).
 std::vector<uint8_t> serialize(const Database& db);
 
 // A file read from disk together with its original image, so that an

@@ -1,0 +1,38 @@
+// Four-character codes and the Palm clock.
+#include <chrono>
+
+#include "pdb/pdb.h"
+
+namespace pdb {
+
+uint32_t fourCC(const char* text) {
+  uint32_t code = 0;
+  bool ended = text == nullptr;
+  for (int i = 0; i < 4; ++i) {
+    const uint8_t c = ended ? 0 : static_cast<uint8_t>(text[i]);
+    ended = ended || c == 0;
+    code = (code << 8) | c;
+  }
+  return code;
+}
+
+std::string fourCCText(uint32_t code) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    const char c = static_cast<char>((code >> shift) & 0xFF);
+    if (c == 0) break;
+    text.push_back(c);
+  }
+  return text;
+}
+
+uint32_t palmNow() {
+  // 1904-01-01 to 1970-01-01: 66 years with 17 leap days.
+  constexpr int64_t kEpochDifference = 2082844800;
+  const int64_t unixSeconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  return static_cast<uint32_t>(unixSeconds + kEpochDifference);
+}
+
+}  // namespace pdb
