@@ -1,0 +1,67 @@
+// Cancel while the sync's HTTP client is inside a request: the request must
+// end at once instead of waiting for the server.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "http/internet_error.h"
+#include "recording_views.h"
+#include "ui/progress/conduit_progress.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ProgressCancelTest, CancelAbortsTheRequestInFlight) {
+  tarvo::test::RecordingViews views;
+
+  // A server that answers only when the test lets it (or after 20 s).
+  std::mutex mutex;
+  std::condition_variable released;
+  bool release = false;
+  httplib::Server server;
+  server.Post("/sync", [&](const httplib::Request&, httplib::Response& response) {
+    std::unique_lock<std::mutex> lock(mutex);
+    released.wait_for(lock, 20s, [&] { return release; });
+    response.set_content("late", "text/plain");
+  });
+  const int port = server.bind_to_any_port("127.0.0.1");
+  std::thread serverThread([&] { server.listen_after_bind(); });
+
+  CConduitProgress dialog;
+  dialog.m_http.SetTimeout(30000);
+  dialog.m_http.SetUrl("http://127.0.0.1:" + std::to_string(port) + "/sync");
+  bool failed = false;
+  std::thread worker([&] {
+    std::string result;
+    HeaderLines responseHeaders;
+    try {
+      dialog.m_http.Post("cmd=login", HeaderLines{}, result, responseHeaders);
+    } catch (const CInternetException&) {
+      failed = true;
+    }
+  });
+
+  for (int i = 0; i < 2000 && !dialog.m_http.IsBlocked(); ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_TRUE(dialog.m_http.IsBlocked());
+  dialog.OnCancel();
+  worker.join();  // returns because of the abort: the server still holds its answer
+  EXPECT_TRUE(failed);
+  EXPECT_TRUE(dialog.m_cancel);
+  EXPECT_FALSE(dialog.m_http.IsBlocked());
+  dialog.OnCancel();  // nothing in flight any more: only the flag
+
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    release = true;
+  }
+  released.notify_all();
+  server.stop();
+  serverThread.join();
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "ui/term/progress_render.h"
+#include "ui/term/terminal_progress_view.h"
+
+namespace {
+
+using tarvo::term::TerminalProgressView;
+
+// Captures what a view writes, through a real pipe.
+class PipeOutput {
+ public:
+  PipeOutput() {
+    EXPECT_EQ(pipe(m_fds), 0);
+    fcntl(m_fds[0], F_SETFL, O_NONBLOCK);
+  }
+  ~PipeOutput() {
+    close(m_fds[0]);
+    close(m_fds[1]);
+  }
+  int fd() const { return m_fds[1]; }
+  std::string Take() {
+    std::string out;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(m_fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
+    return out;
+  }
+
+ private:
+  int m_fds[2];
+};
+
+TEST(ProgressRenderTest, BarFillsInProportionAndClamps) {
+  EXPECT_EQ(tarvo::term::RenderBar(0, 10), "[..........]   0%");
+  EXPECT_EQ(tarvo::term::RenderBar(45, 10), "[####......]  45%");
+  EXPECT_EQ(tarvo::term::RenderBar(100, 10), "[##########] 100%");
+  EXPECT_EQ(tarvo::term::RenderBar(-5, 4), "[....]   0%");
+  EXPECT_EQ(tarvo::term::RenderBar(250, 4), "[####] 100%");
+}
+
+TEST(ProgressRenderTest, LinesAreCutOnCharacterBoundaries) {
+  EXPECT_EQ(tarvo::term::FitColumns("abcdef", 3), "abc");
+  EXPECT_EQ(tarvo::term::FitColumns("módulos", 2), "mó");
+  EXPECT_EQ(tarvo::term::FitColumns("€€€", 1), "€");
+  EXPECT_EQ(tarvo::term::FitColumns("abc", 10), "abc");
+  EXPECT_EQ(tarvo::term::FitColumns("abc", 0), "");
+
+  const std::string first = tarvo::term::RenderBlock(std::string(200, 'x'), "detail", 50, 40, false);
+  EXPECT_EQ(first.find("\x1b[3A"), std::string::npos);
+  EXPECT_NE(first.find(std::string(39, 'x') + "\n"), std::string::npos);
+  EXPECT_EQ(first.find(std::string(40, 'x')), std::string::npos);
+  const std::string again = tarvo::term::RenderBlock("t", "d", 50, 40, true);
+  EXPECT_EQ(again.rfind("\x1b[3A", 0), 0u);  // back over the previous block
+  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 3);
+}
+
+TEST(TerminalViewTest, PlainLinesOnlyWhenATextChanges) {
+  PipeOutput out;
+  {
+    TerminalProgressView view(out.fd(), TerminalProgressView::Mode::kLines);
+    view.ShowCaption("Tarvo Sync 4.7");
+    view.ShowTexts("", "");
+    view.ShowTexts("Verificando", "");
+    view.ShowTexts("Verificando", "");
+    view.ShowPosition(50);
+    view.ShowPosition(60);
+    view.ShowTexts("Verificando", "Tarvo News");
+    view.Close();
+    view.ShowTexts("after close", "");
+  }
+  EXPECT_EQ(out.Take(), "Tarvo Sync 4.7\n[  0%] Verificando\n[ 60%]   Tarvo News\n");
+}
+
+TEST(TerminalViewTest, InPlaceRedrawsOnChangeAndErasesOnClose) {
+  PipeOutput out;
+  TerminalProgressView view(out.fd(), TerminalProgressView::Mode::kInPlace);
+  view.ShowCaption("Tarvo Sync 4.7");
+  view.ShowTexts("a", "b");
+  const std::string first = out.Take();
+  EXPECT_EQ(first.rfind("Tarvo Sync 4.7\n", 0), 0u);
+  EXPECT_EQ(first.find("\x1b[3A"), std::string::npos);  // nothing to move back over yet
+
+  view.ShowTexts("a", "b");
+  view.ShowPosition(0);
+  EXPECT_EQ(out.Take(), "");  // nothing changed, nothing drawn
+
+  view.ShowPosition(30);
+  const std::string redraw = out.Take();
+  EXPECT_EQ(redraw.rfind("\x1b[3A", 0), 0u);
+  EXPECT_NE(redraw.find(" 30%"), std::string::npos);
+
+  view.Close();
+  EXPECT_EQ(out.Take(), "\x1b[4A\r\x1b[J");
+  view.ShowPosition(90);
+  EXPECT_EQ(out.Take(), "");
+}
+
+TEST(TerminalViewTest, CtrlCPressesCancelOnceAndTheOldHandlerComesBack) {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction saved {};
+  ASSERT_EQ(sigaction(SIGINT, &ignore, &saved), 0);
+  PipeOutput out;
+  {
+    TerminalProgressView view(out.fd(), TerminalProgressView::Mode::kLines);
+    EXPECT_FALSE(view.PollCancel());
+    raise(SIGINT);  // ignored, not seen, unless the view catches it
+    raise(SIGINT);
+    EXPECT_TRUE(view.PollCancel());
+    EXPECT_FALSE(view.PollCancel());
+  }
+  struct sigaction now {};
+  sigaction(SIGINT, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, SIG_IGN);
+  sigaction(SIGINT, &saved, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include "test_world.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "pdb/pdb.h"
+
+namespace fs = std::filesystem;
+
+namespace tarvo::test {
+namespace {
+
+const char* const kXdgVariables[] = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"};
+
+}  // namespace
+
+TempWorld::TempWorld() {
+  std::string pattern = (fs::temp_directory_path() / "tarvo-core-XXXXXX").string();
+  m_root = mkdtemp(pattern.data());
+  setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
+  setenv("XDG_CACHE_HOME", (m_root / "cache").c_str(), 1);
+}
+
+TempWorld::~TempWorld() {
+  for (const char* name : kXdgVariables) unsetenv(name);
+  std::error_code ignored;
+  fs::remove_all(m_root, ignored);
+}
+
+fs::path TempWorld::MakeHandheld(const std::string& userName, uint32_t userId,
+                                 const std::vector<TestModule>& modules) {
+  const fs::path dir = m_root / "handheld";
+  fs::create_directories(dir / "card0");
+  std::ofstream(dir / "device.conf") << "user.name = " << userName << "\nuser.id = " << userId
+                                     << "\nos.version = 4.1\nfeature.psys.2 = 0x00030000\n";
+  int n = 0;
+  for (const TestModule& module : modules) {
+    pdb::Database db;
+    db.name = module.name;
+    db.type = pdb::fourCC(module.type.c_str());
+    db.creator = pdb::fourCC("Tarv");
+    db.version = 1;
+    pdb::Record content;
+    content.uniqueId = 1;
+    content.data = {'h', 'i', 0};
+    db.records.push_back(content);
+    if (!module.serverUrl.empty()) {
+      const std::string block = "ZembraParameterBlock|__tarvo_sync_server:" + module.serverUrl + ";";
+      pdb::Record parameters;
+      parameters.uniqueId = 2;
+      parameters.data = {0, 0, 0, 0};
+      parameters.data.insert(parameters.data.end(), block.begin(), block.end());
+      parameters.data.push_back(0);
+      db.records.push_back(parameters);
+    }
+    const std::vector<uint8_t> image = pdb::serialize(db);
+    std::ofstream(dir / "card0" / ("module" + std::to_string(n++) + ".pdb"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  }
+  return dir;
+}
+
+int ClosedLoopbackPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace tarvo::test

@@ -1,0 +1,41 @@
+// A private world for engine and conduit tests: XDG folders in a temp
+// folder and a simulated handheld built from real database files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tarvo::test {
+
+struct TestModule {
+  std::string name;
+  std::string type = "DATA";
+  std::string serverUrl;  // empty: no parameter block
+};
+
+// The temp folder and the XDG variables pointing into it; undone on destruction.
+class TempWorld {
+ public:
+  TempWorld();
+  ~TempWorld();
+  TempWorld(const TempWorld&) = delete;
+  TempWorld& operator=(const TempWorld&) = delete;
+
+  // Writes a handheld folder: device.conf and card0 with the modules.
+  std::filesystem::path MakeHandheld(const std::string& userName, uint32_t userId,
+                                     const std::vector<TestModule>& modules);
+  std::filesystem::path root() const { return m_root; }
+  std::filesystem::path cacheHome() const { return m_root / "cache"; }
+
+ private:
+  std::filesystem::path m_root;
+};
+
+// A loopback port nobody listens on (connections are refused at once).
+int ClosedLoopbackPort();
+
+std::string ReadFile(const std::filesystem::path& file);
+
+}  // namespace tarvo::test
