@@ -36,6 +36,6 @@ HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator);
 namespace hotsync {
 // For the host: a stored text value ("module", "directory", "name", "file",
 // "remote", "title") or integer value ("type", "priority"); empty/false when absent.
-bool registrationText(const std::string& creator, const std::string& key, std::string* value);
-bool registrationInt(const std::string& creator, const std::string& key, int32_t* value);
+HOTSYNC_EXPORT bool registrationText(const std::string& creator, const std::string& key, std::string* value);
+HOTSYNC_EXPORT bool registrationInt(const std::string& creator, const std::string& key, int32_t* value);
 }  // namespace hotsync

@@ -12,6 +12,8 @@
 #include "hotsync/sync_types.h"
 
 #define HOTSYNC_API extern "C" __attribute__((visibility("default")))
+// The C++ functions of namespace hotsync that the host and tests call.
+#define HOTSYNC_EXPORT __attribute__((visibility("default")))
 
 HOTSYNC_API int32_t SyncRegisterConduit(uint32_t* handle);
 HOTSYNC_API int32_t SyncUnRegisterConduit(uint32_t handle);

@@ -1,0 +1,458 @@
+#include "handheld.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <system_error>
+
+#include "card_folder.h"
+#include "text_codec.h"
+
+namespace hotsync::detail {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxCards = 64;
+constexpr uint32_t kMaxRecordSize = 0xFFFF;
+constexpr std::size_t kMaxEntries = 0xFFFF;
+constexpr int64_t kPalmEpochOffset = 2082844800;  // 1904-01-01 to 1970-01-01
+
+void copyName(char* dest, std::size_t size, const std::string& text) {
+  std::memset(dest, 0, size);
+  std::memcpy(dest, text.data(), std::min(text.size(), size - 1));
+}
+
+}  // namespace
+
+std::unique_ptr<Handheld> Handheld::connect(const fs::path& dir, std::string* error) {
+  auto fail = [&](const std::string& message) -> std::unique_ptr<Handheld> {
+    if (error) *error = message;
+    return nullptr;
+  };
+  std::error_code ec;
+  const bool hasConfig = fs::is_regular_file(dir / "device.conf", ec);
+  if (!fs::is_directory(dir, ec) || (!hasConfig && !fs::is_directory(dir / "card0", ec))) {
+    return fail(dir.string() + " is not a handheld (no device.conf and no card0 folder)");
+  }
+  std::unique_ptr<Handheld> hh(new Handheld());
+  hh->dir_ = dir;
+  if (hasConfig && !readDeviceConfig(dir / "device.conf", &hh->config_, error)) return nullptr;
+
+  // One program at a time: a second HotSync of the same handheld would
+  // overwrite the first one's changes.
+  hh->lockFd_ = ::open((dir / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (hh->lockFd_ < 0) return fail(dir.string() + ": cannot create the lock file: " + std::strerror(errno));
+  if (::flock(hh->lockFd_, LOCK_EX | LOCK_NB) != 0) {
+    return fail(dir.string() + " is in use by another HotSync");
+  }
+
+  fs::create_directory(dir / "card0", ec);
+  for (std::size_t n = 0; n < kMaxCards && fs::is_directory(dir / ("card" + std::to_string(n)), ec); ++n) {
+    if (!hh->loadCard(n, error)) return nullptr;
+  }
+  return hh;
+}
+
+Handheld::~Handheld() {
+  if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+bool Handheld::loadCard(std::size_t number, std::string* error) {
+  Card card;
+  card.dir = dir_ / ("card" + std::to_string(number));
+  removeStaleTemporaries(card.dir);
+  const std::vector<std::string> files = listDatabaseFiles(card.dir);
+  std::set<std::string> names;
+  for (const std::string& file : files) {
+    const fs::path path = card.dir / file;
+    pdb::LoadedDatabase loaded;
+    try {
+      loaded = pdb::readFile(path);
+    } catch (const std::exception&) {
+      continue;  // a file that does not parse is left alone and not listed
+    }
+    if (!names.insert(loaded.db.name).second) continue;  // the first of a name wins, as on a handheld
+
+    auto slot = std::make_unique<DbSlot>(DbSlot{file, DbState(std::move(loaded.db)), journalBaseOf(loaded.original)});
+    // Changes a killed process journaled: replay them onto the file they were
+    // made to, and fold them in. A journal made for another file is stale.
+    const fs::path journal = journalPathFor(path);
+    std::error_code ec;
+    if (fs::exists(journal, ec)) {
+      const auto contents = readJournal(journal);
+      bool replayed = false;
+      if (contents && contents->base == slot->base) {
+        for (const std::string& frame : contents->frames) {
+          std::vector<Op> ops;
+          if (!decodeOps(frame, &ops)) break;
+          for (const Op& op : ops) applyOp(slot->state, op);
+          replayed = true;
+        }
+      }
+      if (replayed) {
+        slot->journaled = true;
+        if (!fold(number, *slot, error)) return false;
+      } else {
+        fs::remove(journal, ec);
+      }
+    }
+    card.dbs.push_back(std::move(slot));
+  }
+  // Journals whose database is gone (deleted, and the process killed before
+  // the journal went too).
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(card.dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    const std::string suffix = ".journal";
+    if (name.size() > suffix.size() && name.ends_with(suffix) &&
+        !fs::exists(card.dir / name.substr(0, name.size() - suffix.size()), ec)) {
+      fs::remove(entry.path(), ec);
+    }
+  }
+  cards_.push_back(std::move(card));
+  return true;
+}
+
+int64_t Handheld::unixNow() const { return static_cast<int64_t>(std::time(nullptr)) + config_.clockOffset; }
+
+uint32_t Handheld::palmNow() const { return static_cast<uint32_t>(unixNow() + kPalmEpochOffset); }
+
+Handheld::DbSlot* Handheld::find(std::size_t card, const char* name, std::size_t* index) const {
+  if (card >= cards_.size() || name == nullptr) return nullptr;
+  const auto& dbs = cards_[card].dbs;
+  for (std::size_t i = 0; i < dbs.size(); ++i) {
+    if (dbs[i]->state.db.name == name) {
+      if (index) *index = i;
+      return dbs[i].get();
+    }
+  }
+  return nullptr;
+}
+
+const Handheld::Handle* Handheld::handle(uint8_t h) const {
+  const auto it = handles_.find(h);
+  return it == handles_.end() ? nullptr : &it->second;
+}
+
+Handheld::Handle* Handheld::handle(uint8_t h) {
+  const auto it = handles_.find(h);
+  return it == handles_.end() ? nullptr : &it->second;
+}
+
+int32_t Handheld::readCardInfo(CardInfo* info) const {
+  if (info == nullptr) return SYNCERR_BAD_ARG;
+  const std::size_t n = info->m_CardNo;
+  if (n >= cards_.size()) return SYNCERR_NOT_FOUND;
+  uint64_t used = 0;
+  for (const auto& slot : cards_[n].dbs) used += slot->base.size;
+  constexpr uint32_t kRamSize = 16u << 20;
+  info->m_CardVersion = 1;
+  info->m_CreationDate = 0;
+  info->m_RomSize = 0;
+  info->m_RamSize = kRamSize;
+  info->m_FreeRam = used >= kRamSize ? 0 : kRamSize - static_cast<uint32_t>(used);
+  const std::string name = "Card " + std::to_string(n);
+  const std::string maker = "Tarvo";
+  copyName(info->m_CardName, sizeof info->m_CardName, name);
+  copyName(info->m_ManufName, sizeof info->m_ManufName, maker);
+  info->m_CardNameLen = static_cast<uint8_t>(name.size());
+  info->m_ManufNameLen = static_cast<uint8_t>(maker.size());
+  info->m_romDbCount = 0;
+  info->m_ramDbCount = static_cast<uint16_t>(std::min<std::size_t>(cards_[n].dbs.size(), 0xFFFF));
+  return SYNCERR_NONE;
+}
+
+void Handheld::fillEntry(const DbSlot& slot, std::size_t card, std::size_t index, CDbList* entry) const {
+  const pdb::Database& db = slot.state.db;
+  entry->m_CardNum = static_cast<int32_t>(card);
+  entry->m_DbFlags = db.attributes;
+  entry->m_DbType = db.type;
+  copyName(entry->m_Name, sizeof entry->m_Name, db.name);
+  entry->m_Creator = db.creator;
+  entry->m_Version = db.version;
+  entry->m_ModNumber = db.modificationNumber;
+  entry->m_Index = static_cast<uint16_t>(index);
+  entry->m_CreateDate = db.creationDate;
+  entry->m_ModDate = db.modificationDate;
+  entry->m_BackupDate = db.backupDate;
+  entry->m_MiscFlags = 0;
+  entry->m_RecCount = static_cast<uint32_t>(slot.state.entryCount());
+  entry->m_dwReserved = 0;
+}
+
+int32_t Handheld::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list,
+                             int32_t* count) const {
+  if (list == nullptr || count == nullptr || *count < 0) return SYNCERR_BAD_ARG;
+  const int32_t capacity = *count;
+  *count = 0;
+  if (cardNo >= cards_.size()) return SYNCERR_NOT_FOUND;
+  if ((flags & DB_LIST_RAM) == 0) return SYNCERR_NOT_FOUND;  // there are no ROM databases
+  const auto& dbs = cards_[cardNo].dbs;
+  if (startIndex >= dbs.size()) return SYNCERR_NOT_FOUND;
+  std::size_t i = startIndex;
+  for (; i < dbs.size() && *count < capacity; ++i) fillEntry(*dbs[i], cardNo, i, &list[(*count)++]);
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::openDb(const char* name, int32_t cardNo, uint8_t* out, uint8_t mode) {
+  if (name == nullptr || out == nullptr) return SYNCERR_BAD_ARG;
+  if ((mode & (eDbRead | eDbWrite)) == 0) return SYNCERR_BAD_ARG;
+  if (cardNo < 0) return SYNCERR_NOT_FOUND;
+  DbSlot* slot = find(static_cast<std::size_t>(cardNo), name);
+  if (slot == nullptr) return SYNCERR_NOT_FOUND;
+  const bool write = (mode & eDbWrite) != 0;
+  const bool exclusive = (mode & eDbExclusive) != 0;
+  if (slot->openCount > 0 && (write || exclusive || slot->openForWrite || slot->openExclusive)) {
+    return SYNCERR_FILE_OPEN;
+  }
+  if (write && (slot->state.db.attributes & pdb::kAttrReadOnly) != 0) return SYNCERR_READ_ONLY;
+  if (handles_.size() >= 255) return SYNCERR_LIMIT_EXCEEDED;
+  // Handles rotate, so a stale handle rarely names a newly opened database.
+  uint8_t h = lastHandle_;
+  do {
+    h = static_cast<uint8_t>(h + 1);
+  } while (h == 0 || handles_.contains(h));
+  lastHandle_ = h;
+  handles_[h] = Handle{slot, static_cast<std::size_t>(cardNo), mode, {}};
+  ++slot->openCount;
+  slot->openForWrite = slot->openForWrite || write;
+  slot->openExclusive = slot->openExclusive || exclusive;
+  *out = h;
+  return SYNCERR_NONE;
+}
+
+void Handheld::record(Handle& h, const Op& op) {
+  applyOp(h.slot->state, op);
+  encodeOp(op, &h.pending);
+}
+
+int32_t Handheld::closeDb(uint8_t hv) {
+  Handle* h = handle(hv);
+  if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
+  DbSlot& slot = *h->slot;
+  int32_t status = SYNCERR_NONE;
+  if (!h->pending.empty()) {
+    record(*h, Op{OpKind::Stamp, 0, 0, palmNow(), slot.state.db.modificationNumber + 1, {}});
+    std::string error;
+    const fs::path file = cards_[h->card].dir / slot.fileName;
+    if (slot.unsaved || !appendJournalFrame(journalPathFor(file), slot.base, h->pending, &error)) {
+      // The journal could not take it (or an earlier change is only in
+      // memory): write the whole database instead.
+      slot.unsaved = true;
+      if (!fold(h->card, slot, &error)) status = SYNCERR_NOT_ENOUGH_SPACE;
+    } else {
+      slot.journaled = true;
+    }
+  }
+  --slot.openCount;
+  if (slot.openCount == 0) slot.openForWrite = slot.openExclusive = false;
+  handles_.erase(hv);
+  return status;
+}
+
+int32_t Handheld::deleteDb(const char* name, int32_t cardNo) {
+  if (name == nullptr) return SYNCERR_BAD_ARG;
+  if (cardNo < 0) return SYNCERR_NOT_FOUND;
+  std::size_t index = 0;
+  DbSlot* slot = find(static_cast<std::size_t>(cardNo), name, &index);
+  if (slot == nullptr) return SYNCERR_NOT_FOUND;
+  if (slot->openCount > 0) return SYNCERR_FILE_OPEN;
+  Card& card = cards_[static_cast<std::size_t>(cardNo)];
+  const fs::path file = card.dir / slot->fileName;
+  // The file first: a journal left without its file is removed at connect.
+  if (::unlink(file.c_str()) != 0 && errno != ENOENT) return SYNCERR_UNKNOWN;
+  std::error_code ec;
+  fs::remove(journalPathFor(file), ec);
+  card.dbs.erase(card.dbs.begin() + static_cast<std::ptrdiff_t>(index));
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::recordCount(uint8_t hv, uint16_t* count) const {
+  if (count == nullptr) return SYNCERR_BAD_ARG;
+  const Handle* h = handle(hv);
+  if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
+  *count = static_cast<uint16_t>(std::min<std::size_t>(h->slot->state.entryCount(), 0xFFFF));
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info) const {
+  if (request == nullptr || info == nullptr || request->m_Kind != 0xC0) return SYNCERR_BAD_ARG;
+  const Handle* h = handle(request->m_FileHandle);
+  if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
+  const auto& dbs = cards_[h->card].dbs;
+  std::size_t index = 0;
+  while (index < dbs.size() && dbs[index].get() != h->slot) ++index;
+  fillEntry(*h->slot, h->card, index, &info->m_DbInfo);
+  info->m_RecCount = static_cast<uint32_t>(h->slot->state.entryCount());
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::readRecord(RecordInfo* rec) const {
+  if (rec == nullptr) return SYNCERR_BAD_ARG;
+  const Handle* h = handle(rec->m_FileHandle);
+  if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
+  const pdb::Database& db = h->slot->state.db;
+  if (db.isResourceDb()) return SYNCERR_BAD_ARG;
+  if (rec->m_RecIndex >= db.records.size()) return SYNCERR_NOT_FOUND;
+  const pdb::Record& r = db.records[rec->m_RecIndex];
+  if ((r.attributes & pdb::kRecSecret) != 0 && (h->mode & eDbShowSecret) == 0) return SYNCERR_NOT_FOUND;
+  rec->m_RecId = r.uniqueId;
+  rec->m_Attribs = static_cast<uint8_t>(r.attributes & ~pdb::kRecCategoryMask);
+  rec->m_CatId = static_cast<int16_t>(r.attributes & pdb::kRecCategoryMask);
+  rec->m_RecSize = static_cast<uint32_t>(r.data.size());
+  if (r.data.size() > rec->m_TotalBytes) return SYNCERR_LOCAL_BUFF_TOO_SMALL;
+  if (!r.data.empty()) {
+    if (rec->m_pBytes == nullptr) return SYNCERR_BAD_ARG;
+    std::memcpy(rec->m_pBytes, r.data.data(), r.data.size());
+  }
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::writeRecord(RecordInfo* rec) {
+  if (rec == nullptr) return SYNCERR_BAD_ARG;
+  Handle* h = handle(rec->m_FileHandle);
+  if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
+  if ((h->mode & eDbWrite) == 0) return SYNCERR_READ_ONLY;
+  DbState& state = h->slot->state;
+  if (state.db.isResourceDb()) return SYNCERR_BAD_ARG;
+  if (rec->m_RecSize > kMaxRecordSize || (rec->m_RecSize > 0 && rec->m_pBytes == nullptr) ||
+      rec->m_RecId > pdb::kMaxUniqueId) {
+    return SYNCERR_BAD_ARG;
+  }
+  uint32_t id = rec->m_RecId;
+  if (id == 0 || !state.positions.contains(id)) {
+    if (state.db.records.size() >= kMaxEntries) return SYNCERR_LIMIT_EXCEEDED;
+    if (id == 0) id = state.unusedId();
+    if (id == 0) return SYNCERR_LIMIT_EXCEEDED;
+  }
+  Op op{OpKind::Write, id, 0, 0, 0, {}};
+  // Kept: dirty, secret and the category. Delete and busy are the handheld's own.
+  op.attributes = static_cast<uint8_t>((rec->m_Attribs & (pdb::kRecDirty | pdb::kRecSecret)) |
+                                       (static_cast<uint8_t>(rec->m_CatId) & pdb::kRecCategoryMask));
+  op.data.assign(rec->m_pBytes, rec->m_pBytes + rec->m_RecSize);
+  record(*h, op);
+  rec->m_RecId = id;
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::deleteRecord(RecordInfo* rec) {
+  if (rec == nullptr) return SYNCERR_BAD_ARG;
+  Handle* h = handle(rec->m_FileHandle);
+  if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
+  if ((h->mode & eDbWrite) == 0) return SYNCERR_READ_ONLY;
+  if (h->slot->state.db.isResourceDb()) return SYNCERR_BAD_ARG;
+  if (!h->slot->state.positions.contains(rec->m_RecId)) return SYNCERR_NOT_FOUND;
+  record(*h, Op{OpKind::Delete, rec->m_RecId, 0, 0, 0, {}});
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::purgeDeleted(uint8_t hv) {
+  Handle* h = handle(hv);
+  if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
+  if ((h->mode & eDbWrite) == 0) return SYNCERR_READ_ONLY;
+  if (h->slot->state.db.isResourceDb()) return SYNCERR_BAD_ARG;
+  record(*h, Op{OpKind::Purge, 0, 0, 0, 0, {}});
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::resetSyncFlags(uint8_t hv) {
+  Handle* h = handle(hv);
+  if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
+  if ((h->mode & eDbWrite) == 0) return SYNCERR_READ_ONLY;
+  record(*h, Op{OpKind::ResetFlags, 0, 0, palmNow(), 0, {}});
+  return SYNCERR_NONE;
+}
+
+bool Handheld::fold(std::size_t card, DbSlot& slot, std::string* error) {
+  if (!slot.journaled && !slot.unsaved) return true;
+  const fs::path file = cards_[card].dir / slot.fileName;
+  try {
+    const std::vector<uint8_t> image = pdb::serialize(slot.state.db);
+    pdb::writeFileAtomic(file, image);
+    slot.base = journalBaseOf(image);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+  // The new file no longer matches the journal's base, so even if this
+  // removal is lost the journal is never replayed twice.
+  std::error_code ec;
+  fs::remove(journalPathFor(file), ec);
+  slot.journaled = slot.unsaved = false;
+  return true;
+}
+
+bool Handheld::foldAll(std::string* error) {
+  // Changes made through handles still open are kept too.
+  for (auto& [hv, h] : handles_) {
+    if (!h.pending.empty()) h.slot->unsaved = true;
+    h.pending.clear();
+  }
+  bool ok = true;
+  for (std::size_t c = 0; c < cards_.size(); ++c) {
+    for (auto& slot : cards_[c].dbs) ok = fold(c, *slot, error) && ok;
+  }
+  return ok;
+}
+
+bool Handheld::install(const pdb::Database& db, const std::vector<uint8_t>& image, std::string* error) {
+  Card& card = cards_.at(0);
+  std::size_t index = 0;
+  DbSlot* old = find(0, db.name.c_str(), &index);
+  if (old != nullptr && old->openCount > 0) {
+    if (error) *error = "the database on the handheld is open";
+    return false;
+  }
+  std::set<std::string> taken;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(card.dir, ec)) taken.insert(entry.path().filename().string());
+  const std::string ext = db.isResourceDb() ? ".prc" : ".pdb";
+  std::string fileName;
+  if (old != nullptr && fs::path(old->fileName).extension() == ext) {
+    fileName = old->fileName;
+  } else {
+    fileName = databaseFileName(db.name, db.isResourceDb(), taken);
+  }
+  try {
+    pdb::writeFileAtomic(card.dir / fileName, image);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+  auto slot = std::make_unique<DbSlot>(DbSlot{fileName, DbState(db), journalBaseOf(image)});
+  if (old != nullptr) {
+    const fs::path oldFile = card.dir / old->fileName;
+    fs::remove(journalPathFor(oldFile), ec);
+    if (old->fileName != fileName) fs::remove(oldFile, ec);
+    card.dbs[index] = std::move(slot);
+  } else {
+    card.dbs.push_back(std::move(slot));
+  }
+  return true;
+}
+
+void Handheld::appendLog(const std::string& utf8Text) const {
+  const int fd = ::open((dir_ / "hotsync.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  // One write call, so concurrent appenders never interleave within an entry.
+  [[maybe_unused]] const ssize_t n = ::write(fd, utf8Text.data(), utf8Text.size());
+  ::close(fd);
+}
+
+std::vector<std::string> Handheld::logLines() const {
+  std::vector<std::string> lines;
+  std::ifstream in(dir_ / "hotsync.log", std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace hotsync::detail

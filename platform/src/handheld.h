@@ -1,0 +1,94 @@
+// A connected simulated handheld: its cards and databases held in memory for
+// the HotSync, the open handles, and the files behind them. Not thread-safe;
+// the library's mutex guards it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device_config.h"
+#include "hotsync/sync_types.h"
+#include "journal.h"
+#include "record_ops.h"
+
+namespace hotsync::detail {
+
+class Handheld {
+ public:
+  static std::unique_ptr<Handheld> connect(const std::filesystem::path& dir, std::string* error);
+  ~Handheld();
+  Handheld(const Handheld&) = delete;
+  Handheld& operator=(const Handheld&) = delete;
+
+  const std::filesystem::path& dir() const { return dir_; }
+  const DeviceConfig& config() const { return config_; }
+  // The handheld's clock: the desktop's plus the configured offset.
+  int64_t unixNow() const;
+  uint32_t palmNow() const;
+
+  int32_t readCardInfo(CardInfo* info) const;
+  int32_t readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count) const;
+  int32_t openDb(const char* name, int32_t cardNo, uint8_t* handle, uint8_t mode);
+  int32_t closeDb(uint8_t handle);
+  int32_t deleteDb(const char* name, int32_t cardNo);
+  int32_t recordCount(uint8_t handle, uint16_t* count) const;
+  int32_t openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info) const;
+  int32_t readRecord(RecordInfo* rec) const;
+  int32_t writeRecord(RecordInfo* rec);
+  int32_t deleteRecord(RecordInfo* rec);
+  int32_t purgeDeleted(uint8_t handle);
+  int32_t resetSyncFlags(uint8_t handle);
+
+  // Puts a database on card 0, replacing one of the same name there; the file
+  // gets `image` byte for byte. False with *error when it cannot.
+  bool install(const pdb::Database& db, const std::vector<uint8_t>& image, std::string* error);
+  // Writes every changed database into its file and drops the journals.
+  bool foldAll(std::string* error);
+
+  void appendLog(const std::string& utf8Text) const;
+  std::vector<std::string> logLines() const;
+
+ private:
+  struct DbSlot {
+    std::string fileName;
+    DbState state;
+    JournalBase base;
+    bool journaled = false;  // a journal holds changes the file lacks
+    bool unsaved = false;    // memory holds changes neither file nor journal has
+    int openCount = 0;
+    bool openForWrite = false;
+    bool openExclusive = false;
+  };
+  struct Card {
+    std::filesystem::path dir;
+    std::vector<std::unique_ptr<DbSlot>> dbs;
+  };
+  struct Handle {
+    DbSlot* slot = nullptr;
+    std::size_t card = 0;
+    uint8_t mode = 0;
+    std::string pending;  // the change list written at close
+  };
+
+  Handheld() = default;
+  bool loadCard(std::size_t number, std::string* error);
+  DbSlot* find(std::size_t card, const char* name, std::size_t* index = nullptr) const;
+  const Handle* handle(uint8_t h) const;
+  Handle* handle(uint8_t h);
+  void fillEntry(const DbSlot& slot, std::size_t card, std::size_t index, CDbList* entry) const;
+  bool fold(std::size_t card, DbSlot& slot, std::string* error);
+  void record(Handle& h, const Op& op);
+
+  std::filesystem::path dir_;
+  DeviceConfig config_;
+  int lockFd_ = -1;
+  std::vector<Card> cards_;
+  std::map<uint8_t, Handle> handles_;
+  uint8_t lastHandle_ = 0;
+};
+
+}  // namespace hotsync::detail

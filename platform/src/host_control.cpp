@@ -1,0 +1,97 @@
+// The host's side of the platform: connecting a handheld, the current user,
+// the event pump, the online override.
+#include <system_error>
+
+#include "hotsync/host.h"
+#include "session.h"
+
+namespace hotsync {
+using detail::session;
+
+void setCurrentUser(const std::string& user) {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  s.currentUser = user;
+}
+
+std::string currentUser() {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  return s.currentUser;
+}
+
+bool connectHandheld(const std::filesystem::path& dir, std::string* error) {
+  try {
+    auto& s = session();
+    std::unique_lock lock(s.mutex);
+    if (s.handheld) {
+      if (error) *error = "a handheld is connected already: " + s.handheld->dir().string();
+      return false;
+    }
+    auto handheld = detail::Handheld::connect(dir, error);
+    if (!handheld) return false;
+    const std::string user = handheld->config().userName;
+    s.handheld = std::move(handheld);
+    s.conduits.clear();
+    s.yields.store(0);
+    lock.unlock();
+    // A handheld that syncs makes its user known to the desktop, as a first
+    // HotSync does. A name that cannot be a folder leaves the current user.
+    std::string ignored;
+    if (addUser(user, &ignored)) setCurrentUser(user);
+    return true;
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+}
+
+void disconnectHandheld() {
+  try {
+    auto& s = session();
+    std::lock_guard lock(s.mutex);
+    if (!s.handheld) return;
+    std::string error;
+    // What cannot be folded now stays in the journals for the next connect.
+    s.handheld->foldAll(&error);
+    s.handheld.reset();
+    s.conduits.clear();
+  } catch (...) {
+  }
+}
+
+bool handheldConnected() {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  return s.handheld != nullptr;
+}
+
+std::filesystem::path handheldDir() {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  return s.handheld ? s.handheld->dir() : std::filesystem::path();
+}
+
+void setOnlineOverride(int mode) { session().onlineOverride.store(mode < 0 ? -1 : mode > 0 ? 1 : 0); }
+
+void setYieldPump(std::function<void()> pump) {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  s.yieldPump = std::move(pump);
+}
+
+void setHotSyncThread() {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  s.hotsyncThread = std::this_thread::get_id();
+}
+
+uint64_t yieldCount() { return session().yields.load(); }
+
+std::vector<std::string> handheldLog() {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  return s.handheld ? s.handheld->logLines() : std::vector<std::string>();
+}
+
+}  // namespace hotsync

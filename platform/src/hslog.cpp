@@ -1,0 +1,20 @@
+#include "hotsync/hslog.h"
+
+#include "desktop_log.h"
+#include "session.h"
+#include "text_codec.h"
+
+HOTSYNC_API int32_t LogAddEntry(const char* text, int32_t activity, int32_t /*flag*/) {
+  try {
+    std::string user;
+    {
+      auto& s = hotsync::detail::session();
+      std::lock_guard lock(s.mutex);
+      user = s.currentUser;
+    }
+    const std::string utf8 = hotsync::detail::cp1252ToUtf8(text == nullptr ? "" : text);
+    return hotsync::detail::appendDesktopLog(user, activity, utf8) ? 0 : -1;
+  } catch (...) {
+    return -1;
+  }
+}

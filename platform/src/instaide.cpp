@@ -1,0 +1,93 @@
+// The install aide: HotSync users, their install queues, the program folder.
+#include "hotsync/instaide.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "hotsync/host.h"
+#include "pdb/pdb.h"
+#include "text_codec.h"
+
+namespace {
+
+// Copies `text` and a zero into `buffer`; *size is the capacity in and the
+// bytes written (with the zero) out, or the bytes needed when it does not fit.
+bool putText(const std::string& text, char* buffer, int16_t* size) {
+  const auto needed = static_cast<int64_t>(text.size()) + 1;
+  if (needed > *size) {
+    *size = static_cast<int16_t>(std::min<int64_t>(needed, INT16_MAX));
+    return false;
+  }
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  *size = static_cast<int16_t>(needed);
+  return true;
+}
+
+}  // namespace
+
+HOTSYNC_API int32_t PltGetUserCount() {
+  try {
+    return static_cast<int32_t>(hotsync::users().size());
+  } catch (...) {
+    return 0;
+  }
+}
+
+HOTSYNC_API int32_t PltGetUser(uint32_t index, char* buffer, int16_t* size) {
+  if (buffer == nullptr || size == nullptr || *size <= 0) return -2;
+  try {
+    const auto names = hotsync::users();
+    if (index >= names.size()) {
+      buffer[0] = 0;
+      return -1;
+    }
+    return putText(hotsync::detail::utf8ToCp1252(names[index]), buffer, size) ? 0 : -2;
+  } catch (...) {
+    return -3;
+  }
+}
+
+HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
+  if (user == nullptr || path == nullptr) return -2;
+  try {
+    namespace fs = std::filesystem;
+    const std::string name = hotsync::detail::cp1252ToUtf8(user);
+    std::error_code ec;
+    // Queueing never creates a user: a misspelt name must not start a queue
+    // that no handheld ever collects.
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
+        !fs::is_directory(hotsync::userDir(name), ec)) {
+      return -1;
+    }
+    const fs::path source(path);
+    if (!fs::is_regular_file(source, ec) || !source.has_filename()) return -2;
+    std::ifstream in(source, std::ios::binary);
+    if (!in) return -2;
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return -2;
+    // A copy taken now: a later download of the same name cannot change what was queued.
+    fs::create_directories(hotsync::userInstallDir(name), ec);
+    pdb::writeFileAtomic(hotsync::userInstallDir(name) / source.filename(), bytes);
+    return 0;
+  } catch (...) {
+    return -3;
+  }
+}
+
+HOTSYNC_API int32_t PltGetPath(int16_t selector, char* buffer, int16_t* size) {
+  if (selector != kPathHotSyncFolder || buffer == nullptr || size == nullptr || *size <= 0) return 0;
+  try {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return 0;
+    std::string folder = exe.parent_path().string();
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return putText(folder, buffer, size) ? static_cast<int32_t>(folder.size()) : 0;
+  } catch (...) {
+    return 0;
+  }
+}

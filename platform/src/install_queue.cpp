@@ -1,0 +1,66 @@
+// Installing a user's queued files into the connected handheld.
+#include <algorithm>
+#include <system_error>
+
+#include "desktop_log.h"
+#include "hotsync/hslog.h"
+#include "hotsync/host.h"
+#include "session.h"
+
+namespace hotsync {
+namespace fs = std::filesystem;
+
+int installQueuedFiles(std::vector<std::string>* messages) {
+  auto say = [&](const std::string& text) {
+    if (messages) messages->push_back(text);
+  };
+  try {
+    auto& s = detail::session();
+    std::lock_guard lock(s.mutex);
+    if (!s.handheld) {
+      say("no handheld connected");
+      return 0;
+    }
+    const std::string user = s.currentUser;
+    if (user.empty()) return 0;
+    std::vector<fs::path> queued;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(userInstallDir(user), ec)) {
+      if (entry.is_regular_file(ec)) queued.push_back(entry.path());
+    }
+    std::sort(queued.begin(), queued.end());
+
+    int installed = 0;
+    for (const fs::path& file : queued) {
+      const std::string shown = file.filename().string();
+      pdb::LoadedDatabase loaded;
+      try {
+        loaded = pdb::readFile(file);
+      } catch (const std::exception& e) {
+        // Refused for good: it would fail the same way at every HotSync.
+        const std::string line = "Install: " + shown + " refused: not a Palm database (" + e.what() + ")";
+        detail::appendDesktopLog(user, slText, line);
+        say(line);
+        fs::remove(file, ec);
+        continue;
+      }
+      std::string error;
+      if (!s.handheld->install(loaded.db, loaded.original, &error)) {
+        // Kept in the queue: the next HotSync tries again.
+        const std::string line = "Install: " + shown + " not installed: " + error;
+        detail::appendDesktopLog(user, slText, line);
+        say(line);
+        continue;
+      }
+      fs::remove(file, ec);
+      say("Install: " + shown + " installed on card 0");
+      ++installed;
+    }
+    return installed;
+  } catch (const std::exception& e) {
+    say(std::string("Install: ") + e.what());
+    return 0;
+  }
+}
+
+}  // namespace hotsync

@@ -1,0 +1,38 @@
+// The per-database change journal. Each SyncCloseDB that changed a database
+// appends one frame (length, checksum, change list) and flushes it, so a
+// killed process keeps every completed call. The journal names the file it
+// applies to by size and content hash: once that file has been replaced
+// (folded or reinstalled), a leftover journal no longer matches and is dropped.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace hotsync::detail {
+
+struct JournalBase {
+  uint64_t size = 0;
+  uint64_t hash = 0;
+  bool operator==(const JournalBase&) const = default;
+};
+
+JournalBase journalBaseOf(std::span<const uint8_t> fileImage);
+std::filesystem::path journalPathFor(const std::filesystem::path& dbFile);
+
+// Appends one frame, creating the journal with its base when missing, and
+// flushes it to disk. False with *error when any step fails.
+bool appendJournalFrame(const std::filesystem::path& journal, const JournalBase& base, const std::string& payload,
+                        std::string* error);
+
+struct JournalContents {
+  JournalBase base;
+  std::vector<std::string> frames;  // complete frames only; a torn tail is left out
+};
+// nullopt when the journal is missing or its header is incomplete.
+std::optional<JournalContents> readJournal(const std::filesystem::path& journal);
+
+}  // namespace hotsync::detail

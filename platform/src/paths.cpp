@@ -1,0 +1,65 @@
+// Where the host keeps its files, and the HotSync users (one folder each).
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
+#include "hotsync/host.h"
+#include "text_codec.h"
+
+namespace hotsync {
+namespace fs = std::filesystem;
+
+fs::path dataDir() {
+  fs::path base;
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && xdg[0] == '/') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = fs::path(home != nullptr && home[0] != 0 ? home : "/tmp") / ".local" / "share";
+  }
+  const fs::path dir = base / "tarvo-hotsync";
+  std::error_code ec;
+  if (fs::create_directories(dir, ec)) ::chmod(dir.c_str(), 0700);
+  return dir;
+}
+
+fs::path userDir(const std::string& user) { return dataDir() / "users" / user; }
+fs::path userInstallDir(const std::string& user) { return userDir(user) / "install"; }
+fs::path userLogFile(const std::string& user) { return userDir(user) / "hotsync.log"; }
+
+std::vector<std::string> users() {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(dataDir() / "users", ec)) {
+    if (entry.is_directory(ec)) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool addUser(const std::string& user, std::string* error) {
+  auto bad = [&](const std::string& why) {
+    if (error) *error = "bad HotSync user name \"" + user + "\": " + why;
+    return false;
+  };
+  if (user.empty() || user == "." || user == "..") return bad("empty or a folder name");
+  if (user.find('/') != std::string::npos) return bad("holds '/'");
+  if (std::any_of(user.begin(), user.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+    return bad("holds a control character");
+  }
+  // It must fit the handheld's user record (127 bytes and a zero).
+  if (detail::utf8ToCp1252(user).size() > 127) return bad("longer than 127 characters");
+  std::error_code ec;
+  fs::create_directories(userInstallDir(user), ec);
+  if (ec) {
+    if (error) *error = userDir(user).string() + ": " + ec.message();
+    return false;
+  }
+  ::chmod(userDir(user).c_str(), 0700);
+  return true;
+}
+
+}  // namespace hotsync
