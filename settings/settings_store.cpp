@@ -118,8 +118,11 @@ bool PrepareFile(const std::filesystem::path& file) {
   return true;
 }
 
+// Write-ahead logging: readers never wait for a writer, and a commit needs no
+// fsync (NORMAL), yet survives the death of the process that made it.
 bool OpenForWrite(Connection& db, const std::filesystem::path& file) {
-  return PrepareFile(file) && db.Open(file, true) && db.Exec(kSchema);
+  return PrepareFile(file) && db.Open(file, true) && db.Exec("PRAGMA journal_mode=WAL") &&
+         db.Exec("PRAGMA synchronous=NORMAL") && db.Exec(kSchema);
 }
 
 // Reads never create the file: a missing store reads as all defaults.
