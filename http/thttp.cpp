@@ -322,14 +322,17 @@ int CTHttp::RunTransfer(const std::string& body) {
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   if (result != CURLE_OK && result != CURLE_ABORTED_BY_CALLBACK) {
-    // A proxy that refuses an HTTPS tunnel fails the transfer; it is the
-    // same 407 as on a plain request.
+    // A proxy that refuses an HTTPS tunnel fails the transfer; its answer is
+    // the status all the same (407 asks for credentials).
     long connectStatus = 0;
     curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectStatus);
-    if (connectStatus == 407) {
-      status = 407;
-      result = CURLE_OK;
-    }
+    if (status == 0 && connectStatus >= 300) status = connectStatus;
+    // Servers and proxies that refuse a request often close without reading
+    // its body, which resets the connection under the answer: the status
+    // line did arrive and is what counts. Only a 200's body matters.
+    const bool lostAfterAnswer = result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR ||
+                                 result == CURLE_PARTIAL_FILE || result == CURLE_GOT_NOTHING;
+    if (status >= 300 && (lostAfterAnswer || status == connectStatus)) result = CURLE_OK;
   }
   if (status != 0) m_httpStatus = static_cast<uint32_t>(status);
   Notify(kStatusRequestComplete);
@@ -391,9 +394,9 @@ void CTHttp::Post(const std::string& body, const HeaderLines& requestHeaders, st
       }
       const auto result = static_cast<CURLcode>(RunTransfer(body));
       if (StopRequested()) throw CInternetException(kErrorInternetOperationCancelled);
-      if (result == CURLE_PARTIAL_FILE && m_httpStatus == 200) {
-        // The server closed before the announced length: hand out what came,
-        // but never as a complete page.
+      if ((result == CURLE_PARTIAL_FILE || result == CURLE_RECV_ERROR) && m_httpStatus == 200) {
+        // The connection ended before the body did: hand out what came, but
+        // never as a complete page.
         resultData = std::move(m_pRequest->received);
         throw CInternetException(kErrorInternetConnectionAborted);
       }
