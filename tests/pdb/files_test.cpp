@@ -1,0 +1,111 @@
+// Files on disk: real databases made by other Palm tools, and replacing a
+// file without ever leaving a half-written one behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+#include "image_builder.h"
+#include "pdb/pdb.h"
+
+namespace pdb {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RealFile {
+  const char* file;
+  const char* name;
+  const char* creator;
+  std::size_t entries;
+};
+void PrintTo(const RealFile& f, std::ostream* os) { *os << f.file; }
+
+class RealFiles : public ::testing::TestWithParam<RealFile> {};
+
+TEST_P(RealFiles, ReadWriteBackAndRewrite) {
+  const fs::path path = fs::path(TARVO_PDB_TESTDATA) / GetParam().file;
+  if (!fs::exists(path)) GTEST_SKIP() << path << " not available";
+  const LoadedDatabase loaded = readFile(path);
+  const Database& db = loaded.db;
+  EXPECT_EQ(db.name, GetParam().name);
+  EXPECT_EQ(fourCCText(db.creator), GetParam().creator);
+  EXPECT_EQ(db.isResourceDb() ? db.resources.size() : db.records.size(), GetParam().entries);
+  EXPECT_EQ(loaded.image(), loaded.original);
+
+  // These tools lay files out as we do, so our rewrite matches them byte for
+  // byte, except for what they left after the name's terminator.
+  std::vector<uint8_t> expected = loaded.original;
+  std::fill(expected.begin() + static_cast<std::ptrdiff_t>(db.name.size()), expected.begin() + 32, 0);
+  EXPECT_EQ(serialize(db), expected);
+
+  if (db.creator == fourCC("todo")) {  // ids out of order stay as they are
+    EXPECT_EQ(db.records[0].uniqueId, 3u);
+    EXPECT_EQ(db.records[1].uniqueId, 2u);
+  }
+  if (db.isResourceDb()) {
+    EXPECT_EQ(db.resources[0].type, fourCC("MBAR"));
+    EXPECT_EQ(db.resources[0].id, 1000);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, RealFiles,
+                         ::testing::Values(RealFile{"MemoDB.pdb", "MemoDB", "memo", 5},
+                                           RealFile{"ToDoDB.pdb", "ToDoDB", "todo", 3},
+                                           RealFile{"DatebookDB.pdb", "DatebookDB", "date", 3},
+                                           RealFile{"ExpenseDB.pdb", "ExpenseDB", "exps", 0},
+                                           RealFile{"AddressDB-LifeDrive.pdb", "AddressDB", "addr", 2},
+                                           RealFile{"OnBoard.prc", "OnBoard", "OnBA", 26}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class FileIo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::path(::testing::TempDir()) / "pdb-io-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::size_t filesInDir() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {})); }
+
+  fs::path dir;
+};
+
+TEST_F(FileIo, ReplacesKeepingPermissionsAndLeavesNoTemporaries) {
+  const fs::path file = dir / "News.pdb";
+  const auto rw = fs::perms::owner_read | fs::perms::owner_write;
+  writeFileAtomic(file, test::recordImage(2));
+  EXPECT_EQ(readFile(file).original, test::recordImage(2));
+  EXPECT_EQ(fs::status(file).permissions(), rw);  // new files are private
+
+  fs::permissions(file, rw | fs::perms::group_read);
+  writeFileAtomic(file, test::resourceImage());
+  EXPECT_EQ(readFile(file).original, test::resourceImage());
+  EXPECT_EQ(fs::status(file).permissions(), rw | fs::perms::group_read);
+  EXPECT_EQ(filesInDir(), 1u);
+}
+
+TEST_F(FileIo, FailuresNameThePathAndLeaveNothingBehind) {
+  EXPECT_THROW(writeFileAtomic(dir / "missing" / "x.pdb", test::recordImage(2)), std::runtime_error);
+  fs::create_directory(dir / "taken.pdb");  // the rename fails after the temporary was written
+  EXPECT_THROW(writeFileAtomic(dir / "taken.pdb", test::recordImage(2)), std::runtime_error);
+  EXPECT_EQ(filesInDir(), 1u);
+
+  std::vector<uint8_t> cut = test::recordImage(2);
+  cut.resize(100);  // the list runs past the end
+  writeFileAtomic(dir / "cut.pdb", cut);
+  for (const fs::path& p : {dir / "absent.pdb", dir / "cut.pdb", dir / "taken.pdb"}) {
+    try {
+      readFile(p);
+      ADD_FAILURE() << p << " was read";
+    } catch (const FormatError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(p.string() + ": ", 0), 0u) << e.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pdb
