@@ -99,7 +99,7 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
       }
       if (replayed) {
         slot->journaled = true;
-        if (!fold(number, *slot, error)) return false;
+        if (!fold(card.dir, *slot, error)) return false;
       } else {
         fs::remove(journal, ec);
       }
@@ -247,7 +247,7 @@ int32_t Handheld::closeDb(uint8_t hv) {
       // The journal could not take it (or an earlier change is only in
       // memory): write the whole database instead.
       slot.unsaved = true;
-      if (!fold(h->card, slot, &error)) status = SYNCERR_NOT_ENOUGH_SPACE;
+      if (!fold(cards_[h->card].dir, slot, &error)) status = SYNCERR_NOT_ENOUGH_SPACE;
     } else {
       slot.journaled = true;
     }
@@ -371,9 +371,9 @@ int32_t Handheld::resetSyncFlags(uint8_t hv) {
   return SYNCERR_NONE;
 }
 
-bool Handheld::fold(std::size_t card, DbSlot& slot, std::string* error) {
+bool Handheld::fold(const fs::path& cardDir, DbSlot& slot, std::string* error) {
   if (!slot.journaled && !slot.unsaved) return true;
-  const fs::path file = cards_[card].dir / slot.fileName;
+  const fs::path file = cardDir / slot.fileName;
   try {
     const std::vector<uint8_t> image = pdb::serialize(slot.state.db);
     pdb::writeFileAtomic(file, image);
@@ -398,7 +398,7 @@ bool Handheld::foldAll(std::string* error) {
   }
   bool ok = true;
   for (std::size_t c = 0; c < cards_.size(); ++c) {
-    for (auto& slot : cards_[c].dbs) ok = fold(c, *slot, error) && ok;
+    for (auto& slot : cards_[c].dbs) ok = fold(cards_[c].dir, *slot, error) && ok;
   }
   return ok;
 }

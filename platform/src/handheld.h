@@ -80,7 +80,7 @@ class Handheld {
   const Handle* handle(uint8_t h) const;
   Handle* handle(uint8_t h);
   void fillEntry(const DbSlot& slot, std::size_t card, std::size_t index, CDbList* entry) const;
-  bool fold(std::size_t card, DbSlot& slot, std::string* error);
+  bool fold(const std::filesystem::path& cardDir, DbSlot& slot, std::string* error);
   void record(Handle& h, const Op& op);
 
   std::filesystem::path dir_;

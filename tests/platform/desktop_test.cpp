@@ -1,0 +1,162 @@
+// The desktop side: users and install queues, installing queued files,
+// conduit registrations, the desktop log, the online check.
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "hotsync/condmgr.h"
+#include "hotsync/hslog.h"
+#include "hotsync/instaide.h"
+#include "hotsync/net.h"
+#include "hotsync/syncmgr.h"
+#include "test_handheld.h"
+
+using namespace testing_hh;
+
+namespace {
+
+class Desktop : public TempRoot {};
+
+TEST_F(Desktop, UsersAreFoldersInNameOrder) {
+  std::string error;
+  ASSERT_TRUE(hotsync::addUser("Zé", &error)) << error;
+  ASSERT_TRUE(hotsync::addUser("Ana", &error)) << error;
+  for (const char* bad : {"", ".", "..", "a/b", "tab\there"}) EXPECT_FALSE(hotsync::addUser(bad, &error)) << bad;
+  EXPECT_FALSE(hotsync::addUser(std::string(128, 'x'), &error));
+  EXPECT_EQ(hotsync::users(), (std::vector<std::string>{"Ana", "Zé"}));
+
+  EXPECT_EQ(PltGetUserCount(), 2);
+  char name[100];
+  int16_t size = sizeof name;
+  ASSERT_EQ(PltGetUser(1, name, &size), 0);
+  EXPECT_STREQ(name, "Z\xE9");  // Windows-1252, as conduits see names
+  EXPECT_EQ(size, 3);
+  size = 2;
+  EXPECT_NE(PltGetUser(0, name, &size), 0);  // "Ana" and its zero need 4
+  EXPECT_EQ(size, 4);
+  size = sizeof name;
+  EXPECT_EQ(PltGetUser(2, name, &size), -1);
+}
+
+TEST_F(Desktop, QueueingCopiesAtOnceAndNeedsAKnownUser) {
+  std::string error;
+  ASSERT_TRUE(hotsync::addUser("Ana", &error));
+  const fs::path download = root / "dl" / "News.pdb";
+  writeBytes(download, pdb::serialize(recordDb("News")));
+  EXPECT_EQ(PltInstallFile("Nobody", download.c_str()), -1);
+  EXPECT_FALSE(fs::exists(hotsync::userDir("Nobody")));
+  EXPECT_LT(PltInstallFile("Ana", (root / "missing.pdb").c_str()), 0);
+  ASSERT_EQ(PltInstallFile("Ana", download.c_str()), 0);
+  writeText(download, "changed after queueing");
+  EXPECT_NO_THROW(pdb::readFile(hotsync::userInstallDir("Ana") / "News.pdb"));
+}
+
+TEST_F(Desktop, ProgramFolderEndsInSlash) {
+  char path[260];
+  int16_t size = sizeof path;
+  const int32_t length = PltGetPath(kPathHotSyncFolder, path, &size);
+  ASSERT_GT(length, 0);
+  EXPECT_EQ(path[length - 1], '/');
+  EXPECT_TRUE(fs::is_directory(path));
+  size = sizeof path;
+  EXPECT_EQ(PltGetPath(7, path, &size), 0);
+  size = 2;
+  EXPECT_EQ(PltGetPath(kPathHotSyncFolder, path, &size), 0);
+}
+
+TEST_F(Desktop, QueuedFilesInstallOnCardZeroAndBadOnesAreRefused) {
+  auto old = recordDb("News", {bytesOf("old")});
+  const auto dir = makeHandheld({old, recordDb("Keep")});
+  connect(dir);  // makes user Ana current
+  ASSERT_EQ(hotsync::currentUser(), "Ana");
+  const fs::path queue = hotsync::userInstallDir("Ana");
+  writeBytes(queue / "a-news.pdb", pdb::serialize(recordDb("News", {bytesOf("new")})));
+  writeBytes(queue / "b-app.prc", pdb::serialize(resourceDb("Tarvo/App")));
+  writeText(queue / "c-bad.pdb", "this is no database");
+
+  std::vector<std::string> messages;
+  EXPECT_EQ(hotsync::installQueuedFiles(&messages), 2);
+  EXPECT_TRUE(fs::is_empty(queue));
+
+  // The replaced database keeps its file and place; the new one gets a safe name.
+  EXPECT_EQ(pdb::readFile(dir / "card0" / "News.pdb").db.records.at(0).data, bytesOf("new"));
+  EXPECT_EQ(pdb::readFile(dir / "card0" / "Tarvo_App.prc").db.name, "Tarvo/App");
+  CDbList list[4];
+  int32_t count = 4;
+  ASSERT_EQ(SyncReadDBList(0, 0, DB_LIST_RAM, list, &count), SYNCERR_NONE);
+  ASSERT_EQ(count, 3);
+  EXPECT_STREQ(list[0].m_Name, "Keep");  // file-name order: Keep.pdb, News.pdb, Tarvo_App.prc
+  EXPECT_STREQ(list[1].m_Name, "News");
+  EXPECT_EQ(list[1].m_RecCount, 1u);
+
+  const std::string log = readText(hotsync::userLogFile("Ana"));
+  EXPECT_NE(log.find("c-bad.pdb"), std::string::npos) << log;
+  EXPECT_NE(log.find("refused"), std::string::npos) << log;
+  EXPECT_FALSE(fs::exists(dir / "card0" / "c-bad.pdb"));
+}
+
+TEST_F(Desktop, RegistrationStoreKeepsValuesPerCreator) {
+  uint32_t code = 0;
+  ASSERT_EQ(CmConvertStringToCreatorID("Tarv", &code), 0);
+  EXPECT_EQ(code, 0x54617276u);
+  char text[16];
+  int32_t size = sizeof text;
+  ASSERT_EQ(CmConvertCreatorIDToString(code, text, &size), 0);
+  EXPECT_STREQ(text, "Tarv");
+  size = 4;
+  EXPECT_NE(CmConvertCreatorIDToString(code, text, &size), 0);
+  EXPECT_EQ(CmConvertStringToCreatorID("Tar", &code), ERR_INVALID_CREATOR);
+
+  EXPECT_EQ(CmSetCreatorName("Tarv", "Tarvo"), ERR_NO_CONDUIT);
+  ASSERT_EQ(CmInstallCreator("Tarv", 1), 0);
+  ASSERT_EQ(CmSetCreatorModule("Tarv", "/opt/tarvo/lib/libtarvoconduit.so"), 0);
+  ASSERT_EQ(CmSetCreatorName("Tarv", "Tarvo"), 0);
+  ASSERT_EQ(CmSetCreatorTitle("Tarv", "line\nbreak\tand \\ slash"), 0);
+  ASSERT_EQ(CmSetCreatorPriority("Tarv", 0), 0);
+  ASSERT_EQ(CmInstallCreator("sync", 1), 0);
+
+  std::string value;
+  ASSERT_TRUE(hotsync::registrationText("Tarv", "module", &value));
+  EXPECT_EQ(value, "/opt/tarvo/lib/libtarvoconduit.so");
+  ASSERT_TRUE(hotsync::registrationText("Tarv", "title", &value));
+  EXPECT_EQ(value, "line\nbreak\tand \\ slash");
+  int32_t number = -1;
+  ASSERT_TRUE(hotsync::registrationInt("Tarv", "type", &number));
+  EXPECT_EQ(number, 1);
+  EXPECT_FALSE(hotsync::registrationText("Tarv", "remote", &value));
+  struct stat st {};
+  ASSERT_EQ(stat((hotsync::dataDir() / "conduits.conf").c_str(), &st), 0);
+
+  // Installing again starts the registration afresh.
+  ASSERT_EQ(CmInstallCreator("Tarv", 1), 0);
+  EXPECT_FALSE(hotsync::registrationText("Tarv", "module", &value));
+  EXPECT_EQ(CmRemoveConduitByCreatorID("Tarv"), 0);
+  EXPECT_EQ(CmRemoveConduitByCreatorID("Tarv"), ERR_NO_CONDUIT);
+  EXPECT_FALSE(hotsync::registrationInt("Tarv", "type", &number));
+  EXPECT_TRUE(hotsync::registrationInt("sync", "type", &number));
+}
+
+TEST_F(Desktop, LogEntriesCarryActivityAndUtf8TextPrivately) {
+  hotsync::setCurrentUser("Ana");
+  EXPECT_EQ(LogAddEntry("", slSyncStarted, 0), 0);
+  EXPECT_EQ(LogAddEntry("Conex\xE3o indispon\xED" "vel\n", slText, 0), 0);
+  const std::string log = readText(hotsync::userLogFile("Ana"));
+  EXPECT_NE(log.find("\t19\t\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("\t-1\tConexão indisponível\n"), std::string::npos) << log;
+  struct stat st {};
+  ASSERT_EQ(stat(hotsync::userLogFile("Ana").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(Desktop, OnlineOverride) {
+  uint32_t flags = 7;
+  hotsync::setOnlineOverride(0);
+  EXPECT_EQ(InternetGetConnectedState(&flags, 0), 0);
+  EXPECT_EQ(flags, 0u);
+  hotsync::setOnlineOverride(1);
+  EXPECT_EQ(InternetGetConnectedState(&flags, 0), 1);
+  EXPECT_EQ(flags, 1u);
+  hotsync::setOnlineOverride(-1);
+}
+
+}  // namespace

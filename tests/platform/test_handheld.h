@@ -1,0 +1,99 @@
+// Small simulated handhelds in temporary folders, and a private data folder
+// (XDG_DATA_HOME) for each test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "hotsync/host.h"
+#include "pdb/pdb.h"
+
+namespace testing_hh {
+
+namespace fs = std::filesystem;
+
+inline pdb::Database recordDb(const std::string& name, std::vector<std::vector<uint8_t>> records = {},
+                              const char* type = "DATA", const char* creator = "Tarv") {
+  pdb::Database db;
+  db.name = name;
+  db.type = pdb::fourCC(type);
+  db.creator = pdb::fourCC(creator);
+  db.version = 3;
+  db.creationDate = 3'000'000'000u;
+  uint32_t id = 100;
+  for (auto& data : records) db.records.push_back(pdb::Record{pdb::kRecDirty, id++, std::move(data)});
+  db.uniqueIdSeed = id;
+  return db;
+}
+
+inline pdb::Database resourceDb(const std::string& name) {
+  pdb::Database db;
+  db.name = name;
+  db.attributes = pdb::kAttrResourceDb;
+  db.type = pdb::fourCC("appl");
+  db.creator = pdb::fourCC("Tarv");
+  db.resources.push_back(pdb::Resource{pdb::fourCC("code"), 1, {1, 2, 3}});
+  return db;
+}
+
+inline void writeBytes(const fs::path& file, const std::vector<uint8_t>& bytes) {
+  fs::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void writeText(const fs::path& file, const std::string& text) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+}
+
+inline std::string readText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+// A temporary root holding the data folder and handheld folders.
+class TempRoot : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "hotsync-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+    ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    hotsync::setCurrentUser("");
+  }
+  void TearDown() override {
+    hotsync::disconnectHandheld();
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+
+  // A handheld folder with device.conf and the given databases on card 0.
+  fs::path makeHandheld(const std::vector<pdb::Database>& card0, const std::string& conf = "user.name = Ana\n",
+                        const std::string& folder = "hh") {
+    const fs::path dir = root / folder;
+    writeText(dir / "device.conf", conf);
+    fs::create_directories(dir / "card0");
+    for (const auto& db : card0) {
+      writeBytes(dir / "card0" / (db.name + (db.isResourceDb() ? ".prc" : ".pdb")), pdb::serialize(db));
+    }
+    return dir;
+  }
+
+  void connect(const fs::path& dir) {
+    std::string error;
+    ASSERT_TRUE(hotsync::connectHandheld(dir, &error)) << error;
+  }
+
+  fs::path root;
+};
+
+}  // namespace testing_hh
