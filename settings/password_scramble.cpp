@@ -16,9 +16,9 @@ std::string UsrDesencriptaSenha(std::string scrambled) {
   std::string out;
   out.reserve(scrambled.size() / 3);
   for (size_t i = 0; i + 3 <= scrambled.size(); i += 3) {
-    // Characters are not checked: any group gives a byte by the same formula
-    // (the text is taken as unsigned bytes so the result does not depend on
-    // the signedness of char).
+    // Characters are not checked: any group gives a byte by the same formula.
+    // Only the low 8 bits are kept, so reading the characters as unsigned
+    // gives the same byte as reading them as signed would.
     int value = (static_cast<unsigned char>(scrambled[i]) - 48) * 100 +
                 (static_cast<unsigned char>(scrambled[i + 1]) - 48) * 10 +
                 (static_cast<unsigned char>(scrambled[i + 2]) - 48);

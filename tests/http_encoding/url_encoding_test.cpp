@@ -39,13 +39,9 @@ TEST(FullURLEncode, KeepsOnlyAsciiLettersAndDigits) {
   for (const auto& c : cases) EXPECT_EQ(Encode(c.in), c.out) << c.in;
 }
 
-TEST(FullURLEncode, LengthZeroStopsAtFirstNul) {
+TEST(FullURLEncode, LengthZeroStopsAtFirstNulAndBadArgumentsGiveNothing) {
   EXPECT_EQ(FullURLEncode("a-b.c", 0), "a%2db%2ec");
   EXPECT_EQ(FullURLEncode("ab\0cd", 0), "ab");
-  EXPECT_EQ(FullURLEncode("", 0), "");
-}
-
-TEST(FullURLEncode, RefusesNullAndNegativeLength) {
   EXPECT_EQ(FullURLEncode(nullptr, 5), "");
   EXPECT_EQ(FullURLEncode("abc", -1), "");
 }
@@ -79,6 +75,11 @@ TEST(FullURLEdcode, MalformedEscapeReturnsZero) {
   EXPECT_EQ(FullURLEdcode("xy%q1", dest.data(), 8), 0);
   EXPECT_EQ(dest[0], 'x');
   EXPECT_EQ(dest[1], 'y');
+  // Empty source, unusable destination.
+  EXPECT_EQ(FullURLEdcode("", dest.data(), 8), 0);
+  EXPECT_EQ(FullURLEdcode("abc", dest.data(), 0), 0);
+  EXPECT_EQ(FullURLEdcode("abc", dest.data(), -3), 0);
+  EXPECT_EQ(FullURLEdcode("abc", nullptr, 4), 0);
 }
 
 TEST(FullURLEdcode, StopsAtCapacityWithoutWritingPastIt) {
@@ -89,14 +90,6 @@ TEST(FullURLEdcode, StopsAtCapacityWithoutWritingPastIt) {
   EXPECT_EQ(dest[2], 0xAA);
   // An escape beyond the capacity is never looked at.
   EXPECT_EQ(FullURLEdcode("ab%zz", dest.data(), 2), 2);
-}
-
-TEST(FullURLEdcode, EmptyOrUnusableDestinationGivesZero) {
-  unsigned char dest[4];
-  EXPECT_EQ(FullURLEdcode("", dest, 4), 0);
-  EXPECT_EQ(FullURLEdcode("abc", dest, 0), 0);
-  EXPECT_EQ(FullURLEdcode("abc", dest, -3), 0);
-  EXPECT_EQ(FullURLEdcode("abc", nullptr, 4), 0);
 }
 
 TEST(FullURLEdcode, InvertsFullURLEncodeForEveryByte) {

@@ -10,9 +10,7 @@ TEST(PasswordScramble, ThreeUnsignedDigitsPerByte) {
   } cases[] = {
       {"", ""},
       {"abc", "097098099"},
-      {"Jo3", "074111051"},
       {std::string("\0", 1), "000"},
-      {"\x7F", "127"},
       {"\x80", "128"},
       {"Jos\xE9", "074111115233"},  // accented letter of the code page
       {"\xFF", "255"},
