@@ -1,0 +1,30 @@
+#pragma once
+// The options of tarvo-syncserver.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvo::server {
+
+struct Options {
+    std::string host = "127.0.0.1";
+    int port = 0;  // 0: any free port
+    std::optional<std::string> script;
+    std::optional<std::string> files;
+    std::optional<std::string> log;
+    std::optional<std::string> tls_cert;
+    std::optional<std::string> tls_key;
+    bool help = false;
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error;  // empty when the command line was sound
+};
+
+ParsedOptions parse_command_line(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+
+}  // namespace tarvo::server

@@ -1,0 +1,105 @@
+// tarvo-syncserver: a sync server that answers from a script and records
+// every request, for the demo, for integration tests and for content
+// providers trying their content.
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "command_line.h"
+#include "file_store.h"
+#include "http_front.h"
+#include "request_log.h"
+#include "script.h"
+#include "scripted_answerer.h"
+
+namespace {
+
+using namespace tarvo::server;
+
+int complain(const std::string& message, int code) {
+    std::cerr << "tarvo-syncserver: " << message << "\n";
+    return code;
+}
+
+int serve(const Options& options, const sigset_t& stop_signals) {
+    Script script;
+    if (options.script) {
+        try {
+            script = load_script(*options.script);
+        } catch (const ScriptError& e) {
+            return complain(*options.script + ": " + e.what(), 2);
+        }
+    }
+    std::unique_ptr<FileStore> files;
+    if (options.files) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(*options.files, ec))
+            return complain("--files: not a folder: " + *options.files, 2);
+        files = std::make_unique<FileStore>(*options.files);
+    }
+    if (options.tls_cert.has_value() != options.tls_key.has_value())
+        return complain("--tls needs a certificate and a key file", 2);
+
+    std::string error;
+    std::unique_ptr<RequestLog> log;
+    if (options.log) {
+        log = RequestLog::open(*options.log, error);
+        if (!log) return complain(error, 2);
+    }
+
+    ScriptedAnswerer answerer(std::move(script), std::move(files));
+    FrontSettings settings{options.host, options.port, options.tls_cert, options.tls_key};
+    auto front = HttpFront::create(settings, answerer, log.get(), error);
+    if (!front) return complain(error, 2);
+
+    if (!front->bind(error)) return complain(error, 1);
+    std::printf("listening on %s\n", front->url().c_str());
+    std::fflush(stdout);
+
+    bool listened = true;
+    std::thread listener([&] {
+        listened = front->run();
+        kill(getpid(), SIGUSR1);
+    });
+    int received = 0;
+    sigwait(&stop_signals, &received);
+    front->stop();
+    listener.join();
+    if (received == SIGUSR1 && !listened) return complain("listening failed", 1);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Signals are taken by the main thread alone, with sigwait; every thread
+    // started later inherits the blocked mask. Blocked from the start, so a
+    // stop request during start-up still ends the server cleanly.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGTERM);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGUSR1);  // the listener ended by itself
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);  // a client that hangs up must not end the server
+
+    try {
+        const ParsedOptions parsed = parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
+        if (!parsed.error.empty()) return complain(parsed.error + " (try --help)", 2);
+        if (parsed.options.help) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        return serve(parsed.options, stop_signals);
+    } catch (const std::exception& e) {
+        return complain(e.what(), 1);
+    }
+}

@@ -1,0 +1,218 @@
+#include "server_process.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+extern char** environ;
+
+namespace syncserver_test {
+
+namespace {
+
+constexpr auto kBound = std::chrono::seconds(20);
+
+std::vector<char*> argv_of(std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+pid_t spawn(std::vector<std::string> args, int out_fd, int err_fd) {
+    args.insert(args.begin(), TARVO_SYNCSERVER_BIN);
+    auto argv = argv_of(args);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+    posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Reads what the fd yields until end of file or until the line is complete.
+std::string read_until(int fd, bool line_only, std::chrono::steady_clock::time_point deadline) {
+    std::string text;
+    char buffer[4096];
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (line_only && text.find('\n') != std::string::npos) break;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+std::optional<int> wait_exit(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
+}
+
+std::size_t append(char* data, std::size_t size, std::size_t count, void* target) {
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+}  // namespace
+
+ServerProcess::~ServerProcess() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool ServerProcess::start(const std::vector<std::string>& args) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return false;
+    pid_ = spawn(args, out[1], 2);
+    ::close(out[1]);
+    if (pid_ < 0) {
+        ::close(out[0]);
+        return false;
+    }
+    const std::string line = read_until(out[0], true, std::chrono::steady_clock::now() + kBound);
+    ::close(out[0]);
+    const std::string prefix = "listening on ";
+    if (!line.starts_with(prefix) || line.find('\n') == std::string::npos) return false;
+    url_ = line.substr(prefix.size(), line.find('\n') - prefix.size());
+    return true;
+}
+
+std::optional<int> ServerProcess::stop(int signal_number) {
+    if (pid_ <= 0) return std::nullopt;
+    ::kill(pid_, signal_number);
+    auto status = wait_exit(pid_, std::chrono::steady_clock::now() + kBound);
+    if (status) pid_ = -1;
+    return status;
+}
+
+ProgramRun run_to_end(const std::vector<std::string>& args) {
+    ProgramRun run;
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return run;
+    if (::pipe2(err, O_CLOEXEC) != 0) return run;
+    const pid_t pid = spawn(args, out[1], err[1]);
+    ::close(out[1]);
+    ::close(err[1]);
+    const auto deadline = std::chrono::steady_clock::now() + kBound;
+    if (pid > 0) {
+        run.out = read_until(out[0], false, deadline);
+        run.err = read_until(err[0], false, deadline);
+        auto status = wait_exit(pid, deadline);
+        if (!status) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        run.status = status.value_or(-1);
+    }
+    ::close(out[0]);
+    ::close(err[0]);
+    return run;
+}
+
+Reply fetch(const std::string& url, const Fetch& how) {
+    Reply reply;
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, append);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, append);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply.headers);
+    if (how.post) {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, how.post->data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(how.post->size()));
+    }
+    if (how.http10) curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
+    if (how.path_as_is) curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
+    if (!how.ca_file.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, how.ca_file.c_str());
+    reply.code = curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+    curl_easy_getinfo(curl, CURLINFO_TOTAL_TIME, &reply.seconds);
+    curl_easy_cleanup(curl);
+    return reply;
+}
+
+RawConnection::RawConnection(const std::string& server_url) {
+    const int port = std::atoi(server_url.c_str() + server_url.rfind(':') + 1);
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+RawConnection::~RawConnection() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool RawConnection::send(const std::string& bytes) {
+    return fd_ >= 0 && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
+bool RawConnection::read_until(const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + kBound;
+    char buffer[4096];
+    while (fd_ >= 0 && received.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        received.append(buffer, static_cast<std::size_t>(n));
+    }
+    return received.find(text) != std::string::npos;
+}
+
+void RawConnection::read_to_end() {
+    if (fd_ >= 0) received += syncserver_test::read_until(fd_, false, std::chrono::steady_clock::now() + kBound);
+}
+
+std::string temp_folder(const std::string& name) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("syncserver-" + name + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+    return path.string();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> read_lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace syncserver_test

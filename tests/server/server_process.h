@@ -1,0 +1,90 @@
+#pragma once
+// Runs tarvo-syncserver as a child process for a test, and small libcurl
+// helpers to talk to it. Every wait here is bounded, so a broken server
+// fails the test instead of hanging it.
+
+#include <sys/types.h>
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace syncserver_test {
+
+class ServerProcess {
+public:
+    ServerProcess() = default;
+    ~ServerProcess();  // SIGKILL if still running
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    // Starts the server and reads its "listening on URL" line.
+    bool start(const std::vector<std::string>& args);
+    const std::string& url() const { return url_; }  // "http://127.0.0.1:PORT/"
+
+    // Sends the signal and waits for the exit status (nullopt: it did not end in time).
+    std::optional<int> stop(int signal_number = 15);
+
+private:
+    pid_t pid_ = -1;
+    std::string url_;
+};
+
+struct ProgramRun {
+    int status = -1;  // exit code, or -1 when killed
+    std::string out, err;
+};
+// Runs the program to its end (killed after the bound).
+ProgramRun run_to_end(const std::vector<std::string>& args);
+
+struct Reply {
+    CURLcode code = CURLE_OK;
+    long status = 0;
+    std::string headers;
+    std::string body;
+    double seconds = 0;
+};
+
+struct Fetch {
+    std::optional<std::string> post;  // a form body; GET when unset
+    bool http10 = false;
+    bool path_as_is = false;
+    std::string ca_file;  // HTTPS: trust this certificate
+
+    Fetch& form(std::string body) { post = std::move(body); return *this; }
+    Fetch& old_http(bool on = true) { http10 = on; return *this; }
+    Fetch& raw_path() { path_as_is = true; return *this; }
+    Fetch& trust(std::string file) { ca_file = std::move(file); return *this; }
+};
+// What the conduit sends: a form POST over HTTP/1.0.
+inline Fetch conduit_post(std::string body) { return Fetch{}.form(std::move(body)).old_http(); }
+
+Reply fetch(const std::string& url, const Fetch& how = {});
+
+// A plain TCP connection to the server's port, for what libcurl will not do.
+class RawConnection {
+public:
+    explicit RawConnection(const std::string& server_url);
+    ~RawConnection();
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    bool send(const std::string& bytes);
+    // Reads until the text has arrived (true) or the server closed.
+    bool read_until(const std::string& text);
+    // Reads until the server closes.
+    void read_to_end();
+    std::string received;
+
+private:
+    int fd_ = -1;
+};
+
+std::string temp_folder(const std::string& name);  // empty new folder
+void write_file(const std::string& path, const std::string& bytes);
+std::vector<std::string> read_lines(const std::string& path);
+
+}  // namespace syncserver_test
