@@ -3,7 +3,6 @@
 #include <atomic>
 
 #include "resources/trace.h"
-#include "settings/settings_store.h"
 
 namespace {
 std::atomic<int> g_initCount{0};
@@ -25,9 +24,10 @@ CZbcondApp::~CZbcondApp() {
 }
 
 bool CZbcondApp::InitInstance() {
-  // The store follows $XDG_CONFIG_HOME/tarvo/settings.sqlite, looked up at
-  // each use, so a host that sets the variable late still gets its own.
-  tarvo::SetSettingsFile({});
+  // The settings store needs no pointing: it already follows this user's
+  // $XDG_CONFIG_HOME/tarvo/settings.sqlite, looked up at each use, so a host
+  // that sets the variable late still gets its own. (Touching the store
+  // here would also race the store's own static set-up at load time.)
   g_initCount.fetch_add(1);
   return true;
 }

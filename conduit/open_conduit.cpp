@@ -21,7 +21,11 @@ namespace {
 // see a Cancel press.
 class ProgressPumpScope {
  public:
-  ProgressPumpScope() { hotsync::setYieldPump(&ProgressPump); }
+  ProgressPumpScope() {
+    // A lambda rather than the function's address: a function pointer in a
+    // std::function would make the C++ runtime export its type information.
+    hotsync::setYieldPump([] { ProgressPump(); });
+  }
   ~ProgressPumpScope() { hotsync::setYieldPump({}); }
   ProgressPumpScope(const ProgressPumpScope&) = delete;
   ProgressPumpScope& operator=(const ProgressPumpScope&) = delete;

@@ -54,7 +54,7 @@ TEST(ProgressDialogTest, RefreshShowsWindowsTextAsUtf8) {
   RecordingViews views;
   CConduitProgress dialog;
   dialog.m_task = "Verificando m\xF3" "dulos, aguarde...";
-  dialog.m_status = "Not\xEDcias \x80";
+  dialog.m_status = "Not\xED" "cias \x80";
   dialog.Refresh();
   EXPECT_EQ(views.record().texts.back().first, "Verificando módulos, aguarde...");
   EXPECT_EQ(views.record().texts.back().second, "Notícias €");

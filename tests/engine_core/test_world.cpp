@@ -54,9 +54,9 @@ fs::path TempWorld::MakeHandheld(const std::string& userName, uint32_t userId,
       const std::string block = "ZembraParameterBlock|__tarvo_sync_server:" + module.serverUrl + ";";
       pdb::Record parameters;
       parameters.uniqueId = 2;
-      parameters.data = {0, 0, 0, 0};
-      parameters.data.insert(parameters.data.end(), block.begin(), block.end());
-      parameters.data.push_back(0);
+      // A 4-byte header, then the zero-terminated block.
+      const std::string bytes = std::string(4, '\0') + block + '\0';
+      parameters.data.assign(bytes.begin(), bytes.end());
       db.records.push_back(parameters);
     }
     const std::vector<uint8_t> image = pdb::serialize(db);
