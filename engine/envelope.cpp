@@ -2,36 +2,38 @@
 // word and the attribute reader. Servers have been written against these
 // exact rules, quirks included, so they are kept as they are.
 #include <algorithm>
-#include <cstring>
 
 #include "engine/engine_text.h"
+#include "engine/envelope.h"
 #include "engine/tarvo_conduit.h"
 
 using tarvo::engine::AsciiLower;
 
-void CTarvoConduit::ParseResponse(std::string page) {
+void tarvo::engine::ReadEnvelopeCommands(std::string_view page, std::deque<std::string>& commands) {
   // The page is text: a zero byte ends it.
-  page.resize(strnlen(page.c_str(), page.size()));
+  page = page.substr(0, page.find('\0'));
 
   static constexpr std::string_view kOpen = "<tarvoconduit>";
   static constexpr std::string_view kClose = "</tarvoconduit>";
   const std::size_t open = page.find(kOpen);
-  if (open == std::string::npos) return;
+  if (open == std::string_view::npos) return;
   std::size_t end = page.find(kClose, open);
-  if (end == std::string::npos) end = page.size();
+  if (end == std::string_view::npos) end = page.size();
 
   // Every search starts where the previous one ended, so the page is read
   // once whatever its size. The search for "/>" is not bounded by the
   // closing tag: an element that straddles it is still taken whole.
   std::size_t lt = page.find('<', open + kOpen.size());
-  while (lt != std::string::npos && lt < end) {
+  while (lt != std::string_view::npos && lt < end) {
     const std::size_t start = lt + 1;
     const std::size_t close = page.find("/>", start);
-    if (close == std::string::npos || start >= end) break;
-    m_commands.push_back(page.substr(start, close - start));
+    if (close == std::string_view::npos || start >= end) break;
+    commands.emplace_back(page.substr(start, close - start));
     lt = page.find('<', close);
   }
 }
+
+void CTarvoConduit::ParseResponse(std::string page) { tarvo::engine::ReadEnvelopeCommands(page, m_commands); }
 
 std::string CTarvoConduit::GetCommandId(const std::string& cmd) {
   return AsciiLower(std::string_view(cmd).substr(0, cmd.find(' ')));

@@ -1,0 +1,206 @@
+#include "engine_harness.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <deque>
+#include <fstream>
+#include <sstream>
+
+#include "handheld/palm_sync.h"
+#include "hotsync/host.h"
+#include "settings/settings_store.h"
+#include "ui/progress/conduit_progress.h"
+#include "ui/progress/progress_view.h"
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+pdb::Database MakeDatabase(const std::string& name, const char* type, const char* creator,
+                           std::vector<std::vector<uint8_t>> records) {
+  pdb::Database db;
+  db.name = name;
+  db.type = pdb::fourCC(type);
+  db.creator = pdb::fourCC(creator);
+  db.version = 1;
+  uint32_t id = 100;
+  for (auto& data : records) db.records.push_back({0, id++, std::move(data)});
+  return db;
+}
+
+std::vector<uint8_t> ParameterRecord(const std::string& text) {
+  std::vector<uint8_t> record(4 + text.size() + 1, 0);
+  record[3] = 1;
+  std::copy(text.begin(), text.end(), record.begin() + 4);
+  return record;
+}
+
+namespace {
+
+class CancelView final : public ProgressView {
+ public:
+  explicit CancelView(std::shared_ptr<std::atomic<bool>> when) : when_(std::move(when)) {}
+  void ShowCaption(const std::string&) override {}
+  void ShowTexts(const std::string&, const std::string&) override {}
+  void ShowPosition(int32_t) override {}
+  bool PollCancel() override { return when_->load() && !pressed_++; }
+
+ private:
+  std::shared_ptr<std::atomic<bool>> when_;
+  int pressed_ = 0;
+};
+
+}  // namespace
+
+EngineHarness::EngineHarness() {
+  std::string pattern = (fs::temp_directory_path() / "tarvo-conv-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
+  root = pattern;
+  setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+  setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
+  tarvo::SetSettingsFile(root / "config" / "settings.sqlite");
+  fs::create_directories(root / "handheld" / "card0");
+  std::ofstream(root / "handheld" / "device.conf") << "user.name = Ann\nuser.id = 42\nos.version = 3.5\n";
+  auto when = cancelWhen;
+  SetProgressViewFactory([when] { return std::make_unique<CancelView>(when); });
+  order_.resize(1);
+}
+
+EngineHarness::~EngineHarness() {
+  engine.reset();
+  delete g_pMobileDeviceSync;
+  g_pMobileDeviceSync = nullptr;
+  hotsync::setYieldPump({});
+  hotsync::disconnectHandheld();
+  SetProgressViewFactory({});
+  tarvo::SetSettingsFile({});
+  std::error_code ec;
+  fs::remove_all(root, ec);
+}
+
+void EngineHarness::AddDatabase(const pdb::Database& db, int card) {
+  const fs::path dir = root / "handheld" / ("card" + std::to_string(card));
+  fs::create_directories(dir);
+  if (order_.size() <= static_cast<std::size_t>(card)) order_.resize(static_cast<std::size_t>(card) + 1);
+  const std::string file = db.name + ".pdb";
+  order_[static_cast<std::size_t>(card)].push_back(file);
+  pdb::writeFileAtomic(dir / file, pdb::serialize(db));
+  std::ofstream order(dir / "order");
+  for (const std::string& name : order_[static_cast<std::size_t>(card)]) order << name << "\n";
+}
+
+void EngineHarness::Connect() {
+  std::string error;
+  ASSERT_TRUE(hotsync::connectHandheld(root / "handheld", &error)) << error;
+  hotsync::setHotSyncThread();
+  hotsync::setYieldPump(ProgressPump);
+  g_pMobileDeviceSync = new CPalmSync;
+  engine = std::make_unique<CTarvoConduit>();
+  engine->m_dlgprg = std::make_unique<CConduitProgress>();
+  engine->m_pHttp = &engine->m_dlgprg->m_http;
+  engine->m_pHttp->SetTimeout(20000);
+  ASSERT_EQ(g_pMobileDeviceSync->ReadUserInfo(engine->m_userInfo), 0);
+  engine->m_baseParams = "&conduit=1.00f&palmos=3.5&processor=196608&userid=42&username=Ann";
+}
+
+struct ScriptedServer::Impl {
+  httplib::Server server;
+  std::thread thread;
+  int port = 0;
+  mutable std::mutex mutex;
+  std::condition_variable released;
+  bool isReleased = false;
+  std::deque<ScriptedAnswer> answers;
+  std::vector<RecordedRequest> requests;
+};
+
+ScriptedServer::ScriptedServer(std::shared_ptr<std::atomic<bool>> arrived)
+    : slowArrived(std::move(arrived)), impl_(std::make_unique<Impl>()) {
+  Impl* impl = impl_.get();
+  auto slow = slowArrived;
+  impl->server.Post(".*", [impl, slow](const httplib::Request& req, httplib::Response& res) {
+    ScriptedAnswer answer;
+    {
+      std::lock_guard<std::mutex> lock(impl->mutex);
+      static std::atomic<int> sequence{0};
+      impl->requests.push_back({req.path, req.target, req.body, ++sequence});
+      if (!impl->answers.empty()) {
+        answer = std::move(impl->answers.front());
+        impl->answers.pop_front();
+      }
+    }
+    if (answer.slow) {
+      slow->store(true);
+      std::unique_lock<std::mutex> lock(impl->mutex);
+      impl->released.wait_for(lock, std::chrono::seconds(10), [impl] { return impl->isReleased; });
+    }
+    res.status = answer.status;
+    res.set_content(answer.body, "text/html");
+  });
+  impl->port = impl->server.bind_to_any_port("127.0.0.1");
+  impl->thread = std::thread([impl] { impl->server.listen_after_bind(); });
+  for (int i = 0; i < 5000 && !impl->server.is_running(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+ScriptedServer::~ScriptedServer() {
+  Release();
+  impl_->server.stop();
+  impl_->thread.join();
+}
+
+void ScriptedServer::Release() {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->isReleased = true;
+  }
+  impl_->released.notify_all();
+}
+
+std::string ScriptedServer::Url(const std::string& pathAndQuery) const {
+  return "http://127.0.0.1:" + std::to_string(impl_->port) + pathAndQuery;
+}
+
+void ScriptedServer::Queue(ScriptedAnswer answer) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->answers.push_back(std::move(answer));
+}
+
+std::vector<RecordedRequest> ScriptedServer::Requests() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->requests;
+}
+
+std::vector<Exchange> ReadConversation(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<Exchange> exchanges;
+  std::string line;
+  std::string* block = nullptr;
+  auto close = [&] {
+    if (block && !block->empty() && block->back() == '\n') block->pop_back();
+  };
+  while (std::getline(in, line)) {
+    if (line == "== request") {
+      close();
+      exchanges.emplace_back();
+      block = &exchanges.back().request;
+      continue;
+    }
+    if (line == "== answer") {
+      close();
+      block = &exchanges.back().answer;
+      continue;
+    }
+    if (!block) continue;
+    *block += line + "\n";
+  }
+  close();
+  return exchanges;
+}
+
+}  // namespace testing_support

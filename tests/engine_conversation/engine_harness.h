@@ -1,0 +1,85 @@
+// A real engine over a real simulated handheld, with a progress dialog whose
+// Cancel a test can press, and a loopback HTTP server that plays scripted
+// answers and records every request.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/tarvo_conduit.h"
+#include "pdb/pdb.h"
+
+namespace testing_support {
+
+pdb::Database MakeDatabase(const std::string& name, const char* type, const char* creator,
+                           std::vector<std::vector<uint8_t>> records = {});
+// A record holding the 4-byte header and then `text` with its terminating zero.
+std::vector<uint8_t> ParameterRecord(const std::string& text);
+
+class EngineHarness {
+ public:
+  EngineHarness();
+  ~EngineHarness();
+
+  // Before Connect: databases of card `card`, listed in the order added.
+  void AddDatabase(const pdb::Database& db, int card = 0);
+  // Connects the handheld, makes the engine with its dialog.
+  void Connect();
+
+  std::filesystem::path root;
+  std::unique_ptr<CTarvoConduit> engine;
+  // Cancel is pressed at the next event pump once this is set.
+  std::shared_ptr<std::atomic<bool>> cancelWhen = std::make_shared<std::atomic<bool>>(false);
+
+ private:
+  std::vector<std::vector<std::string>> order_;
+};
+
+struct RecordedRequest {
+  std::string path;
+  std::string target;
+  std::string body;
+  int sequence = 0;  // across every server of the process
+};
+
+struct ScriptedAnswer {
+  std::string body;
+  int status = 200;
+  bool slow = false;  // held until the server is released (bounded)
+};
+
+class ScriptedServer {
+ public:
+  // `slowArrived` is set once a slow answer has its request in hand.
+  explicit ScriptedServer(std::shared_ptr<std::atomic<bool>> slowArrived =
+                              std::make_shared<std::atomic<bool>>(false));
+  ~ScriptedServer();
+
+  std::string Url(const std::string& pathAndQuery = "/sync.asp") const;
+  void Queue(ScriptedAnswer answer);
+  std::vector<RecordedRequest> Requests() const;
+  std::shared_ptr<std::atomic<bool>> slowArrived;
+  void Release();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// A conversation file: "== request" and "== answer" blocks, alternating,
+// starting with a request. Each block is its lines joined with "\n",
+// without the final line feed.
+struct Exchange {
+  std::string request;
+  std::string answer;
+};
+std::vector<Exchange> ReadConversation(const std::filesystem::path& file);
+
+}  // namespace testing_support
