@@ -1,0 +1,55 @@
+// tarvo-hotsync handheld list|dump: what a simulated handheld holds, read
+// through the Sync Manager.
+#include <cstdio>
+
+#include "host/args.h"
+#include "host/commands.h"
+#include "host/handheld_reader.h"
+#include "host/text.h"
+
+namespace tarvo::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: tarvo-hotsync handheld list --handheld DIR\n"
+    "       tarvo-hotsync handheld dump --handheld DIR NAME\n"
+    "\n"
+    "list: one line per database: card, name, type, creator, version, records.\n"
+    "dump: the header of database NAME and every record, its bytes as hex and text.\n";
+
+}  // namespace
+
+int commandHandheld(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!parseArgs(argc, argv, 1, {{"handheld", true}}, &args, &error)) return fail(error);
+  if (args.has("help")) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (args.positional.empty()) return fail("handheld needs list or dump (see --help)");
+  const std::string action = args.positional[0];
+  const size_t wanted = action == "dump" ? 2 : 1;
+  if (action != "list" && action != "dump") return fail("unknown handheld command " + action);
+  if (args.positional.size() != wanted)
+    return fail(action == "dump" ? "handheld dump needs one database NAME"
+                                 : "handheld list takes no argument");
+  if (!args.hasValue("handheld")) return fail("handheld " + action + " needs --handheld DIR");
+
+  ConnectedHandheld handheld;
+  if (!handheld.connect(args.value("handheld"), &error)) return fail(error);
+
+  if (action == "list") {
+    printListHeading(stdout);
+    for (const DbHeader& header : listDatabases()) printListLine(stdout, header);
+    return kExitOk;
+  }
+  DbHeader header;
+  std::vector<DbEntry> entries;
+  if (!readDatabase(utf8ToCp1252(args.positional[1]), &header, &entries, &error))
+    return fail(cp1252ToUtf8(error));
+  printDump(stdout, header, entries);
+  return kExitOk;
+}
+
+}  // namespace tarvo::host

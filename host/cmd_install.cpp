@@ -1,0 +1,58 @@
+// tarvo-hotsync install: queue database files for a user's next HotSync.
+#include <cstdio>
+
+#include "host/args.h"
+#include "host/commands.h"
+#include "host/text.h"
+#include "host/user_lookup.h"
+#include "hotsync/host.h"
+#include "hotsync/instaide.h"
+#include "pdb/pdb.h"
+
+namespace tarvo::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: tarvo-hotsync install --user NAME [--create] FILE...\n"
+    "\n"
+    "Queues each Palm database FILE for user NAME's next HotSync (a copy is\n"
+    "taken now). Every file is checked first: when one is not a database,\n"
+    "nothing is queued. An unknown user is refused unless --create is given.\n";
+
+}  // namespace
+
+int commandInstall(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!parseArgs(argc, argv, 1, {{"user", true}, {"create", false}}, &args, &error))
+    return fail(error);
+  if (args.has("help")) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (!args.hasValue("user")) return fail("install needs --user NAME");
+  if (args.positional.empty()) return fail("install needs at least one FILE");
+  const std::string user = args.value("user");
+
+  for (const std::string& file : args.positional) {
+    try {
+      pdb::readFile(file);
+    } catch (const std::exception& e) {
+      return fail(file + ": not a Palm database: " + e.what());
+    }
+  }
+  if (!isHotSyncUser(user)) {
+    if (!args.has("create")) return fail("no HotSync user " + user + " (--create makes one)");
+    if (!hotsync::addUser(user, &error)) return fail(error);
+    std::printf("new HotSync user \"%s\"\n", user.c_str());
+  }
+  for (const std::string& file : args.positional) {
+    // The install aide takes the user name as the handheld writes it.
+    const int32_t status = PltInstallFile(utf8ToCp1252(user).c_str(), file.c_str());
+    if (status < 0) return fail(file + ": could not be queued (" + std::to_string(status) + ")");
+    std::printf("queued %s for %s\n", file.c_str(), user.c_str());
+  }
+  return kExitOk;
+}
+
+}  // namespace tarvo::host

@@ -1,0 +1,78 @@
+// tarvo-hotsync pdb dump FILE: a loose Palm database file, shown as
+// `handheld dump` shows one on a handheld.
+#include <cstdio>
+
+#include "host/args.h"
+#include "host/commands.h"
+#include "host/db_view.h"
+#include "pdb/pdb.h"
+
+namespace tarvo::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: tarvo-hotsync pdb dump FILE\n"
+    "\n"
+    "Shows the header of the Palm database FILE (.pdb or .prc) and every\n"
+    "record or resource, its bytes as hex and text.\n";
+
+}  // namespace
+
+int commandPdb(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!parseArgs(argc, argv, 1, {}, &args, &error)) return fail(error);
+  if (args.has("help")) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (args.positional.empty() || args.positional[0] != "dump")
+    return fail("pdb needs dump FILE (see --help)");
+  if (args.positional.size() != 2) return fail("pdb dump needs one FILE");
+
+  pdb::Database db;
+  try {
+    db = pdb::readFile(args.positional[1]).db;
+  } catch (const std::exception& e) {
+    return fail(args.positional[1] + ": not a Palm database: " + e.what());
+  }
+  DbHeader header;
+  header.name = db.name;
+  header.type = db.type;
+  header.creator = db.creator;
+  header.version = db.version;
+  header.attributes = db.attributes;
+  header.modificationNumber = db.modificationNumber;
+  header.creationDate = db.creationDate;
+  header.modificationDate = db.modificationDate;
+  header.backupDate = db.backupDate;
+  header.resourceDb = db.isResourceDb();
+  header.entryCount =
+      static_cast<uint32_t>(header.resourceDb ? db.resources.size() : db.records.size());
+  std::vector<DbEntry> entries;
+  uint32_t index = 0;
+  if (header.resourceDb) {
+    for (const pdb::Resource& resource : db.resources) {
+      DbEntry entry;
+      entry.index = index++;
+      entry.resource = true;
+      entry.resourceType = resource.type;
+      entry.resourceId = resource.id;
+      entry.data = resource.data;
+      entries.push_back(std::move(entry));
+    }
+  } else {
+    for (const pdb::Record& record : db.records) {
+      DbEntry entry;
+      entry.index = index++;
+      entry.uniqueId = record.uniqueId;
+      entry.attributes = record.attributes;
+      entry.data = record.data;
+      entries.push_back(std::move(entry));
+    }
+  }
+  printDump(stdout, header, entries);
+  return kExitOk;
+}
+
+}  // namespace tarvo::host

@@ -1,0 +1,117 @@
+// tarvo-hotsync sync: one HotSync of a simulated handheld.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "host/args.h"
+#include "host/commands.h"
+#include "host/conduit_loader.h"
+#include "host/handheld_reader.h"
+#include "host/text.h"
+#include "hotsync/host.h"
+
+namespace tarvo::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: tarvo-hotsync sync --handheld DIR [--conduit FILE] [--no-gui] [--offline|--online]\n"
+    "\n"
+    "Runs one HotSync: connects the handheld in DIR, makes its user a HotSync\n"
+    "user if new, installs the files queued for that user, then loads the\n"
+    "conduit (FILE, else the one registered for creator Tarv, else\n"
+    "libtarvoconduit.so beside the host) and calls its OpenConduit.\n"
+    "\n"
+    "  --offline, --online  force the answer of the Internet connection check\n"
+    "  --no-gui             terminal only (the only front end for now)\n"
+    "\n"
+    "Exit status: 0 the conduit ran (OpenConduit returned 0 or 1), 1 bad input,\n"
+    "2 no conduit could be loaded, 3 the conduit returned any other result.\n";
+
+int32_t printProgress(const char* text) {
+  std::printf("  %s\n", cp1252ToUtf8(text ? text : "").c_str());
+  std::fflush(stdout);
+  return 0;
+}
+
+void copyText(char* field, size_t size, const std::string& text) {
+  std::memset(field, 0, size);
+  std::memcpy(field, text.data(), text.size() < size ? text.size() : size - 1);
+}
+
+// Loads the conduit and runs one OpenConduit on the connected handheld.
+int runConduit(const std::string& explicitConduit, const std::string& user) {
+  ConduitChoice choice;
+  std::string error;
+  if (!chooseConduit(explicitConduit, &choice, &error)) return fail(error, kExitNoConduit);
+  std::printf("conduit: %s (%s)\n", choice.path.c_str(), choice.source.c_str());
+  LoadedConduit conduit;
+  if (!conduit.load(choice.path, &error)) return fail(error, kExitNoConduit);
+  if (conduit.getConduitName != nullptr) {
+    char name[64] = {};
+    conduit.getConduitName(name, sizeof name);
+    std::printf("conduit name: %s\n", cp1252ToUtf8(name).c_str());
+  }
+
+  // The Windows layout: narrow texts the conduit sees are Windows-1252.
+  CSyncProperties props{};
+  props.m_SyncType = eFast;
+  copyText(props.m_UserName, sizeof props.m_UserName, utf8ToCp1252(user));
+  copyText(props.m_PathName, sizeof props.m_PathName, hotsync::userDir(user).string() + "/");
+  props.m_Creator = 0x54617276;  // 'Tarv'
+  props.m_FirstDevice = 1;
+
+  const int32_t result = conduit.openConduit(printProgress, props);
+  conduit.unload();
+  std::printf("OpenConduit returned %d\n", result);
+  if (result != 0 && result != 1) {
+    std::fprintf(stderr, "tarvo-hotsync: the conduit reported a failure (%d)\n", result);
+    return kExitConduitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int commandSync(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!parseArgs(argc, argv, 1,
+                 {{"handheld", true}, {"conduit", true}, {"no-gui", false}, {"offline", false},
+                  {"online", false}},
+                 &args, &error))
+    return fail(error);
+  if (args.has("help")) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (!args.positional.empty()) return fail("sync takes no argument " + args.positional[0]);
+  if (!args.hasValue("handheld")) return fail("sync needs --handheld DIR");
+  if (args.has("offline") && args.has("online")) return fail("--offline and --online exclude each other");
+
+  // The HotSync runs on this thread; the terminal is the only front end.
+  hotsync::setHotSyncThread();
+  hotsync::setYieldPump({});
+  if (args.has("offline")) hotsync::setOnlineOverride(0);
+  if (args.has("online")) hotsync::setOnlineOverride(1);
+
+  // Connecting makes the handheld's user a HotSync user if it is new.
+  const std::vector<std::string> knownUsers = hotsync::users();
+  ConnectedHandheld handheld;
+  if (!handheld.connect(args.value("handheld"), &error)) return fail(error);
+  const std::string user = hotsync::currentUser();
+  if (user.empty()) return fail("the handheld's user name cannot be a HotSync user");
+  std::printf("handheld: %s, user \"%s\"\n", args.value("handheld").c_str(), user.c_str());
+  if (std::find(knownUsers.begin(), knownUsers.end(), user) == knownUsers.end())
+    std::printf("new HotSync user \"%s\"\n", user.c_str());
+
+  std::vector<std::string> messages;
+  const int installed = hotsync::installQueuedFiles(&messages);
+  for (const std::string& message : messages) std::printf("install: %s\n", message.c_str());
+  std::printf("installed %d queued file%s\n", installed, installed == 1 ? "" : "s");
+
+  const int status = runConduit(args.value("conduit"), user);
+  std::printf("%s\n", status == kExitOk ? "HotSync finished" : "HotSync failed");
+  return status;
+}
+
+}  // namespace tarvo::host

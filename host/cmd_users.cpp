@@ -1,0 +1,36 @@
+// tarvo-hotsync users: the HotSync users and how many files each has queued.
+#include <cstdio>
+#include <filesystem>
+
+#include "host/args.h"
+#include "host/commands.h"
+#include "hotsync/host.h"
+
+namespace tarvo::host {
+
+int commandUsers(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!parseArgs(argc, argv, 1, {}, &args, &error)) return fail(error);
+  if (args.has("help")) {
+    std::fputs(
+        "usage: tarvo-hotsync users\n"
+        "\n"
+        "One line per HotSync user: the name and the number of files queued\n"
+        "for the user's next HotSync.\n",
+        stdout);
+    return kExitOk;
+  }
+  if (!args.positional.empty()) return fail("users takes no argument " + args.positional[0]);
+  for (const std::string& user : hotsync::users()) {
+    size_t queued = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(hotsync::userInstallDir(user), ec), end;
+         !ec && it != end; it.increment(ec))
+      ++queued;
+    std::printf("%s\t%zu queued\n", user.c_str(), queued);
+  }
+  return kExitOk;
+}
+
+}  // namespace tarvo::host

@@ -1,0 +1,45 @@
+// Finding the conduit registered for the product's creator and loading it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "hotsync/conduit_api.h"
+
+namespace tarvo::host {
+
+struct ConduitChoice {
+  std::filesystem::path path;
+  std::string source;  // how it was found, for the output
+};
+
+// `explicitPath` when given; else the library registered for creator
+// "Tarv"; else libtarvoconduit.so in ../lib/ beside the host, then beside
+// it. False with *error when none of them exists.
+bool chooseConduit(const std::string& explicitPath, ConduitChoice* choice, std::string* error);
+
+// The folder that holds the running program.
+std::filesystem::path programDir();
+
+// A loaded conduit library; unloaded when this goes.
+class LoadedConduit {
+ public:
+  LoadedConduit() = default;
+  ~LoadedConduit();
+  LoadedConduit(const LoadedConduit&) = delete;
+  LoadedConduit& operator=(const LoadedConduit&) = delete;
+
+  // False with *error (dlerror's text) when it cannot be loaded or has no
+  // OpenConduit.
+  bool load(const std::filesystem::path& path, std::string* error);
+  void unload();
+
+  OpenConduitFn openConduit = nullptr;
+  GetConduitNameFn getConduitName = nullptr;        // may be null
+  GetConduitVersionFn getConduitVersion = nullptr;  // may be null
+
+ private:
+  void* handle_ = nullptr;
+};
+
+}  // namespace tarvo::host

@@ -1,0 +1,130 @@
+#include "host/db_view.h"
+
+#include <ctime>
+
+#include "host/text.h"
+
+namespace tarvo::host {
+namespace {
+
+// Seconds from 1904-01-01 to 1970-01-01.
+constexpr int64_t kPalmEpochOffset = 2082844800;
+
+std::string recordFlags(uint8_t attributes) {
+  std::string text;
+  const auto add = [&](uint8_t bit, const char* name) {
+    if ((attributes & bit) == 0) return;
+    if (!text.empty()) text += ',';
+    text += name;
+  };
+  add(0x80, "deleted");
+  add(0x40, "dirty");
+  add(0x20, "busy");
+  add(0x10, "secret");
+  return text.empty() ? "-" : text;
+}
+
+std::string headerFlags(uint16_t attributes) {
+  std::string text;
+  const auto add = [&](uint16_t bit, const char* name) {
+    if ((attributes & bit) == 0) return;
+    if (!text.empty()) text += ',';
+    text += name;
+  };
+  add(0x0001, "resource");
+  add(0x0002, "read-only");
+  add(0x0004, "appinfo-dirty");
+  add(0x0008, "backup");
+  return text.empty() ? "-" : text;
+}
+
+// One byte of the text column: the Windows-1252 character in UTF-8, or '.'
+// for control characters, blanks other than space and undefined bytes.
+std::string printableChar(uint8_t c) {
+  if (c >= 0x20 && c < 0x7F) return std::string(1, static_cast<char>(c));
+  if (c < 0x80 || c == 0xA0 || c == 0xAD) return ".";
+  const std::string utf8 = cp1252ToUtf8(std::string(1, static_cast<char>(c)));
+  return utf8 == "\xEF\xBF\xBD" ? "." : utf8;
+}
+
+void printBytes(std::FILE* out, const std::vector<uint8_t>& data) {
+  for (size_t row = 0; row < data.size(); row += 16) {
+    std::fprintf(out, "    %04zx ", row);
+    std::string text;
+    for (size_t i = row; i < row + 16; ++i) {
+      if (i < data.size()) {
+        std::fprintf(out, " %02x", data[i]);
+        text += printableChar(data[i]);
+      } else {
+        std::fputs("   ", out);
+      }
+    }
+    std::fprintf(out, "  %s\n", text.c_str());
+  }
+}
+
+}  // namespace
+
+std::string formatPalmDate(uint32_t seconds) {
+  if (seconds == 0) return "never";
+  const std::time_t t = static_cast<std::time_t>(static_cast<int64_t>(seconds) - kPalmEpochOffset);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &tm);
+  return buffer;
+}
+
+std::string fourCharText(uint32_t code) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    const auto c = static_cast<uint8_t>(code >> shift);
+    text += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '.';
+  }
+  return text;
+}
+
+void printListHeading(std::FILE* out) {
+  std::fprintf(out, "%-4s  %-31s  %-4s  %-7s  %7s  %7s\n", "card", "name", "type", "creator",
+               "version", "records");
+}
+
+void printListLine(std::FILE* out, const DbHeader& header) {
+  std::fprintf(out, "%-4d  %-31s  %-4s  %-7s  %7u  %7u\n", header.card,
+               cp1252ToUtf8(header.name).c_str(), fourCharText(header.type).c_str(),
+               fourCharText(header.creator).c_str(), header.version, header.entryCount);
+}
+
+void printDump(std::FILE* out, const DbHeader& header, const std::vector<DbEntry>& entries) {
+  std::fprintf(out, "name:          %s\n", cp1252ToUtf8(header.name).c_str());
+  if (header.card >= 0) std::fprintf(out, "card:          %d\n", header.card);
+  std::fprintf(out, "type:          %s\n", fourCharText(header.type).c_str());
+  std::fprintf(out, "creator:       %s\n", fourCharText(header.creator).c_str());
+  std::fprintf(out, "version:       %u\n", header.version);
+  std::fprintf(out, "attributes:    0x%04x %s\n", header.attributes,
+               headerFlags(header.attributes).c_str());
+  std::fprintf(out, "modification:  %u\n", header.modificationNumber);
+  std::fprintf(out, "created:       %s\n", formatPalmDate(header.creationDate).c_str());
+  std::fprintf(out, "modified:      %s\n", formatPalmDate(header.modificationDate).c_str());
+  std::fprintf(out, "backed up:     %s\n", formatPalmDate(header.backupDate).c_str());
+  std::fprintf(out, "%s %u\n", header.resourceDb ? "resources:    " : "records:      ",
+               header.entryCount);
+  for (const DbEntry& entry : entries) {
+    if (entry.resource) {
+      std::fprintf(out, "resource %u: type %s id %u size %zu\n", entry.index,
+                   fourCharText(entry.resourceType).c_str(), entry.resourceId, entry.data.size());
+    } else {
+      std::fprintf(out, "record %u: id %u attributes 0x%02x %s category %u size %zu\n",
+                   entry.index, entry.uniqueId, entry.attributes,
+                   recordFlags(entry.attributes).c_str(), entry.attributes & 0x0Fu,
+                   entry.data.size());
+    }
+    if (!entry.error.empty()) {
+      std::fprintf(out, "    (%s)\n", entry.error.c_str());
+      continue;
+    }
+    printBytes(out, entry.data);
+  }
+}
+
+}  // namespace tarvo::host

@@ -1,0 +1,88 @@
+// tarvo-hotsync: the HotSync host. Dispatches the command word.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "host/commands.h"
+
+#ifdef TARVO_HAVE_SETTINGS_COMMAND
+#include "settings/settings_command.h"
+#endif
+
+#ifndef TARVO_VERSION
+#define TARVO_VERSION "0"
+#endif
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tarvo-hotsync COMMAND [OPTIONS]\n"
+    "\n"
+    "commands:\n"
+    "  sync --handheld DIR [--conduit FILE] [--no-gui] [--offline|--online]\n"
+    "                         run one HotSync of a simulated handheld\n"
+    "  handheld list --handheld DIR\n"
+    "  handheld dump --handheld DIR NAME\n"
+    "                         the databases on a handheld, one database in full\n"
+    "  pdb dump FILE          a loose .pdb/.prc file in full\n"
+    "  users                  the HotSync users\n"
+    "  log [--user NAME] [--handheld DIR]\n"
+    "                         the desktop HotSync log(s) and a handheld's log\n"
+    "  install --user NAME [--create] FILE...\n"
+    "                         queue databases for a user's next HotSync\n"
+#ifdef TARVO_HAVE_SETTINGS_COMMAND
+    "  settings ...           the conduit's settings (see settings --help)\n"
+#endif
+    "\n"
+    "Each command takes --help. Files live under $XDG_DATA_HOME/tarvo-hotsync.\n";
+
+int dispatch(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return tarvo::host::kExitBadInput;
+  }
+  const std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return tarvo::host::kExitOk;
+  }
+  if (command == "--version") {
+    std::printf("tarvo-hotsync %s\n", TARVO_VERSION);
+    return tarvo::host::kExitOk;
+  }
+  int subArgc = argc - 1;
+  char** subArgv = argv + 1;
+  if (command == "sync") return tarvo::host::commandSync(subArgc, subArgv);
+  if (command == "handheld") return tarvo::host::commandHandheld(subArgc, subArgv);
+  if (command == "pdb") return tarvo::host::commandPdb(subArgc, subArgv);
+  if (command == "users") return tarvo::host::commandUsers(subArgc, subArgv);
+  if (command == "log") return tarvo::host::commandLog(subArgc, subArgv);
+  if (command == "install") return tarvo::host::commandInstall(subArgc, subArgv);
+#ifdef TARVO_HAVE_SETTINGS_COMMAND
+  if (command == "settings") return tarvo::settingsCommand(subArgc, subArgv);
+#endif
+  return tarvo::host::fail("unknown command " + command + " (see --help)");
+}
+
+}  // namespace
+
+namespace tarvo::host {
+
+int fail(const std::string& message, int status) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "tarvo-hotsync: %s\n", message.c_str());
+  return status;
+}
+
+}  // namespace tarvo::host
+
+int main(int argc, char** argv) {
+  try {
+    return dispatch(argc, argv);
+  } catch (const std::exception& e) {
+    return tarvo::host::fail(e.what());
+  } catch (...) {
+    return tarvo::host::fail("unexpected failure");
+  }
+}

@@ -1,0 +1,95 @@
+// Writes the example handheld: device.conf and card0 with the product's
+// application and one data module whose parameter block names a sync
+// server on this machine. Fixed dates and ids make the files reproducible.
+//
+//   tarvo-make-example-handheld DIR
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "pdb/pdb.h"
+
+namespace {
+
+// 2024-01-01 00:00:00 in seconds since 1904.
+constexpr uint32_t kDate = 3786912000u;
+
+std::vector<uint8_t> bytes(const std::string& text, bool terminate) {
+  std::vector<uint8_t> out(text.begin(), text.end());
+  if (terminate) out.push_back(0);
+  return out;
+}
+
+// The last record of a module: a 4-byte header, then the parameter block.
+std::vector<uint8_t> parameterRecord(const std::string& block) {
+  std::vector<uint8_t> out = {0, 0, 0, 1};
+  const std::vector<uint8_t> text = bytes(block, true);
+  out.insert(out.end(), text.begin(), text.end());
+  return out;
+}
+
+pdb::Database baseDatabase(const std::string& name, const char* type, uint16_t attributes) {
+  pdb::Database db;
+  db.name = name;
+  db.attributes = attributes;
+  db.version = 1;
+  db.creationDate = kDate;
+  db.modificationDate = kDate;
+  db.type = pdb::fourCC(type);
+  db.creator = pdb::fourCC("Tarv");
+  return db;
+}
+
+pdb::Database application() {
+  pdb::Database db = baseDatabase("Tarvo", "appl", pdb::kAttrResourceDb | pdb::kAttrBackup);
+  db.version = 3;
+  db.resources.push_back({pdb::fourCC("tAIN"), 1000, bytes("Tarvo", true)});
+  db.resources.push_back({pdb::fourCC("tver"), 1000, bytes("1.0.1", true)});
+  db.resources.push_back({pdb::fourCC("code"), 1, {0x4E, 0x75}});  // rts: a placeholder
+  return db;
+}
+
+pdb::Database newsModule() {
+  pdb::Database db = baseDatabase("Tarvo News", "DATA", pdb::kAttrBackup);
+  db.uniqueIdSeed = 4;
+  db.records.push_back({0, 1, bytes("Tarvo News\nWelcome to the demo handheld.", true)});
+  db.records.push_back({0, 2, bytes("Edition 1: fresh content arrives at each HotSync.", true)});
+  db.records.push_back({0, 3, parameterRecord("ZembraParameterBlock|"
+                                              "__tarvo_sync_server:http://127.0.0.1:8080/sync;"
+                                              "__tarvo_sync_caption:Tarvo News;"
+                                              "__tarvo_timestamp:20240101000000;")});
+  return db;
+}
+
+constexpr const char* kDeviceConf =
+    "# The demo handheld of Tarvo Sync (made by tarvo-make-example-handheld).\n"
+    "user.name = Demo User\n"
+    "user.id = 1001\n"
+    "os.version = 4.1\n"
+    "# Processor feature: an ARM device.\n"
+    "feature.psys.2 = 8\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: tarvo-make-example-handheld DIR\n", stderr);
+    return 1;
+  }
+  try {
+    const std::filesystem::path dir = argv[1];
+    std::filesystem::create_directories(dir / "card0");
+    std::ofstream(dir / "device.conf", std::ios::binary) << kDeviceConf;
+    const auto write = [&](const char* file, const pdb::Database& db) {
+      const std::vector<uint8_t> image = pdb::serialize(db);
+      pdb::writeFileAtomic(dir / "card0" / file, image);
+    };
+    write("Tarvo.prc", application());
+    write("Tarvo_News.pdb", newsModule());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tarvo-make-example-handheld: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,160 @@
+// The host's inspection and queueing commands, run as a user runs them.
+#include <fstream>
+
+#include "host_fixture.h"
+
+namespace tarvo::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+size_t countLines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+TEST_F(HostTest, ListShowsEveryDatabaseWithItsFields) {
+  const ProgramResult r = host({"handheld", "list", "--handheld", handheld_.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(countLines(r.out), 3u) << r.out;  // heading and two databases
+  EXPECT_THAT(r.out, ::testing::ContainsRegex("0 +Tarvo +appl +Tarv +3 +3\n"));
+  EXPECT_THAT(r.out, ::testing::ContainsRegex("0 +Tarvo News +DATA +Tarv +1 +3\n"));
+}
+
+TEST_F(HostTest, DumpShowsHeaderAndRecordBytes) {
+  const ProgramResult r =
+      host({"handheld", "dump", "--handheld", handheld_.string(), "Tarvo News"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("name:          Tarvo News\n"));
+  EXPECT_THAT(r.out, HasSubstr("type:          DATA\n"));
+  EXPECT_THAT(r.out, HasSubstr("created:       2024-01-01 00:00:00\n"));
+  EXPECT_THAT(r.out, HasSubstr("record 2: id 3 "));
+  // The parameter record: the 4-byte header, then the block, hex and text.
+  EXPECT_THAT(r.out, HasSubstr("0000  00 00 00 01 5a 65 6d 62 72 61 50 61 72 61 6d 65  ....ZembraParame"));
+}
+
+TEST_F(HostTest, DumpOfAResourceFileListsResources) {
+  const ProgramResult r = host({"pdb", "dump", (handheld_ / "card0" / "Tarvo.prc").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("resources:     3\n"));
+  EXPECT_THAT(r.out, HasSubstr("resource 2: type code id 1 size 2\n"));
+}
+
+TEST_F(HostTest, DumpOfARealFileFromAnotherTool) {
+  const std::filesystem::path memo = std::filesystem::path(TARVO_TESTDATA) / "pdb" / "MemoDB.pdb";
+  if (!std::filesystem::exists(memo)) GTEST_SKIP() << "no shared test data";
+  const ProgramResult r = host({"pdb", "dump", memo.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("creator:       memo\n"));
+  EXPECT_THAT(r.out, HasSubstr("records:       5\n"));
+  EXPECT_THAT(r.out, HasSubstr("backup"));
+}
+
+// Names on the handheld are Windows-1252; the terminal gets UTF-8, and a
+// name typed in UTF-8 finds the database.
+TEST_F(HostTest, HandheldNamesArePrintedAndMatchedAsUtf8) {
+  writeDatabase(handheld_ / "card0" / "Noticias.pdb", "Not\xED" "cias", {"ol\xE1"});
+  const ProgramResult list = host({"handheld", "list", "--handheld", handheld_.string()});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_THAT(list.out, HasSubstr("Not\xC3\xAD" "cias"));
+  const ProgramResult dump =
+      host({"handheld", "dump", "--handheld", handheld_.string(), "Not\xC3\xAD" "cias"});
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  EXPECT_THAT(dump.out, ::testing::ContainsRegex("6f 6c e1 +ol\xC3\xA1\n"));
+}
+
+TEST_F(HostTest, InstallQueuesValidFilesForAUser) {
+  const auto file = writeDatabase(root_ / "Extra.pdb", "Extra", {"one"});
+  const ProgramResult unknown = host({"install", "--user", "Ana", file.string()});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_THAT(unknown.err, HasSubstr("no HotSync user Ana"));
+
+  const ProgramResult created = host({"install", "--user", "Ana", "--create", file.string()});
+  ASSERT_EQ(created.status, 0) << created.err;
+  // The copy is taken at once: changing the source later does not matter.
+  writeDatabase(file, "Changed", {"two"});
+  const ProgramResult users = host({"users"});
+  ASSERT_EQ(users.status, 0) << users.err;
+  EXPECT_EQ(users.out, "Ana\t1 queued\n");
+
+  // A name outside ASCII reaches the same user folder.
+  ASSERT_EQ(host({"install", "--user", "Jo\xC3\xA3o", "--create", file.string()}).status, 0);
+  EXPECT_EQ(host({"users"}).out, "Ana\t1 queued\nJo\xC3\xA3o\t1 queued\n");
+}
+
+TEST_F(HostTest, InstallRefusesTheWholeBatchWhenOneFileIsNotADatabase) {
+  const auto good = writeDatabase(root_ / "Good.pdb", "Good", {"x"});
+  const auto bad = root_ / "bad.pdb";
+  std::ofstream(bad) << "this is not a Palm database";
+  const ProgramResult r = host({"install", "--user", "Ana", "--create", good.string(), bad.string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(countLines(r.err), 1u) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("bad.pdb: not a Palm database"));
+  EXPECT_EQ(host({"users"}).out, "");  // nothing made, nothing queued
+}
+
+TEST_F(HostTest, LogOfAnUnknownUserIsRefused) {
+  const ProgramResult r = host({"log", "--user", "Nobody"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("no HotSync user Nobody"));
+}
+
+// Bad input of every kind ends with status 1 and exactly one line on
+// standard error; nothing hangs waiting for input.
+TEST_F(HostTest, BadInputGivesOneLineAndStatusOne) {
+  const std::string missing = (root_ / "no-such-folder").string();
+  const std::string notDb = (handheld_ / "device.conf").string();
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"frobnicate"},
+      {"sync"},
+      {"sync", "--handheld", missing},
+      {"sync", "--handheld", handheld_.string(), "--offline", "--online"},
+      {"sync", "--handheld"},
+      {"sync", "--bogus"},
+      {"handheld", "list"},
+      {"handheld", "list", "--handheld", missing},
+      {"handheld", "dump", "--handheld", handheld_.string()},
+      {"handheld", "dump", "--handheld", handheld_.string(), "No Such DB"},
+      {"handheld", "erase", "--handheld", handheld_.string()},
+      {"pdb", "dump", notDb},
+      {"pdb", "dump", missing},
+      {"install", "--user", "Ana"},
+      {"install", "--user", "Ana", "--create", notDb},
+      {"log", "--handheld", missing},
+      {"users", "extra"},
+  };
+  for (const auto& args : cases) {
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    const ProgramResult r = host(args);
+    EXPECT_EQ(r.status, 1) << joined << "\n" << r.out << r.err;
+    if (!args.empty()) {
+      EXPECT_EQ(countLines(r.err), 1u) << joined << "\n" << r.err;
+    }
+  }
+}
+
+TEST_F(HostTest, EveryCommandHasHelp) {
+  for (const std::string command : {"sync", "handheld", "pdb", "users", "log", "install"}) {
+    const ProgramResult r = host({command, "--help"});
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_THAT(r.out, HasSubstr("usage: tarvo-hotsync " + command)) << command;
+  }
+  const ProgramResult version = host({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_THAT(version.out, HasSubstr("tarvo-hotsync "));
+}
+
+#ifdef TARVO_HAVE_SETTINGS_COMMAND
+// The settings command reaches the store under the host's XDG_CONFIG_HOME.
+TEST_F(HostTest, SettingsCommandUsesThePrivateConfigFolder) {
+  const ProgramResult set =
+      host({"settings", "set", "Comunicacao", "syncserver", "http://127.0.0.1:1/sync"});
+  ASSERT_EQ(set.status, 0) << set.err;
+  EXPECT_TRUE(std::filesystem::exists(root_ / "config" / "tarvo" / "settings.sqlite"));
+  const ProgramResult get = host({"settings", "get", "Comunicacao", "syncserver"});
+  EXPECT_EQ(get.status, 0) << get.err;
+  EXPECT_THAT(get.out, HasSubstr("http://127.0.0.1:1/sync"));
+}
+#endif
+
+}  // namespace
+}  // namespace tarvo::test

@@ -1,0 +1,49 @@
+#include "host_fixture.h"
+
+#include <cstdlib>
+
+#include "pdb/pdb.h"
+
+namespace tarvo::test {
+
+void HostTest::SetUp() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tarvo-host-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  root_ = pattern;
+  dataHome_ = root_ / "data";
+  handheld_ = root_ / "handheld";
+  std::filesystem::copy(TARVO_EXAMPLE_HANDHELD, handheld_, std::filesystem::copy_options::recursive);
+}
+
+void HostTest::TearDown() {
+  std::error_code ec;
+  if (!root_.empty()) std::filesystem::remove_all(root_, ec);
+}
+
+ProgramResult HostTest::host(const std::vector<std::string>& args,
+                             const std::map<std::string, std::string>& extraEnv) {
+  std::map<std::string, std::string> env = {
+      {"XDG_DATA_HOME", dataHome_.string()},
+      {"XDG_CONFIG_HOME", (root_ / "config").string()},
+      {"XDG_CACHE_HOME", (root_ / "cache").string()},
+      {"HOME", root_.string()},
+  };
+  for (const auto& [key, value] : extraEnv) env[key] = value;
+  return runProgram(TARVO_HOST_BIN, args, env);
+}
+
+std::filesystem::path HostTest::writeDatabase(const std::filesystem::path& path,
+                                              const std::string& name,
+                                              const std::vector<std::string>& records) {
+  pdb::Database db;
+  db.name = name;
+  db.type = pdb::fourCC("DATA");
+  db.creator = pdb::fourCC("test");
+  uint32_t id = 1;
+  for (const std::string& text : records) db.records.push_back({0, id++, {text.begin(), text.end()}});
+  std::filesystem::create_directories(path.parent_path());
+  pdb::writeFileAtomic(path, pdb::serialize(db));
+  return path;
+}
+
+}  // namespace tarvo::test

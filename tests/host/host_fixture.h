@@ -1,0 +1,35 @@
+// A private world for each host test: XDG folders in a temp folder and a
+// fresh copy of the example handheld.
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "run_program.h"
+
+namespace tarvo::test {
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs tarvo-hotsync with the test's XDG folders and `extraEnv`.
+  ProgramResult host(const std::vector<std::string>& args,
+                     const std::map<std::string, std::string>& extraEnv = {});
+
+  // Writes a small record database with the given name and records.
+  std::filesystem::path writeDatabase(const std::filesystem::path& path, const std::string& name,
+                                      const std::vector<std::string>& records);
+
+  std::filesystem::path root_;      // the temp folder
+  std::filesystem::path handheld_;  // root_/handheld, a copy of the example
+  std::filesystem::path dataHome_;  // XDG_DATA_HOME
+};
+
+}  // namespace tarvo::test
