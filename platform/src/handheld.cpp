@@ -243,7 +243,7 @@ int32_t Handheld::closeDb(uint8_t hv) {
     record(*h, Op{OpKind::Stamp, 0, 0, palmNow(), slot.state.db.modificationNumber + 1, {}});
     std::string error;
     const fs::path file = cards_[h->card].dir / slot.fileName;
-    if (slot.unsaved || !appendJournalFrame(journalPathFor(file), slot.base, h->pending, &error)) {
+    if (slot.unsaved || !appendJournalFrame(journalPathFor(file), slot.base, h->pending, flushEachClose_, &error)) {
       // The journal could not take it (or an earlier change is only in
       // memory): write the whole database instead.
       slot.unsaved = true;

@@ -25,6 +25,8 @@ class Handheld {
   Handheld& operator=(const Handheld&) = delete;
 
   const std::filesystem::path& dir() const { return dir_; }
+  // Whether each SyncCloseDB also flushes its journal entry to disk.
+  void setFlushEachClose(bool flush) { flushEachClose_ = flush; }
   const DeviceConfig& config() const { return config_; }
   // The handheld's clock: the desktop's plus the configured offset.
   int64_t unixNow() const;
@@ -86,6 +88,7 @@ class Handheld {
   std::filesystem::path dir_;
   DeviceConfig config_;
   int lockFd_ = -1;
+  bool flushEachClose_ = false;
   std::vector<Card> cards_;
   std::map<uint8_t, Handle> handles_;
   uint8_t lastHandle_ = 0;

@@ -30,6 +30,7 @@ bool connectHandheld(const std::filesystem::path& dir, std::string* error) {
     }
     auto handheld = detail::Handheld::connect(dir, error);
     if (!handheld) return false;
+    handheld->setFlushEachClose(s.flushEachClose);
     const std::string user = handheld->config().userName;
     s.handheld = std::move(handheld);
     s.conduits.clear();
@@ -70,6 +71,13 @@ std::filesystem::path handheldDir() {
   auto& s = session();
   std::lock_guard lock(s.mutex);
   return s.handheld ? s.handheld->dir() : std::filesystem::path();
+}
+
+void setFlushEachClose(bool flush) {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  s.flushEachClose = flush;
+  if (s.handheld) s.handheld->setFlushEachClose(flush);
 }
 
 void setOnlineOverride(int mode) { session().onlineOverride.store(mode < 0 ? -1 : mode > 0 ? 1 : 0); }

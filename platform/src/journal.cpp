@@ -74,7 +74,7 @@ std::filesystem::path journalPathFor(const std::filesystem::path& dbFile) {
 }
 
 bool appendJournalFrame(const std::filesystem::path& journal, const JournalBase& base, const std::string& payload,
-                        std::string* error) {
+                        bool flush, std::string* error) {
   const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (fd < 0) return fail(error, journal, "cannot open journal");
   struct Closer {
@@ -95,8 +95,8 @@ bool appendJournalFrame(const std::filesystem::path& journal, const JournalBase&
   putLe(&bytes, crc32(payload), 4);
   bytes += payload;
   if (!writeAll(fd, bytes)) return fail(error, journal, "cannot write journal");
-  if (::fdatasync(fd) != 0) return fail(error, journal, "cannot flush journal");
-  if (fresh) {
+  if (flush && ::fdatasync(fd) != 0) return fail(error, journal, "cannot flush journal");
+  if (flush && fresh) {
     // The journal's name must survive a power cut too.
     const int dir = ::open(journal.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {

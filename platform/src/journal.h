@@ -23,10 +23,12 @@ struct JournalBase {
 JournalBase journalBaseOf(std::span<const uint8_t> fileImage);
 std::filesystem::path journalPathFor(const std::filesystem::path& dbFile);
 
-// Appends one frame, creating the journal with its base when missing, and
-// flushes it to disk. False with *error when any step fails.
+// Appends one frame with a single write, creating the journal with its base
+// when missing. Once it returns the frame survives the process being killed;
+// with `flush` it is also on disk (survives a power cut). False with *error
+// when any step fails.
 bool appendJournalFrame(const std::filesystem::path& journal, const JournalBase& base, const std::string& payload,
-                        std::string* error);
+                        bool flush, std::string* error);
 
 struct JournalContents {
   JournalBase base;

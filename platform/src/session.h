@@ -25,6 +25,7 @@ struct Session {
   uint32_t lastConduit = 0;
   std::atomic<uint64_t> yields{0};
   std::atomic<int> onlineOverride{-1};
+  bool flushEachClose = false;
 };
 
 Session& session();

@@ -123,6 +123,7 @@ TEST_F(Journal, WriterKilledAtRandomKeepsEveryCompletedClose) {
     if (child == 0) {
       close(fds[0]);
       std::string error;
+      hotsync::setFlushEachClose(round % 2 == 0);
       if (!hotsync::connectHandheld(dir, &error)) _exit(2);
       for (int i = next;; ++i) {
         if (append("Log", "rec-" + std::to_string(i)) == 0) _exit(3);

@@ -32,6 +32,12 @@ HOTSYNC_EXPORT std::string currentUser();
 // cards, replays journals left by a killed process. False with a one-line
 // *error when the folder is not a handheld.
 HOTSYNC_EXPORT bool connectHandheld(const std::filesystem::path& dir, std::string* error);
+// Every SyncCloseDB that changed a database writes its changes to the
+// database's journal before returning, so a killed host loses nothing. With
+// `flush` each of those writes is also forced to disk (fdatasync), which
+// guards against a power cut as well at the price of one disk flush per
+// close; off by default. Folding at disconnect always flushes.
+HOTSYNC_EXPORT void setFlushEachClose(bool flush);
 // Folds every change into the database files and forgets the handheld.
 HOTSYNC_EXPORT void disconnectHandheld();
 HOTSYNC_EXPORT bool handheldConnected();
