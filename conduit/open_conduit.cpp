@@ -69,7 +69,13 @@ TARVO_EXPORT int32_t OpenConduit(PROGRESSFN pFn, CSyncProperties& rProps) {
     TarvoTrace("OpenConduit(PROGRESSFN pFn, CSyncProperties& rProps)");
     if (!g_pMobileDeviceSync) g_pMobileDeviceSync = new CPalmSync();
     const int32_t status = g_pMobileDeviceSync->RegisterConduit(handle);
-    if (status != 0) return status;
+    if (status != 0) {
+      // Nothing to unregister; the access object holds no state, so it goes
+      // now rather than leak when the library is unloaded.
+      delete g_pMobileDeviceSync;
+      g_pMobileDeviceSync = nullptr;
+      return status;
+    }
 
     uint32_t flags = 0;
     if (!InternetGetConnectedState(&flags, 0)) {
