@@ -1,8 +1,10 @@
 #include "http/thttp.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include <curl/curl.h>
 
@@ -19,6 +21,7 @@ constexpr long kMaxRedirects = 10;
 // A Content-Length up to this size is reserved at once, so a body costs its
 // size and no more; a larger claim grows as bytes really arrive.
 constexpr curl_off_t kMaxReserve = curl_off_t{512} * 1024 * 1024;
+constexpr size_t kPieceSize = 1024 * 1024;
 // Longest wait inside libcurl between two looks at the abort flag; Abort also
 // wakes the wait at once, this is only the backstop.
 constexpr int kPollMs = 1000;
@@ -90,17 +93,60 @@ struct CTHttp::Request {
   }
   void StartAnswer() {
     received.clear();
+    pieces.clear();
     rawHeaders.clear();
-    reserved = false;
+    started = false;
+  }
+  void Keep(const char* data, size_t bytes) {
+    if (!started) {
+      started = true;
+      curl_off_t length = -1;
+      curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+      inPieces = !(length > 0 && length <= kMaxReserve);
+      if (!inPieces) received.reserve(static_cast<size_t>(length));
+    }
+    if (!inPieces) {
+      received.append(data, bytes);
+      return;
+    }
+    // Without a length, gather pieces of a fixed size: a growing string
+    // would hold the old and the new copy at once, twice the body.
+    while (bytes > 0) {
+      if (pieces.empty() || pieces.back().size() == kPieceSize) {
+        pieces.emplace_back();
+        pieces.back().reserve(kPieceSize);
+      }
+      const size_t room = std::min(bytes, kPieceSize - pieces.back().size());
+      pieces.back().append(data, room);
+      data += room;
+      bytes -= room;
+    }
+  }
+  // The body in one string; each piece is freed as soon as it is copied.
+  std::string TakeBody() {
+    if (inPieces) {
+      size_t total = 0;
+      for (const std::string& piece : pieces) total += piece.size();
+      received.clear();
+      received.reserve(total);
+      for (std::string& piece : pieces) {
+        received += piece;
+        std::string().swap(piece);
+      }
+      pieces.clear();
+    }
+    return std::move(received);
   }
 
   CURLM* multi;
   CURL* easy;
   bool attached = false;
   curl_slist* headers = nullptr;
-  std::string received;    // body of a 200 answer
-  std::string rawHeaders;  // header block of the latest answer
-  bool reserved = false;
+  std::string received;             // body of a 200 answer with a length
+  std::vector<std::string> pieces;  // body of one without
+  std::string rawHeaders;           // header block of the latest answer
+  bool started = false;
+  bool inPieces = false;
 };
 
 // libcurl calls back into C code: nothing may throw through it.
@@ -113,13 +159,7 @@ struct TransferCallbacks {
     // Only a 200 answer's body is ever handed out; others are read and dropped.
     if (status != 200) return bytes;
     try {
-      if (!request->reserved) {
-        request->reserved = true;
-        curl_off_t length = -1;
-        curl_easy_getinfo(request->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        if (length > 0 && length <= kMaxReserve) request->received.reserve(static_cast<size_t>(length));
-      }
-      request->received.append(data, bytes);
+      request->Keep(data, bytes);
     } catch (...) {
       return 0;  // makes the transfer fail with a write error
     }
@@ -238,6 +278,10 @@ void CTHttp::Configure() {
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+  // An HTTP/1.0 request does not ask to keep the connection, and servers do
+  // close it while still announcing keep-alive; reusing it then fails the
+  // next request at random. Every POST gets a connection of its own.
+  curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(easy, CURLOPT_USERAGENT, m_userAgent.c_str());
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   if (m_session->share) curl_easy_setopt(easy, CURLOPT_SHARE, m_session->share);
@@ -397,7 +441,7 @@ void CTHttp::Post(const std::string& body, const HeaderLines& requestHeaders, st
       if ((result == CURLE_PARTIAL_FILE || result == CURLE_RECV_ERROR) && m_httpStatus == 200) {
         // The connection ended before the body did: hand out what came, but
         // never as a complete page.
-        resultData = std::move(m_pRequest->received);
+        resultData = m_pRequest->TakeBody();
         throw CInternetException(kErrorInternetConnectionAborted);
       }
       if (result != CURLE_OK) throw CInternetException(InternetErrorFromCurl(result));
@@ -409,7 +453,7 @@ void CTHttp::Post(const std::string& body, const HeaderLines& requestHeaders, st
     if (m_httpStatus != 200) throw CInternetException(kErrorHttpInvalidServerResponse);
 
     responseHeaders = SplitRawHeaders(m_pRequest->rawHeaders);
-    resultData = std::move(m_pRequest->received);
+    resultData = m_pRequest->TakeBody();
     m_blocked = false;
     CleanUpConnection();
   } catch (...) {
