@@ -5,6 +5,7 @@
 
 #include "hotsync/host.h"
 #include "hotsync/syncmgr.h"
+#include "pdb/pdb.h"
 
 namespace tarvo::host {
 namespace {
@@ -27,6 +28,37 @@ DbHeader headerFromList(const CDbList& entry, int card) {
   header.entryCount = entry.m_RecCount;
   header.resourceDb = (entry.m_DbFlags & 0x0001) != 0;
   return header;
+}
+
+// The Sync Manager hands out records only. A resource database cannot be
+// changed through it, so its file on the card holds what the handheld has.
+bool readResourcesFromFile(const DbHeader& header, std::vector<DbEntry>* entries,
+                           std::string* error) {
+  const std::filesystem::path card = hotsync::handheldDir() / ("card" + std::to_string(header.card));
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(card, ec), end; !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    pdb::Database db;
+    try {
+      db = pdb::readFile(it->path()).db;
+    } catch (const std::exception&) {
+      continue;
+    }
+    if (!db.isResourceDb() || db.name != header.name) continue;
+    uint32_t index = 0;
+    for (pdb::Resource& resource : db.resources) {
+      DbEntry entry;
+      entry.index = index++;
+      entry.resource = true;
+      entry.resourceType = resource.type;
+      entry.resourceId = resource.id;
+      entry.data = std::move(resource.data);
+      entries->push_back(std::move(entry));
+    }
+    return true;
+  }
+  *error = "no file holds the resource database \"" + header.name + "\"";
+  return false;
 }
 
 std::string statusText(int32_t status) {
@@ -86,6 +118,7 @@ bool readDatabase(const std::string& name, DbHeader* header, std::vector<DbEntry
     return false;
   }
   *header = *found;
+  if (header->resourceDb) return readResourcesFromFile(*header, entries, error);
   uint8_t handle = 0;
   const int32_t opened = SyncOpenDB(name.c_str(), found->card, &handle, eDbRead | eDbShowSecret);
   if (opened != SYNCERR_NONE) {
