@@ -349,8 +349,9 @@ int32_t Handheld::deleteRecord(RecordInfo* rec) {
   if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
   if ((h->mode & eDbWrite) == 0) return SYNCERR_READ_ONLY;
   if (h->slot->state.db.isResourceDb()) return SYNCERR_BAD_ARG;
-  if (!h->slot->state.positions.contains(rec->m_RecId)) return SYNCERR_NOT_FOUND;
-  record(*h, Op{OpKind::Delete, rec->m_RecId, 0, 0, 0, {}});
+  const uint32_t id = rec->m_RecId;  // a packed field: copied, never bound to a reference
+  if (!h->slot->state.positions.contains(id)) return SYNCERR_NOT_FOUND;
+  record(*h, Op{OpKind::Delete, id, 0, 0, 0, {}});
   return SYNCERR_NONE;
 }
 

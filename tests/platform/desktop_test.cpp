@@ -87,7 +87,7 @@ TEST_F(Desktop, QueuedFilesInstallOnCardZeroAndBadOnesAreRefused) {
   ASSERT_EQ(count, 3);
   EXPECT_STREQ(list[0].m_Name, "Keep");  // file-name order: Keep.pdb, News.pdb, Tarvo_App.prc
   EXPECT_STREQ(list[1].m_Name, "News");
-  EXPECT_EQ(list[1].m_RecCount, 1u);
+  EXPECT_EQ(+list[1].m_RecCount, 1u);
 
   const std::string log = readText(hotsync::userLogFile("Ana"));
   EXPECT_NE(log.find("c-bad.pdb"), std::string::npos) << log;

@@ -59,7 +59,7 @@ TEST_F(SyncManager, IdentityComesFromDeviceConf) {
   UserInfo user{};
   EXPECT_EQ(SyncReadUserInfo(&user), SYNCERR_NONE);
   EXPECT_STREQ(user.m_pName, "Jos\xE9 Silva");  // Windows-1252 on the handheld side
-  EXPECT_EQ(user.m_Id, 0x1234u);
+  EXPECT_EQ(+user.m_Id, 0x1234u);
   EXPECT_EQ(hotsync::currentUser(), "José Silva");
 
   uint16_t minor = 0;
@@ -101,11 +101,11 @@ TEST_F(SyncManager, CardsEndWithNotFoundAndCountTheirDatabases) {
   CardInfo info{};
   info.m_CardNo = 0;
   EXPECT_EQ(SyncReadSingleCardInfo(&info), SYNCERR_NONE);
-  EXPECT_EQ(info.m_ramDbCount, 2);
+  EXPECT_EQ(+info.m_ramDbCount, 2);
   info = CardInfo{};
   info.m_CardNo = 1;
   EXPECT_EQ(SyncReadSingleCardInfo(&info), SYNCERR_NONE);
-  EXPECT_EQ(info.m_ramDbCount, 1);
+  EXPECT_EQ(+info.m_ramDbCount, 1);
   info = CardInfo{};
   info.m_CardNo = 2;
   EXPECT_EQ(SyncReadSingleCardInfo(&info), SYNCERR_NOT_FOUND);
@@ -128,17 +128,17 @@ TEST_F(SyncManager, DatabaseListFollowsOrderFileAndFillsEntries) {
   EXPECT_STREQ(list[0].m_Name, "Tarvo");
   EXPECT_STREQ(list[1].m_Name, "News");
   EXPECT_STREQ(list[2].m_Name, "Alpha");
-  EXPECT_EQ(list[0].m_DbFlags & pdb::kAttrResourceDb, pdb::kAttrResourceDb);
-  EXPECT_EQ(list[0].m_RecCount, 1u);
+  EXPECT_EQ(+list[0].m_DbFlags & pdb::kAttrResourceDb, pdb::kAttrResourceDb);
+  EXPECT_EQ(+list[0].m_RecCount, 1u);
   const CDbList& e = list[1];
-  EXPECT_EQ(e.m_CardNum, 0);
-  EXPECT_EQ(e.m_DbType, 0x44415441u);
-  EXPECT_EQ(e.m_Creator, 0x54617276u);
-  EXPECT_EQ(e.m_Version, 7);
-  EXPECT_EQ(e.m_RecCount, 2u);
-  EXPECT_EQ(e.m_Index, 1);
-  EXPECT_EQ(e.m_CreateDate, 3'000'000'000u);
-  EXPECT_EQ(e.m_ModDate, 3'100'000'000u);
+  EXPECT_EQ(+e.m_CardNum, 0);
+  EXPECT_EQ(+e.m_DbType, 0x44415441u);
+  EXPECT_EQ(+e.m_Creator, 0x54617276u);
+  EXPECT_EQ(+e.m_Version, 7);
+  EXPECT_EQ(+e.m_RecCount, 2u);
+  EXPECT_EQ(+e.m_Index, 1);
+  EXPECT_EQ(+e.m_CreateDate, 3'000'000'000u);
+  EXPECT_EQ(+e.m_ModDate, 3'100'000'000u);
 
   count = 8;
   ASSERT_EQ(SyncReadDBList(0, 2, DB_LIST_RAM, list, &count), SYNCERR_NONE);
@@ -181,7 +181,7 @@ TEST_F(SyncManager, OpenModesAndHandles) {
   OpenDbInfo info{};
   ASSERT_EQ(SyncReadOpenDbInfo(&request, &info), SYNCERR_NONE);
   EXPECT_STREQ(info.m_DbInfo.m_Name, "A");
-  EXPECT_EQ(info.m_RecCount, 1u);
+  EXPECT_EQ(+info.m_RecCount, 1u);
   request.m_Kind = 0x80;
   EXPECT_EQ(SyncReadOpenDbInfo(&request, &info), SYNCERR_BAD_ARG);
   request = {0xC0, 250};
@@ -201,15 +201,15 @@ TEST_F(SyncManager, ReadRecordFillsFieldsAndNeverOverflows) {
   RecordInfo rec{};
   std::vector<uint8_t> buffer;
   ASSERT_EQ(read(h, 0, &rec, &buffer), SYNCERR_NONE);
-  EXPECT_EQ(rec.m_RecId, 100u);
-  EXPECT_EQ(rec.m_RecSize, 5u);
+  EXPECT_EQ(+rec.m_RecId, 100u);
+  EXPECT_EQ(+rec.m_RecSize, 5u);
   EXPECT_EQ(rec.m_Attribs, pdb::kRecDirty);
-  EXPECT_EQ(rec.m_CatId, 3);
+  EXPECT_EQ(+rec.m_CatId, 3);
   EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 5), "hello");
 
   // 300 bytes into a 100-byte buffer: refused, size reported, nothing written.
   EXPECT_EQ(read(h, 1, &rec, &buffer, 100), SYNCERR_LOCAL_BUFF_TOO_SMALL);
-  EXPECT_EQ(rec.m_RecSize, 300u);
+  EXPECT_EQ(+rec.m_RecSize, 300u);
   EXPECT_EQ(buffer[0], 0xEE);
   EXPECT_EQ(read(h, 2, &rec, &buffer), SYNCERR_NOT_FOUND);
 }
@@ -221,12 +221,12 @@ TEST_F(SyncManager, WriteDeletePurgeAndResetReachTheFile) {
 
   RecordInfo made{};
   ASSERT_EQ(write(h, 0, "new", &made), SYNCERR_NONE);
-  EXPECT_NE(made.m_RecId, 0u);
-  EXPECT_NE(made.m_RecId, 100u);
-  EXPECT_NE(made.m_RecId, 101u);
+  EXPECT_NE(+made.m_RecId, 0u);
+  EXPECT_NE(+made.m_RecId, 100u);
+  EXPECT_NE(+made.m_RecId, 101u);
   RecordInfo second{};
   ASSERT_EQ(write(h, 0, "newer", &second), SYNCERR_NONE);
-  EXPECT_NE(second.m_RecId, made.m_RecId);
+  EXPECT_NE(+second.m_RecId, +made.m_RecId);
   ASSERT_EQ(write(h, 100, "ONE"), SYNCERR_NONE);  // replaces in place
   ASSERT_EQ(write(h, 5000, "chosen"), SYNCERR_NONE);  // an unknown id is added with that id
   EXPECT_EQ(write(h, 0x1000000, "wide"), SYNCERR_BAD_ARG);
@@ -246,9 +246,9 @@ TEST_F(SyncManager, WriteDeletePurgeAndResetReachTheFile) {
   RecordInfo rec{};
   std::vector<uint8_t> buffer;
   ASSERT_EQ(read(h, 1, &rec, &buffer), SYNCERR_NONE);
-  EXPECT_EQ(rec.m_RecId, 101u);
+  EXPECT_EQ(+rec.m_RecId, 101u);
   EXPECT_TRUE(rec.m_Attribs & pdb::kRecDelete);
-  EXPECT_EQ(rec.m_RecSize, 0u);
+  EXPECT_EQ(+rec.m_RecSize, 0u);
   ASSERT_EQ(read(h, 0, &rec, &buffer), SYNCERR_NONE);
   EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 3), "ONE");
 
@@ -268,7 +268,7 @@ TEST_F(SyncManager, WriteDeletePurgeAndResetReachTheFile) {
   ASSERT_EQ(db.records.size(), 4u);
   EXPECT_EQ(db.records[0].uniqueId, 100u);
   EXPECT_EQ(db.records[0].data, bytesOf("ONE"));
-  EXPECT_EQ(db.records[1].uniqueId, made.m_RecId);
+  EXPECT_EQ(db.records[1].uniqueId, +made.m_RecId);
   EXPECT_EQ(db.records[3].uniqueId, 5000u);
   for (const auto& r : db.records) EXPECT_EQ(r.attributes & pdb::kRecDirty, 0) << r.uniqueId;
   EXPECT_GT(db.backupDate, 3'000'000'000u);
@@ -287,7 +287,7 @@ TEST_F(SyncManager, DeleteDatabase) {
   EXPECT_FALSE(fs::exists(dir / "card0" / "A.pdb"));
   CardInfo info{};
   SyncReadSingleCardInfo(&info);
-  EXPECT_EQ(info.m_ramDbCount, 1);
+  EXPECT_EQ(+info.m_ramDbCount, 1);
 }
 
 TEST_F(SyncManager, ResourceDatabasesAreListedButHaveNoRecords) {
@@ -328,7 +328,7 @@ TEST_F(SyncManager, HandheldLogAndClock) {
   const std::time_t tomorrow = std::time(nullptr) + 86400;
   std::tm local{};
   localtime_r(&tomorrow, &local);
-  EXPECT_EQ(clock.m_Year, local.tm_year + 1900);
+  EXPECT_EQ(+clock.m_Year, local.tm_year + 1900);
   EXPECT_EQ(clock.m_Day, local.tm_mday);
 }
 
