@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "template_text.h"
 
@@ -94,7 +95,18 @@ std::string HttpFront::url() const {
     return base_address(tls ? "https" : "http", settings_.host, port_) + "/";
 }
 
-bool HttpFront::run() { return server_->listen_after_bind(); }
+bool HttpFront::run() {
+    {
+        std::lock_guard lock(stop_mutex_);
+        if (stopping_) return finish(true);
+    }
+    return finish(server_->listen_after_bind());
+}
+
+bool HttpFront::finish(bool result) {
+    finished_ = true;
+    return result;
+}
 
 void HttpFront::stop() {
     {
@@ -102,6 +114,10 @@ void HttpFront::stop() {
         stopping_ = true;
     }
     stop_signal_.notify_all();
+    // httplib ignores a stop that comes before its listening loop has
+    // started, so wait for the loop (or for run() to have given up).
+    for (int i = 0; i < 10000 && !server_->is_running() && !finished_; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     server_->stop();
 }
 

@@ -58,6 +58,7 @@ private:
     // Sends the next piece of a faulty body; false drops the connection.
     bool send_piece(const std::string& body, const Faults& faults, std::size_t offset,
                     httplib::DataSink& sink, bool ends_by_close);
+    bool finish(bool result);
     // Waits unless the server is stopping; false when it is.
     bool pause(std::chrono::milliseconds duration);
 
@@ -71,6 +72,7 @@ private:
     std::mutex stop_mutex_;
     std::condition_variable stop_signal_;
     bool stopping_ = false;
+    std::atomic<bool> finished_{false};  // run() has returned
 };
 
 }  // namespace tarvo::server

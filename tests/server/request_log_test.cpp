@@ -18,37 +18,19 @@ std::string from_json_text(const nlohmann::json& value) {
 
 }  // namespace
 
-TEST(RequestLog, LineIsAsciiAndGivesBackTheExactBytes) {
+// Wire text is not UTF-8; the JSON library throws on such strings unless
+// every one of them goes through the byte mapping.
+TEST(RequestLog, WireBytesOutsideTheBodyAreCarriedToo) {
     Request request;
-    request.seq = 3;
-    request.method = "POST";
-    request.target = "/sync.asp?x=%E9";
-    request.path = "/sync.asp";
-    request.query = "x=%E9";
-    request.version = "HTTP/1.0";
-    request.headers = {{"User-Agent", "Tarvo \xE9"}, {"Content-Type", "application/x-www-form-urlencoded"}};
-    request.body = std::string("cmd=pget&rec_record=\x00\xE9\xFF\n\"", 25);
-    request.form = parse_form(request.body);
-    Response response;
-    response.status = 404;
-    response.answered_by = "unmatched";
-
-    const std::string line = RequestLog::format(request, response);
-    for (const char c : line) {
-        ASSERT_GT(static_cast<unsigned char>(c), 0x1F);
-        ASSERT_LT(static_cast<unsigned char>(c), 0x80);
-    }
-    EXPECT_NE(line.find("\\u0000\\u00e9\\u00ff"), std::string::npos);
-
-    const auto json = nlohmann::json::parse(line);
-    EXPECT_EQ(from_json_text(json["body"]), request.body);
-    EXPECT_EQ(json["body_length"], request.body.size());
-    EXPECT_EQ(from_json_text(json["headers"][0][1]), "Tarvo \xE9");
-    EXPECT_EQ(json["version"], "HTTP/1.0");
-    EXPECT_EQ(json["seq"], 3);
-    EXPECT_EQ(json["status"], 404);
-    EXPECT_EQ(json["answered_by"], "unmatched");
-    EXPECT_EQ(from_json_text(json["form"][1][1]), std::string("\x00\xE9\xFF\n\"", 5));
+    request.target = "/a\xE9";
+    request.headers = {{"X-Name\xFF", "Jo\xE3o"}};
+    request.form = parse_form("nome%E9=S%E3o");
+    const auto json = nlohmann::json::parse(RequestLog::format(request, Response{}));
+    EXPECT_EQ(from_json_text(json["target"]), "/a\xE9");
+    EXPECT_EQ(from_json_text(json["headers"][0][0]), "X-Name\xFF");
+    EXPECT_EQ(from_json_text(json["headers"][0][1]), "Jo\xE3o");
+    EXPECT_EQ(from_json_text(json["form"][0][0]), "nome\xE9");
+    EXPECT_EQ(from_json_text(json["form"][0][1]), "S\xE3o");
 }
 
 TEST(RequestLog, FileIsPrivateAndOneLinePerRequest) {

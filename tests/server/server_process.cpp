@@ -44,19 +44,19 @@ pid_t spawn(std::vector<std::string> args, int out_fd, int err_fd) {
     return pid;
 }
 
-// Reads what the fd yields until end of file or until the line is complete.
-std::string read_until(int fd, bool line_only, std::chrono::steady_clock::time_point deadline) {
-    std::string text;
+// Appends what the fd yields to text until text holds stop_at (empty: until
+// end of file) or the deadline passes.
+void read_into(std::string& text, int fd, const std::string& stop_at,
+               std::chrono::steady_clock::time_point deadline) {
     char buffer[4096];
     while (std::chrono::steady_clock::now() < deadline) {
-        if (line_only && text.find('\n') != std::string::npos) break;
+        if (!stop_at.empty() && text.find(stop_at) != std::string::npos) break;
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0) continue;
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n <= 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
     }
-    return text;
 }
 
 std::optional<int> wait_exit(pid_t pid, std::chrono::steady_clock::time_point deadline) {
@@ -93,7 +93,8 @@ bool ServerProcess::start(const std::vector<std::string>& args) {
         ::close(out[0]);
         return false;
     }
-    const std::string line = read_until(out[0], true, std::chrono::steady_clock::now() + kBound);
+    std::string line;
+    read_into(line, out[0], "\n", std::chrono::steady_clock::now() + kBound);
     ::close(out[0]);
     const std::string prefix = "listening on ";
     if (!line.starts_with(prefix) || line.find('\n') == std::string::npos) return false;
@@ -119,8 +120,8 @@ ProgramRun run_to_end(const std::vector<std::string>& args) {
     ::close(err[1]);
     const auto deadline = std::chrono::steady_clock::now() + kBound;
     if (pid > 0) {
-        run.out = read_until(out[0], false, deadline);
-        run.err = read_until(err[0], false, deadline);
+        read_into(run.out, out[0], "", deadline);
+        read_into(run.err, err[0], "", deadline);
         auto status = wait_exit(pid, deadline);
         if (!status) {
             ::kill(pid, SIGKILL);
@@ -180,20 +181,12 @@ bool RawConnection::send(const std::string& bytes) {
 }
 
 bool RawConnection::read_until(const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + kBound;
-    char buffer[4096];
-    while (fd_ >= 0 && received.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        received.append(buffer, static_cast<std::size_t>(n));
-    }
+    if (fd_ >= 0) read_into(received, fd_, text, std::chrono::steady_clock::now() + kBound);
     return received.find(text) != std::string::npos;
 }
 
 void RawConnection::read_to_end() {
-    if (fd_ >= 0) received += syncserver_test::read_until(fd_, false, std::chrono::steady_clock::now() + kBound);
+    if (fd_ >= 0) read_into(received, fd_, "", std::chrono::steady_clock::now() + kBound);
 }
 
 std::string temp_folder(const std::string& name) {
