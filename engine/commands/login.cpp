@@ -2,12 +2,14 @@
 // server, asks the user when there are none usable, and posts the login.
 #include "engine/commands/login_prompt.h"
 #include "engine/engine_text.h"
+#include "engine/shell_open.h"
 #include "engine/tarvo_conduit.h"
 #include "resources/rcstring.h"
 #include "resources/trace.h"
 #include "settings/password_scramble.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "ui/login_dialogs.h"
 #include "ui/progress/conduit_progress.h"
 
 namespace {
@@ -17,6 +19,33 @@ constexpr int32_t kEmptyAnswer = 12007;
 LoginPrompt& CurrentPrompt() {
   static LoginPrompt prompt;
   return prompt;
+}
+
+// The dialog's links go to the product's web site, in the user's browser.
+void OpenLink(const std::string& url) {
+  if (tarvo::engine::IsWebAddress(url)) tarvo::engine::ShellOpen(url);
+}
+
+// Asks with the login dialogs, shown by whichever front end is registered.
+LoginPromptAnswer AskWithDialogs(const LoginPromptRequest& request) {
+  LoginPromptAnswer answer;
+  if (!request.corporate) {
+    CLoginDialog dlg;
+    dlg.m_countdown = request.countdownSeconds;
+    dlg.m_captionSuffix = request.titleSuffix;
+    dlg.m_openLink = OpenLink;
+    if (dlg.DoModal() != IDOK) return answer;
+    return {true, dlg.m_login, dlg.m_password, dlg.m_save == 1};
+  }
+  CLoginDlgCorp dlg;
+  dlg.m_countdown = request.countdownSeconds;
+  dlg.m_noSave = request.dontSave;
+  dlg.m_title = request.titleSuffix;
+  // The server's caption, replaced by the host name when the URL has one.
+  dlg.m_server = request.host.empty() ? request.caption : request.host;
+  dlg.m_openLink = OpenLink;
+  if (dlg.DoModal() != IDOK) return answer;
+  return {true, dlg.m_login, dlg.m_password, dlg.m_save == 1};
 }
 
 }  // namespace
@@ -78,8 +107,8 @@ int32_t CTarvoConduit::RunCommandLogin(std::string cmd, std::string SyncSrv, CTa
       request.caption = ActualServer.sCaption;
       request.host = HostOfUrl(SyncSrv);
     }
-    LoginPromptAnswer answer;
-    if (const LoginPrompt& prompt = CurrentPrompt()) answer = prompt(request);
+    const LoginPrompt& prompt = CurrentPrompt();
+    const LoginPromptAnswer answer = prompt ? prompt(request) : AskWithDialogs(request);
     if (!answer.confirmed) return 0;  // nothing sent, credentials unchanged
 
     login = UsrEncriptaSenha(answer.login);

@@ -1,6 +1,6 @@
-// How the login command asks the user for credentials. The login dialogs
-// plug in here; until one is set every request counts as cancelled, so the
-// command ends without sending anything.
+// How the login command asks the user for credentials: by default with the
+// login dialogs (ui/login_dialogs.h) on the registered front end; a test or
+// another caller may put its own prompt in their place.
 #pragma once
 
 #include <functional>
@@ -26,7 +26,7 @@ struct LoginPromptAnswer {
 using LoginPrompt = std::function<LoginPromptAnswer(const LoginPromptRequest&)>;
 
 // Replaces the prompt for the whole process; an empty one restores the
-// default (always cancelled). Call outside a HotSync.
+// default (the login dialogs). Call outside a HotSync.
 void SetLoginPrompt(LoginPrompt prompt);
 
 // The host part of an absolute URL ("http://host:8080/x" -> "host"); empty
