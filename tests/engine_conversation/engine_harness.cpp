@@ -62,6 +62,7 @@ EngineHarness::EngineHarness() {
   setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
   setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
+  setenv("TARVO_NO_TTY", "1", 1);  // a login dialog must never wait for a person
   tarvo::SetSettingsFile(root / "config" / "settings.sqlite");
   fs::create_directories(root / "handheld" / "card0");
   std::ofstream(root / "handheld" / "device.conf") << "user.name = Ann\nuser.id = 42\nos.version = 3.5\n";
