@@ -56,36 +56,22 @@ class EngineTest : public ::testing::Test {
   tarvo::test::RecordingViews m_views;
 };
 
-TEST_F(EngineTest, SkipChoiceHoldsForOneHotSync) {
+TEST_F(EngineTest, ChoiceOfDoingNothingIsUsedOnceAndDefaultComesNext) {
   Connect();
   Settings().WriteInt("Demo User", "proximo", 0);
   Settings().WriteInt("Demo User", "padrao", 1);
-  {
-    CTarvoConduit engine;
-    EXPECT_FALSE(engine.Engage());
-  }
+  const bool first = CTarvoConduit().Engage();
+  EXPECT_FALSE(first);
   EXPECT_EQ(m_views.record().created, 0);  // no dialog when nothing is done
-  EXPECT_EQ(Settings().ReadInt("Demo User", "proximo", -1), 1);
-  {
-    CTarvoConduit engine;
-    EXPECT_TRUE(engine.Engage());
-  }
-  EXPECT_EQ(m_views.record().created, 1);
-}
+  const bool second = CTarvoConduit().Engage();
+  EXPECT_TRUE(second);
 
-TEST_F(EngineTest, DefaultOfDoingNothingStartsAfterThisHotSync) {
-  Connect();
-  Settings().WriteInt("Demo User", "padrao", 0);  // "proximo" missing: 1
-  {
-    CTarvoConduit engine;
-    EXPECT_TRUE(engine.Engage());
-  }
-  EXPECT_EQ(Settings().ReadInt("Demo User", "proximo", -1), 0);
-  {
-    CTarvoConduit engine;
-    EXPECT_FALSE(engine.Engage());
-  }
-  EXPECT_EQ(m_views.record().created, 1);
+  Settings().WriteInt("Demo User", "padrao", 0);
+  const bool third = CTarvoConduit().Engage();  // still "proximo" 1 from before
+  const bool fourth = CTarvoConduit().Engage();
+  EXPECT_TRUE(third);
+  EXPECT_FALSE(fourth);
+  EXPECT_EQ(m_views.record().created, 2);
 }
 
 TEST_F(EngineTest, IdentityGoesIntoTheBaseParameters) {

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "ui/term/progress_render.h"
 #include "ui/term/terminal_progress_view.h"
 
 namespace {
@@ -35,30 +34,6 @@ class PipeOutput {
  private:
   int m_fds[2];
 };
-
-TEST(ProgressRenderTest, BarFillsInProportionAndClamps) {
-  EXPECT_EQ(tarvo::term::RenderBar(0, 10), "[..........]   0%");
-  EXPECT_EQ(tarvo::term::RenderBar(45, 10), "[####......]  45%");
-  EXPECT_EQ(tarvo::term::RenderBar(100, 10), "[##########] 100%");
-  EXPECT_EQ(tarvo::term::RenderBar(-5, 4), "[....]   0%");
-  EXPECT_EQ(tarvo::term::RenderBar(250, 4), "[####] 100%");
-}
-
-TEST(ProgressRenderTest, LinesAreCutOnCharacterBoundaries) {
-  EXPECT_EQ(tarvo::term::FitColumns("abcdef", 3), "abc");
-  EXPECT_EQ(tarvo::term::FitColumns("módulos", 2), "mó");
-  EXPECT_EQ(tarvo::term::FitColumns("€€€", 1), "€");
-  EXPECT_EQ(tarvo::term::FitColumns("abc", 10), "abc");
-  EXPECT_EQ(tarvo::term::FitColumns("abc", 0), "");
-
-  const std::string first = tarvo::term::RenderBlock(std::string(200, 'x'), "detail", 50, 40, false);
-  EXPECT_EQ(first.find("\x1b[3A"), std::string::npos);
-  EXPECT_NE(first.find(std::string(39, 'x') + "\n"), std::string::npos);
-  EXPECT_EQ(first.find(std::string(40, 'x')), std::string::npos);
-  const std::string again = tarvo::term::RenderBlock("t", "d", 50, 40, true);
-  EXPECT_EQ(again.rfind("\x1b[3A", 0), 0u);  // back over the previous block
-  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 3);
-}
 
 TEST(TerminalViewTest, PlainLinesOnlyWhenATextChanges) {
   PipeOutput out;
@@ -94,6 +69,11 @@ TEST(TerminalViewTest, InPlaceRedrawsOnChangeAndErasesOnClose) {
   const std::string redraw = out.Take();
   EXPECT_EQ(redraw.rfind("\x1b[3A", 0), 0u);
   EXPECT_NE(redraw.find(" 30%"), std::string::npos);
+
+  setenv("COLUMNS", "12", 1);  // a pipe has no size: the variable counts
+  view.ShowTexts("m\xC3\xB3" "dulos m\xC3\xB3" "dulos", "b");
+  unsetenv("COLUMNS");
+  EXPECT_NE(out.Take().find("\x1b[2Km\xC3\xB3" "dulos m\xC3\xB3" "d\n"), std::string::npos);  // 11 columns, cut between characters
 
   view.Close();
   EXPECT_EQ(out.Take(), "\x1b[4A\r\x1b[J");
