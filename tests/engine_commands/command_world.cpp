@@ -43,7 +43,7 @@ std::string BytesOf(const std::string& utf8) {
 
 }  // namespace
 
-SyncServer::SyncServer(const fs::path& dir, const std::string& script) {
+SyncServer::SyncServer(const fs::path& dir, const std::string& script, bool log) {
   fs::create_directories(dir);
   files = dir / "files";
   fs::create_directories(files);
@@ -57,7 +57,11 @@ SyncServer::SyncServer(const fs::path& dir, const std::string& script) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   std::vector<std::string> args = {TARVO_SYNCSERVER_BIN, "--port", "0",          "--script", scriptFile.string(),
-                                   "--files",            files,  "--log", log_.string()};
+                                   "--files",            files};
+  if (log) {
+    args.push_back("--log");
+    args.push_back(log_.string());
+  }
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

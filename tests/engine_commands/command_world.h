@@ -29,7 +29,8 @@ struct LoggedRequest {
 // put into `files` are served under /files/.
 class SyncServer {
  public:
-  SyncServer(const fs::path& dir, const std::string& script);
+  // Without `log` the server keeps no request log (for large bodies).
+  SyncServer(const fs::path& dir, const std::string& script, bool log = true);
   ~SyncServer();
   SyncServer(const SyncServer&) = delete;
   SyncServer& operator=(const SyncServer&) = delete;
