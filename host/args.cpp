@@ -7,7 +7,7 @@ std::string Args::value(const std::string& name, const std::string& fallback) co
   return it == values.end() ? fallback : it->second;
 }
 
-bool parseArgs(int argc, char** argv, int first, const std::vector<OptionSpec>& spec, Args* out,
+bool parseArgs(int argc, char** argv, int first, const std::vector<OptionDef>& known, Args* out,
                std::string* error) {
   bool optionsEnded = false;
   for (int i = first; i < argc; ++i) {
@@ -36,8 +36,8 @@ bool parseArgs(int argc, char** argv, int first, const std::vector<OptionSpec>& 
       out->flags.insert(name);
       continue;
     }
-    const OptionSpec* found = nullptr;
-    for (const auto& option : spec) {
+    const OptionDef* found = nullptr;
+    for (const auto& option : known) {
       if (option.name == name) found = &option;
     }
     if (found == nullptr) {

@@ -9,7 +9,7 @@
 
 namespace tarvo::host {
 
-struct OptionSpec {
+struct OptionDef {
   std::string name;  // without the leading "--"
   bool takesValue = false;
 };
@@ -27,7 +27,7 @@ struct Args {
 
 // Parses argv[first..argc). "--help" is always known. False with a
 // one-line *error on an unknown option or a missing value.
-bool parseArgs(int argc, char** argv, int first, const std::vector<OptionSpec>& spec, Args* out,
+bool parseArgs(int argc, char** argv, int first, const std::vector<OptionDef>& known, Args* out,
                std::string* error);
 
 }  // namespace tarvo::host
