@@ -128,7 +128,8 @@ void CTarvoConduit::RunCommandPGet(std::string cmd, std::string SyncSrv, CTarvoS
   const std::string recordKey = "&" + name + "_record=";
   const std::string idKey = "&" + name + "_record_id=";
   uint8_t* buffer = m_recordBuffer.get();
-  const uint32_t count = std::min(info.m_RecCount, kMaxRecordIndexes);
+  const uint32_t recordCount = info.m_RecCount;  // a packed field: copied, never referenced
+  const uint32_t count = std::min(recordCount, kMaxRecordIndexes);
   for (uint32_t index = 0; index < count; ++index) {
     RecordInfo record{};
     record.m_FileHandle = handle;
