@@ -6,7 +6,8 @@ namespace tarvo::server {
 
 const char* const kUsage =
     "usage: tarvo-syncserver [options]\n"
-    "A sync server for trying the conduit: answers from a script and records every request.\n"
+    "A sync server for trying the conduit: answers from a script and records every request,\n"
+    "or runs a small content service from a catalogue folder.\n"
     "\n"
     "  --host ADDR        address to listen on (default 127.0.0.1)\n"
     "  --port N           port to listen on; 0 picks a free one (default 0)\n"
@@ -14,6 +15,10 @@ const char* const kUsage =
     "  --files DIR        serve DIR under /files/ for downloads (GET or POST)\n"
     "  --log FILE         write every request to FILE as one JSON line\n"
     "  --tls CERT KEY     speak HTTPS with this PEM certificate and key\n"
+    "  --catalogue DIR    content service: users, modules and editions from DIR/catalogue.json,\n"
+    "                     edition files from DIR/files/ (instead of --script and --files)\n"
+    "  --state DIR        where the content service keeps devices and collected databases\n"
+    "                     (default: DIR/state of the catalogue)\n"
     "  --help             show this text\n"
     "\n"
     "The first line on standard output is \"listening on URL\". SIGTERM or SIGINT ends the server.\n";
@@ -65,6 +70,12 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
         } else if (name == "--log") {
             if (!value(text) || text.empty()) return fail("--log needs a file");
             options.log = text;
+        } else if (name == "--catalogue") {
+            if (!value(text) || text.empty()) return fail("--catalogue needs a folder");
+            options.catalogue = text;
+        } else if (name == "--state") {
+            if (!value(text) || text.empty()) return fail("--state needs a folder");
+            options.state = text;
         } else if (name == "--tls") {
             if (inline_value || i + 2 >= args.size()) return fail("--tls needs a certificate and a key file");
             options.tls_cert = args[++i];
@@ -73,6 +84,9 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
             return fail("unknown option: " + args[i]);
         }
     }
+    if (options.catalogue && (options.script || options.files))
+        return fail("--catalogue serves its own files and answers: it takes neither --script nor --files");
+    if (options.state && !options.catalogue) return fail("--state goes with --catalogue");
     return parsed;
 }
 

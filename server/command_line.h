@@ -15,6 +15,8 @@ struct Options {
     std::optional<std::string> log;
     std::optional<std::string> tls_cert;
     std::optional<std::string> tls_key;
+    std::optional<std::string> catalogue;  // catalogue mode instead of a script
+    std::optional<std::string> state;      // catalogue mode: what it keeps
     bool help = false;
 };
 

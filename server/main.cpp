@@ -13,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "catalogue.h"
+#include "catalogue_answerer.h"
+#include "catalogue_state.h"
 #include "command_line.h"
 #include "file_store.h"
 #include "http_front.h"
@@ -29,7 +32,29 @@ int complain(const std::string& message, int code) {
     return code;
 }
 
+// Catalogue mode: the answers come from a content catalogue.
+std::unique_ptr<Answerer> catalogue_answerer(const Options& options, std::string& error) {
+    const std::filesystem::path folder = *options.catalogue;
+    try {
+        Catalogue catalogue = load_catalogue(folder);
+        auto state = std::make_unique<CatalogueState>(options.state ? std::filesystem::path(*options.state)
+                                                                    : folder / "state");
+        return std::make_unique<CatalogueAnswerer>(std::move(catalogue), std::move(state), stdout);
+    } catch (const CatalogueError& e) {
+        error = "catalogue " + folder.string() + ": " + e.what();
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    return nullptr;
+}
+
 int serve(const Options& options, const sigset_t& stop_signals) {
+    std::string error;
+    std::unique_ptr<Answerer> answerer;
+    if (options.catalogue) {
+        answerer = catalogue_answerer(options, error);
+        if (!answerer) return complain(error, 2);
+    }
     Script script;
     if (options.script) {
         try {
@@ -48,16 +73,15 @@ int serve(const Options& options, const sigset_t& stop_signals) {
     if (options.tls_cert.has_value() != options.tls_key.has_value())
         return complain("--tls needs a certificate and a key file", 2);
 
-    std::string error;
     std::unique_ptr<RequestLog> log;
     if (options.log) {
         log = RequestLog::open(*options.log, error);
         if (!log) return complain(error, 2);
     }
 
-    ScriptedAnswerer answerer(std::move(script), std::move(files));
+    if (!answerer) answerer = std::make_unique<ScriptedAnswerer>(std::move(script), std::move(files));
     FrontSettings settings{options.host, options.port, options.tls_cert, options.tls_key};
-    auto front = HttpFront::create(settings, answerer, log.get(), error);
+    auto front = HttpFront::create(settings, *answerer, log.get(), error);
     if (!front) return complain(error, 2);
 
     if (!front->bind(error)) return complain(error, 1);

@@ -1,8 +1,12 @@
 // Writes the example handheld: device.conf and card0 with the product's
-// application and one data module whose parameter block names a sync
-// server on this machine. Fixed dates and ids make the files reproducible.
+// application and one data module. The module names no sync server of its
+// own, so the `syncserver` setting says where it syncs (the demo points it
+// at the server it starts, whatever port that got). Fixed dates and ids make
+// the files reproducible.
 //
 //   tarvo-make-example-handheld DIR
+//   tarvo-make-example-handheld --notes FILE         the notes database the demo server collects
+//   tarvo-make-example-handheld --news-edition FILE  a later edition of the data module
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -56,9 +60,33 @@ pdb::Database newsModule() {
   db.records.push_back({0, 1, bytes("Tarvo News\nWelcome to the demo handheld.", true)});
   db.records.push_back({0, 2, bytes("Edition 1: fresh content arrives at each HotSync.", true)});
   db.records.push_back({0, 3, parameterRecord("ZembraParameterBlock|"
-                                              "__tarvo_sync_server:http://127.0.0.1:8080/sync;"
                                               "__tarvo_sync_caption:Tarvo News;"
                                               "__tarvo_timestamp:20240101000000;")});
+  return db;
+}
+
+// The edition the demo catalogue offers: same name, newer timestamp.
+pdb::Database newsEdition() {
+  pdb::Database db = baseDatabase("Tarvo News", "DATA", pdb::kAttrBackup);
+  db.version = 2;
+  db.modificationDate = kDate + 152 * 86400;  // 2024-06-01
+  db.uniqueIdSeed = 5;
+  db.records.push_back({0, 1, bytes("Tarvo News\nEdition 2, June 2024.", true)});
+  db.records.push_back({0, 2, bytes("The content service sent this edition at the first HotSync.", true)});
+  db.records.push_back({0, 3, bytes("It reached the handheld through the install queue at the second.", true)});
+  db.records.push_back({0, 4, parameterRecord("ZembraParameterBlock|"
+                                              "__tarvo_sync_caption:Tarvo News;"
+                                              "__tarvo_timestamp:20240601000000;")});
+  return db;
+}
+
+// Notes written on the handheld, which the demo server collects. Its type is
+// neither "appl" nor "DATA", so the conduit reports it by name only.
+pdb::Database notes() {
+  pdb::Database db = baseDatabase("Tarvo Notes", "Note", pdb::kAttrBackup);
+  db.uniqueIdSeed = 3;
+  db.records.push_back({0, 1, bytes("Buy milk", true)});
+  db.records.push_back({0, 2, bytes("Call Ana about the June issue", true)});
   return db;
 }
 
@@ -73,11 +101,17 @@ constexpr const char* kDeviceConf =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: tarvo-make-example-handheld DIR\n", stderr);
+  const std::string option = argc == 3 ? argv[1] : "";
+  if (argc != 2 && option != "--notes" && option != "--news-edition") {
+    std::fputs("usage: tarvo-make-example-handheld DIR | --notes FILE | --news-edition FILE\n", stderr);
     return 1;
   }
   try {
+    if (argc == 3) {
+      const std::vector<uint8_t> image = pdb::serialize(option == "--notes" ? notes() : newsEdition());
+      pdb::writeFileAtomic(argv[2], image);
+      return 0;
+    }
     const std::filesystem::path dir = argv[1];
     std::filesystem::create_directories(dir / "card0");
     std::ofstream(dir / "device.conf", std::ios::binary) << kDeviceConf;

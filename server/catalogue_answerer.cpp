@@ -1,0 +1,184 @@
+#include "catalogue_answerer.h"
+
+#include <algorithm>
+
+#include "catalogue_collect.h"
+#include "catalogue_commands.h"
+#include "catalogue_credentials.h"
+#include "template_text.h"
+
+namespace tarvo::server {
+
+namespace {
+
+Response page(std::string body, std::string answered_by) {
+    Response response;
+    response.body = std::move(body);
+    response.answered_by = std::move(answered_by);
+    return response;
+}
+
+// The value of a tag in a module's parameter block: the text after the tag
+// up to the next ';', empty without one.
+std::string tag_value(const std::string& block, std::string_view tag) {
+    const auto at = block.find(tag);
+    if (at == std::string::npos) return {};
+    const auto start = at + tag.size();
+    const auto end = block.find(';', start);
+    return end == std::string::npos ? std::string{} : block.substr(start, end - start);
+}
+
+struct Reported {
+    std::vector<std::pair<std::string, std::string>> modules;  // name, parameter block
+    std::vector<std::string> databases;                        // every name, modules included
+
+    bool holds(std::string_view db) const {
+        return std::find(databases.begin(), databases.end(), db) != databases.end();
+    }
+};
+
+// What a list request says the handheld holds: "modulo" with its "param"
+// right after, and other databases as "unknowndbname".
+Reported reported(const FormFields& form) {
+    Reported r;
+    bool awaiting_param = false;
+    for (const auto& [key, value] : form) {
+        if (key == "modulo") {
+            r.modules.emplace_back(value, std::string{});
+            r.databases.push_back(value);
+            awaiting_param = true;
+        } else if (key == "param" && awaiting_param) {
+            r.modules.back().second = value;
+            awaiting_param = false;
+        } else if (key == "unknowndbname") {
+            r.databases.push_back(value);
+        }
+    }
+    return r;
+}
+
+// The handheld's log is running text whose entries end with a line feed;
+// the desktop log keeps one entry per line by itself.
+void log_both(std::vector<std::string>& answer, const std::string& text) {
+    answer.push_back(commands::logmessage(text + "\n", true, false));
+    answer.push_back(commands::logmessage(text, false, true));
+}
+
+}  // namespace
+
+CatalogueAnswerer::CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state, std::FILE* trace)
+    : catalogue_(std::move(catalogue)), files_(catalogue_.files_folder()), trace_(trace), state_(std::move(state)) {}
+
+void CatalogueAnswerer::note(const std::string& line) const {
+    if (!trace_) return;
+    std::fprintf(trace_, "catalogue: %s\n", line.c_str());
+    std::fflush(trace_);
+}
+
+Response CatalogueAnswerer::answer(const Request& request) {
+    try {
+        if (request.path.starts_with(FileStore::kPrefix)) return download(request);
+        const std::string cmd = form_value(request.form, "cmd").value_or("");
+        if (cmd != "login" && cmd != "list" && cmd != "pget") return page(commands::envelope({}), "catalogue");
+
+        const CatalogueUser* user = authenticate(catalogue_.users, request.form);
+        std::lock_guard lock(mutex_);
+        if (!user) {
+            note(cmd + ": credentials refused");
+            return page(commands::envelope({commands::login_rejected()}), "catalogue " + cmd);
+        }
+        if (cmd == "login") return on_login(request, *user);
+        if (cmd == "list") return on_list(request, *user);
+        return on_pget(request, *user);
+    } catch (const std::exception& e) {
+        Response response = page(std::string("server fault: ") + e.what() + "\n", "error");
+        response.status = 500;
+        response.content_type = "text/plain";
+        return response;
+    }
+}
+
+Response CatalogueAnswerer::download(const Request& request) const {
+    if (auto bytes = files_.read(request.path)) {
+        Response response = page(std::move(*bytes), "file");
+        response.content_type = "application/octet-stream";
+        return response;
+    }
+    Response response = page("no such file\n", "file");
+    response.status = 404;
+    response.content_type = "text/plain";
+    return response;
+}
+
+std::string CatalogueAnswerer::known_device(const Request& request, const CatalogueUser& user) const {
+    const std::string id = form_value(request.form, "device_id").value_or("");
+    return !id.empty() && state_->owns(user.login, id) ? id : std::string{};
+}
+
+Response CatalogueAnswerer::on_login(const Request& request, const CatalogueUser& user) {
+    // The conduit keeps no device id from one HotSync to the next, so every
+    // login gets it again: the one given to this handheld the first time.
+    const HandheldIdentity handheld{form_value(request.form, "username").value_or(""),
+                                    form_value(request.form, "userid").value_or("")};
+    const std::string id = state_->device_for(user.login, handheld);
+    note("login " + user.login + ", device " + id);
+    return page(commands::envelope({commands::device(id), commands::list()}), "catalogue login");
+}
+
+Response CatalogueAnswerer::on_list(const Request& request, const CatalogueUser& user) {
+    const Reported held = reported(request.form);
+    const std::string device = known_device(request, user);
+    std::vector<std::string> answer;
+
+    for (const auto& [name, block] : held.modules) {
+        const CatalogueModule* module = catalogue_.module(name);
+        if (!module) continue;
+        if (!newer_edition(module->edition, tag_value(block, "__tarvo_timestamp:"))) continue;
+        const std::string url =
+            base_address(request.scheme, request.host, request.port) + "/files/" + module->file;
+        answer.push_back(commands::pput(url, module->title));
+        log_both(answer, "Nova edi\xE7\xE3o de " + module->title + ": " + module->edition);
+        note("list " + user.login + ": offers " + module->file + " (edition " + module->edition + ")");
+    }
+
+    // Record changes and collection belong to one device: without a known
+    // one there is nowhere to keep what was sent or received.
+    if (!device.empty()) {
+        for (const auto& changes : catalogue_.record_changes) {
+            if (!held.holds(changes.db) || state_->delivered(user.login, device, changes.name)) continue;
+            for (const auto& write : changes.writes)
+                answer.push_back(commands::rput(changes.db, changes.card, write.id, write.data));
+            for (const auto id : changes.deletes) answer.push_back(commands::rdel(changes.db, changes.card, id));
+            log_both(answer, "Registros atualizados em " + changes.db);
+            // The protocol reports nothing back: a change set counts as
+            // delivered once it has been sent.
+            state_->mark_delivered(user.login, device, changes.name);
+            note("list " + user.login + "/" + device + ": sends record changes " + changes.name);
+        }
+        for (const auto& db : catalogue_.collect) {
+            if (!held.holds(db)) continue;
+            answer.push_back(commands::pget(db));
+            note("list " + user.login + "/" + device + ": collects " + db);
+        }
+    }
+    if (answer.empty()) note("list " + user.login + ": nothing new");
+    return page(commands::envelope(answer), "catalogue list");
+}
+
+Response CatalogueAnswerer::on_pget(const Request& request, const CatalogueUser& user) {
+    const std::string device = known_device(request, user);
+    auto db = database_from_pget(request.form, pdb::palmNow());
+    if (device.empty() || !db || !catalogue_.collects(db->name)) {
+        note("pget " + user.login + ": not kept");
+        return page(commands::envelope({}), "catalogue pget");
+    }
+    state_->store_database(user.login, device, *db);
+    const std::string count = std::to_string(db->records.size());
+    note("pget " + user.login + "/" + device + ": kept " + db->name + " (" + count + " records) in " +
+         state_->database_file(user.login, device, db->name).string());
+    return page(commands::envelope({commands::logmessage(db->name + ": " + count + " registros recebidos pelo servidor",
+                                                         false, true)}),
+                "catalogue pget");
+}
+
+}  // namespace tarvo::server

@@ -1,0 +1,46 @@
+#pragma once
+// Catalogue mode: a small content service. The conversation it holds with
+// the conduit:
+//   login  -> a known user gets its device id and "list"; anyone else
+//             "login invalido=1"
+//   list   -> pput of each newer edition of the modules the handheld holds,
+//             record changes not yet sent to this device (rput/rdel), pget
+//             of the databases it collects, log lines
+//   pget   -> the database is kept for this user and device; a log line
+// No answer asks for another list, so the conversation then ends.
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "catalogue.h"
+#include "catalogue_state.h"
+#include "exchange.h"
+#include "file_store.h"
+
+namespace tarvo::server {
+
+class CatalogueAnswerer : public Answerer {
+public:
+    // trace (may be null) gets one line per thing the service did.
+    CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state, std::FILE* trace);
+
+    Response answer(const Request& request) override;
+
+private:
+    Response on_login(const Request& request, const CatalogueUser& user);
+    Response on_list(const Request& request, const CatalogueUser& user);
+    Response on_pget(const Request& request, const CatalogueUser& user);
+    Response download(const Request& request) const;
+    // The form's device id when it was given to this user, else empty.
+    std::string known_device(const Request& request, const CatalogueUser& user) const;
+    void note(const std::string& line) const;
+
+    const Catalogue catalogue_;
+    const FileStore files_;
+    std::FILE* trace_;
+    std::mutex mutex_;  // guards state_ and the trace
+    std::unique_ptr<CatalogueState> state_;
+};
+
+}  // namespace tarvo::server
