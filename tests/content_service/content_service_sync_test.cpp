@@ -1,0 +1,149 @@
+// Whole HotSyncs: the real host and conduit against the content service on
+// loopback, with private XDG folders and no terminal (a login dialog cancels
+// at once). Every program run is bounded.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "pdb/pdb.h"
+#include "run_program.h"
+#include "server_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarvo::test::ProgramResult;
+using tarvo::test::runProgram;
+
+std::string scramble(const std::string& clear) {
+    std::string out;
+    for (const unsigned char c : clear) {
+        char digits[4];
+        std::snprintf(digits, sizeof digits, "%03u", static_cast<unsigned>(c));
+        out += digits;
+    }
+    return out;
+}
+
+struct Logged {
+    std::string path, cmd, device_id;
+};
+
+class ContentServiceSync : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("tarvo-content-sync-" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        fs::copy(fs::path(TARVO_EXAMPLES) / "handheld", root_ / "handheld", fs::copy_options::recursive);
+        fs::copy(fs::path(TARVO_EXAMPLES) / "catalogue", root_ / "catalogue", fs::copy_options::recursive);
+        fs::create_directories(root_ / "catalogue" / "files");
+        make("--notes", root_ / "handheld" / "card0" / "Tarvo_Notes.pdb");
+        make("--news-edition", root_ / "catalogue" / "files" / "Tarvo_News.pdb");
+        env_ = {{"XDG_DATA_HOME", (root_ / "data").string()},
+                {"XDG_CONFIG_HOME", (root_ / "config").string()},
+                {"XDG_CACHE_HOME", (root_ / "cache").string()},
+                {"TARVO_NO_TTY", "1"}};
+        ASSERT_TRUE(server_.start({"--catalogue", (root_ / "catalogue").string(), "--state",
+                                   (root_ / "state").string(), "--log", (root_ / "requests.jsonl").string()}));
+        url_ = server_.url() + "sync";
+        host({"settings", "set", "Comunicacao", "syncserver", url_});
+    }
+    void TearDown() override {
+        server_.stop();
+        fs::remove_all(root_);
+    }
+
+    static void make(const char* what, const fs::path& file) {
+        const ProgramResult r = runProgram(TARVO_MAKE_EXAMPLE, {what, file.string()}, {});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    ProgramResult host(const std::vector<std::string>& args) {
+        ProgramResult r = runProgram(TARVO_HOST_BIN, args, env_);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r;
+    }
+    void store_credentials(const std::string& login, const std::string& password) {
+        const std::string section = "Demo User\\" + url_;
+        host({"settings", "set", section, "login", scramble(login)});
+        host({"settings", "set", section, "senha", scramble(password)});
+    }
+    ProgramResult sync() {
+        return host({"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--handheld",
+                     (root_ / "handheld").string()});
+    }
+    std::string listing() { return host({"handheld", "list", "--handheld", (root_ / "handheld").string()}).out; }
+    std::vector<Logged> requests() const {
+        std::vector<Logged> out;
+        std::ifstream in(root_ / "requests.jsonl");
+        for (std::string line; std::getline(in, line);) {
+            const auto entry = nlohmann::json::parse(line);
+            Logged logged{entry["path"], "", ""};
+            for (const auto& pair : entry["form"]) {
+                if (pair[0] == "cmd") logged.cmd = pair[1];
+                if (pair[0] == "device_id" && logged.device_id.empty()) logged.device_id = pair[1];
+            }
+            out.push_back(logged);
+        }
+        return out;
+    }
+
+    fs::path root_;
+    std::map<std::string, std::string> env_;
+    syncserver_test::ServerProcess server_;
+    std::string url_;
+};
+
+std::string steps(const std::vector<Logged>& log, std::size_t from = 0) {
+    std::string text;
+    for (std::size_t i = from; i < log.size(); ++i) {
+        text += log[i].cmd.empty() ? log[i].path : log[i].cmd + (log[i].device_id.empty() ? "" : "@" + log[i].device_id);
+        text += ' ';
+    }
+    return text;
+}
+
+TEST_F(ContentServiceSync, FirstHotSyncQueuesTheEditionAndTheSecondInstallsIt) {
+    store_credentials("demo", "palmtop");
+
+    sync();
+    EXPECT_EQ(steps(requests()), "login list@1 /files/Tarvo_News.pdb pget@1 ");
+    EXPECT_NE(host({"users"}).out.find("Demo User\t1 queued"), std::string::npos);
+    // The record changes reached the handheld before the upload, so the
+    // server's copy holds them too.
+    const auto kept = pdb::readFile(root_ / "state" / "users" / "demo" / "1" / "Tarvo Notes.pdb").db;
+    ASSERT_EQ(kept.records.size(), 2u);
+    EXPECT_EQ(kept.records[0].uniqueId, 2u);  // note 1 was deleted
+    EXPECT_EQ(kept.records[1].uniqueId, 100u);
+    EXPECT_NE(listing().find("Tarvo News                       DATA  Tarv           1"), std::string::npos);
+
+    const std::size_t first = requests().size();
+    const ProgramResult second = sync();
+    EXPECT_NE(second.out.find("installed 1 queued file"), std::string::npos) << second.out;
+    EXPECT_NE(listing().find("Tarvo News                       DATA  Tarv           2        4"), std::string::npos);
+    // Same device, nothing new to download, the notes collected again.
+    EXPECT_EQ(steps(requests(), first), "login list@1 pget@1 ");
+    EXPECT_NE(host({"users"}).out.find("Demo User\t0 queued"), std::string::npos);
+
+    const std::string log = host({"log", "--user", "Demo User"}).out;
+    EXPECT_NE(log.find("Tarvo Notes: 2 registros recebidos pelo servidor"), std::string::npos) << log;
+}
+
+TEST_F(ContentServiceSync, WrongPasswordEndsTheConversationAfterTheLogin) {
+    store_credentials("demo", "wrong");
+    const std::string before = listing();
+
+    const ProgramResult r = sync();
+    EXPECT_NE(r.out.find("OpenConduit returned 1"), std::string::npos) << r.out;
+    // Asked to log in again, the conduit had nobody to ask and stopped.
+    EXPECT_EQ(steps(requests()), "login ");
+    EXPECT_EQ(listing(), before);
+    EXPECT_FALSE(fs::exists(root_ / "state" / "users"));
+}
+
+}  // namespace
