@@ -63,7 +63,7 @@ int commandLog(int argc, char** argv) {
   if (args.hasValue("handheld")) {
     std::printf("== handheld log of %s\n", args.value("handheld").c_str());
     for (const std::string& line : hotsync::handheldLog())
-      std::printf("%s\n", cp1252ToUtf8(line).c_str());
+      std::printf("%s\n", line.c_str());  // already UTF-8 on disk
   }
   return kExitOk;
 }

@@ -59,7 +59,7 @@ HOTSYNC_EXPORT void setHotSyncThread();
 // How many SyncYieldCycles calls there were since connecting (for tests).
 HOTSYNC_EXPORT uint64_t yieldCount();
 
-// The handheld's own HotSync log lines.
+// The handheld's own HotSync log lines, as UTF-8.
 HOTSYNC_EXPORT std::vector<std::string> handheldLog();
 
 }  // namespace hotsync
