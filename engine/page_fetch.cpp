@@ -38,10 +38,23 @@ struct PageResult {
 std::string FormBody(const std::string& params, const std::string& urlExtra) {
   const RCString language(tarvo::res::kLanguage);
   const RCString subLanguage(tarvo::res::kSubLanguage);
-  std::string body = "language=" + language.str();
-  if (subLanguage.str() != " ") body += "&sublanguage=" + subLanguage.str();
-  if (!params.empty()) body += "&" + params;
-  if (!urlExtra.empty()) body += "&" + urlExtra.substr(1);
+  // Appended piece by piece: the parameters of a large upload are copied once.
+  std::string body;
+  body.reserve(32 + params.size() + urlExtra.size());
+  body += "language=";
+  body += language.str();
+  if (subLanguage.str() != " ") {
+    body += "&sublanguage=";
+    body += subLanguage.str();
+  }
+  if (!params.empty()) {
+    body += '&';
+    body += params;
+  }
+  if (!urlExtra.empty()) {
+    body += '&';
+    body.append(urlExtra, 1);
+  }
   return body;
 }
 
@@ -128,8 +141,8 @@ std::string CTarvoConduit::GetPage(std::string url, std::string params) {
   try {
     context->event = std::make_shared<ManualResetEvent>(false);
     context->http = m_pHttp;
-    context->url = url;
-    context->params = params;
+    context->url = std::move(url);
+    context->params = std::move(params);
     m_pageEvent = context->event;
     // Linux gives an unprivileged process no higher thread priority; the
     // event starting cleared is what keeps the first check honest.

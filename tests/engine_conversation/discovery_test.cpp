@@ -41,7 +41,8 @@ TEST(Discovery, ModulesOfTwoCards) {
   EXPECT_EQ(e.m_modules[1].sParam, "");  // no records at all
   EXPECT_EQ(e.m_modules[2].sParam, "");
   EXPECT_EQ(e.m_modules[2].dbIndex, 3);
-  EXPECT_EQ(e.dblist[3].m_CardNum, 1);
+  const int32_t card = e.dblist[3].m_CardNum;  // packed field: copy before binding
+  EXPECT_EQ(card, 1);
   EXPECT_EQ(e.m_modules[3].sParam, "x ZembraParameterBlock|a:1;");
   EXPECT_EQ(std::string(e.dblist[0].m_Name), "MemoDB");  // every database is listed
 }
