@@ -50,18 +50,10 @@ int commandPdb(int argc, char** argv) {
   header.entryCount =
       static_cast<uint32_t>(header.resourceDb ? db.resources.size() : db.records.size());
   std::vector<DbEntry> entries;
-  uint32_t index = 0;
   if (header.resourceDb) {
-    for (const pdb::Resource& resource : db.resources) {
-      DbEntry entry;
-      entry.index = index++;
-      entry.resource = true;
-      entry.resourceType = resource.type;
-      entry.resourceId = resource.id;
-      entry.data = resource.data;
-      entries.push_back(std::move(entry));
-    }
+    appendResourceEntries(db.resources, &entries);
   } else {
+    uint32_t index = 0;
     for (const pdb::Record& record : db.records) {
       DbEntry entry;
       entry.index = index++;

@@ -127,4 +127,17 @@ void printDump(std::FILE* out, const DbHeader& header, const std::vector<DbEntry
   }
 }
 
+void appendResourceEntries(std::vector<pdb::Resource>& resources, std::vector<DbEntry>* entries) {
+  uint32_t index = 0;
+  for (pdb::Resource& resource : resources) {
+    DbEntry entry;
+    entry.index = index++;
+    entry.resource = true;
+    entry.resourceType = resource.type;
+    entry.resourceId = resource.id;
+    entry.data = std::move(resource.data);
+    entries->push_back(std::move(entry));
+  }
+}
+
 }  // namespace tarvo::host

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "pdb/pdb.h"
+
 namespace tarvo::host {
 
 struct DbHeader {
@@ -34,6 +36,9 @@ struct DbEntry {
   std::vector<uint8_t> data;
   std::string error;  // set when the entry could not be read
 };
+
+// The entries of a resource database, its resources moved into them.
+void appendResourceEntries(std::vector<pdb::Resource>& resources, std::vector<DbEntry>* entries);
 
 // One line for `handheld list`, with its column heading.
 void printListHeading(std::FILE* out);

@@ -45,16 +45,7 @@ bool readResourcesFromFile(const DbHeader& header, std::vector<DbEntry>* entries
       continue;
     }
     if (!db.isResourceDb() || db.name != header.name) continue;
-    uint32_t index = 0;
-    for (pdb::Resource& resource : db.resources) {
-      DbEntry entry;
-      entry.index = index++;
-      entry.resource = true;
-      entry.resourceType = resource.type;
-      entry.resourceId = resource.id;
-      entry.data = std::move(resource.data);
-      entries->push_back(std::move(entry));
-    }
+    appendResourceEntries(db.resources, entries);
     return true;
   }
   *error = "no file holds the resource database \"" + header.name + "\"";
