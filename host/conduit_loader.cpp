@@ -70,7 +70,10 @@ LoadedConduit::~LoadedConduit() { unload(); }
 
 bool LoadedConduit::load(const std::filesystem::path& path, std::string* error) {
   unload();
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // The conduit's own libraries (libcurl, OpenSSL) keep process-wide state
+  // and exit hooks; unmapping them when the HotSync ends would leave those
+  // pointing at nothing, so the code stays mapped after dlclose.
+  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle_ == nullptr) {
     const char* text = dlerror();
     *error = std::string("cannot load the conduit: ") + (text ? text : path.string());
