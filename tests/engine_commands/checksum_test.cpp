@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/commands/conduit_checksum.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 using tarvo::engine::ConduitChecksumEntry;
@@ -32,18 +33,14 @@ uint16_t Checksum(const std::string& bytes) {
 
 class FileChecksumTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tarvo-crc-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { ASSERT_FALSE(dir_.empty()); }
   uint16_t OfFile(const std::string& bytes) {
     const fs::path file = dir_ / "setup.bin";
     std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return ConduitFileChecksum(file.string());
   }
-  fs::path dir_;
+  tarvo::test::TempFolder temp_{"tarvo-crc"};
+  fs::path dir_ = temp_.path();
 };
 
 // Bytes that avoid CR and 0x1A, so text-mode reading leaves them alone.

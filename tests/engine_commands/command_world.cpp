@@ -1,117 +1,41 @@
 #include "command_world.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "handheld/palm_sync.h"
 #include "hotsync/host.h"
 
-extern char** environ;
-
 namespace cmdtest {
-namespace {
-
-using Clock = std::chrono::steady_clock;
-// A generous bound on every wait, so a broken child fails a test instead of hanging it.
-constexpr auto kBound = std::chrono::seconds(20);
-
-// The log carries byte b as the character U+00bb; back to the bytes.
-std::string BytesOf(const std::string& utf8) {
-  std::string out;
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (i + 1 < utf8.size()) {
-      out += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 SyncServer::SyncServer(const fs::path& dir, const std::string& script, bool log) {
-  fs::create_directories(dir);
   files = dir / "files";
   fs::create_directories(files);
   log_ = dir / "requests.jsonl";
   const fs::path scriptFile = dir / "script.json";
   WriteBytes(scriptFile, script);
-
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  std::vector<std::string> args = {TARVO_SYNCSERVER_BIN, "--port", "0",          "--script", scriptFile.string(),
-                                   "--files",            files};
+  std::vector<std::string> args = {"--port", "0", "--script", scriptFile.string(), "--files", files.string()};
   if (log) {
     args.push_back("--log");
     args.push_back(log_.string());
   }
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const int rc = posix_spawn(&pid_, TARVO_SYNCSERVER_BIN, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  if (rc != 0) {
-    pid_ = -1;
-    close(out[0]);
-    return;
-  }
-  std::string line;
-  const auto deadline = Clock::now() + kBound;
-  while (line.find('\n') == std::string::npos && Clock::now() < deadline) {
-    pollfd p{out[0], POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char buffer[256];
-    const ssize_t n = read(out[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    line.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(out[0]);
-  const std::string prefix = "listening on ";
-  if (line.starts_with(prefix) && line.find('\n') != std::string::npos) {
-    base_ = line.substr(prefix.size(), line.find('\n') - prefix.size());
-    while (!base_.empty() && base_.back() == '/') base_.pop_back();
-  }
+  if (!process_.start(args)) return;
+  base_ = process_.url();
+  while (!base_.empty() && base_.back() == '/') base_.pop_back();
 }
 
-SyncServer::~SyncServer() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  const auto deadline = Clock::now() + kBound;
-  while (waitpid(pid_, nullptr, WNOHANG) == 0) {
-    if (Clock::now() > deadline) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
+SyncServer::~SyncServer() { process_.stop(); }
 
 std::vector<LoggedRequest> SyncServer::Requests() const {
   std::vector<LoggedRequest> requests;
   for (const std::string& line : ReadLines(log_)) {
     const auto entry = nlohmann::json::parse(line);
-    requests.push_back({BytesOf(entry.at("method").get<std::string>()),
-                        BytesOf(entry.at("target").get<std::string>()),
-                        BytesOf(entry.at("body").get<std::string>())});
+    requests.push_back({syncserver_test::log_bytes(entry.at("method").get<std::string>()),
+                        syncserver_test::log_bytes(entry.at("target").get<std::string>()),
+                        syncserver_test::log_bytes(entry.at("body").get<std::string>())});
   }
   return requests;
 }
@@ -151,20 +75,11 @@ std::vector<std::string> ReadLines(const fs::path& file) {
   return lines;
 }
 
-CommandWorld::CommandWorld() {
-  std::string pattern = (fs::temp_directory_path() / "tarvo-commands-XXXXXX").string();
-  root = mkdtemp(pattern.data());
-  handheld = root / "handheld";
-  setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
-}
+CommandWorld::CommandWorld() = default;
 
 CommandWorld::~CommandWorld() {
   Disconnect();
-  for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "TARVO_OPENER"}) unsetenv(name);
-  std::error_code ignored;
-  fs::remove_all(root, ignored);
+  unsetenv("TARVO_OPENER");
 }
 
 void CommandWorld::AddDatabase(const pdb::Database& db, int card) {

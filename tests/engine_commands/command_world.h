@@ -3,8 +3,6 @@
 // reference sync server as a child process with its request log.
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -12,6 +10,8 @@
 
 #include "engine/tarvo_conduit.h"
 #include "pdb/pdb.h"
+#include "server_process.h"
+#include "xdg_world.h"
 #include "ui/progress/conduit_progress.h"
 
 namespace cmdtest {
@@ -43,7 +43,7 @@ class SyncServer {
   fs::path files;
 
  private:
-  pid_t pid_ = -1;
+  syncserver_test::ServerProcess process_;
   fs::path log_;
   std::string base_;
 };
@@ -82,8 +82,9 @@ class CommandWorld {
   // folders: what a command may have written.
   std::vector<fs::path> WrittenFiles() const;
 
-  fs::path root;
-  fs::path handheld;
+  tarvo::test::XdgWorld world{"tarvo-commands"};
+  fs::path root = world.root();
+  fs::path handheld = root / "handheld";
   std::unique_ptr<CTarvoConduit> engine;
 
  private:

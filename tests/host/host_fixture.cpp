@@ -1,23 +1,14 @@
 #include "host_fixture.h"
 
-#include <cstdlib>
-
 #include "pdb/pdb.h"
 
 namespace tarvo::test {
 
 void HostTest::SetUp() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tarvo-host-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  root_ = pattern;
+  ASSERT_FALSE(root_.empty());
   dataHome_ = root_ / "data";
   handheld_ = root_ / "handheld";
   std::filesystem::copy(TARVO_EXAMPLE_HANDHELD, handheld_, std::filesystem::copy_options::recursive);
-}
-
-void HostTest::TearDown() {
-  std::error_code ec;
-  if (!root_.empty()) std::filesystem::remove_all(root_, ec);
 }
 
 ProgramResult HostTest::host(const std::vector<std::string>& args,

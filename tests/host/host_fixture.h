@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "run_program.h"
+#include "temp_folder.h"
 
 namespace tarvo::test {
 
 class HostTest : public ::testing::Test {
  protected:
   void SetUp() override;
-  void TearDown() override;
 
   // Runs tarvo-hotsync with the test's XDG folders and `extraEnv`.
   ProgramResult host(const std::vector<std::string>& args,
@@ -27,7 +27,8 @@ class HostTest : public ::testing::Test {
   std::filesystem::path writeDatabase(const std::filesystem::path& path, const std::string& name,
                                       const std::vector<std::string>& records);
 
-  std::filesystem::path root_;      // the temp folder
+  TempFolder temp_{"tarvo-host"};
+  std::filesystem::path root_ = temp_.path();
   std::filesystem::path handheld_;  // root_/handheld, a copy of the example
   std::filesystem::path dataHome_;  // XDG_DATA_HOME
 };

@@ -16,19 +16,8 @@ using namespace syncserver_test;
 
 namespace {
 
-// The log carries byte b as code point b; back from UTF-8 to the bytes.
 std::string log_body(const std::string& line) {
-    const std::string text = nlohmann::json::parse(line)["body"].get<std::string>();
-    std::string bytes;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80 || i + 1 >= text.size()) {
-            bytes += static_cast<char>(c);
-        } else {
-            bytes += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F));
-        }
-    }
-    return bytes;
+    return log_bytes(nlohmann::json::parse(line)["body"].get<std::string>());
 }
 
 bool has_header(const std::string& headers, const std::string& name) {

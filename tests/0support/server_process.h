@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "run_program.h"
+
 namespace syncserver_test {
 
 class ServerProcess {
@@ -33,11 +35,9 @@ private:
     std::string url_;
 };
 
-struct ProgramRun {
-    int status = -1;  // exit code, or -1 when killed
-    std::string out, err;
-};
-// Runs the program to its end (killed after the bound).
+using ProgramRun = tarvo::test::ProgramResult;
+
+// Runs the server to its end (killed after the bound).
 ProgramRun run_to_end(const std::vector<std::string>& args);
 
 struct Reply {
@@ -82,6 +82,9 @@ public:
 private:
     int fd_ = -1;
 };
+
+// The request log carries byte b as code point b; back from UTF-8 to the bytes.
+std::string log_bytes(const std::string& text);
 
 std::string temp_folder(const std::string& name);  // empty new folder
 void write_file(const std::string& path, const std::string& bytes);

@@ -111,27 +111,7 @@ std::optional<int> ServerProcess::stop(int signal_number) {
 }
 
 ProgramRun run_to_end(const std::vector<std::string>& args) {
-    ProgramRun run;
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return run;
-    if (::pipe2(err, O_CLOEXEC) != 0) return run;
-    const pid_t pid = spawn(args, out[1], err[1]);
-    ::close(out[1]);
-    ::close(err[1]);
-    const auto deadline = std::chrono::steady_clock::now() + kBound;
-    if (pid > 0) {
-        read_into(run.out, out[0], "", deadline);
-        read_into(run.err, err[0], "", deadline);
-        auto status = wait_exit(pid, deadline);
-        if (!status) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        run.status = status.value_or(-1);
-    }
-    ::close(out[0]);
-    ::close(err[0]);
-    return run;
+    return tarvo::test::runProgram(TARVO_SYNCSERVER_BIN, args, {}, 20);
 }
 
 Reply fetch(const std::string& url, const Fetch& how) {
@@ -187,6 +167,19 @@ bool RawConnection::read_until(const std::string& text) {
 
 void RawConnection::read_to_end() {
     if (fd_ >= 0) read_into(received, fd_, "", std::chrono::steady_clock::now() + kBound);
+}
+
+std::string log_bytes(const std::string& text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80 || i + 1 >= text.size()) {
+            bytes += static_cast<char>(c);
+        } else {
+            bytes += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F));
+        }
+    }
+    return bytes;
 }
 
 std::string temp_folder(const std::string& name) {
