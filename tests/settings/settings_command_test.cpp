@@ -8,6 +8,8 @@
 
 namespace {
 
+using tarvo::test::TempFolder;
+
 class SettingsCommandTest : public ::testing::Test {
  protected:
   int Run(std::vector<std::string> args) {

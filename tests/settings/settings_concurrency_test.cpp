@@ -14,6 +14,8 @@
 
 namespace {
 
+using tarvo::test::TempFolder;
+
 constexpr int kWrites = 150;
 
 TEST(SettingsConcurrency, TwoThreadsWritingAndReadingLoseNothing) {

@@ -13,6 +13,8 @@
 
 namespace {
 
+using tarvo::test::TempFolder;
+
 namespace keys = tarvo::settings;
 
 class SettingsStoreTest : public ::testing::Test {
