@@ -109,16 +109,6 @@ void ClearProxyEnvironment() {
   }
 }
 
-TempDir::TempDir() {
-  char pattern[] = "/tmp/tarvo-http-XXXXXX";
-  if (const char* made = mkdtemp(pattern)) m_path = made;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-}
-
 std::string OkAnswer(const std::string& body) {
   return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
@@ -204,7 +194,7 @@ void RawServer::SendAll(int fd, const std::string& bytes) {
 
 Tinyproxy::Tinyproxy() {
   m_port = FreePort();
-  const std::string conf = m_dir.path() + "/tinyproxy.conf";
+  const std::string conf = (m_dir.path() / "tinyproxy.conf").string();
   std::ofstream(conf) << "Port " << m_port << "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
                       << "Allow 127.0.0.1\nBasicAuth user pass\nLogLevel Critical\n";
   std::string program = "/usr/bin/tinyproxy";
@@ -239,7 +229,7 @@ Tinyproxy::~Tinyproxy() {
 }
 
 TestCertificates::TestCertificates() {
-  const std::string& d = m_dir.path();
+  const std::string d = m_dir.path().string();
   std::ofstream(d + "/ca.cnf") << "[ ca ]\ndefault_ca = test_ca\n[ test_ca ]\ndatabase = " << d
                                << "/index.txt\nnew_certs_dir = " << d << "\nserial = " << d
                                << "/serial\ndefault_md = sha256\ndefault_days = 30\npolicy = anything\n"
@@ -255,7 +245,7 @@ TestCertificates::TestCertificates() {
 
 TestCertificates::Pair TestCertificates::Issue(const std::string& name, const std::string& start,
                                                const std::string& end) {
-  const std::string& d = m_dir.path();
+  const std::string d = m_dir.path().string();
   const std::string base = d + "/srv" + std::to_string(m_serial++);
   Pair pair{base + ".pem", base + ".key"};
   Run({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
@@ -271,7 +261,7 @@ TestCertificates::Pair TestCertificates::Issue(const std::string& name, const st
 }
 
 TestCertificates::Pair TestCertificates::IssueByStranger(const std::string& name) {
-  const std::string& d = m_dir.path();
+  const std::string d = m_dir.path().string();
   const std::string base = d + "/stranger-srv";
   Pair pair{base + ".pem", base + ".key"};
   Run({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",

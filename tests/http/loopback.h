@@ -12,23 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "handheld/mobile_device_sync.h"
+#include "quiet_device.h"
+#include "temp_folder.h"
 
 namespace http_test {
 
 // Clears http_proxy and friends so loopback requests go straight out.
 void ClearProxyEnvironment();
-
-// A private directory removed with everything in it at the end.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::string& path() const { return m_path; }
-
- private:
-  std::string m_path;
-};
 
 // Accepts connections on 127.0.0.1; for each one reads a whole request
 // (headers and Content-Length body) and hands it and the socket to the
@@ -78,7 +68,7 @@ class Tinyproxy {
   std::string Address() const { return "127.0.0.1:" + std::to_string(m_port); }
 
  private:
-  TempDir m_dir;
+  tarvo::test::TempFolder m_dir{"tarvo-http"};
   int m_pid = -1;
   int m_port = 0;
   bool m_ready = false;
@@ -89,7 +79,7 @@ class TestCertificates {
  public:
   TestCertificates();
   bool ok() const { return m_ok; }
-  std::string caFile() const { return m_dir.path() + "/ca.pem"; }
+  std::string caFile() const { return (m_dir.path() / "ca.pem").string(); }
   // Certificate and key, PEM files, of a server certificate signed by the
   // test CA with the given subject name and validity ("" = usual 30 days;
   // otherwise openssl ca -startdate/-enddate values).
@@ -102,42 +92,21 @@ class TestCertificates {
   Pair IssueByStranger(const std::string& name);
 
  private:
-  TempDir m_dir;
+  tarvo::test::TempFolder m_dir{"tarvo-http"};
   bool m_ok = false;
   int m_serial = 1;
 };
 
 // The one fake of these tests: no handheld here, so count the keep-alives.
-class CountingDevice : public CMobileDeviceSync {
+class CountingDevice : public tarvo::test::QuietDevice {
  public:
   std::atomic<int> yields{0};
   std::atomic<int> yieldsOfOtherThanOne{0};
-
   int32_t YieldCycles(uint16_t count) override {
     ++yields;
     if (count != 1) ++yieldsOfOtherThanOne;
     return 0;
   }
-  int32_t AddLogEntry(const char*) override { return 0; }
-  int32_t CloseDB(uint8_t) override { return 0; }
-  int32_t DeleteDB(const char*, int) override { return 0; }
-  int32_t DeleteRecord(RecordInfo&) override { return 0; }
-  int32_t GetDBRecordCount(uint8_t, uint16_t&) override { return 0; }
-  uint16_t GetHHOSVersion(uint16_t&) override { return 0; }
-  int32_t OpenDB(const char*, int, uint8_t&, uint8_t) override { return 0; }
-  int32_t PurgeDeletedRecords(uint8_t) override { return 0; }
-  int32_t ReadDBList(uint8_t, uint16_t, uint32_t, CDbList*, int&) override { return 0; }
-  int32_t ReadFeature(uint32_t, uint16_t, uint32_t&) override { return 0; }
-  int32_t ReadOpenDbInfo(const OpenDbInfoRequest&, OpenDbInfo&) override { return 0; }
-  int32_t ReadSingleCardInfo(CardInfo&) override { return 0; }
-  int32_t ReadSysDateTime(SysDateTime&) override { return 0; }
-  int32_t ReadRecordByIndex(RecordInfo&) override { return 0; }
-  int32_t ReadUserInfo(UserInfo&) override { return 0; }
-  int32_t RegisterConduit(uint32_t&) override { return 0; }
-  int32_t ResetSyncFlags(uint8_t) override { return 0; }
-  int32_t UnregisterConduit(uint32_t&) override { return 0; }
-  int32_t WriteRecord(RecordInfo&) override { return 0; }
-  int32_t InstallFile(std::string, std::string, int) override { return 0; }
 };
 
 // "HTTP/1.0 200 OK" answer with the body and a Content-Length.

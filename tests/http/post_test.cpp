@@ -8,17 +8,17 @@
 #endif
 #include <httplib.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "http/thttp.h"
+#include "httplib_runner.h"
 #include "loopback.h"
 
 namespace {
 
 using http_test::OkAnswer;
 using http_test::RawServer;
+using tarvo::test::HttplibRunner;
 
 const HeaderLines kFormHeaders{"Content-Type: application/x-www-form-urlencoded", "Content-Length: 9"};
 
@@ -36,28 +36,6 @@ void ExpectIdle(const CTHttp& http) {
   EXPECT_EQ(http.m_pConnection, nullptr);
   EXPECT_EQ(http.m_pRequest, nullptr);
 }
-
-// Runs an httplib server (plain or TLS) on a loopback port until destroyed.
-class HttplibRunner {
- public:
-  explicit HttplibRunner(httplib::Server& server) : m_server(server) {
-    m_port = m_server.bind_to_any_port("127.0.0.1");
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    for (int i = 0; i < 1000 && !m_server.is_running(); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-  }
-  ~HttplibRunner() {
-    m_server.stop();
-    m_thread.join();
-  }
-  int port() const { return m_port; }
-
- private:
-  httplib::Server& m_server;
-  int m_port;
-  std::thread m_thread;
-};
 
 class PostTest : public ::testing::Test {
  protected:
