@@ -5,7 +5,7 @@
 #include <chrono>
 #include <stdlib.h>
 
-#include "handheld/mobile_device_sync.h"
+#include "quiet_device.h"
 #include "ui/login_dialogs.h"
 #include "ui/login_front_end.h"
 
@@ -15,30 +15,10 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // The one fake: there is no handheld here, only the clock reads to count.
-class ClockReadCounter final : public CMobileDeviceSync {
+class ClockReadCounter final : public tarvo::test::QuietDevice {
  public:
   int reads = 0;
   int32_t ReadSysDateTime(SysDateTime&) override { return ++reads, 0; }
-  int32_t AddLogEntry(const char*) override { return 0; }
-  int32_t CloseDB(uint8_t) override { return 0; }
-  int32_t DeleteDB(const char*, int) override { return 0; }
-  int32_t DeleteRecord(RecordInfo&) override { return 0; }
-  int32_t GetDBRecordCount(uint8_t, uint16_t&) override { return 0; }
-  uint16_t GetHHOSVersion(uint16_t&) override { return 0; }
-  int32_t OpenDB(const char*, int, uint8_t&, uint8_t) override { return 0; }
-  int32_t PurgeDeletedRecords(uint8_t) override { return 0; }
-  int32_t ReadDBList(uint8_t, uint16_t, uint32_t, CDbList*, int&) override { return 0; }
-  int32_t ReadFeature(uint32_t, uint16_t, uint32_t&) override { return 0; }
-  int32_t ReadOpenDbInfo(const OpenDbInfoRequest&, OpenDbInfo&) override { return 0; }
-  int32_t ReadSingleCardInfo(CardInfo&) override { return 0; }
-  int32_t ReadRecordByIndex(RecordInfo&) override { return 0; }
-  int32_t ReadUserInfo(UserInfo&) override { return 0; }
-  int32_t RegisterConduit(uint32_t&) override { return 0; }
-  int32_t ResetSyncFlags(uint8_t) override { return 0; }
-  int32_t UnregisterConduit(uint32_t&) override { return 0; }
-  int32_t WriteRecord(RecordInfo&) override { return 0; }
-  int32_t YieldCycles(uint16_t) override { return 0; }
-  int32_t InstallFile(std::string, std::string, int) override { return 0; }
 };
 
 // A clock the test moves by hand.
@@ -226,7 +206,6 @@ TEST_F(LoginModel, LinksPointAtTheSiteAndStartUnvisited) {
   plain.SetLinkCursor(tarvo::ui::kHandCursorId);
   plain.SetLinkCursor(9999);  // not a cursor of the library
   EXPECT_EQ(plain.m_cursor, LinkCursor::kArrow);
-  EXPECT_EQ(plain.m_fontHeight, 14);
 }
 
 class Answering final : public LoginFrontEnd {
