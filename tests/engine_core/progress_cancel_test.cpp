@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "http/internet_error.h"
+#include "httplib_runner.h"
 #include "recording_views.h"
 #include "ui/progress/conduit_progress.h"
 
@@ -29,12 +30,11 @@ TEST(ProgressCancelTest, CancelAbortsTheRequestInFlight) {
     released.wait_for(lock, 20s, [&] { return release; });
     response.set_content("late", "text/plain");
   });
-  const int port = server.bind_to_any_port("127.0.0.1");
-  std::thread serverThread([&] { server.listen_after_bind(); });
+  tarvo::test::HttplibRunner runner(server);
 
   CConduitProgress dialog;
   dialog.m_http.SetTimeout(30000);
-  dialog.m_http.SetUrl("http://127.0.0.1:" + std::to_string(port) + "/sync");
+  dialog.m_http.SetUrl("http://127.0.0.1:" + std::to_string(runner.port()) + "/sync");
   bool failed = false;
   std::thread worker([&] {
     std::string result;
@@ -60,8 +60,6 @@ TEST(ProgressCancelTest, CancelAbortsTheRequestInFlight) {
     release = true;
   }
   released.notify_all();
-  server.stop();
-  serverThread.join();
 }
 
 }  // namespace

@@ -85,7 +85,6 @@ TEST(ProgressDialogTest, WindowIsClosedExactlyOnce) {
   {
     CConduitProgress dialog;
     EXPECT_EQ(views.record().captions, std::vector<std::string>{"Tarvo Sync 4.7"});
-    EXPECT_EQ(dialog.m_rangemax, 100);
     dialog.DestroyWindow();
     EXPECT_FALSE(dialog.HasWindow());
     dialog.DestroyWindow();

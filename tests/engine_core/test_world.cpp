@@ -4,7 +4,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -13,29 +12,9 @@
 namespace fs = std::filesystem;
 
 namespace tarvo::test {
-namespace {
-
-const char* const kXdgVariables[] = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"};
-
-}  // namespace
-
-TempWorld::TempWorld() {
-  std::string pattern = (fs::temp_directory_path() / "tarvo-core-XXXXXX").string();
-  m_root = mkdtemp(pattern.data());
-  setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (m_root / "cache").c_str(), 1);
-}
-
-TempWorld::~TempWorld() {
-  for (const char* name : kXdgVariables) unsetenv(name);
-  std::error_code ignored;
-  fs::remove_all(m_root, ignored);
-}
-
 fs::path TempWorld::MakeHandheld(const std::string& userName, uint32_t userId,
                                  const std::vector<TestModule>& modules) {
-  const fs::path dir = m_root / "handheld";
+  const fs::path dir = root() / "handheld";
   fs::create_directories(dir / "card0");
   std::ofstream(dir / "device.conf") << "user.name = " << userName << "\nuser.id = " << userId
                                      << "\nos.version = 4.1\nfeature.psys.2 = 0x00030000\n";

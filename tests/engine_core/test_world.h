@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "xdg_world.h"
+
 namespace tarvo::test {
 
 struct TestModule {
@@ -16,21 +18,14 @@ struct TestModule {
 };
 
 // The temp folder and the XDG variables pointing into it; undone on destruction.
-class TempWorld {
+class TempWorld : public XdgWorld {
  public:
-  TempWorld();
-  ~TempWorld();
-  TempWorld(const TempWorld&) = delete;
-  TempWorld& operator=(const TempWorld&) = delete;
+  TempWorld() : XdgWorld("tarvo-core") {}
 
   // Writes a handheld folder: device.conf and card0 with the modules.
   std::filesystem::path MakeHandheld(const std::string& userName, uint32_t userId,
                                      const std::vector<TestModule>& modules);
-  std::filesystem::path root() const { return m_root; }
-  std::filesystem::path cacheHome() const { return m_root / "cache"; }
-
- private:
-  std::filesystem::path m_root;
+  std::filesystem::path cacheHome() const { return root() / "cache"; }
 };
 
 // A loopback port nobody listens on (connections are refused at once).
