@@ -11,6 +11,7 @@
 
 #include "handheld/palm_sync.h"
 #include "hotsync/host.h"
+#include "httplib_runner.h"
 #include "settings/settings_store.h"
 #include "ui/progress/conduit_progress.h"
 #include "ui/progress/progress_view.h"
@@ -56,12 +57,7 @@ class CancelView final : public ProgressView {
 }  // namespace
 
 EngineHarness::EngineHarness() {
-  std::string pattern = (fs::temp_directory_path() / "tarvo-conv-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
-  root = pattern;
-  setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
+  if (root.empty()) throw std::runtime_error("no temp folder");
   setenv("TARVO_NO_TTY", "1", 1);  // a login dialog must never wait for a person
   tarvo::SetSettingsFile(root / "config" / "settings.sqlite");
   fs::create_directories(root / "handheld" / "card0");
@@ -79,8 +75,6 @@ EngineHarness::~EngineHarness() {
   hotsync::disconnectHandheld();
   SetProgressViewFactory({});
   tarvo::SetSettingsFile({});
-  std::error_code ec;
-  fs::remove_all(root, ec);
 }
 
 void EngineHarness::AddDatabase(const pdb::Database& db, int card) {
@@ -110,8 +104,7 @@ void EngineHarness::Connect() {
 
 struct ScriptedServer::Impl {
   httplib::Server server;
-  std::thread thread;
-  int port = 0;
+  std::unique_ptr<tarvo::test::HttplibRunner> runner;
   mutable std::mutex mutex;
   std::condition_variable released;
   bool isReleased = false;
@@ -142,17 +135,12 @@ ScriptedServer::ScriptedServer(std::shared_ptr<std::atomic<bool>> arrived)
     res.status = answer.status;
     res.set_content(answer.body, "text/html");
   });
-  impl->port = impl->server.bind_to_any_port("127.0.0.1");
-  impl->thread = std::thread([impl] { impl->server.listen_after_bind(); });
-  for (int i = 0; i < 5000 && !impl->server.is_running(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  impl->runner = std::make_unique<tarvo::test::HttplibRunner>(impl->server);
 }
 
 ScriptedServer::~ScriptedServer() {
   Release();
-  impl_->server.stop();
-  impl_->thread.join();
+  impl_->runner.reset();
 }
 
 void ScriptedServer::Release() {
@@ -164,7 +152,7 @@ void ScriptedServer::Release() {
 }
 
 std::string ScriptedServer::Url(const std::string& pathAndQuery) const {
-  return "http://127.0.0.1:" + std::to_string(impl_->port) + pathAndQuery;
+  return "http://127.0.0.1:" + std::to_string(impl_->runner->port()) + pathAndQuery;
 }
 
 void ScriptedServer::Queue(ScriptedAnswer answer) {

@@ -15,6 +15,7 @@
 
 #include "engine/tarvo_conduit.h"
 #include "pdb/pdb.h"
+#include "xdg_world.h"
 
 namespace testing_support {
 
@@ -33,7 +34,8 @@ class EngineHarness {
   // Connects the handheld, makes the engine with its dialog.
   void Connect();
 
-  std::filesystem::path root;
+  tarvo::test::XdgWorld world{"tarvo-conv"};
+  std::filesystem::path root = world.root();
   std::unique_ptr<CTarvoConduit> engine;
   // Cancel is pressed at the next event pump once this is set.
   std::shared_ptr<std::atomic<bool>> cancelWhen = std::make_shared<std::atomic<bool>>(false);
