@@ -10,6 +10,7 @@
 
 #include "image_builder.h"
 #include "pdb/pdb.h"
+#include "temp_folder.h"
 
 namespace pdb {
 namespace {
@@ -63,15 +64,11 @@ INSTANTIATE_TEST_SUITE_P(Files, RealFiles,
 
 class FileIo : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::path(::testing::TempDir()) / "pdb-io-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  void SetUp() override { ASSERT_FALSE(dir.empty()); }
   std::size_t filesInDir() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {})); }
 
-  fs::path dir;
+  tarvo::test::TempFolder temp{"pdb-io"};
+  fs::path dir = temp.path();
 };
 
 TEST_F(FileIo, ReplacesKeepingPermissionsAndLeavesNoTemporaries) {

@@ -13,6 +13,7 @@
 
 #include "hotsync/host.h"
 #include "pdb/pdb.h"
+#include "temp_folder.h"
 
 namespace testing_hh {
 
@@ -64,16 +65,12 @@ inline std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<u
 class TempRoot : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "hotsync-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root = pattern;
+    ASSERT_FALSE(root.empty());
     ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
     hotsync::setCurrentUser("");
   }
   void TearDown() override {
     hotsync::disconnectHandheld();
-    std::error_code ec;
-    fs::remove_all(root, ec);
   }
 
   // A handheld folder with device.conf and the given databases on card 0.
@@ -93,7 +90,8 @@ class TempRoot : public ::testing::Test {
     ASSERT_TRUE(hotsync::connectHandheld(dir, &error)) << error;
   }
 
-  fs::path root;
+  tarvo::test::TempFolder temp{"hotsync-test"};
+  fs::path root = temp.path();
 };
 
 }  // namespace testing_hh
