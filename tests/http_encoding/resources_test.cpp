@@ -12,9 +12,6 @@ TEST(RCString, HoldsWindows1252AndGivesUtf8ForTheScreen) {
   EXPECT_EQ(offline.str(), "Tarvo - Conex\xE3o internet inativa.");
   EXPECT_EQ(offline.utf8(), "Tarvo - Conexão internet inativa.");
   EXPECT_EQ(RCString(tarvo::res::kButtonNext).str(), "&Pr\xF3ximo >");
-  EXPECT_EQ(RCString(tarvo::res::kAppTitle).str(), "Tarvo Sync");
-  EXPECT_EQ(RCString(tarvo::res::kSubLanguage).str(), " ");
-  EXPECT_EQ(RCString(tarvo::res::kHotSyncWindowClass).str(), "KittyHawk");
 }
 
 TEST(RCString, UnknownIdIsEmpty) {
