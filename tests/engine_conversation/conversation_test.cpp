@@ -130,20 +130,6 @@ TEST_F(Conversation, InvalidLoginAsksTheUserAndRemembers) {
   EXPECT_EQ(tarvo::AppSettings().ReadText(section, "nome", "-"), "");
 }
 
-TEST_F(Conversation, DeclinedLoginSendsNothing) {
-  ScriptedServer server;
-  hh.Connect();
-  CTarvoConduit& e = *hh.engine;
-  e.m_credentials = "login=1&senha=2";
-  // No dialog plugged in: every prompt counts as declined.
-  EXPECT_EQ(e.RunCommandLogin(R"(login invalido="1")", server.Url(), CTarvoServer()), 0);
-  CTarvoServer dontSave;
-  dontSave.bDontSave = true;
-  EXPECT_EQ(e.RunCommandLogin("login", server.Url(), dontSave), 0);
-  EXPECT_TRUE(server.Requests().empty());
-  EXPECT_EQ(e.m_credentials, "login=1&senha=2");
-}
-
 TEST_F(Conversation, DefaultServerCredentialsAndEmptyAnswer) {
   ScriptedServer server;
   hh.Connect();
