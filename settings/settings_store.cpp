@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 #include "resources/text_codec.h"
 #include "resources/trace.h"
@@ -165,8 +167,8 @@ std::optional<SettingsEntry> Lookup(const std::filesystem::path& file, std::stri
   return entry;
 }
 
-bool Store(const std::filesystem::path& file, std::string_view section, std::string_view key,
-           const int32_t* number, std::string_view text) {
+bool StoreOnce(const std::filesystem::path& file, std::string_view section, std::string_view key,
+               const int32_t* number, std::string_view text) {
   Connection db;
   if (!OpenForWrite(db, file)) return false;
   Statement stmt(db.get(),
@@ -188,6 +190,20 @@ bool Store(const std::filesystem::path& file, std::string_view section, std::str
     return false;
   }
   return true;
+}
+
+// Two processes that open a new store at the same moment can meet SQLite
+// locks that its busy handler does not wait for (switching to write-ahead
+// logging, creating the table); such a write is tried again, a bounded
+// number of times, so that it is not lost.
+bool Store(const std::filesystem::path& file, std::string_view section, std::string_view key,
+           const int32_t* number, std::string_view text) {
+  constexpr int kAttempts = 20;
+  for (int attempt = 1;; ++attempt) {
+    if (StoreOnce(file, section, key, number, text)) return true;
+    if (attempt == kAttempts) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
 }
 
 std::optional<std::vector<SettingsEntry>> ListEntries(const std::filesystem::path& file,
