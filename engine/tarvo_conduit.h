@@ -71,6 +71,9 @@ class CTarvoConduit {
   void RunCommanRPut(std::string cmd);
   void RunCommandRGet(std::string cmd, std::string SyncSrv, CTarvoServer ActualServer);
   void RunCommanRDel(std::string cmd);
+  // Fetches `url` into the private temporary folder with `task` on the
+  // progress dialog; the saved file's path, or empty when nothing was saved.
+  std::string DownloadToTemp(const std::string& url, const std::string& task);
 
   // Fields, in the order the engine's collaborators know them. Narrow text
   // is Windows-1252 bytes throughout.

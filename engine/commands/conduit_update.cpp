@@ -11,21 +11,8 @@
 void CTarvoConduit::RunCommandConduit(std::string cmd) {
   TarvoTrace("CTarvoConduit::RunCommandConduit(CString cmd)");
   const std::string url = GetAttribute(cmd, "url", "");
-  const std::string path = tarvo::engine::DownloadPath(m_tempPath, url);
-  if (path.empty()) {
-    TarvoTrace("File from \"%s\" not saved: no safe name.", url.c_str());
-    return;
-  }
-
-  m_dlgprg->m_task = RCString(tarvo::res::kTransferringConduit).str();
-  m_dlgprg->m_status.clear();
-  m_dlgprg->Refresh();
-
-  GetPage(url, "");
-  if (!SaveLastPage(path) || m_dlgprg->m_cancel) {
-    TarvoTrace("File: \"%s\" not saved.", path.c_str());
-    return;
-  }
+  const std::string path = DownloadToTemp(url, RCString(tarvo::res::kTransferringConduit).str());
+  if (path.empty()) return;
 
   const uint16_t checksum = tarvo::engine::ConduitFileChecksum(path);
   // The default can never equal a 16-bit checksum: without CRC nothing starts.

@@ -67,23 +67,9 @@ void CTarvoConduit::RunCommandPPut(std::string cmd, std::string SyncSrv, CTarvoS
   (void)SyncSrv;
   (void)ActualServer;
   const std::string url = GetAttribute(cmd, "url", "");
-  const std::string path = tarvo::engine::DownloadPath(m_tempPath, url);
-  if (path.empty()) {
-    // Nothing is downloaded for a name that could not be saved safely.
-    TarvoTrace("File from \"%s\" not saved: no safe name.", url.c_str());
-    return;
-  }
-
-  m_dlgprg->m_task = tarvo::engine::FillText(RCString(tarvo::res::kTransferring).str(), GetAttribute(cmd, "title", ""));
-  m_dlgprg->m_status.clear();
-  m_dlgprg->Refresh();
-
-  GetPage(url, "");
-  if (!SaveLastPage(path) || m_dlgprg->m_cancel) {
-    TarvoTrace("File: \"%s\" not saved.", path.c_str());
-    return;
-  }
-  TarvoTrace("File saved as: \"%s\".", path.c_str());
+  const std::string path = DownloadToTemp(
+      url, tarvo::engine::FillText(RCString(tarvo::res::kTransferring).str(), GetAttribute(cmd, "title", "")));
+  if (path.empty()) return;
 
   const std::string dbName = DatabaseNameOfFile(path);
   const CDbList* match = nullptr;
