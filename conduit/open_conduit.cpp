@@ -5,6 +5,7 @@
 #include <string>
 
 #include "conduit/conduit_export.h"
+#include "conduit/front_end.h"
 #include "engine/tarvo_conduit.h"
 #include "handheld/palm_sync.h"
 #include "hotsync/conduit_api.h"
@@ -35,6 +36,7 @@ class ProgressPumpScope {
 // its end.
 bool RunEngine(const CSyncProperties& props) {
   try {
+    FrontEndScope frontEnd;
     ProgressPumpScope pump;
     auto engine = std::make_unique<CTarvoConduit>();
     engine->m_installTarget.assign(props.m_UserName, strnlen(props.m_UserName, sizeof props.m_UserName));

@@ -1,6 +1,7 @@
 // tarvo-hotsync sync: one HotSync of a simulated handheld.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "host/args.h"
@@ -22,7 +23,7 @@ constexpr const char* kHelp =
     "libtarvoconduit.so beside the host) and calls its OpenConduit.\n"
     "\n"
     "  --offline, --online  force the answer of the Internet connection check\n"
-    "  --no-gui             terminal only (the only front end for now)\n"
+    "  --no-gui             no windows: progress and login prompts on the terminal\n"
     "\n"
     "Exit status: 0 the conduit ran (OpenConduit returned 0 or 1), 1 bad input,\n"
     "2 no conduit could be loaded, 3 the conduit returned any other result.\n";
@@ -88,8 +89,10 @@ int commandSync(int argc, char** argv) {
   if (!args.hasValue("handheld")) return fail("sync needs --handheld DIR");
   if (args.has("offline") && args.has("online")) return fail("--offline and --online exclude each other");
 
-  // The HotSync runs on this thread; the terminal is the only front end.
+  // The HotSync runs on this thread, which is also the one that shows the
+  // conduit's windows. The conduit reads the choice from the environment.
   hotsync::setHotSyncThread();
+  if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
   hotsync::setYieldPump({});
   if (args.has("offline")) hotsync::setOnlineOverride(0);
   if (args.has("online")) hotsync::setOnlineOverride(1);

@@ -14,12 +14,17 @@
 
 #include "ui/static_link.h"
 
+namespace tarvo::ui {
+struct DialogTemplate;
+}
+
 // Results of a modal run.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 
 // What a front end lays out (texts UTF-8).
 struct LoginLayout {
+  const tarvo::ui::DialogTemplate* dialog = nullptr;  // the arrangement a window follows
   std::string serverLabel;  // empty: no server line
   std::string server;
   std::string loginLabel;

@@ -25,6 +25,7 @@ CLoginDialog::CLoginDialog()
 LoginLayout CLoginDialog::Layout() {
   const DialogTemplate& dialog = StandardLoginTemplate();
   LoginLayout layout;
+  layout.dialog = &dialog;
   layout.loginLabel = Label(dialog, kStdLogin);
   layout.passwordLabel = Label(dialog, kStdPassword);
   layout.saveLabel = TemplateText(dialog, kStdSave);
@@ -54,6 +55,7 @@ void CLoginDialog::ControlsToMembers(const LoginControls& controls) {
 LoginLayout CLoginDlgCorp::Layout() {
   const DialogTemplate& dialog = CorporateLoginTemplate();
   LoginLayout layout;
+  layout.dialog = &dialog;
   layout.serverLabel = Label(dialog, kCorpServer);
   layout.server = tarvo::Cp1252ToUtf8(m_server);
   layout.loginLabel = Label(dialog, kCorpLogin);

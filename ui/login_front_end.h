@@ -1,6 +1,6 @@
 // Who shows a login dialog. A front end (terminal, Qt, a test) shows the
 // model until it has ended; new dialogs take theirs from the process-wide
-// factory, chosen the same way as the progress dialog's view.
+// factory, which the program installs where it chooses its front end.
 #pragma once
 
 #include <functional>
@@ -25,9 +25,8 @@ class CancelLoginFrontEnd final : public LoginFrontEnd {
 
 using LoginFrontEndFactory = std::function<std::unique_ptr<LoginFrontEnd>()>;
 
-// Replaces the factory; an empty function restores the default: the
-// controlling terminal when there is one and the process is in its
-// foreground, else Cancel at once (TARVO_NO_TTY=1 forces the latter).
+// Replaces the factory; an empty function restores the default: nobody to
+// ask, Cancel at once. The program that shows windows installs its own.
 void SetLoginFrontEndFactory(LoginFrontEndFactory factory);
 // A front end from the current factory; never null.
 std::unique_ptr<LoginFrontEnd> MakeLoginFrontEnd();

@@ -44,19 +44,4 @@ const DialogTemplate& CorporateLoginTemplate() {
   return dialog;
 }
 
-std::string_view ControlText(const DialogTemplate& dialog, int id) {
-  for (const TemplateControl& control : dialog.controls)
-    if (control.id == id) return control.text;
-  return {};
-}
-
-std::string_view LabelBefore(const DialogTemplate& dialog, int id) {
-  std::string_view label;
-  for (const TemplateControl& control : dialog.controls) {
-    if (control.id == id) return label;
-    if (control.kind == ControlKind::kLabel && control.id == -1) label = control.text;
-  }
-  return {};
-}
-
 }  // namespace tarvo::ui

@@ -153,11 +153,12 @@ TEST_F(LoginTerminal, AKeystrokeStopsTheCountdown) {
   EXPECT_GT(dlg.m_countdown, 0);
 }
 
-// In a child: runs a dialog with the default front end and exits with the
-// result (or 9 when the child could not set itself up).
+// In a child: runs a dialog on the controlling terminal, as the program
+// installs it, and exits with the result (or 9 when the child could not set
+// itself up).
 [[noreturn]] void ChildDialog(bool dropTerminal) {
   if (dropTerminal && setsid() < 0) _exit(9);
-  unsetenv("TARVO_NO_TTY");
+  SetLoginFrontEndFactory(tarvo::term::OpenTerminalLoginFrontEnd);
   CLoginDialog dlg;
   dlg.m_countdown = 60;
   dlg.m_captionSuffix = "Tarvo";
@@ -176,7 +177,7 @@ int WaitChild(pid_t pid) {
   return -2;
 }
 
-TEST(LoginDefaultFrontEnd, AsksOnTheControllingTerminalAndCancelsWithoutOne) {
+TEST(LoginControllingTerminal, AsksOnTheControllingTerminalAndCancelsWithoutOne) {
   int master = -1;
   const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
   ASSERT_GE(child, 0);

@@ -1,6 +1,7 @@
 #include "ui/progress/conduit_progress.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "resources/text_codec.h"
 #include "resources/trace.h"
@@ -13,12 +14,28 @@ CConduitProgress::CConduitProgress(void* /*pParent*/) : m_view(MakeProgressView(
   m_view->ShowCaption(kCaption);
   m_view->ShowTexts(std::string(), std::string());
   m_view->ShowPosition(0);
+  // The client asks for proxy credentials from the request's thread; the
+  // prompt shows on this one.
+  m_proxyRelay = std::make_shared<ProxyPromptRelay>([this](ProxyCredentials& c) { return AskProxy(c); },
+                                                    std::this_thread::get_id());
+  m_http.m_proxyPrompt = [relay = m_proxyRelay, &http = m_http](std::string& user, std::string& password) {
+    ProxyCredentials credentials;
+    credentials.proxy = http.m_proxy;
+    credentials.user = tarvo::Cp1252ToUtf8(user);
+    if (!relay->Request(credentials)) return false;
+    // "DOMAIN\user" is how the transport passes a domain (NTLM).
+    const std::string typed = credentials.domain.empty() ? credentials.user : credentials.domain + "\\" + credentials.user;
+    user = tarvo::Utf8ToCp1252(typed);
+    password = tarvo::Utf8ToCp1252(credentials.password);
+    return true;
+  };
   s_active.store(this);
 }
 
 CConduitProgress::~CConduitProgress() {
   CConduitProgress* self = this;
   s_active.compare_exchange_strong(self, nullptr);
+  m_proxyRelay->Cancel();  // a request waiting for its prompt gives up
   try {
     DestroyWindow();
   } catch (...) {
@@ -54,6 +71,7 @@ void CConduitProgress::CheckCancel() const {
 
 void CConduitProgress::OnCancel() {
   m_cancel = true;
+  m_proxyRelay->Cancel();
   try {
     if (m_http.IsBlocked()) m_http.Abort();
   } catch (...) {
@@ -61,7 +79,16 @@ void CConduitProgress::OnCancel() {
   }
 }
 
+bool CConduitProgress::AskProxy(ProxyCredentials& credentials) {
+  try {
+    return m_view && m_view->AskProxyCredentials(credentials);
+  } catch (...) {
+    return false;
+  }
+}
+
 void CConduitProgress::Pump() {
+  m_proxyRelay->Serve();
   bool pressed = false;
   try {
     pressed = m_view && m_view->PollCancel();

@@ -10,6 +10,7 @@
 
 #include "http/thttp.h"
 #include "ui/progress/progress_view.h"
+#include "ui/progress/proxy_prompt_relay.h"
 
 // Thrown by CheckCancel once the user has pressed Cancel.
 class CancelException {};
@@ -39,7 +40,8 @@ class CConduitProgress {
   bool HasWindow() const { return m_view != nullptr; }
   void DestroyWindow();
 
-  // Polls the view for a Cancel press and runs OnCancel for it.
+  // The HotSync thread's event pump: shows a proxy prompt the request is
+  // waiting for, then polls the view for a Cancel press and runs OnCancel.
   void Pump();
   // The last position sent to the bar (clamped to 0..100 as the bar does).
   int32_t Position() const { return m_position; }
@@ -55,8 +57,13 @@ class CConduitProgress {
   bool m_cancel = false;
 
  private:
+  bool AskProxy(ProxyCredentials& credentials);
+
   std::unique_ptr<ProgressView> m_view;
   int32_t m_position = 0;
+  // Shared with the client's prompt, which may outlive the dialog's other
+  // members while a request is being torn down.
+  std::shared_ptr<ProxyPromptRelay> m_proxyRelay;
   static std::atomic<CConduitProgress*> s_active;
 };
 

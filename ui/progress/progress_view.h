@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "ui/progress/proxy_prompt_relay.h"
+
 class ProgressView {
  public:
   virtual ~ProgressView() = default;
@@ -22,6 +24,9 @@ class ProgressView {
   virtual bool PollCancel() = 0;
   // The window goes away; the dialog calls this once, before it dies.
   virtual void Close() {}
+  // A proxy wants credentials: shows the prompt on the HotSync thread and
+  // true when the user confirmed. Without a window to ask in: declined.
+  virtual bool AskProxyCredentials(ProxyCredentials& /*credentials*/) { return false; }
 };
 
 // Shows nothing and never reports Cancel.
@@ -36,8 +41,8 @@ class NullProgressView final : public ProgressView {
 using ProgressViewFactory = std::function<std::unique_ptr<ProgressView>()>;
 
 // Replaces the factory that new dialogs take their view from; an empty
-// function restores the default (a terminal view when a terminal is there,
-// else the null view; TARVO_PROGRESS=none|lines|term forces a choice).
+// function restores the default, the null view. The program installs its
+// front end's factory where it chooses the front end.
 void SetProgressViewFactory(ProgressViewFactory factory);
 // A view from the current factory; never null.
 std::unique_ptr<ProgressView> MakeProgressView();
