@@ -1,5 +1,8 @@
 #include "ui/qt/static_link_widget.h"
 
+#include <algorithm>
+
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -16,9 +19,13 @@ void StaticLinkWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   QFont font(QStringLiteral("Tahoma"));
   font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(m_link.m_fontHeight);
   font.setWeight(QFont::Normal);
   font.setUnderline(true);
+  // The height is the character cell's, ascent and descent together, as
+  // the link's font height has always meant; Qt sizes the em instead.
+  font.setPixelSize(m_link.m_fontHeight);
+  const int cell = QFontMetrics(font).height();
+  if (cell > m_link.m_fontHeight) font.setPixelSize(std::max(1, m_link.m_fontHeight * m_link.m_fontHeight / cell));
   painter.setFont(font);
   const LinkColour colour = m_link.TextColour();  // 0x00BBGGRR
   painter.setPen(QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
