@@ -8,10 +8,11 @@ string(REPLACE "\n" ";" lines "${listing}")
 set(found "")
 foreach(line IN LISTS lines)
   # "<address> <kind> <name>"; sanitizer builds add their own interface
-  # symbols, which are not ours.
+  # symbols, and the linker marks the ends of the data sections (once the
+  # library links Qt), neither of which is ours.
   if(line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^ ]+)$")
     set(name "${CMAKE_MATCH_1}")
-    if(NOT name MATCHES "^(__asan|__ubsan|__tsan|__sanitizer|__lsan)")
+    if(NOT name MATCHES "^(__asan|__ubsan|__tsan|__sanitizer|__lsan)" AND NOT name MATCHES "^(__bss_start|_edata|_end)$")
       list(APPEND found "${name}")
     endif()
   endif()

@@ -12,6 +12,7 @@
 #include "httplib_runner.h"
 #include "recording_views.h"
 #include "ui/progress/conduit_progress.h"
+#include "ui/progress/proxy_prompt_relay.h"
 
 namespace {
 
@@ -60,6 +61,39 @@ TEST(ProgressCancelTest, CancelAbortsTheRequestInFlight) {
     release = true;
   }
   released.notify_all();
+}
+
+// The proxy prompt: asked from the request's thread, shown by the HotSync
+// thread at its next pump; Cancel wakes a request waiting for it.
+TEST(ProgressCancelTest, ProxyPromptsReachTheHotSyncThreadAndCancelWakesThem) {
+  int shown = 0;
+  ProxyPromptRelay relay(
+      [&](ProxyCredentials& credentials) {
+        ++shown;
+        credentials.user = "typed";
+        return true;
+      },
+      std::this_thread::get_id());
+
+  ProxyCredentials asked;
+  bool confirmed = false;
+  std::thread worker([&] { confirmed = relay.Request(asked); });
+  while (shown == 0) {
+    relay.Serve();  // the HotSync thread's pump
+    std::this_thread::sleep_for(1ms);
+  }
+  worker.join();
+  EXPECT_TRUE(confirmed);
+  EXPECT_EQ(asked.user, "typed");
+
+  ProxyCredentials waiting;
+  bool answered = true;
+  std::thread stuck([&] { answered = relay.Request(waiting); });
+  relay.Cancel();  // no pump ever serves it
+  stuck.join();
+  EXPECT_FALSE(answered);
+  EXPECT_EQ(shown, 1);
+  EXPECT_FALSE(relay.Request(waiting)) << "declined on its own thread too, once cancelled";
 }
 
 }  // namespace

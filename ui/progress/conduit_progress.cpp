@@ -24,8 +24,8 @@ CConduitProgress::CConduitProgress(void* /*pParent*/) : m_view(MakeProgressView(
     credentials.user = tarvo::Cp1252ToUtf8(user);
     if (!relay->Request(credentials)) return false;
     // "DOMAIN\user" is how the transport passes a domain (NTLM).
-    const std::string typed = credentials.domain.empty() ? credentials.user : credentials.domain + "\\" + credentials.user;
-    user = tarvo::Utf8ToCp1252(typed);
+    const std::string& domain = credentials.domain;
+    user = tarvo::Utf8ToCp1252(domain.empty() ? credentials.user : domain + "\\" + credentials.user);
     password = tarvo::Utf8ToCp1252(credentials.password);
     return true;
   };

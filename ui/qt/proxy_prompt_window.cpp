@@ -20,7 +20,8 @@ ProxyPromptWindow::ProxyPromptWindow(const ProxyCredentials& current, QWidget* p
     switch (control.kind) {
       case ControlKind::kLabel: {
         auto* label = new QLabel(this);
-        label->setText(control.id == kProxyMessage ? FromUtf8(ProxyPromptMessage(current.proxy)) : FromUtf8(control.text));
+        const bool message = control.id == kProxyMessage;
+        label->setText(FromUtf8(message ? ProxyPromptMessage(current.proxy) : std::string(control.text)));
         label->setWordWrap(true);
         widget = label;
         break;
