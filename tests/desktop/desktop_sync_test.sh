@@ -78,4 +78,42 @@ grep -q "$scrambled" "$work/requests.jsonl" || fail "the typed login did not rea
 "$host" log --handheld "$work/handheld" >"$work/log.out"
 grep -q "Tarvo" "$work/log.out" || fail "no HotSync log entry"
 ls "$work/state"/users/*/* >/dev/null 2>&1 || fail "the server collected nothing from the handheld"
-echo "desktop test: progress window seen, login typed, HotSync finished"
+
+# Cancelar while a slow server has not answered: the request is broken off
+# and the HotSync ends at once, logging its end, the handheld intact.
+kill "$server_pid"; wait "$server_pid" 2>/dev/null || true
+cat >"$work/slow.json" <<'JSON'
+[{"match": {"cmd": "login"}, "delay_ms": 20000, "body": "<tarvoconduit></tarvoconduit>"}]
+JSON
+"$bin/tarvo-syncserver" --script "$work/slow.json" --log "$work/slow.jsonl" >"$work/server.out" 2>&1 &
+server_pid=$!
+base=
+for _ in $(seq 100); do
+  line=$(head -n 1 "$work/server.out" 2>/dev/null || true)
+  if [[ "$line" == "listening on "* ]]; then base=${line#listening on }; break; fi
+  sleep 0.1
+done
+[[ -n "$base" ]] || fail "the scripted server did not start"
+"$host" settings set Comunicacao syncserver "${base}sync" >/dev/null
+"$host" settings set "Demo User\\${base}sync" login 100101109111 >/dev/null
+"$host" settings set "Demo User\\${base}sync" senha 112097108109116111112 >/dev/null
+
+"$host" sync --online --handheld "$work/handheld" >"$work/host.out" 2>&1 </dev/null &
+host_pid=$!
+progress=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tarvo Sync 4\.7$' | head -n 1) ||
+  fail "the progress window did not appear"
+for _ in $(seq 300); do grep -q "cmd=login" "$work/slow.jsonl" 2>/dev/null && break; sleep 0.1; done
+grep -q "cmd=login" "$work/slow.jsonl" || fail "the login request did not reach the slow server"
+timeout 10 xdotool windowfocus --sync "$progress"
+start=$(date +%s%N)
+xdotool key Return  # Cancelar is the window's default button
+status=0
+for _ in $(seq 300); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.01; done
+wait "$host_pid" || status=$?
+host_pid=
+elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
+[[ $status -eq 0 ]] || fail "the cancelled HotSync ended with status $status"
+grep -q "HotSync finished" "$work/host.out" || fail "the cancelled HotSync did not end cleanly"
+((elapsed < 5000)) || fail "the HotSync took ${elapsed} ms to end after Cancelar"
+"$host" handheld list --handheld "$work/handheld" >/dev/null || fail "the handheld does not read back"
+echo "desktop test: progress window seen, login typed, HotSync finished; Cancelar ended the next one in ${elapsed} ms"
