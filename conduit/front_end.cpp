@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QTimer>
 #include <cstdlib>
 #include <string_view>
 
@@ -58,6 +59,24 @@ class QtProgressWithSignals final : public ProgressView {
   tarvo::term::InterruptCancel m_signals;
 };
 
+// A login window that a cancelling signal closes as Cancel; the press is
+// passed on, so the progress dialog sees it too and the HotSync ends.
+class QtLoginWithSignals final : public LoginFrontEnd {
+ public:
+  void Run(LoginDialogModel& model) override {
+    tarvo::term::InterruptCancel interrupt;
+    tarvo::qt::LoginWindow window(model);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &window, [&] {
+      if (!interrupt.TakePress()) return;
+      window.reject();
+      tarvo::term::InterruptCancel::Press();
+    });
+    watch.start(100);
+    window.exec();
+  }
+};
+
 }  // namespace
 
 FrontEndScope::FrontEndScope() {
@@ -67,7 +86,7 @@ FrontEndScope::FrontEndScope() {
   }
   if (m_app) {
     SetProgressViewFactory([] { return std::make_unique<QtProgressWithSignals>(); });
-    SetLoginFrontEndFactory([] { return std::make_unique<tarvo::qt::QtLoginFrontEnd>(); });
+    SetLoginFrontEndFactory([] { return std::make_unique<QtLoginWithSignals>(); });
   } else {
     SetProgressViewFactory(TerminalProgress);
     SetLoginFrontEndFactory(TerminalLogin);
