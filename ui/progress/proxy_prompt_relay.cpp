@@ -3,11 +3,12 @@
 ProxyPromptRelay::ProxyPromptRelay(Ask ask, std::thread::id owner) : m_ask(std::move(ask)), m_owner(owner) {}
 
 bool ProxyPromptRelay::Request(ProxyCredentials& credentials) {
+  std::unique_lock<std::mutex> lock(m_mutex);
   if (std::this_thread::get_id() == m_owner) {
     if (m_cancelled || !m_ask) return false;
+    lock.unlock();  // the prompt runs its own event loop
     return m_ask(credentials);
   }
-  std::unique_lock<std::mutex> lock(m_mutex);
   if (m_cancelled || m_waiting != nullptr) return false;
   m_waiting = &credentials;
   m_answered = false;
