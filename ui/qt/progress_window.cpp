@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <utility>
 
 #include "ui/progress/progress_templates.h"
 #include "ui/qt/proxy_prompt_window.h"
