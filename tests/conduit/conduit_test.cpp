@@ -28,7 +28,9 @@ class ConduitTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_progressTexts.clear();
-    m_library = dlopen(TARVO_CONDUIT_FILE, RTLD_NOW | RTLD_LOCAL);
+    // Kept mapped after dlclose, as the host does: Qt and libcurl keep
+    // process-wide state that must outlive the unload.
+    m_library = dlopen(TARVO_CONDUIT_FILE, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     ASSERT_NE(m_library, nullptr) << dlerror();
     m_open = reinterpret_cast<OpenConduitFn>(dlsym(m_library, "OpenConduit"));
     m_name = reinterpret_cast<GetConduitNameFn>(dlsym(m_library, "GetConduitName"));
