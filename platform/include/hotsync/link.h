@@ -24,4 +24,17 @@ using LinkNotice = std::function<void(const std::string&)>;
 HOTSYNC_EXPORT bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop,
                                        int retrySeconds, const LinkNotice& notice, std::string* error);
 
+// The desktop's end. Opens the listening socket on `address` ("HOST[:PORT]",
+// port 0 for any free one) and returns the port, or 0 with *error.
+HOTSYNC_EXPORT uint16_t listenForHandheld(const std::string& address, std::string* error);
+// Waits for a handheld on that socket and connects it as connectHandheld
+// (hotsync/host.h) connects a folder: the Sync Manager then works on it and
+// its user becomes the current user. disconnectHandheld ends its HotSync.
+// False with a one-line *error when no handheld came or it did not answer.
+HOTSYNC_EXPORT bool acceptNetworkHandheld(std::string* error);
+// Ends a wait in acceptNetworkHandheld; safe in a signal handler.
+HOTSYNC_EXPORT void stopListening();
+// Closes the listening socket.
+HOTSYNC_EXPORT void closeListener();
+
 }  // namespace hotsync
