@@ -51,6 +51,8 @@ class Device {
   // Ends the HotSync: every change kept, the handheld told. False with
   // *error when that fails.
   virtual bool finish(std::string* error) = 0;
+  // Tells a handheld that waits that the desktop is still there.
+  virtual void keepAlive() {}
   // Why the handheld is gone, when it went in the middle of the HotSync.
   virtual std::string lostReason() const { return {}; }
 };

@@ -65,6 +65,7 @@ bool DlpServer::run() {
     while (!ended_) {
       const dlp::Request request = dlp::decodeRequest(link_.receive());
       link_.send(dlp::encodeResponse(answer(request)));
+      if (++answered_ == hangUpAfter_ && !ended_) throw LinkError("hung up after " + std::to_string(answered_) + " requests");
     }
   } catch (...) {
     closeAll();

@@ -25,6 +25,9 @@ class DlpServer {
   // Answers one request (exposed for tests).
   dlp::Response answer(const dlp::Request& request);
   bool ended() const { return ended_; }
+  // Hangs up after answering `count` requests, as a handheld taken out of
+  // reach would (0: never).
+  void hangUpAfter(uint64_t count) { hangUpAfter_ = count; }
 
  private:
   // A handle given to the desktop: a database of the handheld, or one being
@@ -49,6 +52,8 @@ class DlpServer {
   uint8_t lastHandle_ = 0;
   int64_t clockShift_ = 0;  // set by SetSysDateTime for the rest of the link
   bool ended_ = false;
+  uint64_t hangUpAfter_ = 0;
+  uint64_t answered_ = 0;
 };
 
 }  // namespace hotsync::detail

@@ -73,6 +73,7 @@ NetDevice::NetDevice(std::unique_ptr<Link> link) : link_(std::move(link)) {
 bool NetDevice::call(const dlp::Request& request, dlp::Response* response) {
   if (!lost_.empty()) return false;
   try {
+    lastSent_ = std::chrono::steady_clock::now();
     link_->send(dlp::encodeRequest(request));
     *response = dlp::decodeResponse(link_->receive());
     if (response->command != request.command) throw dlp::WireError("an answer to another request");
@@ -80,6 +81,18 @@ bool NetDevice::call(const dlp::Request& request, dlp::Response* response) {
   } catch (const std::exception& e) {
     lost_ = e.what();
     return false;
+  }
+}
+
+void NetDevice::keepAlive() {
+  // A handheld gives up on a desktop that is silent for long; a conduit
+  // waiting for its server yields often, so a few seconds apart is enough.
+  if (!lost_.empty() || std::chrono::steady_clock::now() - lastSent_ < std::chrono::seconds(5)) return;
+  try {
+    lastSent_ = std::chrono::steady_clock::now();
+    link_->sendKeepAlive();
+  } catch (const std::exception& e) {
+    lost_ = e.what();
   }
 }
 

@@ -4,6 +4,7 @@
 // answers SYNCERR_NOT_CONNECTED at once.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 
@@ -45,6 +46,7 @@ class NetDevice : public Device {
   void appendLog(const std::string& utf8Text) override;
   std::vector<std::string> logLines() const override { return {}; }  // the handheld keeps its log itself
   bool finish(std::string* error) override;
+  void keepAlive() override;
   std::string lostReason() const override { return lost_; }
 
  private:
@@ -63,6 +65,7 @@ class NetDevice : public Device {
   dlp::UserInfo user_;
   std::map<uint8_t, OpenDb> open_;
   std::string lost_;
+  std::chrono::steady_clock::time_point lastSent_ = std::chrono::steady_clock::now();
 };
 
 // The Sync Manager status for a DLP error code.

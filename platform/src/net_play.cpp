@@ -5,8 +5,9 @@
 
 namespace hotsync {
 
-bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop, int retrySeconds,
-                        const LinkNotice& notice, std::string* error) {
+bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop, const PlayOptions& options,
+                        std::string* error) {
+  const LinkNotice& notice = options.notice;
   try {
     std::string host;
     uint16_t port = 0;
@@ -17,10 +18,11 @@ bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& des
     try {
       // The desktop may think for a long time (a conduit talking to its
       // server), so the handheld waits longer than for a single answer.
-      auto link = detail::Link::connect(host, port, std::chrono::seconds(std::max(retrySeconds, 0)));
+      auto link = detail::Link::connect(host, port, std::chrono::seconds(std::max(options.retrySeconds, 0)));
       link->setTimeout(std::chrono::minutes(10));
       if (notice) notice("connected to " + link->peer());
       detail::DlpServer server(*handheld, *link, notice);
+      server.hangUpAfter(options.hangUpAfter);
       ended = server.run();
     } catch (const std::exception& e) {
       if (error) *error = e.what();

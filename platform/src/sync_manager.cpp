@@ -142,6 +142,7 @@ HOTSYNC_API int32_t SyncYieldCycles(uint16_t /*maxMilliseconds*/) {
     std::function<void()> pump;
     {
       std::lock_guard lock(s.mutex);
+      if (s.handheld) s.handheld->keepAlive();
       if (std::this_thread::get_id() != s.hotsyncThread) return SYNCERR_NONE;
       pump = s.yieldPump;
     }

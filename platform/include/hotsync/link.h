@@ -16,13 +16,18 @@ using LinkNotice = std::function<void(const std::string&)>;
 
 // Plays the simulated handheld in `dir` making a network HotSync with the
 // desktop at `desktop` ("HOST[:PORT]"): connects (trying again for up to
-// `retrySeconds` while nothing listens), answers the desktop's requests
+// `options.retrySeconds` while nothing listens), answers the desktop's requests
 // with the same crash safety as a local HotSync, and returns when the
 // desktop ends the sync. False with a one-line *error when the folder is not
 // a handheld or the link fails; every change a completed request made is
 // kept either way.
+struct PlayOptions {
+  int retrySeconds = 0;
+  uint64_t hangUpAfter = 0;  // hang up after answering that many requests (0: never)
+  LinkNotice notice;
+};
 HOTSYNC_EXPORT bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop,
-                                       int retrySeconds, const LinkNotice& notice, std::string* error);
+                                       const PlayOptions& options, std::string* error);
 
 // The desktop's end. Opens the listening socket on `address` ("HOST[:PORT]",
 // port 0 for any free one) and returns the port, or 0 with *error.
