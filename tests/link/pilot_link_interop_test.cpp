@@ -37,6 +37,15 @@ class PilotLinkInterop : public ::testing::Test {
   }
 
   pdb::Database onHandheld(const std::string& file) { return pdb::readFile(handheld_ / "card0" / file).db; }
+  pdb::Database named(const std::string& name) {
+    for (const auto& entry : fs::directory_iterator(handheld_ / "card0")) {
+      if (entry.path().extension() != ".pdb" && entry.path().extension() != ".prc") continue;
+      pdb::Database db = pdb::readFile(entry.path()).db;
+      if (db.name == name) return db;
+    }
+    ADD_FAILURE() << "no database " << name;
+    return {};
+  }
 
   TempFolder temp_{"tarvo-interop"};
   fs::path handheld_ = temp_.path() / "handheld";
@@ -91,12 +100,12 @@ TEST_F(PilotLinkInterop, InstalledDatabasesReadBackFromTheFolder) {
   const LinkRun r = run("pilot-xfer", {"-i", recordFile.string(), resourceFile.string()});
   ASSERT_EQ(r.handheld.status, 0) << r.handheld.err << r.desktop.out << r.desktop.err;
 
-  const pdb::Database gotRecords = onHandheld("Installed_Notes.pdb");
+  const pdb::Database gotRecords = named("Installed Notes");
   EXPECT_EQ(gotRecords.type, records.type);
   EXPECT_EQ(gotRecords.version, records.version);
   EXPECT_EQ(gotRecords.appInfo, records.appInfo);
   EXPECT_EQ(gotRecords.records, records.records);
-  const pdb::Database gotResources = onHandheld("Installed_App.prc");
+  const pdb::Database gotResources = named("Installed App");
   EXPECT_EQ(gotResources.type, resources.type);
   EXPECT_EQ(gotResources.resources, resources.resources);
 }
