@@ -25,6 +25,7 @@ class DlpServer {
   // Answers one request (exposed for tests).
   dlp::Response answer(const dlp::Request& request);
   bool ended() const { return ended_; }
+  uint64_t answered() const { return answered_; }
   // Hangs up after answering `count` requests, as a handheld taken out of
   // reach would (0: never).
   void hangUpAfter(uint64_t count) { hangUpAfter_ = count; }

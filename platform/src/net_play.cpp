@@ -24,6 +24,7 @@ bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& des
       detail::DlpServer server(*handheld, *link, notice);
       server.hangUpAfter(options.hangUpAfter);
       ended = server.run();
+      if (notice) notice("answered " + std::to_string(server.answered()) + " requests");
     } catch (const std::exception& e) {
       if (error) *error = e.what();
     }
