@@ -125,42 +125,23 @@ uint16_t NetDevice::osVersion(uint16_t* minor) {
 int32_t NetDevice::readFeature(uint32_t creator, uint16_t number, uint32_t* value) {
   Writer w;
   w.u32(creator).u16(number);
-  dlp::Response response;
-  if (!call({dlp::ReadFeature, {{dlp::kFirstArgId, std::move(w.out())}}}, &response)) return SYNCERR_NOT_CONNECTED;
-  if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
-  try {
-    Reader r(dlp::firstArg(response).data);
-    *value = r.u32();
-  } catch (const dlp::WireError& e) {
-    lost_ = e.what();
-    return SYNCERR_NOT_CONNECTED;
-  }
-  return SYNCERR_NONE;
+  return ask({dlp::ReadFeature, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
+    *value = Reader(dlp::firstArg(response).data).u32();
+    return SYNCERR_NONE;
+  });
 }
 
 int32_t NetDevice::readDateTime(SysDateTime* dateTime) {
-  dlp::Response response;
-  if (!call({dlp::GetSysDateTime, {}}, &response)) return SYNCERR_NOT_CONNECTED;
-  if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
-  try {
-    Reader r(dlp::firstArg(response).data);
-    const dlp::DateTime d = r.date();
+  return ask({dlp::GetSysDateTime, {}}, [&](const dlp::Response& response) {
+    const dlp::DateTime d = Reader(dlp::firstArg(response).data).date();
     *dateTime = SysDateTime{d.year, d.month, d.day, d.hour, d.minute, d.second, 0};
-  } catch (const dlp::WireError& e) {
-    lost_ = e.what();
-    return SYNCERR_NOT_CONNECTED;
-  }
-  return SYNCERR_NONE;
+    return SYNCERR_NONE;
+  });
 }
 
 int32_t NetDevice::readCardInfo(CardInfo* info) {
   if (info == nullptr) return SYNCERR_BAD_ARG;
-  dlp::Response response;
-  if (!call({dlp::ReadStorageInfo, {{dlp::kFirstArgId, {info->m_CardNo, 0}}}}, &response)) {
-    return SYNCERR_NOT_CONNECTED;
-  }
-  if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
-  try {
+  return ask({dlp::ReadStorageInfo, {{dlp::kFirstArgId, {info->m_CardNo, 0}}}}, [&](const dlp::Response& response) {
     const dlp::StorageInfo c = dlp::decodeStorageInfo(response);
     if (c.card != info->m_CardNo) return SYNCERR_NOT_FOUND;  // the handheld skipped to another card
     info->m_CardVersion = c.version;
@@ -186,21 +167,15 @@ int32_t NetDevice::readCardInfo(CardInfo* info) {
       if (!lost_.empty()) return SYNCERR_NOT_CONNECTED;
       info->m_ramDbCount = static_cast<uint16_t>(entries.size());
     }
-  } catch (const dlp::WireError& e) {
-    lost_ = e.what();
-    return SYNCERR_NOT_CONNECTED;
-  }
-  return SYNCERR_NONE;
+    return SYNCERR_NONE;
+  });
 }
 
 int32_t NetDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries) {
   const bool multiple = (sys_.dlpMajor << 8 | sys_.dlpMinor) >= 0x0102;
   Writer w;
   w.u8(static_cast<uint8_t>(dlp::kListRam | (multiple ? dlp::kListMultiple : 0))).u8(card).u16(start);
-  dlp::Response response;
-  if (!call({dlp::ReadDBList, {{dlp::kFirstArgId, std::move(w.out())}}}, &response)) return SYNCERR_NOT_CONNECTED;
-  if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
-  try {
+  return ask({dlp::ReadDBList, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
     Reader r(dlp::firstArg(response).data);
     r.skip(3);
     const std::size_t n = r.u8();
@@ -213,11 +188,8 @@ int32_t NetDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEnt
       }
       entries->push_back(std::move(entry));
     }
-  } catch (const dlp::WireError& e) {
-    lost_ = e.what();
-    return SYNCERR_NOT_CONNECTED;
-  }
-  return SYNCERR_NONE;
+    return SYNCERR_NONE;
+  });
 }
 
 int32_t NetDevice::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count) {
@@ -258,17 +230,11 @@ int32_t NetDevice::openDb(const char* name, int32_t cardNo, uint8_t* handle, uin
   if (std::strlen(name) > 31) return SYNCERR_NOT_FOUND;
   Writer w;
   w.u8(static_cast<uint8_t>(cardNo)).u8(mode).text(name);
-  dlp::Response response;
-  if (!call({dlp::OpenDB, {{dlp::kFirstArgId, std::move(w.out())}}}, &response)) return SYNCERR_NOT_CONNECTED;
-  if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
-  const dlp::Arg* arg = response.find();
-  if (arg == nullptr || arg->data.empty()) {
-    lost_ = "the handheld opened a database without a handle";
-    return SYNCERR_NOT_CONNECTED;
-  }
-  *handle = arg->data[0];
-  open_[*handle] = OpenDb{static_cast<uint8_t>(cardNo), name};
-  return SYNCERR_NONE;
+  return ask({dlp::OpenDB, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
+    *handle = Reader(dlp::firstArg(response).data).u8();
+    open_[*handle] = OpenDb{static_cast<uint8_t>(cardNo), name};
+    return SYNCERR_NONE;
+  });
 }
 
 int32_t NetDevice::closeDb(uint8_t handle) {
@@ -285,17 +251,10 @@ int32_t NetDevice::deleteDb(const char* name, int32_t cardNo) {
 
 int32_t NetDevice::recordCount(uint8_t handle, uint16_t* count) {
   if (count == nullptr) return SYNCERR_BAD_ARG;
-  dlp::Response response;
-  if (!call({dlp::ReadOpenDBInfo, {{dlp::kFirstArgId, {handle}}}}, &response)) return SYNCERR_NOT_CONNECTED;
-  if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
-  try {
-    Reader r(dlp::firstArg(response).data);
-    *count = r.u16();
-  } catch (const dlp::WireError& e) {
-    lost_ = e.what();
-    return SYNCERR_NOT_CONNECTED;
-  }
-  return SYNCERR_NONE;
+  return ask({dlp::ReadOpenDBInfo, {{dlp::kFirstArgId, {handle}}}}, [&](const dlp::Response& response) {
+    *count = Reader(dlp::firstArg(response).data).u16();
+    return SYNCERR_NONE;
+  });
 }
 
 int32_t NetDevice::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info) {
@@ -368,17 +327,10 @@ int32_t NetDevice::writeRecord(RecordInfo* rec) {
   Writer w;
   w.u8(rec->m_FileHandle).u8(0x80).u32(rec->m_RecId).u8(rec->m_Attribs).u8(static_cast<uint8_t>(rec->m_CatId));
   w.bytes(std::span<const uint8_t>(rec->m_pBytes, rec->m_RecSize));
-  dlp::Response response;
-  if (!call({dlp::WriteRecord, {{dlp::kFirstArgId, std::move(w.out())}}}, &response)) return SYNCERR_NOT_CONNECTED;
-  if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
-  try {
-    Reader r(dlp::firstArg(response).data);
-    rec->m_RecId = r.u32();
-  } catch (const dlp::WireError& e) {
-    lost_ = e.what();
-    return SYNCERR_NOT_CONNECTED;
-  }
-  return SYNCERR_NONE;
+  return ask({dlp::WriteRecord, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
+    rec->m_RecId = Reader(dlp::firstArg(response).data).u32();
+    return SYNCERR_NONE;
+  });
 }
 
 int32_t NetDevice::deleteRecord(RecordInfo* rec) {

@@ -14,6 +14,9 @@
 
 namespace hotsync::detail {
 
+// The Sync Manager status for a DLP error code.
+int32_t syncStatusOf(uint16_t dlpError);
+
 class NetDevice : public Device {
  public:
   // Reads the handheld's system and user information. Throws LinkError or
@@ -58,6 +61,20 @@ class NetDevice : public Device {
   // gone (the status to return is SYNCERR_NOT_CONNECTED).
   bool call(const dlp::Request& request, dlp::Response* response);
   int32_t simple(uint8_t command, std::vector<uint8_t> arg);
+  // One request; on success `read` takes the answer apart. An answer that
+  // does not decode counts as the handheld gone.
+  template <typename Read>
+  int32_t ask(const dlp::Request& request, Read&& read) {
+    dlp::Response response;
+    if (!call(request, &response)) return SYNCERR_NOT_CONNECTED;
+    if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
+    try {
+      return read(response);
+    } catch (const dlp::WireError& e) {
+      lost_ = e.what();
+      return SYNCERR_NOT_CONNECTED;
+    }
+  }
   int32_t listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries);
 
   std::unique_ptr<Link> link_;
@@ -67,8 +84,5 @@ class NetDevice : public Device {
   std::string lost_;
   std::chrono::steady_clock::time_point lastSent_ = std::chrono::steady_clock::now();
 };
-
-// The Sync Manager status for a DLP error code.
-int32_t syncStatusOf(uint16_t dlpError);
 
 }  // namespace hotsync::detail
