@@ -5,15 +5,18 @@
 #include "host/args.h"
 #include "host/commands.h"
 #include "host/handheld_reader.h"
+#include "host/listen.h"
 #include "host/text.h"
 
 namespace tarvo::host {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync handheld list --handheld DIR\n"
-    "       tarvo-hotsync handheld dump --handheld DIR NAME\n"
+    "usage: tarvo-hotsync handheld list --handheld DIR | --listen[=ADDR[:PORT]]\n"
+    "       tarvo-hotsync handheld dump --handheld DIR | --listen[=ADDR[:PORT]] NAME\n"
     "\n"
+    "--listen waits for a handheld's network HotSync (default 127.0.0.1:14238)\n"
+    "and reads the live handheld instead of a folder.\n"
     "list: one line per database: card, name, type, creator, version, records.\n"
     "dump: the header of database NAME and every record, its bytes as hex and text.\n";
 
@@ -22,7 +25,11 @@ constexpr const char* kHelp =
 int commandHandheld(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"handheld", true}}, &args, &error)) return fail(error);
+  std::vector<char*> rest;
+  std::string address;
+  bool listen = false;
+  takeListenOption(argc, argv, &rest, &address, &listen);
+  if (!parseArgs(static_cast<int>(rest.size()), rest.data(), 1, {{"handheld", true}}, &args, &error)) return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
@@ -34,10 +41,10 @@ int commandHandheld(int argc, char** argv) {
   if (args.positional.size() != wanted)
     return fail(action == "dump" ? "handheld dump needs one database NAME"
                                  : "handheld list takes no argument");
-  if (!args.hasValue("handheld")) return fail("handheld " + action + " needs --handheld DIR");
+  if (args.hasValue("handheld") == listen) return fail("handheld " + action + " needs --handheld DIR or --listen");
 
   ConnectedHandheld handheld;
-  if (!handheld.connect(args.value("handheld"), &error)) return fail(error);
+  if (!(listen ? handheld.listen(address, &error) : handheld.connect(args.value("handheld"), &error))) return fail(error);
 
   if (action == "list") {
     printListHeading(stdout);

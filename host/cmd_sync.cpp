@@ -8,16 +8,21 @@
 #include "host/commands.h"
 #include "host/conduit_loader.h"
 #include "host/handheld_reader.h"
+#include "host/listen.h"
 #include "host/text.h"
 #include "hotsync/host.h"
+#include "hotsync/hslog.h"
 
 namespace tarvo::host {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync sync --handheld DIR [--conduit FILE] [--no-gui] [--offline|--online]\n"
+    "usage: tarvo-hotsync sync --handheld DIR | --listen[=ADDR[:PORT]]\n"
+    "                          [--conduit FILE] [--no-gui] [--offline|--online]\n"
     "\n"
-    "Runs one HotSync: connects the handheld in DIR, makes its user a HotSync\n"
+    "Runs one HotSync: connects the handheld in DIR (or, with --listen, waits\n"
+    "for a handheld's network HotSync on ADDR, default 127.0.0.1:14238; any\n"
+    "other address must be given, and is open to anyone who reaches it), makes its user a HotSync\n"
     "user if new, installs the files queued for that user, then loads the\n"
     "conduit (FILE, else the one registered for creator Tarv, else\n"
     "libtarvoconduit.so beside the host) and calls its OpenConduit.\n"
@@ -26,7 +31,8 @@ constexpr const char* kHelp =
     "  --no-gui             no windows: progress and login prompts on the terminal\n"
     "\n"
     "Exit status: 0 the conduit ran (OpenConduit returned 0 or 1), 1 bad input,\n"
-    "2 no conduit could be loaded, 3 the conduit returned any other result.\n";
+    "2 no conduit could be loaded, 3 the conduit returned any other result,\n"
+    "4 a network handheld went away before the HotSync ended.\n";
 
 int32_t printProgress(const char* text) {
   std::printf("  %s\n", cp1252ToUtf8(text ? text : "").c_str());
@@ -76,7 +82,11 @@ int runConduit(const std::string& explicitConduit, const std::string& user) {
 int commandSync(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1,
+  std::vector<char*> rest;
+  std::string address;
+  bool listen = false;
+  takeListenOption(argc, argv, &rest, &address, &listen);
+  if (!parseArgs(static_cast<int>(rest.size()), rest.data(), 1,
                  {{"handheld", true}, {"conduit", true}, {"no-gui", false}, {"offline", false},
                   {"online", false}},
                  &args, &error))
@@ -86,7 +96,7 @@ int commandSync(int argc, char** argv) {
     return kExitOk;
   }
   if (!args.positional.empty()) return fail("sync takes no argument " + args.positional[0]);
-  if (!args.hasValue("handheld")) return fail("sync needs --handheld DIR");
+  if (args.hasValue("handheld") == listen) return fail("sync needs --handheld DIR or --listen");
   if (args.has("offline") && args.has("online")) return fail("--offline and --online exclude each other");
 
   // The HotSync runs on this thread, which is also the one that shows the
@@ -100,10 +110,10 @@ int commandSync(int argc, char** argv) {
   // Connecting makes the handheld's user a HotSync user if it is new.
   const std::vector<std::string> knownUsers = hotsync::users();
   ConnectedHandheld handheld;
-  if (!handheld.connect(args.value("handheld"), &error)) return fail(error);
+  if (!(listen ? handheld.listen(address, &error) : handheld.connect(args.value("handheld"), &error))) return fail(error);
   const std::string user = hotsync::currentUser();
   if (user.empty()) return fail("the handheld's user name cannot be a HotSync user");
-  std::printf("handheld: %s, user \"%s\"\n", args.value("handheld").c_str(), user.c_str());
+  std::printf("handheld: %s, user \"%s\"\n", listen ? "network HotSync" : args.value("handheld").c_str(), user.c_str());
   if (std::find(knownUsers.begin(), knownUsers.end(), user) == knownUsers.end())
     std::printf("new HotSync user \"%s\"\n", user.c_str());
 
@@ -112,8 +122,16 @@ int commandSync(int argc, char** argv) {
   for (const std::string& message : messages) std::printf("install: %s\n", message.c_str());
   std::printf("installed %d queued file%s\n", installed, installed == 1 ? "" : "s");
 
-  const int status = runConduit(args.value("conduit"), user);
-  std::printf("%s\n", status == kExitOk ? "HotSync finished" : "HotSync failed");
+  int status = runConduit(args.value("conduit"), user);
+  // Ending the HotSync tells a network handheld; it shows "HotSync complete".
+  handheld.disconnect();
+  if (const std::string lost = hotsync::handheldLost(); !lost.empty()) {
+    const std::string line = "HotSync stopped: the handheld went away (" + lost + ")";
+    LogAddEntry(utf8ToCp1252(line).c_str(), slText, 0);
+    fail(line, kExitHandheldLost);
+    status = kExitHandheldLost;
+  }
+  std::printf("%s\n", status == kExitOk ? (listen ? "HotSync complete" : "HotSync finished") : "HotSync failed");
   return status;
 }
 

@@ -11,6 +11,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitBadInput = 1;       // bad usage, missing folder, not a database, unknown user
 constexpr int kExitNoConduit = 2;      // no conduit found or it could not be loaded
 constexpr int kExitConduitFailed = 3;  // the conduit ran and reported a failure
+constexpr int kExitHandheldLost = 4;   // a network handheld went away before the HotSync ended
 
 int commandSync(int argc, char** argv);
 int commandHandheld(int argc, char** argv);

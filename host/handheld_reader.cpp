@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/listen.h"
 #include "hotsync/host.h"
 #include "hotsync/syncmgr.h"
 #include "pdb/pdb.h"
@@ -71,6 +72,17 @@ bool ConnectedHandheld::connect(const std::filesystem::path& dir, std::string* e
     return false;
   }
   if (!hotsync::connectHandheld(dir, error)) return false;
+  connected_ = true;
+  return true;
+}
+
+void ConnectedHandheld::disconnect() {
+  if (connected_) hotsync::disconnectHandheld();
+  connected_ = false;
+}
+
+bool ConnectedHandheld::listen(const std::string& address, std::string* error) {
+  if (!waitForHandheld(address, error)) return false;
   connected_ = true;
   return true;
 }

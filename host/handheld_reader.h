@@ -21,6 +21,10 @@ class ConnectedHandheld {
 
   // False with a one-line *error when `dir` is not a handheld.
   bool connect(const std::filesystem::path& dir, std::string* error);
+  // Waits for a handheld's network HotSync on `address` (see host/listen.h).
+  bool listen(const std::string& address, std::string* error);
+  // Ends the HotSync now rather than when this goes.
+  void disconnect();
 
  private:
   bool connected_ = false;

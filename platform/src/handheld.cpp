@@ -372,6 +372,11 @@ int32_t Handheld::resetSyncFlags(uint8_t hv) {
   return SYNCERR_NONE;
 }
 
+const pdb::Database* Handheld::openDatabase(uint8_t hv) const {
+  const Handle* h = handle(hv);
+  return h == nullptr ? nullptr : &h->slot->state.db;
+}
+
 bool Handheld::fold(const fs::path& cardDir, DbSlot& slot, std::string* error) {
   if (!slot.journaled && !slot.unsaved) return true;
   const fs::path file = cardDir / slot.fileName;

@@ -44,6 +44,9 @@ class Handheld {
   int32_t deleteRecord(RecordInfo* rec);
   int32_t purgeDeleted(uint8_t handle);
   int32_t resetSyncFlags(uint8_t handle);
+  // The database behind an open handle, for what the Sync Manager calls do
+  // not reach (app info, resources); nullptr when the handle is not open.
+  const pdb::Database* openDatabase(uint8_t handle) const;
 
   // Puts a database on card 0, replacing one of the same name there; the file
   // gets `image` byte for byte. False with *error when it cannot.

@@ -3,10 +3,30 @@
 #include <system_error>
 
 #include "hotsync/host.h"
+#include "folder_device.h"
 #include "session.h"
 
 namespace hotsync {
 using detail::session;
+
+namespace detail {
+
+void attachDevice(std::unique_ptr<Device> device, std::unique_lock<std::mutex>& lock) {
+  auto& s = session();
+  device->setFlushEachClose(s.flushEachClose);
+  const std::string user = device->userName();
+  s.handheld = std::move(device);
+  s.linkLost.clear();
+  s.conduits.clear();
+  s.yields.store(0);
+  lock.unlock();
+  // A handheld that syncs makes its user known to the desktop, as a first
+  // HotSync does. A name that cannot be a folder leaves the current user.
+  std::string ignored;
+  if (addUser(user, &ignored)) setCurrentUser(user);
+}
+
+}  // namespace detail
 
 void setCurrentUser(const std::string& user) {
   auto& s = session();
@@ -25,21 +45,12 @@ bool connectHandheld(const std::filesystem::path& dir, std::string* error) {
     auto& s = session();
     std::unique_lock lock(s.mutex);
     if (s.handheld) {
-      if (error) *error = "a handheld is connected already: " + s.handheld->dir().string();
+      if (error) *error = "a handheld is connected already: " + s.handheld->describe();
       return false;
     }
     auto handheld = detail::Handheld::connect(dir, error);
     if (!handheld) return false;
-    handheld->setFlushEachClose(s.flushEachClose);
-    const std::string user = handheld->config().userName;
-    s.handheld = std::move(handheld);
-    s.conduits.clear();
-    s.yields.store(0);
-    lock.unlock();
-    // A handheld that syncs makes its user known to the desktop, as a first
-    // HotSync does. A name that cannot be a folder leaves the current user.
-    std::string ignored;
-    if (addUser(user, &ignored)) setCurrentUser(user);
+    attachDevice(std::make_unique<detail::FolderDevice>(std::move(handheld)), lock);
     return true;
   } catch (const std::exception& e) {
     if (error) *error = e.what();
@@ -53,8 +64,9 @@ void disconnectHandheld() {
     std::lock_guard lock(s.mutex);
     if (!s.handheld) return;
     std::string error;
-    // What cannot be folded now stays in the journals for the next connect.
-    s.handheld->foldAll(&error);
+    // A folder: what cannot be folded now stays in the journals for the next
+    // connect. A network handheld is told that the HotSync ended.
+    if (!s.handheld->finish(&error)) s.linkLost = error;
     s.handheld.reset();
     s.conduits.clear();
   } catch (...) {
@@ -71,6 +83,13 @@ std::filesystem::path handheldDir() {
   auto& s = session();
   std::lock_guard lock(s.mutex);
   return s.handheld ? s.handheld->dir() : std::filesystem::path();
+}
+
+std::string handheldLost() {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  if (s.handheld) return s.handheld->lostReason();
+  return s.linkLost;
 }
 
 void setFlushEachClose(bool flush) {

@@ -11,13 +11,14 @@
 #include <string>
 #include <thread>
 
-#include "handheld.h"
+#include "device.h"
 
 namespace hotsync::detail {
 
 struct Session {
   std::mutex mutex;
-  std::unique_ptr<Handheld> handheld;
+  std::unique_ptr<Device> handheld;
+  std::string linkLost;  // why the last network handheld went, when it went early
   std::string currentUser;  // UTF-8
   std::function<void()> yieldPump;
   std::thread::id hotsyncThread;
@@ -29,5 +30,8 @@ struct Session {
 };
 
 Session& session();
+// Makes `device` the connected handheld and its user the current user;
+// `lock` holds the session's mutex and is released.
+void attachDevice(std::unique_ptr<Device> device, std::unique_lock<std::mutex>& lock);
 
 }  // namespace hotsync::detail

@@ -1,13 +1,10 @@
 // The Sync Manager's exported functions: each takes the library's mutex and
 // hands the call to the connected handheld. No exception leaves them.
-#include <cstring>
-#include <ctime>
-
 #include "hotsync/syncmgr.h"
 #include "session.h"
 #include "text_codec.h"
 
-using hotsync::detail::Handheld;
+using hotsync::detail::Device;
 using hotsync::detail::session;
 
 namespace {
@@ -56,27 +53,14 @@ HOTSYNC_API int32_t SyncUnRegisterConduit(uint32_t handle) {
 
 HOTSYNC_API int32_t SyncReadUserInfo(UserInfo* info) {
   if (info == nullptr) return SYNCERR_BAD_ARG;
-  return withHandheld([&](Handheld& hh) {
-    const auto& config = hh.config();
-    const std::string name = hotsync::detail::utf8ToCp1252(config.userName);
-    std::memset(info->m_pName, 0, sizeof info->m_pName);
-    std::memcpy(info->m_pName, name.data(), std::min(name.size(), sizeof info->m_pName - 1));
-    info->m_NameLength = static_cast<int32_t>(std::strlen(info->m_pName));
-    info->m_PasswordLength = 0;
-    info->m_LastSyncDate = 0;
-    info->m_LastSyncPC = config.lastSyncPc;
-    info->m_Id = config.userId;
-    info->m_ViewerId = 0;
-    return SYNCERR_NONE;
-  });
+  return withHandheld([&](Device& hh) { return hh.readUserInfo(info); });
 }
 
 HOTSYNC_API uint16_t SyncGetHHOSVersion(uint16_t* minor) {
   uint16_t major = 0;
   uint16_t minorValue = 0;
-  withHandheld([&](Handheld& hh) {
-    major = hh.config().osMajor;
-    minorValue = hh.config().osMinor;
+  withHandheld([&](Device& hh) {
+    major = hh.osVersion(&minorValue);
     return SYNCERR_NONE;
   });
   if (minor != nullptr) *minor = minorValue;
@@ -86,84 +70,66 @@ HOTSYNC_API uint16_t SyncGetHHOSVersion(uint16_t* minor) {
 HOTSYNC_API int32_t SyncReadFeature(uint32_t creator, uint16_t featureNum, uint32_t* value) {
   if (value == nullptr) return SYNCERR_BAD_ARG;
   *value = 0;
-  return withHandheld([&](Handheld& hh) {
-    const auto& features = hh.config().features;
-    const auto it = features.find({creator, featureNum});
-    if (it == features.end()) return SYNCERR_NOT_FOUND;
-    *value = it->second;
-    return SYNCERR_NONE;
-  });
+  return withHandheld([&](Device& hh) { return hh.readFeature(creator, featureNum, value); });
 }
 
 HOTSYNC_API int32_t SyncReadSingleCardInfo(CardInfo* info) {
-  return withHandheld([&](Handheld& hh) { return hh.readCardInfo(info); });
+  return withHandheld([&](Device& hh) { return hh.readCardInfo(info); });
 }
 
 HOTSYNC_API int32_t SyncReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list,
                                    int32_t* count) {
-  return withHandheld([&](Handheld& hh) { return hh.readDbList(cardNo, startIndex, flags, list, count); });
+  return withHandheld([&](Device& hh) { return hh.readDbList(cardNo, startIndex, flags, list, count); });
 }
 
 HOTSYNC_API int32_t SyncOpenDB(const char* name, int32_t cardNo, uint8_t* handle, uint8_t openMode) {
-  return withHandheld([&](Handheld& hh) { return hh.openDb(name, cardNo, handle, openMode); });
+  return withHandheld([&](Device& hh) { return hh.openDb(name, cardNo, handle, openMode); });
 }
 
 HOTSYNC_API int32_t SyncCloseDB(uint8_t handle) {
-  return withHandheld([&](Handheld& hh) { return hh.closeDb(handle); });
+  return withHandheld([&](Device& hh) { return hh.closeDb(handle); });
 }
 
 HOTSYNC_API int32_t SyncDeleteDB(const char* name, int32_t cardNo) {
-  return withHandheld([&](Handheld& hh) { return hh.deleteDb(name, cardNo); });
+  return withHandheld([&](Device& hh) { return hh.deleteDb(name, cardNo); });
 }
 
 HOTSYNC_API int32_t SyncGetDBRecordCount(uint8_t handle, uint16_t* count) {
-  return withHandheld([&](Handheld& hh) { return hh.recordCount(handle, count); });
+  return withHandheld([&](Device& hh) { return hh.recordCount(handle, count); });
 }
 
 HOTSYNC_API int32_t SyncReadOpenDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info) {
-  return withHandheld([&](Handheld& hh) { return hh.openDbInfo(request, info); });
+  return withHandheld([&](Device& hh) { return hh.openDbInfo(request, info); });
 }
 
 HOTSYNC_API int32_t SyncReadRecordByIndex(RecordInfo* rec) {
-  return withHandheld([&](Handheld& hh) { return hh.readRecord(rec); });
+  return withHandheld([&](Device& hh) { return hh.readRecord(rec); });
 }
 
 HOTSYNC_API int32_t SyncWriteRec(RecordInfo* rec) {
-  return withHandheld([&](Handheld& hh) { return hh.writeRecord(rec); });
+  return withHandheld([&](Device& hh) { return hh.writeRecord(rec); });
 }
 
 HOTSYNC_API int32_t SyncDeleteRec(RecordInfo* rec) {
-  return withHandheld([&](Handheld& hh) { return hh.deleteRecord(rec); });
+  return withHandheld([&](Device& hh) { return hh.deleteRecord(rec); });
 }
 
 HOTSYNC_API int32_t SyncPurgeDeletedRecs(uint8_t handle) {
-  return withHandheld([&](Handheld& hh) { return hh.purgeDeleted(handle); });
+  return withHandheld([&](Device& hh) { return hh.purgeDeleted(handle); });
 }
 
 HOTSYNC_API int32_t SyncResetSyncFlags(uint8_t handle) {
-  return withHandheld([&](Handheld& hh) { return hh.resetSyncFlags(handle); });
+  return withHandheld([&](Device& hh) { return hh.resetSyncFlags(handle); });
 }
 
 HOTSYNC_API int32_t SyncReadSysDateTime(SysDateTime* dateTime) {
   if (dateTime == nullptr) return SYNCERR_BAD_ARG;
-  return withHandheld([&](Handheld& hh) {
-    const std::time_t now = static_cast<std::time_t>(hh.unixNow());
-    std::tm local{};
-    localtime_r(&now, &local);
-    dateTime->m_Year = static_cast<uint16_t>(local.tm_year + 1900);
-    dateTime->m_Month = static_cast<uint8_t>(local.tm_mon + 1);
-    dateTime->m_Day = static_cast<uint8_t>(local.tm_mday);
-    dateTime->m_Hour = static_cast<uint8_t>(local.tm_hour);
-    dateTime->m_Minute = static_cast<uint8_t>(local.tm_min);
-    dateTime->m_Second = static_cast<uint8_t>(local.tm_sec);
-    dateTime->m_Reserved = 0;
-    return SYNCERR_NONE;
-  });
+  return withHandheld([&](Device& hh) { return hh.readDateTime(dateTime); });
 }
 
 HOTSYNC_API int32_t SyncAddLogEntry(const char* text) {
   if (text == nullptr) return SYNCERR_BAD_ARG;
-  return withHandheld([&](Handheld& hh) {
+  return withHandheld([&](Device& hh) {
     hh.appendLog(hotsync::detail::cp1252ToUtf8(text));
     return SYNCERR_NONE;
   });
@@ -176,6 +142,7 @@ HOTSYNC_API int32_t SyncYieldCycles(uint16_t /*maxMilliseconds*/) {
     std::function<void()> pump;
     {
       std::lock_guard lock(s.mutex);
+      if (s.handheld) s.handheld->keepAlive();
       if (std::this_thread::get_id() != s.hotsyncThread) return SYNCERR_NONE;
       pump = s.yieldPump;
     }

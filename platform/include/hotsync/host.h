@@ -42,6 +42,10 @@ HOTSYNC_EXPORT void setFlushEachClose(bool flush);
 HOTSYNC_EXPORT void disconnectHandheld();
 HOTSYNC_EXPORT bool handheldConnected();
 HOTSYNC_EXPORT std::filesystem::path handheldDir();
+// Why the handheld went away before the HotSync ended (a network handheld
+// that disappeared, or the end of the HotSync not reaching it); empty when
+// it did not.
+HOTSYNC_EXPORT std::string handheldLost();
 
 // Installs the files queued for the current user into the connected
 // handheld: each valid database goes to card 0 (replacing a database of the

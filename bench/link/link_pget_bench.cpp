@@ -1,0 +1,151 @@
+// Records per second of the handheld reads a pget makes (open, database
+// info, every record, reset the sync flags, close) over a network HotSync of
+// a 10,000-record database, played by tarvo-handheld; then pilot-link's
+// pilot-xfer -b of the same database in the same run, for comparison.
+// pilot-link is built through the shared script when it is not yet.
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "hotsync/host.h"
+#include "hotsync/link.h"
+#include "hotsync/syncmgr.h"
+#include "pdb/pdb.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kRecords = 10000;
+
+uint16_t freePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof addr;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
+  ::close(fd);
+  return ntohs(addr.sin_port);
+}
+
+pid_t spawn(const std::vector<std::string>& args, const fs::path& output) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int wait(pid_t pid) {
+  int status = 0;
+  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Seconds for the pget reads over the link, or a negative value on failure.
+double pgetOverTheLink(const fs::path& handheld, const fs::path& root) {
+  std::string error;
+  const uint16_t port = hotsync::listenForHandheld("127.0.0.1:0", &error);
+  if (port == 0) return std::fprintf(stderr, "%s\n", error.c_str()), -1;
+  const pid_t player = spawn({TARVO_HANDHELD_BIN, "--handheld", handheld.string(), "--hotsync",
+                              "127.0.0.1:" + std::to_string(port), "--quiet"},
+                             root / "handheld.out");
+  if (!hotsync::acceptNetworkHandheld(&error)) return std::fprintf(stderr, "%s\n", error.c_str()), -1;
+  hotsync::closeListener();
+  const auto start = Clock::now();
+  uint8_t handle = 0;
+  if (SyncOpenDB("Bench", 0, &handle, eDbRead | eDbShowSecret | eDbWrite) != SYNCERR_NONE) return -1;
+  OpenDbInfoRequest request{0xC0, handle};
+  OpenDbInfo info{};
+  SyncReadOpenDbInfo(&request, &info);
+  std::vector<uint8_t> buffer(0xFFFF);
+  for (uint32_t i = 0; i < info.m_RecCount; ++i) {
+    RecordInfo rec{};
+    rec.m_FileHandle = handle;
+    rec.m_RecIndex = static_cast<uint16_t>(i);
+    rec.m_TotalBytes = 0xFFFF;
+    rec.m_pBytes = buffer.data();
+    if (SyncReadRecordByIndex(&rec) != SYNCERR_NONE) return -1;
+  }
+  SyncResetSyncFlags(handle);
+  SyncCloseDB(handle);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  hotsync::disconnectHandheld();
+  return wait(player) == 0 && info.m_RecCount == kRecords ? seconds : -1;
+}
+
+// Seconds for pilot-xfer -b of the handheld (the one database), or negative.
+double pilotXferBackup(const fs::path& handheld, const fs::path& root) {
+  const fs::path built = root / "pilot-link.out";
+  if (wait(spawn({TARVO_BUILD_PILOT_LINK}, built)) != 0) return -1;
+  std::string bin;
+  std::getline(std::ifstream(built), bin);
+  fs::create_directories(root / "backup");
+  const uint16_t port = freePort();
+  const auto start = Clock::now();
+  const pid_t xfer = spawn({bin + "/pilot-xfer", "-p", "net:any:" + std::to_string(port), "-b",
+                            (root / "backup").string()},
+                           root / "xfer.out");
+  const pid_t player = spawn({TARVO_HANDHELD_BIN, "--handheld", handheld.string(), "--hotsync",
+                              "127.0.0.1:" + std::to_string(port), "--retry", "30", "--quiet"},
+                             root / "handheld2.out");
+  if (wait(player) != 0 || wait(xfer) != 0) return -1;
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main() {
+  char pattern[] = "/tmp/tarvo-link-bench-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return 1;
+  const fs::path root = pattern;
+  const fs::path handheld = root / "handheld";
+  fs::create_directories(handheld / "card0");
+  std::ofstream(handheld / "device.conf") << "user.name = Bench\n";
+  setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+  pdb::Database db;
+  db.name = "Bench";
+  db.type = pdb::fourCC("DATA");
+  db.creator = pdb::fourCC("Tarv");
+  for (int i = 0; i < kRecords; ++i) {
+    db.records.push_back(pdb::Record{0x40, static_cast<uint32_t>(i + 1), std::vector<uint8_t>(100, 0x11)});
+  }
+  pdb::writeFileAtomic(handheld / "card0" / "Bench.pdb", pdb::serialize(db));
+
+  const double link = pgetOverTheLink(handheld, root);
+  if (link <= 0) {
+    std::fprintf(stderr, "link_pget_bench: the pget over the link failed (see %s)\n", root.c_str());
+    return 1;
+  }
+  std::printf("pget reads over the link:  %6d records in %.3f s = %8.0f records/s\n", kRecords, link, kRecords / link);
+  const double xfer = pilotXferBackup(handheld, root);
+  if (xfer <= 0) {
+    std::printf("pilot-xfer -b:             not measured (pilot-link could not be built or run; see %s)\n", root.c_str());
+  } else {
+    std::printf("pilot-xfer -b (whole run): %6d records in %.3f s = %8.0f records/s\n", kRecords, xfer, kRecords / xfer);
+    std::printf("ratio link / pilot-xfer:   %.2f\n", xfer / link);
+  }
+  fs::remove_all(root);
+  return 0;
+}

@@ -1,0 +1,64 @@
+#include "host/listen.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "hotsync/link.h"
+
+namespace tarvo::host {
+namespace {
+
+constexpr const char* kDefaultAddress = "127.0.0.1";
+
+bool isLoopback(const std::string& address) {
+  std::string host = address;
+  if (host.starts_with('[')) host = host.substr(1, host.find(']') - 1);
+  else if (std::count(host.begin(), host.end(), ':') == 1) host = host.substr(0, host.find(':'));
+  return host == "localhost" || host == "::1" || host.starts_with("127.");
+}
+
+void stopOnSignal(int) { hotsync::stopListening(); }
+
+}  // namespace
+
+void takeListenOption(int argc, char** argv, std::vector<char*>* rest, std::string* address, bool* listen) {
+  *listen = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i > 0 && arg == "--listen") {
+      *listen = true;
+    } else if (i > 0 && arg.starts_with("--listen=")) {
+      *listen = true;
+      *address = arg.substr(std::strlen("--listen="));
+    } else {
+      rest->push_back(argv[i]);
+    }
+  }
+}
+
+bool waitForHandheld(const std::string& address, std::string* error) {
+  const std::string where = address.empty() ? kDefaultAddress : address;
+  if (!isLoopback(where)) {
+    std::fprintf(stderr,
+                 "tarvo-hotsync: warning: listening on %s; network HotSync has no authentication, so anyone "
+                 "who reaches this port can sync as a handheld\n",
+                 where.c_str());
+  }
+  const uint16_t port = hotsync::listenForHandheld(where, error);
+  if (port == 0) return false;
+  std::printf("waiting for a handheld's network HotSync on port %u\n", port);
+  std::fflush(stdout);
+  struct sigaction stop{}, oldInt{}, oldTerm{};
+  stop.sa_handler = stopOnSignal;
+  sigaction(SIGINT, &stop, &oldInt);
+  sigaction(SIGTERM, &stop, &oldTerm);
+  const bool connected = hotsync::acceptNetworkHandheld(error);
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+  hotsync::closeListener();
+  return connected;
+}
+
+}  // namespace tarvo::host

@@ -1,0 +1,18 @@
+// --listen for the host's commands: waiting for a handheld's network HotSync.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarvo::host {
+
+// Takes "--listen" and "--listen=ADDR[:PORT]" out of argv (so the rest
+// parses as before). *address is empty when there was none.
+void takeListenOption(int argc, char** argv, std::vector<char*>* rest, std::string* address, bool* listen);
+
+// Listens on `address` (empty: 127.0.0.1, port 14238), warning on standard
+// error when it is not a loopback address, and waits for one handheld;
+// Ctrl-C stops the wait. False with a one-line *error.
+bool waitForHandheld(const std::string& address, std::string* error);
+
+}  // namespace tarvo::host

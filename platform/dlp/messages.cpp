@@ -1,0 +1,174 @@
+#include "dlp/messages.h"
+
+#include <algorithm>
+
+namespace dlp {
+
+namespace {
+constexpr std::size_t kDbNameField = 32;
+}
+
+void putDbEntry(Writer& w, const DbEntry& e) {
+  std::string name = e.name.substr(0, kDbNameField - 1);
+  std::size_t size = 44 + name.size() + 1;
+  if (size % 2) ++size;  // entries stay at even offsets
+  w.u8(static_cast<uint8_t>(size)).u8(e.miscFlags).u16(e.flags).u32(e.type).u32(e.creator).u16(e.version);
+  w.u32(e.modNumber).date(e.created).date(e.modified).date(e.backedUp).u16(e.index).text(name);
+  if ((44 + name.size() + 1) % 2) w.u8(0);
+}
+
+DbEntry getDbEntry(Reader& r) {
+  const std::size_t size = r.u8();
+  if (size < 45) throw WireError("a database list entry of " + std::to_string(size) + " bytes");
+  Reader e(r.take(size - 1));
+  DbEntry d;
+  d.miscFlags = e.u8();
+  d.flags = e.u16();
+  d.type = e.u32();
+  d.creator = e.u32();
+  d.version = e.u16();
+  d.modNumber = e.u32();
+  d.created = e.date();
+  d.modified = e.date();
+  d.backedUp = e.date();
+  d.index = e.u16();
+  d.name = e.text(std::min(e.remaining(), kDbNameField));
+  return d;
+}
+
+void putUserInfo(Writer& w, const UserInfo& u) {
+  const std::string name = u.name.substr(0, 40);
+  const std::size_t password = std::min<std::size_t>(u.password.size(), 0xFF);
+  w.u32(u.userId).u32(u.viewerId).u32(u.lastSyncPc).date(u.lastGoodSync).date(u.lastSync);
+  w.u8(static_cast<uint8_t>(name.size() + 1)).u8(static_cast<uint8_t>(password)).text(name);
+  w.bytes(std::span(u.password).first(password));
+}
+
+UserInfo getUserInfo(Reader& r) {
+  UserInfo u;
+  u.userId = r.u32();
+  u.viewerId = r.u32();
+  u.lastSyncPc = r.u32();
+  u.lastGoodSync = r.date();
+  u.lastSync = r.date();
+  const std::size_t nameLength = r.u8();
+  const std::size_t passwordLength = r.u8();
+  const auto name = r.take(nameLength);
+  // The length counts the terminating zero when there is one.
+  u.name.assign(name.begin(), std::find(name.begin(), name.end(), uint8_t{0}));
+  const auto password = r.take(passwordLength);
+  u.password.assign(password.begin(), password.end());
+  return u;
+}
+
+std::vector<Arg> encodeSysInfo(const SysInfo& s) {
+  Writer a;
+  const std::string product = s.productId.substr(0, 0xFF);
+  a.u32(s.romVersion).u32(s.locale).u8(0).u8(static_cast<uint8_t>(product.size()));
+  a.bytes(std::span(reinterpret_cast<const uint8_t*>(product.data()), product.size()));
+  Writer b;
+  b.u16(s.dlpMajor).u16(s.dlpMinor).u16(1).u16(0).u32(s.maxRecordSize);
+  return {Arg{kFirstArgId, std::move(a.out())}, Arg{kFirstArgId + 1, std::move(b.out())}};
+}
+
+SysInfo decodeSysInfo(const Response& response) {
+  SysInfo s;
+  Reader a(firstArg(response).data);
+  s.romVersion = a.u32();
+  s.locale = a.u32();
+  a.u8();
+  const auto product = a.take(a.u8());
+  s.productId.assign(product.begin(), product.end());
+  if (const Arg* versions = response.find(kFirstArgId + 1)) {
+    Reader b(versions->data);
+    s.dlpMajor = b.u16();
+    s.dlpMinor = b.u16();
+    b.skip(4);
+    s.maxRecordSize = b.u32();
+  } else {
+    s.dlpMajor = 1;
+    s.dlpMinor = 0;
+  }
+  return s;
+}
+
+std::vector<Arg> encodeStorageInfo(const StorageInfo& c, uint8_t lastCard) {
+  const std::string name = c.name.substr(0, 0xFF);
+  const std::string maker = c.maker.substr(0, 0xFF);
+  Writer card;
+  card.u8(c.card).u16(c.version).date(c.created).u32(c.romSize).u32(c.ramSize).u32(c.freeRam);
+  card.u8(static_cast<uint8_t>(name.size())).u8(static_cast<uint8_t>(maker.size()));
+  card.bytes(std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
+  card.bytes(std::span(reinterpret_cast<const uint8_t*>(maker.data()), maker.size()));
+  if (card.out().size() % 2) card.u8(0);
+  Writer a;
+  a.u8(lastCard).u8(c.more ? 1 : 0).u8(0).u8(1);
+  a.u8(static_cast<uint8_t>(card.out().size() + 1)).bytes(card.out());
+  Writer b;
+  b.u16(c.romDbCount).u16(c.ramDbCount).zeros(16);
+  return {Arg{kFirstArgId, std::move(a.out())}, Arg{kFirstArgId + 1, std::move(b.out())}};
+}
+
+StorageInfo decodeStorageInfo(const Response& response) {
+  StorageInfo c;
+  Reader a(firstArg(response).data);
+  a.u8();
+  c.more = a.u8() != 0;
+  a.u8();
+  if (a.u8() == 0) throw WireError("a card description without a card");
+  const std::size_t size = a.u8();
+  if (size < 26) throw WireError("a card description of " + std::to_string(size) + " bytes");
+  Reader e(a.take(size - 1));
+  c.card = e.u8();
+  c.version = e.u16();
+  c.created = e.date();
+  c.romSize = e.u32();
+  c.ramSize = e.u32();
+  c.freeRam = e.u32();
+  const std::size_t nameLength = e.u8();
+  const std::size_t makerLength = e.u8();
+  const auto name = e.take(nameLength);
+  const auto maker = e.take(makerLength);
+  c.name.assign(name.begin(), name.end());
+  c.maker.assign(maker.begin(), maker.end());
+  if (const Arg* counts = response.find(kFirstArgId + 1)) {
+    Reader b(counts->data);
+    c.romDbCount = b.u16();
+    c.ramDbCount = b.u16();
+  }
+  return c;
+}
+
+const Arg& firstArg(const Response& response) {
+  const Arg* arg = response.find(kFirstArgId);
+  if (arg == nullptr) throw WireError("an answer without its argument");
+  return *arg;
+}
+
+std::string errorText(uint16_t error) {
+  switch (error) {
+    case ErrNone: return "no error";
+    case ErrSystem: return "system error";
+    case ErrIllegalRequest: return "illegal request";
+    case ErrMemory: return "out of memory";
+    case ErrParam: return "bad parameter";
+    case ErrNotFound: return "not found";
+    case ErrNoneOpen: return "no database open";
+    case ErrAlreadyOpen: return "already open";
+    case ErrTooManyOpen: return "too many open";
+    case ErrExists: return "already exists";
+    case ErrOpen: return "database open";
+    case ErrDeleted: return "deleted";
+    case ErrBusy: return "busy";
+    case ErrNotSupported: return "not supported";
+    case ErrReadOnly: return "read-only";
+    case ErrSpace: return "out of space";
+    case ErrLimit: return "limit exceeded";
+    case ErrSync: return "cancelled";
+    case ErrArgument: return "bad argument";
+    case ErrSize: return "bad size";
+    default: return "error " + std::to_string(error);
+  }
+}
+
+}  // namespace dlp

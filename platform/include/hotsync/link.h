@@ -1,0 +1,45 @@
+// Network HotSync (the Desktop Link Protocol over TCP, port 14238): the
+// handheld's end, played by a simulated handheld, and the desktop's end,
+// which connects a real or played handheld behind the Sync Manager.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "hotsync/syncmgr.h"
+
+namespace hotsync {
+
+using LinkNotice = std::function<void(const std::string&)>;
+
+// Plays the simulated handheld in `dir` making a network HotSync with the
+// desktop at `desktop` ("HOST[:PORT]"): connects (trying again for up to
+// `options.retrySeconds` while nothing listens), answers the desktop's requests
+// with the same crash safety as a local HotSync, and returns when the
+// desktop ends the sync. False with a one-line *error when the folder is not
+// a handheld or the link fails; every change a completed request made is
+// kept either way.
+struct PlayOptions {
+  int retrySeconds = 0;
+  uint64_t hangUpAfter = 0;  // hang up after answering that many requests (0: never)
+  LinkNotice notice;
+};
+HOTSYNC_EXPORT bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop,
+                                       const PlayOptions& options, std::string* error);
+
+// The desktop's end. Opens the listening socket on `address` ("HOST[:PORT]",
+// port 0 for any free one) and returns the port, or 0 with *error.
+HOTSYNC_EXPORT uint16_t listenForHandheld(const std::string& address, std::string* error);
+// Waits for a handheld on that socket and connects it as connectHandheld
+// (hotsync/host.h) connects a folder: the Sync Manager then works on it and
+// its user becomes the current user. disconnectHandheld ends its HotSync.
+// False with a one-line *error when no handheld came or it did not answer.
+HOTSYNC_EXPORT bool acceptNetworkHandheld(std::string* error);
+// Ends a wait in acceptNetworkHandheld; safe in a signal handler.
+HOTSYNC_EXPORT void stopListening();
+// Closes the listening socket.
+HOTSYNC_EXPORT void closeListener();
+
+}  // namespace hotsync

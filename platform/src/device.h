@@ -1,0 +1,60 @@
+// What the Sync Manager works on: a connected handheld, either a folder on
+// this machine or a handheld on the other end of a network HotSync. Both
+// answer with the Sync Manager's status codes. Not thread-safe; the
+// library's mutex guards it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "hotsync/sync_types.h"
+#include "pdb/pdb.h"
+
+namespace hotsync::detail {
+
+class Device {
+ public:
+  virtual ~Device() = default;
+
+  // The handheld's folder; empty for one on the network.
+  virtual std::filesystem::path dir() const = 0;
+  // "the handheld in DIR" or "the handheld at ADDRESS", for messages.
+  virtual std::string describe() const = 0;
+  virtual std::string userName() const = 0;  // UTF-8
+  virtual void setFlushEachClose(bool /*flush*/) {}
+
+  virtual int32_t readUserInfo(UserInfo* info) = 0;
+  virtual uint16_t osVersion(uint16_t* minor) = 0;
+  virtual int32_t readFeature(uint32_t creator, uint16_t number, uint32_t* value) = 0;
+  virtual int32_t readDateTime(SysDateTime* dateTime) = 0;
+
+  virtual int32_t readCardInfo(CardInfo* info) = 0;
+  virtual int32_t readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list,
+                             int32_t* count) = 0;
+  virtual int32_t openDb(const char* name, int32_t cardNo, uint8_t* handle, uint8_t mode) = 0;
+  virtual int32_t closeDb(uint8_t handle) = 0;
+  virtual int32_t deleteDb(const char* name, int32_t cardNo) = 0;
+  virtual int32_t recordCount(uint8_t handle, uint16_t* count) = 0;
+  virtual int32_t openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info) = 0;
+  virtual int32_t readRecord(RecordInfo* rec) = 0;
+  virtual int32_t writeRecord(RecordInfo* rec) = 0;
+  virtual int32_t deleteRecord(RecordInfo* rec) = 0;
+  virtual int32_t purgeDeleted(uint8_t handle) = 0;
+  virtual int32_t resetSyncFlags(uint8_t handle) = 0;
+
+  // Puts a database on card 0, replacing one of the same name there.
+  virtual bool install(const pdb::Database& db, const std::vector<uint8_t>& image, std::string* error) = 0;
+  virtual void appendLog(const std::string& utf8Text) = 0;
+  virtual std::vector<std::string> logLines() const = 0;
+  // Ends the HotSync: every change kept, the handheld told. False with
+  // *error when that fails.
+  virtual bool finish(std::string* error) = 0;
+  // Tells a handheld that waits that the desktop is still there.
+  virtual void keepAlive() {}
+  // Why the handheld is gone, when it went in the middle of the HotSync.
+  virtual std::string lostReason() const { return {}; }
+};
+
+}  // namespace hotsync::detail

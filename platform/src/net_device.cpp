@@ -1,0 +1,426 @@
+#include "net_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "text_codec.h"
+
+namespace hotsync::detail {
+
+namespace {
+
+using dlp::Reader;
+using dlp::Writer;
+
+constexpr uint16_t kChunk = 0xFFFF - 100;  // what one answer carries of a record, with room for its header
+
+std::vector<uint8_t> nameArg(uint8_t card, const std::string& name) {
+  Writer w;
+  w.u8(card).u8(0).text(name);
+  return std::move(w.out());
+}
+
+void fillEntry(const dlp::DbEntry& d, uint8_t card, CDbList* e) {
+  std::memset(e, 0, sizeof *e);
+  e->m_CardNum = card;
+  e->m_DbFlags = d.flags;
+  e->m_DbType = d.type;
+  std::memcpy(e->m_Name, d.name.data(), std::min(d.name.size(), sizeof e->m_Name - 1));
+  e->m_Creator = d.creator;
+  e->m_Version = d.version;
+  e->m_ModNumber = d.modNumber;
+  e->m_Index = d.index;
+  e->m_CreateDate = dlp::palmFromDate(d.created);
+  e->m_ModDate = dlp::palmFromDate(d.modified);
+  e->m_BackupDate = dlp::palmFromDate(d.backedUp);
+  e->m_MiscFlags = d.miscFlags;
+}
+
+}  // namespace
+
+int32_t syncStatusOf(uint16_t error) {
+  switch (error) {
+    case dlp::ErrNone: return SYNCERR_NONE;
+    case dlp::ErrNotFound:
+    case dlp::ErrDeleted: return SYNCERR_NOT_FOUND;
+    case dlp::ErrNoneOpen: return SYNCERR_FILE_NOT_OPEN;
+    case dlp::ErrOpen:
+    case dlp::ErrAlreadyOpen: return SYNCERR_FILE_OPEN;
+    case dlp::ErrReadOnly: return SYNCERR_READ_ONLY;
+    case dlp::ErrSpace:
+    case dlp::ErrMemory: return SYNCERR_NOT_ENOUGH_SPACE;
+    case dlp::ErrLimit:
+    case dlp::ErrTooManyOpen: return SYNCERR_LIMIT_EXCEEDED;
+    case dlp::ErrParam:
+    case dlp::ErrArgument:
+    case dlp::ErrSize: return SYNCERR_BAD_ARG;
+    default: return SYNCERR_UNKNOWN;
+  }
+}
+
+NetDevice::NetDevice(std::unique_ptr<Link> link) : link_(std::move(link)) {
+  dlp::Response response;
+  if (!call({dlp::ReadSysInfo, {{dlp::kFirstArgId, {0, 1, 0, 2}}}}, &response)) throw LinkError(lost_);
+  if (response.error == dlp::ErrNone) sys_ = dlp::decodeSysInfo(response);
+  if (!call({dlp::ReadUserInfo, {}}, &response)) throw LinkError(lost_);
+  if (response.error != dlp::ErrNone) throw LinkError("the handheld does not tell its user: " + dlp::errorText(response.error));
+  Reader r(dlp::firstArg(response).data);
+  user_ = dlp::getUserInfo(r);
+  if (!call({dlp::OpenConduit, {}}, &response)) throw LinkError(lost_);
+  if (response.error == dlp::ErrSync) throw LinkError("the HotSync was cancelled on the handheld");
+}
+
+bool NetDevice::call(const dlp::Request& request, dlp::Response* response) {
+  if (!lost_.empty()) return false;
+  try {
+    lastSent_ = std::chrono::steady_clock::now();
+    link_->send(dlp::encodeRequest(request));
+    *response = dlp::decodeResponse(link_->receive());
+    if (response->command != request.command) throw dlp::WireError("an answer to another request");
+    return true;
+  } catch (const std::exception& e) {
+    lost_ = e.what();
+    return false;
+  }
+}
+
+void NetDevice::keepAlive() {
+  // A handheld gives up on a desktop that is silent for long; a conduit
+  // waiting for its server yields often, so a few seconds apart is enough.
+  if (!lost_.empty() || std::chrono::steady_clock::now() - lastSent_ < std::chrono::seconds(5)) return;
+  try {
+    lastSent_ = std::chrono::steady_clock::now();
+    link_->sendKeepAlive();
+  } catch (const std::exception& e) {
+    lost_ = e.what();
+  }
+}
+
+int32_t NetDevice::simple(uint8_t command, std::vector<uint8_t> arg) {
+  dlp::Response response;
+  if (!call({command, {{dlp::kFirstArgId, std::move(arg)}}}, &response)) return SYNCERR_NOT_CONNECTED;
+  return syncStatusOf(response.error);
+}
+
+std::string NetDevice::userName() const { return cp1252ToUtf8(user_.name); }
+
+int32_t NetDevice::readUserInfo(UserInfo* info) {
+  if (!lost_.empty()) return SYNCERR_NOT_CONNECTED;
+  std::memset(info->m_pName, 0, sizeof info->m_pName);
+  std::memcpy(info->m_pName, user_.name.data(), std::min(user_.name.size(), sizeof info->m_pName - 1));
+  info->m_NameLength = static_cast<int32_t>(std::strlen(info->m_pName));
+  info->m_PasswordLength = static_cast<int32_t>(user_.password.size());
+  info->m_LastSyncDate = dlp::palmFromDate(user_.lastSync);
+  info->m_LastSyncPC = user_.lastSyncPc;
+  info->m_Id = user_.userId;
+  info->m_ViewerId = user_.viewerId;
+  return SYNCERR_NONE;
+}
+
+uint16_t NetDevice::osVersion(uint16_t* minor) {
+  if (minor != nullptr) *minor = static_cast<uint16_t>((sys_.romVersion >> 20) & 0xF);
+  return static_cast<uint16_t>((sys_.romVersion >> 24) & 0xFF);
+}
+
+int32_t NetDevice::readFeature(uint32_t creator, uint16_t number, uint32_t* value) {
+  Writer w;
+  w.u32(creator).u16(number);
+  return ask({dlp::ReadFeature, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
+    *value = Reader(dlp::firstArg(response).data).u32();
+    return SYNCERR_NONE;
+  });
+}
+
+int32_t NetDevice::readDateTime(SysDateTime* dateTime) {
+  return ask({dlp::GetSysDateTime, {}}, [&](const dlp::Response& response) {
+    const dlp::DateTime d = Reader(dlp::firstArg(response).data).date();
+    *dateTime = SysDateTime{d.year, d.month, d.day, d.hour, d.minute, d.second, 0};
+    return SYNCERR_NONE;
+  });
+}
+
+int32_t NetDevice::readCardInfo(CardInfo* info) {
+  if (info == nullptr) return SYNCERR_BAD_ARG;
+  return ask({dlp::ReadStorageInfo, {{dlp::kFirstArgId, {info->m_CardNo, 0}}}}, [&](const dlp::Response& response) {
+    const dlp::StorageInfo c = dlp::decodeStorageInfo(response);
+    if (c.card != info->m_CardNo) return SYNCERR_NOT_FOUND;  // the handheld skipped to another card
+    info->m_CardVersion = c.version;
+    info->m_CreationDate = dlp::palmFromDate(c.created);
+    info->m_RomSize = c.romSize;
+    info->m_RamSize = c.ramSize;
+    info->m_FreeRam = c.freeRam;
+    info->m_CardNameLen = static_cast<uint8_t>(std::min(c.name.size(), sizeof info->m_CardName - 1));
+    info->m_ManufNameLen = static_cast<uint8_t>(std::min(c.maker.size(), sizeof info->m_ManufName - 1));
+    std::memset(info->m_CardName, 0, sizeof info->m_CardName);
+    std::memset(info->m_ManufName, 0, sizeof info->m_ManufName);
+    std::memcpy(info->m_CardName, c.name.data(), info->m_CardNameLen);
+    std::memcpy(info->m_ManufName, c.maker.data(), info->m_ManufNameLen);
+    info->m_romDbCount = c.romDbCount;
+    info->m_ramDbCount = c.ramDbCount;
+    if (response.find(dlp::kFirstArgId + 1) == nullptr) {
+      // An older handheld does not count its databases: list them.
+      std::vector<dlp::DbEntry> entries;
+      uint16_t start = 0;
+      while (listPage(info->m_CardNo, start, &entries) == SYNCERR_NONE && entries.size() < 0xFFFF) {
+        start = static_cast<uint16_t>(entries.back().index + 1);
+      }
+      if (!lost_.empty()) return SYNCERR_NOT_CONNECTED;
+      info->m_ramDbCount = static_cast<uint16_t>(entries.size());
+    }
+    return SYNCERR_NONE;
+  });
+}
+
+int32_t NetDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries) {
+  const bool multiple = (sys_.dlpMajor << 8 | sys_.dlpMinor) >= 0x0102;
+  Writer w;
+  w.u8(static_cast<uint8_t>(dlp::kListRam | (multiple ? dlp::kListMultiple : 0))).u8(card).u16(start);
+  return ask({dlp::ReadDBList, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
+    Reader r(dlp::firstArg(response).data);
+    r.skip(3);
+    const std::size_t n = r.u8();
+    if (n == 0) return SYNCERR_NOT_FOUND;
+    for (std::size_t i = 0; i < n; ++i) {
+      dlp::DbEntry entry = dlp::getDbEntry(r);
+      // Indexes only grow; anything else would make a caller loop for ever.
+      if (entry.index < start || (!entries->empty() && entry.index <= entries->back().index)) {
+        throw dlp::WireError("a database list out of order");
+      }
+      entries->push_back(std::move(entry));
+    }
+    return SYNCERR_NONE;
+  });
+}
+
+int32_t NetDevice::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count) {
+  if (list == nullptr || count == nullptr || *count < 0) return SYNCERR_BAD_ARG;
+  const std::size_t capacity = static_cast<std::size_t>(*count);
+  *count = 0;
+  if ((flags & DB_LIST_RAM) == 0) return SYNCERR_NOT_FOUND;
+  std::vector<dlp::DbEntry> entries;
+  uint16_t start = startIndex;
+  int32_t status = SYNCERR_NONE;
+  while (entries.size() < capacity && (status = listPage(cardNo, start, &entries)) == SYNCERR_NONE) {
+    if (entries.back().index == 0xFFFF) break;
+    start = static_cast<uint16_t>(entries.back().index + 1);
+  }
+  if (status == SYNCERR_NOT_CONNECTED) return status;
+  if (entries.empty()) return SYNCERR_NOT_FOUND;
+  entries.resize(std::min(entries.size(), capacity));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    CDbList* e = &list[i];
+    fillEntry(entries[i], cardNo, e);
+    // The list does not carry record counts; ask for them while nothing
+    // else is open, as opening a database already open could fail.
+    uint8_t h = 0;
+    if (open_.empty() && openDb(e->m_Name, cardNo, &h, eDbRead | eDbShowSecret) == SYNCERR_NONE) {
+      uint16_t n = 0;
+      if (recordCount(h, &n) == SYNCERR_NONE) e->m_RecCount = n;
+      closeDb(h);
+    }
+  }
+  if (!lost_.empty()) return SYNCERR_NOT_CONNECTED;
+  *count = static_cast<int32_t>(entries.size());
+  return SYNCERR_NONE;
+}
+
+int32_t NetDevice::openDb(const char* name, int32_t cardNo, uint8_t* handle, uint8_t mode) {
+  if (name == nullptr || handle == nullptr) return SYNCERR_BAD_ARG;
+  if (cardNo < 0 || cardNo > 0xFF) return SYNCERR_NOT_FOUND;
+  if (std::strlen(name) > 31) return SYNCERR_NOT_FOUND;
+  Writer w;
+  w.u8(static_cast<uint8_t>(cardNo)).u8(mode).text(name);
+  return ask({dlp::OpenDB, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
+    *handle = Reader(dlp::firstArg(response).data).u8();
+    open_[*handle] = OpenDb{static_cast<uint8_t>(cardNo), name};
+    return SYNCERR_NONE;
+  });
+}
+
+int32_t NetDevice::closeDb(uint8_t handle) {
+  const int32_t status = simple(dlp::CloseDB, {handle});
+  if (status != SYNCERR_NOT_CONNECTED) open_.erase(handle);
+  return status;
+}
+
+int32_t NetDevice::deleteDb(const char* name, int32_t cardNo) {
+  if (name == nullptr) return SYNCERR_BAD_ARG;
+  if (cardNo < 0 || cardNo > 0xFF) return SYNCERR_NOT_FOUND;
+  return simple(dlp::DeleteDB, nameArg(static_cast<uint8_t>(cardNo), name));
+}
+
+int32_t NetDevice::recordCount(uint8_t handle, uint16_t* count) {
+  if (count == nullptr) return SYNCERR_BAD_ARG;
+  return ask({dlp::ReadOpenDBInfo, {{dlp::kFirstArgId, {handle}}}}, [&](const dlp::Response& response) {
+    *count = Reader(dlp::firstArg(response).data).u16();
+    return SYNCERR_NONE;
+  });
+}
+
+int32_t NetDevice::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info) {
+  if (request == nullptr || info == nullptr || request->m_Kind != 0xC0) return SYNCERR_BAD_ARG;
+  const auto it = open_.find(request->m_FileHandle);
+  if (it == open_.end()) return SYNCERR_FILE_NOT_OPEN;
+  const OpenDb db = it->second;
+  uint16_t count = 0;
+  if (const int32_t status = recordCount(request->m_FileHandle, &count); status != SYNCERR_NONE) return status;
+  // The list entry of the open database: found by name on its card.
+  std::vector<dlp::DbEntry> entries;
+  uint16_t start = 0;
+  for (;;) {
+    const std::size_t before = entries.size();
+    const int32_t status = listPage(db.card, start, &entries);
+    if (status != SYNCERR_NONE) return status;
+    for (std::size_t i = before; i < entries.size(); ++i) {
+      if (entries[i].name == db.name) {
+        fillEntry(entries[i], db.card, &info->m_DbInfo);
+        info->m_DbInfo.m_RecCount = count;
+        info->m_RecCount = count;
+        return SYNCERR_NONE;
+      }
+    }
+    if (entries.back().index == 0xFFFF) return SYNCERR_NOT_FOUND;
+    start = static_cast<uint16_t>(entries.back().index + 1);
+  }
+}
+
+int32_t NetDevice::readRecord(RecordInfo* rec) {
+  if (rec == nullptr) return SYNCERR_BAD_ARG;
+  std::vector<uint8_t> data;
+  uint32_t size = 0;
+  try {
+    // Long records come in pieces; each piece must move on.
+    do {
+      Writer w;
+      const uint16_t offset = static_cast<uint16_t>(data.size());
+      w.u8(rec->m_FileHandle).u8(0).u16(rec->m_RecIndex).u16(offset).u16(kChunk);
+      dlp::Response response;
+      if (!call({dlp::ReadRecord, {{dlp::kArgByIndex, std::move(w.out())}}}, &response)) return SYNCERR_NOT_CONNECTED;
+      if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
+      Reader r(dlp::firstArg(response).data);
+      rec->m_RecId = r.u32();
+      r.u16();
+      size = r.u16();
+      rec->m_Attribs = r.u8();
+      rec->m_CatId = static_cast<int16_t>(r.u8());
+      rec->m_RecSize = size;
+      if (size > rec->m_TotalBytes) return SYNCERR_LOCAL_BUFF_TOO_SMALL;
+      const auto piece = r.rest();
+      if (piece.size() > size - data.size()) throw dlp::WireError("a record longer than its size");
+      if (piece.empty() && data.size() < size) throw dlp::WireError("a record that ends early");
+      data.insert(data.end(), piece.begin(), piece.end());
+    } while (data.size() < size);
+  } catch (const dlp::WireError& e) {
+    lost_ = e.what();
+    return SYNCERR_NOT_CONNECTED;
+  }
+  if (!data.empty()) {
+    if (rec->m_pBytes == nullptr) return SYNCERR_BAD_ARG;
+    std::memcpy(rec->m_pBytes, data.data(), data.size());
+  }
+  return SYNCERR_NONE;
+}
+
+int32_t NetDevice::writeRecord(RecordInfo* rec) {
+  if (rec == nullptr) return SYNCERR_BAD_ARG;
+  if (rec->m_RecSize > 0xFFFF || (rec->m_RecSize > 0 && rec->m_pBytes == nullptr)) return SYNCERR_BAD_ARG;
+  Writer w;
+  w.u8(rec->m_FileHandle).u8(0x80).u32(rec->m_RecId).u8(rec->m_Attribs).u8(static_cast<uint8_t>(rec->m_CatId));
+  w.bytes(std::span<const uint8_t>(rec->m_pBytes, rec->m_RecSize));
+  return ask({dlp::WriteRecord, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
+    rec->m_RecId = Reader(dlp::firstArg(response).data).u32();
+    return SYNCERR_NONE;
+  });
+}
+
+int32_t NetDevice::deleteRecord(RecordInfo* rec) {
+  if (rec == nullptr) return SYNCERR_BAD_ARG;
+  Writer w;
+  w.u8(rec->m_FileHandle).u8(0).u32(rec->m_RecId);
+  return simple(dlp::DeleteRecord, std::move(w.out()));
+}
+
+int32_t NetDevice::purgeDeleted(uint8_t handle) { return simple(dlp::CleanUpDatabase, {handle}); }
+
+int32_t NetDevice::resetSyncFlags(uint8_t handle) { return simple(dlp::ResetSyncFlags, {handle}); }
+
+bool NetDevice::install(const pdb::Database& db, const std::vector<uint8_t>& /*image*/, std::string* error) {
+  auto failed = [&](const std::string& what, int32_t status) {
+    if (error) *error = lost_.empty() ? what + " (status " + std::to_string(status) + ")" : lost_;
+    return false;
+  };
+  if (const int32_t status = deleteDb(db.name.c_str(), 0); status != SYNCERR_NONE && status != SYNCERR_NOT_FOUND) {
+    return failed("the handheld keeps the old database", status);
+  }
+  Writer w;
+  w.u32(db.creator).u32(db.type).u8(0).u8(0).u16(db.attributes).u16(db.version).text(db.name);
+  dlp::Response response;
+  if (!call({dlp::CreateDB, {{dlp::kFirstArgId, std::move(w.out())}}}, &response)) return failed("", 0);
+  if (response.error != dlp::ErrNone || response.find() == nullptr || response.find()->data.empty()) {
+    return failed("the handheld cannot make the database: " + dlp::errorText(response.error), syncStatusOf(response.error));
+  }
+  const uint8_t h = response.find()->data[0];
+  const auto tooLong = [](const std::vector<uint8_t>& data) { return data.size() > 0xFFFF - 100; };
+  int32_t status = SYNCERR_NONE;
+  auto block = [&](uint8_t command, const std::vector<uint8_t>& data) {
+    if (data.empty() || status != SYNCERR_NONE) return;
+    if (tooLong(data)) status = SYNCERR_BAD_ARG;
+    if (status != SYNCERR_NONE) return;
+    Writer b;
+    b.u8(h).u8(0).u16(static_cast<uint16_t>(data.size())).bytes(data);
+    status = simple(command, std::move(b.out()));
+  };
+  block(dlp::WriteAppBlock, db.appInfo);
+  block(dlp::WriteSortBlock, db.sortInfo);
+  for (const pdb::Resource& r : db.resources) {
+    if (status != SYNCERR_NONE) break;
+    if (tooLong(r.data)) {
+      status = SYNCERR_BAD_ARG;
+      break;
+    }
+    Writer b;
+    b.u8(h).u8(0).u32(r.type).u16(r.id).u16(static_cast<uint16_t>(r.data.size())).bytes(r.data);
+    status = simple(dlp::WriteResource, std::move(b.out()));
+  }
+  for (const pdb::Record& r : db.records) {
+    if (status != SYNCERR_NONE) break;
+    RecordInfo info{};
+    info.m_FileHandle = h;
+    info.m_RecId = r.uniqueId;
+    info.m_Attribs = static_cast<uint8_t>(r.attributes & ~pdb::kRecCategoryMask);
+    info.m_CatId = static_cast<int16_t>(r.attributes & pdb::kRecCategoryMask);
+    info.m_RecSize = static_cast<uint32_t>(r.data.size());
+    info.m_pBytes = const_cast<uint8_t*>(r.data.data());
+    status = writeRecord(&info);
+  }
+  const int32_t closed = simple(dlp::CloseDB, {h});
+  if (status == SYNCERR_NONE) status = closed;
+  if (status != SYNCERR_NONE) {
+    deleteDb(db.name.c_str(), 0);  // no half database stays behind
+    return failed("the handheld did not take the whole database", status);
+  }
+  return true;
+}
+
+void NetDevice::appendLog(const std::string& utf8Text) {
+  Writer w;
+  w.text(utf8ToCp1252(utf8Text));
+  simple(dlp::AddSyncLogEntry, std::move(w.out()));
+}
+
+bool NetDevice::finish(std::string* error) {
+  if (lost_.empty()) {
+    for (auto it = open_.begin(); it != open_.end();) {
+      simple(dlp::CloseDB, {it->first});
+      it = open_.erase(it);
+    }
+    Writer w;
+    w.u16(0);  // normal end
+    dlp::Response response;
+    if (call({dlp::EndOfSync, {{dlp::kFirstArgId, std::move(w.out())}}}, &response)) return true;
+  }
+  if (error) *error = lost_;
+  return false;
+}
+
+}  // namespace hotsync::detail

@@ -1,0 +1,185 @@
+// The desktop's end of the link against a scripted handheld in this process:
+// status codes as the conduit expects them, and a handheld that lies,
+// overflows or vanishes ends the link with a reason instead of a bad read.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <future>
+
+#include "dlp/messages.h"
+#include "dlp/packet.h"
+#include "hotsync/host.h"
+#include "hotsync/link.h"
+#include "hotsync/syncmgr.h"
+#include "temp_folder.h"
+
+namespace {
+
+using Answer = std::function<std::vector<uint8_t>(const dlp::Request&)>;
+
+std::vector<uint8_t> frame(const dlp::Response& response) {
+  return dlp::encodeFrame(dlp::kFrameData, 1, dlp::encodeResponse(response));
+}
+
+// A handheld that makes the opening exchange, answers the connect requests
+// properly and everything after with `answer` (raw bytes; empty: hang up).
+class ScriptedHandheld {
+ public:
+  ScriptedHandheld(uint16_t port, Answer answer) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    done_ = std::async(std::launch::async, [this, port, answer] { run(port, answer); });
+  }
+  ~ScriptedHandheld() {
+    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+    done_.wait();
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+ private:
+  bool readAll(uint8_t* out, std::size_t n) {
+    for (std::size_t got = 0; got < n;) {
+      const ssize_t r = ::recv(fd_, out + got, n - got, 0);
+      if (r <= 0) return false;
+      got += static_cast<std::size_t>(r);
+    }
+    return true;
+  }
+  bool readFrame(std::vector<uint8_t>* payload) {
+    uint8_t header[6];
+    if (!readAll(header, 6)) return false;
+    payload->resize(dlp::decodeFrameHeader(header).length);
+    return readAll(payload->data(), payload->size());
+  }
+  void send(const std::vector<uint8_t>& bytes) { (void)!::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  void run(uint16_t port, const Answer& answer) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return;
+    std::vector<uint8_t> in;
+    send(dlp::encodeFrame(dlp::kFrameData, 0, dlp::handheldHello()));
+    if (!readFrame(&in)) return;
+    send(dlp::encodeFrame(dlp::kFrameData, 0, dlp::handheldConfirm()));
+    if (!readFrame(&in)) return;
+    send(dlp::encodeFrame(dlp::kFrameData, 0, dlp::handheldReady()));
+    while (readFrame(&in)) {
+      const dlp::Request request = dlp::decodeRequest(in);
+      std::vector<uint8_t> out;
+      if (request.command == dlp::ReadSysInfo) {
+        dlp::SysInfo info;
+        info.romVersion = 0x05103000;
+        out = frame({request.command, 0, dlp::encodeSysInfo(info)});
+      } else if (request.command == dlp::ReadUserInfo) {
+        dlp::Writer w;
+        dlp::putUserInfo(w, {77, 0, 0, {}, {}, "Link User", {}});
+        out = frame({request.command, 0, {{dlp::kFirstArgId, w.out()}}});
+      } else if (request.command == dlp::OpenConduit) {
+        out = frame({request.command, 0, {}});
+      } else {
+        out = answer(request);
+      }
+      if (out.empty()) {  // hang up
+        ::shutdown(fd_, SHUT_RDWR);
+        return;
+      }
+      send(out);
+    }
+  }
+  const int fd_;
+  std::future<void> done_;
+};
+
+class DesktopLink : public ::testing::Test {
+ protected:
+  void connect(Answer answer) {
+    setenv("XDG_DATA_HOME", temp_.path().c_str(), 1);
+    std::string error;
+    const uint16_t port = hotsync::listenForHandheld("127.0.0.1:0", &error);
+    ASSERT_NE(port, 0) << error;
+    handheld_ = std::make_unique<ScriptedHandheld>(port, std::move(answer));
+    ASSERT_TRUE(hotsync::acceptNetworkHandheld(&error)) << error;
+    hotsync::closeListener();
+  }
+  void TearDown() override {
+    hotsync::disconnectHandheld();
+    handheld_.reset();
+  }
+  tarvo::test::TempFolder temp_{"tarvo-desktop-link"};
+  std::unique_ptr<ScriptedHandheld> handheld_;
+};
+
+int32_t readFirstRecord(std::vector<uint8_t>* buffer) {
+  RecordInfo rec{};
+  rec.m_FileHandle = 1;
+  rec.m_TotalBytes = 0xFFFF;
+  rec.m_pBytes = buffer->data();
+  return SyncReadRecordByIndex(&rec);
+}
+
+TEST_F(DesktopLink, TheHandheldsUserAndStatusesReachTheConduitAsTheSyncManagerGivesThem) {
+  connect([](const dlp::Request& r) {
+    const uint16_t error = r.command == dlp::OpenDB ? dlp::ErrNotFound
+                           : r.command == dlp::WriteRecord ? dlp::ErrReadOnly
+                           : r.command == dlp::ReadFeature ? dlp::ErrNone : dlp::ErrIllegalRequest;
+    dlp::Response response{r.command, error, {}};
+    if (r.command == dlp::ReadFeature) response.args.push_back({dlp::kFirstArgId, {0, 0, 0, 8}});
+    return frame(response);
+  });
+  EXPECT_EQ(hotsync::currentUser(), "Link User");
+  UserInfo user{};
+  EXPECT_EQ(SyncReadUserInfo(&user), SYNCERR_NONE);
+  EXPECT_STREQ(user.m_pName, "Link User");
+  EXPECT_EQ(user.m_Id, 77u);
+  uint16_t minor = 0;
+  EXPECT_EQ(SyncGetHHOSVersion(&minor), 5);
+  EXPECT_EQ(minor, 1);
+  uint32_t feature = 0;
+  EXPECT_EQ(SyncReadFeature(0x70737973, 2, &feature), SYNCERR_NONE);
+  EXPECT_EQ(feature, 8u);
+
+  uint8_t handle = 0;
+  EXPECT_EQ(SyncOpenDB("Missing", 0, &handle, 0x90), SYNCERR_NOT_FOUND);
+  uint8_t data[1] = {1};
+  RecordInfo rec{};
+  rec.m_RecSize = 1;
+  rec.m_pBytes = data;
+  EXPECT_EQ(SyncWriteRec(&rec), SYNCERR_READ_ONLY);
+  EXPECT_EQ(SyncPurgeDeletedRecs(1), SYNCERR_UNKNOWN);
+  EXPECT_TRUE(hotsync::handheldLost().empty());
+}
+
+TEST_F(DesktopLink, ARecordLongerThanItsSizeEndsTheLink) {
+  connect([](const dlp::Request& r) {
+    dlp::Writer w;
+    w.u32(5).u16(0).u16(4).u8(0).u8(0).bytes(std::vector<uint8_t>(20, 'x'));  // says 4, carries 20
+    return frame({r.command, 0, {{dlp::kFirstArgId, w.out()}}});
+  });
+  std::vector<uint8_t> buffer(0xFFFF);
+  EXPECT_EQ(readFirstRecord(&buffer), SYNCERR_NOT_CONNECTED);
+  EXPECT_NE(hotsync::handheldLost().find("longer than its size"), std::string::npos) << hotsync::handheldLost();
+  // Gone is gone: later calls do not touch the link.
+  uint16_t count = 0;
+  EXPECT_EQ(SyncGetDBRecordCount(1, &count), SYNCERR_NOT_CONNECTED);
+}
+
+TEST_F(DesktopLink, AnOversizedFrameIsRefusedBeforeItIsRead) {
+  connect([](const dlp::Request&) { return std::vector<uint8_t>{1, 1, 0x7F, 0xFF, 0xFF, 0xFF}; });
+  std::vector<uint8_t> buffer(0xFFFF);
+  EXPECT_EQ(readFirstRecord(&buffer), SYNCERR_NOT_CONNECTED);
+  EXPECT_NE(hotsync::handheldLost().find("more than the link allows"), std::string::npos) << hotsync::handheldLost();
+}
+
+TEST_F(DesktopLink, AHandheldThatHangsUpIsReportedWhenTheHotSyncEnds) {
+  connect([](const dlp::Request&) { return std::vector<uint8_t>{}; });
+  uint16_t count = 0;
+  EXPECT_EQ(SyncGetDBRecordCount(1, &count), SYNCERR_NOT_CONNECTED);
+  hotsync::disconnectHandheld();
+  EXPECT_NE(hotsync::handheldLost().find("closed the link"), std::string::npos) << hotsync::handheldLost();
+}
+
+}  // namespace

@@ -1,0 +1,167 @@
+// Our desktop end against our handheld end: whole HotSyncs through the host,
+// the conduit and the content service, once over the link and once on the
+// folder, and links cut part-way.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "link_world.h"
+#include "server_process.h"
+#include "temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tarvo::test;
+
+std::string scramble(const std::string& clear) {
+  std::string out;
+  for (const unsigned char c : clear) out += (c < 100 ? "0" : "") + std::string(c < 10 ? "0" : "") + std::to_string(c);
+  return out;
+}
+
+// One desktop with its content service and one handheld folder.
+class World {
+ public:
+  World() {
+    fs::copy(fs::path(TARVO_EXAMPLES) / "handheld", handheld(), fs::copy_options::recursive);
+    fs::copy(fs::path(TARVO_EXAMPLES) / "catalogue", root() / "catalogue", fs::copy_options::recursive);
+    fs::create_directories(root() / "catalogue" / "files");
+    make("--notes", handheld() / "card0" / "Tarvo_Notes.pdb");
+    make("--news-edition", root() / "catalogue" / "files" / "Tarvo_News.pdb");
+    env_ = {{"XDG_DATA_HOME", (root() / "data").string()},
+            {"XDG_CONFIG_HOME", (root() / "config").string()},
+            {"XDG_CACHE_HOME", (root() / "cache").string()},
+            {"TARVO_NO_TTY", "1"}};
+    EXPECT_TRUE(server_.start({"--catalogue", (root() / "catalogue").string(), "--state", (root() / "state").string(),
+                               "--log", (root() / "requests.jsonl").string()}));
+    const std::string url = server_.url() + "sync";
+    host({"settings", "set", "Comunicacao", "syncserver", url});
+    host({"settings", "set", "Demo User\\" + url, "login", scramble("demo")});
+    host({"settings", "set", "Demo User\\" + url, "senha", scramble("palmtop")});
+  }
+  ~World() { server_.stop(); }
+
+  fs::path root() const { return temp_.path(); }
+  fs::path handheld() const { return root() / "handheld"; }
+
+  ProgramResult host(const std::vector<std::string>& args) { return runProgram(TARVO_HOST_BIN, args, env_); }
+  ProgramResult folderSync() {
+    return host({"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld().string()});
+  }
+  LinkRun linkSync(const std::vector<std::string>& handheldArgs = {}) {
+    const uint16_t port = freePort();
+    return runLinked(TARVO_HOST_BIN,
+                     {"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB,
+                      "--listen=127.0.0.1:" + std::to_string(port)},
+                     env_, handheld(), port, handheldArgs);
+  }
+  // The server's requests from the n-th on: "cmd@device path ...".
+  std::string requests(std::size_t from = 0) const {
+    std::ifstream in(root() / "requests.jsonl");
+    std::string text;
+    std::size_t n = 0;
+    for (std::string line; std::getline(in, line); ++n) {
+      if (n < from) continue;
+      const auto entry = nlohmann::json::parse(line);
+      std::string cmd, device;
+      for (const auto& pair : entry["form"]) {
+        if (pair[0] == "cmd") cmd = pair[1];
+        if (pair[0] == "device_id" && device.empty()) device = pair[1];
+      }
+      text += (cmd.empty() ? entry["path"].get<std::string>() : cmd + (device.empty() ? "" : "@" + device)) + " ";
+    }
+    return text;
+  }
+  std::size_t requestCount() const {
+    std::ifstream in(root() / "requests.jsonl");
+    return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
+  }
+  // Every database of card 0 by name, without what the handheld itself
+  // stamps (dates, modification number, id seed of an installed database).
+  std::map<std::string, pdb::Database> databases() const {
+    std::map<std::string, pdb::Database> all;
+    for (const auto& entry : fs::directory_iterator(handheld() / "card0")) {
+      if (entry.path().extension() != ".pdb" && entry.path().extension() != ".prc") continue;
+      pdb::Database db = pdb::readFile(entry.path()).db;
+      db.modificationDate = db.backupDate = db.creationDate = db.modificationNumber = db.uniqueIdSeed = 0;
+      all[db.name] = std::move(db);
+    }
+    return all;
+  }
+
+ private:
+  static void make(const char* what, const fs::path& file) {
+    const ProgramResult r = runProgram(TARVO_MAKE_EXAMPLE, {what, file.string()}, {});
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  TempFolder temp_{"tarvo-link-sync"};
+  std::map<std::string, std::string> env_;
+  syncserver_test::ServerProcess server_;
+};
+
+TEST(LinkSync, TwoHotSyncsOverTheLinkMatchTheFolderHotSyncs) {
+  World folder, link;
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    const std::size_t before = folder.requestCount();
+    const ProgramResult local = folder.folderSync();
+    ASSERT_EQ(local.status, 0) << local.err;
+    const LinkRun remote = link.linkSync();
+    ASSERT_EQ(remote.desktop.status, 0) << remote.desktop.out << remote.desktop.err;
+    ASSERT_EQ(remote.handheld.status, 0) << remote.handheld.err;
+    EXPECT_NE(remote.desktop.out.find("HotSync complete"), std::string::npos) << remote.desktop.out;
+    EXPECT_NE(remote.handheld.out.find("HotSync complete"), std::string::npos);
+    EXPECT_EQ(link.requests(before), folder.requests(before));
+    EXPECT_EQ(link.databases(), folder.databases());
+  }
+  // Second round: the edition queued by the first was installed over the link.
+  EXPECT_EQ(link.databases().at("Tarvo News").version, 2);
+  std::ifstream a(folder.handheld() / "hotsync.log"), b(link.handheld() / "hotsync.log");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(b), {}), std::string(std::istreambuf_iterator<char>(a), {}));
+}
+
+TEST(LinkSync, ACutLinkLeavesEveryDatabaseWholeAndSaysSo) {
+  // Where a whole first HotSync starts and ends.
+  World whole;
+  const auto initial = whole.databases();
+  const LinkRun full = whole.linkSync();
+  ASSERT_EQ(full.desktop.status, 0) << full.desktop.err;
+  const auto final = whole.databases();
+  const auto said = full.handheld.out.find("answered ");
+  ASSERT_NE(said, std::string::npos) << full.handheld.out;
+  const int requests = std::stoi(full.handheld.out.substr(said + 9));
+
+  // After the first three requests the handheld is connected; cut anywhere
+  // from there to the last request.
+  std::mt19937 random(14238);
+  for (int i = 0; i < 5; ++i) {
+    const int cut = std::uniform_int_distribution<int>(4, requests - 1)(random);
+    SCOPED_TRACE("cut after " + std::to_string(cut) + " requests");
+    World world;
+    const LinkRun r = world.linkSync({"--hang-up-after", std::to_string(cut)});
+    EXPECT_EQ(r.desktop.status, 4) << r.desktop.out << r.desktop.err;
+    EXPECT_NE(r.desktop.err.find("the handheld went away"), std::string::npos) << r.desktop.err;
+    EXPECT_NE(r.handheld.err.find("hung up after"), std::string::npos) << r.handheld.err;
+    EXPECT_NE(world.host({"log", "--user", "Demo User"}).out.find("the handheld went away"), std::string::npos);
+    // Every database parses, and holds each record as before or as after the
+    // HotSync: no half-written change.
+    for (const auto& [name, db] : world.databases()) {
+      SCOPED_TRACE(name);
+      std::map<uint32_t, std::set<std::vector<uint8_t>>> allowed;
+      for (const auto* state : {&initial, &final}) {
+        if (state->contains(name)) {
+          for (const auto& rec : state->at(name).records) allowed[rec.uniqueId].insert(rec.data);
+        }
+      }
+      if (allowed.empty()) continue;  // a database that came whole from an install
+      for (const auto& rec : db.records) EXPECT_TRUE(allowed[rec.uniqueId].contains(rec.data)) << rec.uniqueId;
+    }
+    EXPECT_EQ(world.host({"handheld", "list", "--handheld", world.handheld().string()}).status, 0);
+  }
+}
+
+}  // namespace

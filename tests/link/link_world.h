@@ -1,0 +1,37 @@
+// Helpers for network HotSync tests: a free loopback port, a desktop program
+// and tarvo-handheld run against each other, pilot-link built once.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "pdb/pdb.h"
+#include "run_program.h"
+
+namespace tarvo::test {
+
+// A loopback port nothing listens on right now.
+uint16_t freePort();
+
+struct LinkRun {
+  ProgramResult desktop;
+  ProgramResult handheld;
+};
+
+// Runs `desktop` (which listens on `port`) and tarvo-handheld for the folder
+// `handheld` at the same time; the handheld keeps trying until the desktop
+// listens. Both runs are bounded.
+LinkRun runLinked(const std::string& desktop, const std::vector<std::string>& desktopArgs,
+                  const std::map<std::string, std::string>& env, const std::filesystem::path& handheld,
+                  uint16_t port, const std::vector<std::string>& handheldArgs = {});
+
+// The folder holding pilot-xfer and pilot-dlpsh, built through the shared
+// script at most once at a time; empty with *why when they cannot be built.
+std::filesystem::path pilotLinkPrograms(std::string* why);
+
+pdb::Database recordDb(const std::string& name, const std::vector<pdb::Record>& records);
+
+}  // namespace tarvo::test
