@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -16,6 +17,8 @@
 
 namespace tarvo::host {
 namespace {
+
+constexpr char kRegisteringEnv[] = "TARVO_HOTSYNC_REGISTERING";
 
 constexpr const char* kHelp =
     "usage: tarvo-hotsync manager [-r] [--register FILE]\n"
@@ -61,6 +64,28 @@ void detachOutput(const std::filesystem::path& dir) {
   for (int fd : {in, log}) {
     if (fd > 2) ::close(fd);
   }
+}
+
+// The lock, unless a manager holds it. One that no longer answers on its
+// socket is on its way out (a restart right after a quit meets it), so it
+// is given a few seconds to let go.
+bool takeLock(int lock) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (::flock(lock, LOCK_EX | LOCK_NB) == 0) return true;
+    // Started by the registration of the manager that holds the lock: it
+    // is alive, only not listening yet.
+    char pid[32] = {};
+    (void)!::pread(lock, pid, sizeof pid - 1, 0);
+    const char* registering = std::getenv(kRegisteringEnv);
+    if (registering != nullptr && std::atoi(registering) == std::atoi(pid)) return false;
+    const int live = hotsync::connectManager();
+    if (live >= 0) {
+      ::close(live);
+      return false;
+    }
+    ::usleep(100 * 1000);
+  }
+  return false;
 }
 
 }  // namespace
@@ -113,7 +138,7 @@ int commandManager(int argc, char** argv) {
   // process ends however it ends, so a crashed manager never blocks the next.
   const int lock = ::open((dir / "manager.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (lock < 0) return fail((dir / "manager.lock").string() + ": " + std::strerror(errno));
-  if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+  if (!takeLock(lock)) {
     char pid[32] = {};
     (void)!::pread(lock, pid, sizeof pid - 1, 0);
     report('a');
@@ -128,7 +153,10 @@ int commandManager(int argc, char** argv) {
   // and the one it starts finds this lock taken.
   if (!registerFile.empty() && !hotsync::registrationText("Tarv", "module", nullptr)) {
     char* registerArgv[] = {const_cast<char*>("register"), registerFile.data(), nullptr};
+    ::setenv(kRegisteringEnv, std::to_string(::getpid()).c_str(), 1);
     commandRegister(2, registerArgv);
+    ::unsetenv(kRegisteringEnv);
+    std::fflush(stdout);
   }
 
   // The registration as it is now; a new one takes effect at the restart.

@@ -2,10 +2,14 @@
 // registration, running the HotSyncs handed to it.
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "host_fixture.h"
+#include "server_process.h"
 
 namespace tarvo::test {
 namespace {
@@ -124,12 +128,45 @@ TEST_F(ManagerTest, SyncIsHandedToTheManagerOnlyFromItsOwnFolders) {
   ASSERT_EQ(alone.status, 0) << alone.err;
   EXPECT_EQ(read(dir() / "manager.log"), before);
 
-  // A failing HotSync's status and messages come back through the manager.
+  // A failing HotSync's status and messages come back through the manager
+  // as they would from a HotSync run alone.
   args.back() = (root_ / "missing.so").string();
   const ProgramResult failed = host(args);
-  EXPECT_EQ(failed.status, 2) << failed.out;
-  EXPECT_THAT(failed.err, HasSubstr("no conduit file"));
-  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("ended with status 2"));
+  const ProgramResult failedAlone = host(args, {{"XDG_CACHE_HOME", (root_ / "other-cache").string()}});
+  EXPECT_NE(failed.status, 0);
+  EXPECT_EQ(failed.status, failedAlone.status);
+  EXPECT_EQ(failed.err, failedAlone.err);
+  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("ended with status " + std::to_string(failed.status)));
+}
+
+// Asked to quit during a HotSync, the manager presses its Cancel, lets it
+// end cleanly and only then quits; the caller gets the HotSync's status.
+TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
+  std::ofstream(root_ / "script.json")
+      << R"([{"match": {"cmd": "login"}, "delay_ms": 60000, "body": "<tarvoconduit></tarvoconduit>"}])";
+  syncserver_test::ServerProcess server;
+  ASSERT_TRUE(server.start({"--script", (root_ / "script.json").string(), "--log", (root_ / "requests.jsonl").string()}));
+  ASSERT_EQ(host({"settings", "set", "Comunicacao", "syncserver", server.url() + "sync"}).status, 0);
+  const std::string before = host({"handheld", "list", "--handheld", handheld_.string()}).out;
+  startManager({{"TARVO_NO_TTY", "1"}});
+
+  ProgramResult synced;
+  std::thread caller([&] {
+    synced = host({"sync", "--no-gui", "--online", "--handheld", handheld_.string(), "--conduit", TARVO_CONDUIT_FILE});
+  });
+  // The server holds the login; the HotSync is in progress.
+  for (int i = 0; i < 600 && read(root_ / "requests.jsonl").find("login") == std::string::npos; ++i) ::usleep(50 * 1000);
+  const ProgramResult quit = host({"manager", "--quit"});
+  caller.join();
+  server.stop();
+
+  EXPECT_EQ(quit.status, 0) << quit.err;
+  EXPECT_EQ(managerPid(), 0);
+  const std::string log = read(dir() / "manager.log");
+  const std::string ended = "ended with status " + std::to_string(synced.status) + "\n";
+  EXPECT_LT(log.find("quit requested"), log.find(ended)) << log;
+  EXPECT_LT(log.find(ended), log.find("quits")) << log;
+  EXPECT_EQ(host({"handheld", "list", "--handheld", handheld_.string()}).out, before);
 }
 
 }  // namespace

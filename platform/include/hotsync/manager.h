@@ -29,7 +29,8 @@ HOTSYNC_EXPORT bool receiveManagerFrame(int socket, std::vector<std::string>* fi
 // Reads one reply line (without the line break); false when the peer closed first.
 HOTSYNC_EXPORT bool receiveManagerLine(int socket, std::string* line);
 
-// Asks this user's manager to quit. False when no manager answered.
+// Asks this user's manager to quit. False when no manager runs (nothing
+// listens on its socket).
 HOTSYNC_EXPORT bool requestManagerQuit();
 
 }  // namespace hotsync
