@@ -42,6 +42,7 @@ install(FILES setup/files/tarvo-handheld-folder.5 DESTINATION ${CMAKE_INSTALL_MA
 install(FILES setup/files/tarvo-hotsync.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tarvo-hotsync)
 install(FILES setup/files/tarvo-sync-wizard.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/images/tarvo.png DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps RENAME tarvo-sync.png)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
