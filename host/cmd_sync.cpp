@@ -9,6 +9,7 @@
 #include "host/conduit_loader.h"
 #include "host/handheld_reader.h"
 #include "host/listen.h"
+#include "host/sync_handoff.h"
 #include "host/text.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
@@ -25,7 +26,9 @@ constexpr const char* kHelp =
     "other address must be given, and is open to anyone who reaches it), makes its user a HotSync\n"
     "user if new, installs the files queued for that user, then loads the\n"
     "conduit (FILE, else the one registered for creator Tarv, else\n"
-    "libtarvoconduit.so beside the host) and calls its OpenConduit.\n"
+    "libtarvoconduit.so beside the host) and calls its OpenConduit. When this\n"
+    "user's HotSync manager runs (tarvo-hotsync manager), it runs the HotSync\n"
+    "on this terminal and with the conduit registered when it started.\n"
     "\n"
     "  --offline, --online  force the answer of the Internet connection check\n"
     "  --no-gui             no windows: progress and login prompts on the terminal\n"
@@ -98,6 +101,8 @@ int commandSync(int argc, char** argv) {
   if (!args.positional.empty()) return fail("sync takes no argument " + args.positional[0]);
   if (args.hasValue("handheld") == listen) return fail("sync needs --handheld DIR or --listen");
   if (args.has("offline") && args.has("online")) return fail("--offline and --online exclude each other");
+  // A running HotSync manager runs it the same way, in the desktop session.
+  if (int status = 0; handSyncToManager(argc, argv, &status)) return status;
 
   // The HotSync runs on this thread, which is also the one that shows the
   // conduit's windows. The conduit reads the choice from the environment.

@@ -19,6 +19,9 @@ int commandPdb(int argc, char** argv);
 int commandUsers(int argc, char** argv);
 int commandLog(int argc, char** argv);
 int commandInstall(int argc, char** argv);
+int commandRegister(int argc, char** argv);  // register and unregister
+int commandConduits(int argc, char** argv);
+int commandManager(int argc, char** argv);
 
 // Prints "tarvo-hotsync: <message>" on standard error; returns `status`.
 int fail(const std::string& message, int status = kExitBadInput);

@@ -31,11 +31,16 @@ constexpr const char* kUsage =
     "                         the desktop HotSync log(s) and a handheld's log\n"
     "  install --user NAME [--create] FILE...\n"
     "                         queue databases for a user's next HotSync\n"
+    "  register FILE | unregister FILE\n"
+    "                         register a conduit library (calls its DllRegisterServer)\n"
+    "  conduits               the conduit registrations\n"
+    "  manager [-r]           the resident HotSync manager that runs handed HotSyncs\n"
 #ifdef TARVO_HAVE_SETTINGS_COMMAND
     "  settings ...           the conduit's settings (see settings --help)\n"
 #endif
     "\n"
-    "Each command takes --help. Files live under $XDG_DATA_HOME/tarvo-hotsync.\n";
+    "Each command takes --help. Files live under $XDG_DATA_HOME/tarvo-hotsync.\n"
+    "--version prints the version.\n";
 
 int dispatch(int argc, char** argv) {
   if (argc < 2) {
@@ -59,6 +64,9 @@ int dispatch(int argc, char** argv) {
   if (command == "users") return tarvo::host::commandUsers(subArgc, subArgv);
   if (command == "log") return tarvo::host::commandLog(subArgc, subArgv);
   if (command == "install") return tarvo::host::commandInstall(subArgc, subArgv);
+  if (command == "register" || command == "unregister") return tarvo::host::commandRegister(subArgc, subArgv);
+  if (command == "conduits") return tarvo::host::commandConduits(subArgc, subArgv);
+  if (command == "manager") return tarvo::host::commandManager(subArgc, subArgv);
 #ifdef TARVO_HAVE_SETTINGS_COMMAND
   if (command == "settings") return tarvo::settingsCommand(subArgc, subArgv);
 #endif

@@ -1,8 +1,15 @@
 // The conduit manager: four-character codes and the registration store.
 #include "hotsync/condmgr.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <charconv>
 #include <cstring>
+#include <optional>
+
+#include "hotsync/host.h"
 
 #include "registration_store.h"
 #include "session.h"
@@ -13,12 +20,43 @@ namespace {
 
 bool validCreator(const char* creator) { return creator != nullptr && std::strlen(creator) == 4; }
 
-// Loads, changes and saves the store under the library's mutex.
+// Serialises load-change-save between processes (two registrations at once
+// would otherwise lose one's changes).
+class StoreLock {
+ public:
+  StoreLock() {
+    fd_ = ::open((hotsync::dataDir() / "conduits.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) release();
+  }
+  ~StoreLock() { release(); }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  void release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  int fd_ = -1;
+};
+
+// The open update of this process, guarded by the session mutex.
+struct Update {
+  std::unique_ptr<StoreLock> lock;
+  hotsync::detail::Registrations copy;
+};
+std::optional<Update> g_update;
+
+// Changes the open update's copy, or loads, changes and saves the store.
 template <typename Change>
 int32_t changeStore(const char* creator, Change&& change) noexcept {
   if (!validCreator(creator)) return ERR_INVALID_CREATOR;
   try {
     std::lock_guard lock(hotsync::detail::session().mutex);
+    if (g_update) return change(g_update->copy, std::string(creator));
+    StoreLock storeLock;
+    if (!storeLock.held()) return ERR_REGISTRY_ACCESS;
     auto all = hotsync::detail::loadRegistrations();
     if (!all) return ERR_REGISTRY_ACCESS;
     const int32_t status = change(*all, std::string(creator));
@@ -91,18 +129,58 @@ HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator) {
   });
 }
 
+HOTSYNC_API int32_t CmBeginUpdate() {
+  try {
+    std::lock_guard lock(hotsync::detail::session().mutex);
+    if (g_update) return ERR_CONDUIT_MGR;
+    auto storeLock = std::make_unique<StoreLock>();
+    if (!storeLock->held()) return ERR_REGISTRY_ACCESS;
+    auto all = hotsync::detail::loadRegistrations();
+    if (!all) return ERR_REGISTRY_ACCESS;
+    g_update = Update{std::move(storeLock), std::move(*all)};
+    return 0;
+  } catch (...) {
+    return ERR_CONDUIT_MGR;
+  }
+}
+
+HOTSYNC_API int32_t CmEndUpdate() {
+  try {
+    std::lock_guard lock(hotsync::detail::session().mutex);
+    if (!g_update) return ERR_CONDUIT_MGR;
+    const bool saved = hotsync::detail::saveRegistrations(g_update->copy);
+    g_update.reset();
+    return saved ? 0 : ERR_REGISTRY_ACCESS;
+  } catch (...) {
+    g_update.reset();
+    return ERR_CONDUIT_MGR;
+  }
+}
+
 namespace hotsync {
 
 bool registrationText(const std::string& creator, const std::string& key, std::string* value) {
   try {
     std::lock_guard lock(detail::session().mutex);
-    const auto all = detail::loadRegistrations();
+    const auto all = g_update ? std::optional(g_update->copy) : detail::loadRegistrations();
     if (!all) return false;
     const auto reg = all->find(creator);
     if (reg == all->end()) return false;
     const auto it = reg->second.find(key);
     if (it == reg->second.end()) return false;
     if (value) *value = it->second;
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool allRegistrations(std::map<std::string, std::map<std::string, std::string>>* out) {
+  try {
+    std::lock_guard lock(detail::session().mutex);
+    auto all = g_update ? std::optional(g_update->copy) : detail::loadRegistrations();
+    if (!all) return false;
+    *out = std::move(*all);
     return true;
   } catch (...) {
     return false;

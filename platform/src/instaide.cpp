@@ -1,6 +1,7 @@
 // The install aide: HotSync users, their install queues, the program folder.
 #include "hotsync/instaide.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -81,10 +82,20 @@ HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
 HOTSYNC_API int32_t PltGetPath(int16_t selector, char* buffer, int16_t* size) {
   if (selector != kPathHotSyncFolder || buffer == nullptr || size == nullptr || *size <= 0) return 0;
   try {
+    // The host's folder: the running program's when it is the host, else
+    // bin/ beside the folder this library was loaded from (a conduit loaded
+    // by another program still finds the host to start).
+    namespace fs = std::filesystem;
     std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return 0;
-    std::string folder = exe.parent_path().string();
+    fs::path dir = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    Dl_info self{};
+    if ((ec || !fs::exists(dir / "tarvo-hotsync", ec)) &&
+        dladdr(reinterpret_cast<void*>(&PltGetPath), &self) != 0 && self.dli_fname != nullptr) {
+      const fs::path besideLibrary = fs::weakly_canonical(fs::path(self.dli_fname), ec).parent_path().parent_path() / "bin";
+      if (fs::exists(besideLibrary / "tarvo-hotsync", ec)) dir = besideLibrary;
+    }
+    if (dir.empty()) return 0;
+    std::string folder = dir.string();
     if (folder.empty() || folder.back() != '/') folder += '/';
     return putText(folder, buffer, size) ? static_cast<int32_t>(folder.size()) : 0;
   } catch (...) {

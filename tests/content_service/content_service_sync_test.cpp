@@ -48,7 +48,9 @@ protected:
         env_ = {{"XDG_DATA_HOME", (root_ / "data").string()},
                 {"XDG_CONFIG_HOME", (root_ / "config").string()},
                 {"XDG_CACHE_HOME", (root_ / "cache").string()},
+                {"XDG_RUNTIME_DIR", (root_ / "run").string()},
                 {"TARVO_NO_TTY", "1"}};
+        fs::create_directories(root_ / "run");
         ASSERT_TRUE(server_.start({"--catalogue", (root_ / "catalogue").string(), "--state",
                                    (root_ / "state").string(), "--log", (root_ / "requests.jsonl").string()}));
         url_ = server_.url() + "sync";
@@ -108,7 +110,29 @@ std::string steps(const std::vector<Logged>& log, std::size_t from = 0) {
     return text;
 }
 
-TEST_F(ContentServiceSync, FirstHotSyncQueuesTheEditionAndTheSecondInstallsIt) {
+// The same HotSyncs run directly and handed to a running HotSync manager:
+// the server sees the same requests and the handheld ends the same.
+class ContentServiceSyncBothWays : public ContentServiceSync, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        ContentServiceSync::SetUp();
+        if (GetParam()) host({"manager", "-r"});
+    }
+    void TearDown() override {
+        if (GetParam()) {
+            host({"manager", "--quit"});
+            // Each HotSync was the manager's.
+            std::ifstream log(root_ / "run" / "tarvo-hotsync" / "manager.log");
+            const std::string text{std::istreambuf_iterator<char>(log), {}};
+            EXPECT_NE(text.find("ended with status 0"), std::string::npos) << text;
+        }
+        ContentServiceSync::TearDown();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(, ContentServiceSyncBothWays, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "HandedToTheManager" : "Direct"; });
+
+TEST_P(ContentServiceSyncBothWays, FirstHotSyncQueuesTheEditionAndTheSecondInstallsIt) {
     store_credentials("demo", "palmtop");
 
     sync();

@@ -8,6 +8,8 @@ void HostTest::SetUp() {
   ASSERT_FALSE(root_.empty());
   dataHome_ = root_ / "data";
   handheld_ = root_ / "handheld";
+  runtime_ = root_ / "run";
+  std::filesystem::create_directories(runtime_);
   std::filesystem::copy(TARVO_EXAMPLE_HANDHELD, handheld_, std::filesystem::copy_options::recursive);
 }
 
@@ -18,6 +20,9 @@ ProgramResult HostTest::host(const std::vector<std::string>& args,
       {"XDG_CONFIG_HOME", (root_ / "config").string()},
       {"XDG_CACHE_HOME", (root_ / "cache").string()},
       {"HOME", root_.string()},
+      // Never the real session's: a HotSync manager running there must not
+      // be handed a test's HotSync.
+      {"XDG_RUNTIME_DIR", runtime_.string()},
   };
   for (const auto& [key, value] : extraEnv) env[key] = value;
   return runProgram(TARVO_HOST_BIN, args, env);

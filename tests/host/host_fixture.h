@@ -31,6 +31,7 @@ class HostTest : public ::testing::Test {
   std::filesystem::path root_ = temp_.path();
   std::filesystem::path handheld_;  // root_/handheld, a copy of the example
   std::filesystem::path dataHome_;  // XDG_DATA_HOME
+  std::filesystem::path runtime_;   // XDG_RUNTIME_DIR
 };
 
 }  // namespace tarvo::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "hotsync/syncmgr.h"
@@ -33,9 +34,19 @@ HOTSYNC_API int32_t CmSetCreatorPriority(const char* creator, int32_t value);
 // Removes the registration; ERR_NO_CONDUIT when there was none.
 HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator);
 
+// Groups the changes that follow, made by this process, into one write of
+// the store: until CmEndUpdate they change a copy, held under the store's
+// lock so no other process changes it meanwhile; CmEndUpdate writes the
+// copy at once. A process that dies in between leaves the store as it was.
+// ERR_CONDUIT_MGR when an update is open already / none is open.
+HOTSYNC_API int32_t CmBeginUpdate();
+HOTSYNC_API int32_t CmEndUpdate();
+
 namespace hotsync {
 // For the host: a stored text value ("module", "directory", "name", "file",
 // "remote", "title") or integer value ("type", "priority"); empty/false when absent.
 HOTSYNC_EXPORT bool registrationText(const std::string& creator, const std::string& key, std::string* value);
 HOTSYNC_EXPORT bool registrationInt(const std::string& creator, const std::string& key, int32_t* value);
+// Every registration: creator -> (key -> value). False when the store cannot be read.
+HOTSYNC_EXPORT bool allRegistrations(std::map<std::string, std::map<std::string, std::string>>* out);
 }  // namespace hotsync

@@ -1,0 +1,179 @@
+// tarvo-hotsync manager [-r]: the resident HotSync host of this Linux user.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "host/commands.h"
+#include "host/conduit_loader.h"
+#include "host/manager_server.h"
+#include "hotsync/condmgr.h"
+#include "hotsync/manager.h"
+#include "setup/sync_host.h"
+
+namespace tarvo::host {
+namespace {
+
+constexpr char kRegisteringEnv[] = "TARVO_HOTSYNC_REGISTERING";
+
+constexpr const char* kHelp =
+    "usage: tarvo-hotsync manager [-r] [--register FILE]\n"
+    "       tarvo-hotsync manager --quit\n"
+    "\n"
+    "Runs the HotSync manager of this Linux user: `tarvo-hotsync sync` hands\n"
+    "it its HotSyncs, which it runs one at a time. It reads the conduit\n"
+    "registration when it starts; registering a conduit stops and restarts it.\n"
+    "Only one runs per user (a lock in $XDG_RUNTIME_DIR/tarvo-hotsync/).\n"
+    "\n"
+    "  -r               restart in the background: return once the manager\n"
+    "                   listens, or at once when one runs already; its log\n"
+    "                   goes to $XDG_RUNTIME_DIR/tarvo-hotsync/manager.log\n"
+    "  --register FILE  first register the conduit FILE when creator Tarv has\n"
+    "                   no registration (what the installed user unit does)\n"
+    "  --quit           ask the running manager to quit (it cancels a HotSync in\n"
+    "                   progress cleanly first); at most 20 requests, 500 ms apart\n"
+    "\n"
+    "Exit status: 0 after a quit request or SIGTERM, 1 bad input or a manager\n"
+    "runs already; --quit: 0 none is left, 3 it did not quit.\n";
+
+// Returns in the caller once the background manager reports: 'r' ready,
+// 'a' another runs already; nothing means it failed to start.
+int waitForBackground(int readEnd, const std::filesystem::path& dir) {
+  char report = 0;
+  ssize_t n;
+  do {
+    n = ::read(readEnd, &report, 1);
+  } while (n < 0 && errno == EINTR);
+  ::close(readEnd);
+  if (n == 1 && (report == 'r' || report == 'a')) return kExitOk;
+  return fail("the HotSync manager did not start; see " + (dir / "manager.log").string());
+}
+
+void detachOutput(const std::filesystem::path& dir) {
+  const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const int log = ::open((dir / "manager.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (in >= 0) ::dup2(in, 0);
+  if (log >= 0) {
+    ::dup2(log, 1);
+    ::dup2(log, 2);
+  }
+  for (int fd : {in, log}) {
+    if (fd > 2) ::close(fd);
+  }
+}
+
+// The lock, unless a manager holds it. One that no longer answers on its
+// socket is on its way out (a restart right after a quit meets it), so it
+// is given a few seconds to let go.
+bool takeLock(int lock) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (::flock(lock, LOCK_EX | LOCK_NB) == 0) return true;
+    // Started by the registration of the manager that holds the lock: it
+    // is alive, only not listening yet.
+    char pid[32] = {};
+    (void)!::pread(lock, pid, sizeof pid - 1, 0);
+    const char* registering = std::getenv(kRegisteringEnv);
+    if (registering != nullptr && std::atoi(registering) == std::atoi(pid)) return false;
+    const int live = hotsync::connectManager();
+    if (live >= 0) {
+      ::close(live);
+      return false;
+    }
+    ::usleep(100 * 1000);
+  }
+  return false;
+}
+
+}  // namespace
+
+int commandManager(int argc, char** argv) {
+  bool background = false;
+  std::string registerFile;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kHelp, stdout);
+      return kExitOk;
+    }
+    if (arg == "--quit" && argc == 2) {
+      return setup::closeSyncHost(setup::platformSyncHost()) ? kExitOk : kExitConduitFailed;
+    }
+    if (arg == "-r") {
+      background = true;
+    } else if (arg == "--register" && i + 1 < argc) {
+      registerFile = argv[++i];
+    } else {
+      return fail("manager: unknown argument " + arg + " (see --help)");
+    }
+  }
+  std::string error;
+  const std::filesystem::path dir = hotsync::managerDir(&error);
+  if (dir.empty()) return fail(error);
+
+  int readyFd = -1;
+  if (background) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return fail(std::string("pipe: ") + std::strerror(errno));
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return fail(std::string("fork: ") + std::strerror(errno));
+    if (pid > 0) {
+      ::close(pipeFds[1]);
+      return waitForBackground(pipeFds[0], dir);
+    }
+    ::close(pipeFds[0]);
+    ::setsid();
+    detachOutput(dir);
+    readyFd = pipeFds[1];
+  }
+  auto report = [&](char c) {
+    if (readyFd >= 0) (void)!::write(readyFd, &c, 1);
+  };
+
+  // The lock is held for the manager's life; the kernel drops it when the
+  // process ends however it ends, so a crashed manager never blocks the next.
+  const int lock = ::open((dir / "manager.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (lock < 0) return fail((dir / "manager.lock").string() + ": " + std::strerror(errno));
+  if (!takeLock(lock)) {
+    char pid[32] = {};
+    (void)!::pread(lock, pid, sizeof pid - 1, 0);
+    report('a');
+    if (background) return kExitOk;
+    return fail("a HotSync manager runs already (pid " + std::string(pid, ::strcspn(pid, "\n")) + ")");
+  }
+  const std::string pidText = std::to_string(::getpid()) + "\n";
+  (void)!::ftruncate(lock, 0);
+  (void)!::pwrite(lock, pidText.data(), pidText.size(), 0);
+
+  // Registering now finds no manager to close (the socket is not up yet),
+  // and the one it starts finds this lock taken.
+  if (!registerFile.empty() && !hotsync::registrationText("Tarv", "module", nullptr)) {
+    char* registerArgv[] = {const_cast<char*>("register"), registerFile.data(), nullptr};
+    ::setenv(kRegisteringEnv, std::to_string(::getpid()).c_str(), 1);
+    commandRegister(2, registerArgv);
+    ::unsetenv(kRegisteringEnv);
+    std::fflush(stdout);
+  }
+
+  // The registration as it is now; a new one takes effect at the restart.
+  ConduitChoice choice;
+  std::string conduit;
+  if (chooseConduit("", &choice, &error)) {
+    conduit = choice.path.string();
+    std::fprintf(stderr, "conduit: %s (%s)\n", conduit.c_str(), choice.source.c_str());
+  } else {
+    std::fprintf(stderr, "tarvo-hotsync: %s\n", error.c_str());
+  }
+
+  ManagerServer server(dir, conduit);
+  if (!server.listen(&error)) return fail(error);
+  report('r');
+  if (readyFd >= 0) ::close(readyFd);
+  return server.run();
+}
+
+}  // namespace tarvo::host

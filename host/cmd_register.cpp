@@ -1,0 +1,94 @@
+// tarvo-hotsync register | unregister | conduits: what a registration tool
+// does on Windows (load a library, call its self-registration export), and
+// the registrations the host knows.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "host/args.h"
+#include "host/commands.h"
+#include "hotsync/condmgr.h"
+
+namespace tarvo::host {
+namespace {
+
+constexpr const char* kRegisterHelp =
+    "usage: tarvo-hotsync register FILE\n"
+    "       tarvo-hotsync unregister FILE\n"
+    "\n"
+    "Loads the conduit library FILE and calls its DllRegisterServer (or\n"
+    "DllUnregisterServer). The conduit stops the HotSync manager, writes (or\n"
+    "removes) its registration and starts the manager again, which reads it.\n"
+    "\n"
+    "Exit status: 0 done, 1 bad input, 2 FILE cannot be loaded or has no such\n"
+    "export, 3 the export reported a failure.\n";
+
+constexpr const char* kConduitsHelp =
+    "usage: tarvo-hotsync conduits\n"
+    "\n"
+    "Lists the conduit registrations: one line per creator, then its values.\n";
+
+using SelfRegistrationFn = int32_t (*)();
+
+}  // namespace
+
+int commandRegister(int argc, char** argv) {
+  const std::string verb = argv[0];
+  Args args;
+  std::string error;
+  if (!parseArgs(argc, argv, 1, {}, &args, &error)) return fail(error);
+  if (args.has("help")) {
+    std::fputs(kRegisterHelp, stdout);
+    return kExitOk;
+  }
+  if (args.positional.size() != 1) return fail(verb + " needs one conduit library FILE (see --help)");
+  std::error_code ec;
+  // The registration names the file the library was loaded from, so it is
+  // loaded by its absolute path.
+  const std::filesystem::path file = std::filesystem::absolute(args.positional[0], ec);
+  if (ec || !std::filesystem::is_regular_file(file, ec)) return fail("no conduit file " + args.positional[0]);
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  if (library == nullptr) {
+    const char* text = dlerror();
+    return fail(std::string("cannot load the conduit: ") + (text ? text : file.string()), kExitNoConduit);
+  }
+  const char* symbol = verb == "register" ? "DllRegisterServer" : "DllUnregisterServer";
+  const auto call = reinterpret_cast<SelfRegistrationFn>(dlsym(library, symbol));
+  if (call == nullptr) {
+    dlclose(library);
+    return fail(file.string() + " has no " + symbol, kExitNoConduit);
+  }
+  const int32_t result = call();
+  dlclose(library);
+  if (result < 0) {
+    return fail(std::string(symbol) + " failed (0x" + [&] {
+      char hex[9];
+      std::snprintf(hex, sizeof hex, "%08x", static_cast<uint32_t>(result));
+      return std::string(hex);
+    }() + ")", kExitConduitFailed);
+  }
+  std::printf("%s %s\n", verb == "register" ? "registered" : "unregistered", file.c_str());
+  return kExitOk;
+}
+
+int commandConduits(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!parseArgs(argc, argv, 1, {}, &args, &error)) return fail(error);
+  if (args.has("help")) {
+    std::fputs(kConduitsHelp, stdout);
+    return kExitOk;
+  }
+  if (!args.positional.empty()) return fail("conduits takes no argument " + args.positional[0]);
+  std::map<std::string, std::map<std::string, std::string>> all;
+  if (!hotsync::allRegistrations(&all)) return fail("cannot read the conduit registrations");
+  if (all.empty()) std::printf("no conduit registered\n");
+  for (const auto& [creator, values] : all) {
+    std::printf("%s\n", creator.c_str());
+    for (const auto& [key, value] : values) std::printf("  %-10s %s\n", key.c_str(), value.c_str());
+  }
+  return kExitOk;
+}
+
+}  // namespace tarvo::host

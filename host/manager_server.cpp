@@ -1,0 +1,262 @@
+#include "host/manager_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "host/conduit_loader.h"
+#include "hotsync/host.h"
+#include "hotsync/manager.h"
+
+extern char** environ;
+
+namespace tarvo::host {
+namespace {
+
+struct Request {
+  int client = -1;
+  std::vector<int> fds;              // the caller's stdin, stdout, stderr
+  std::vector<std::string> fields;   // "sync", data folders, working folder, arguments...
+};
+
+void closeRequest(Request& r) {
+  for (int fd : r.fds) ::close(fd);
+  if (r.client >= 0) ::close(r.client);
+  r = Request{};
+}
+
+void reply(int fd, const std::string& line) {
+  const std::string text = line + "\n";
+  (void)!::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
+}
+
+bool sameUser(int fd) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
+}
+
+std::string timeNow() {
+  char text[32];
+  const time_t now = ::time(nullptr);
+  tm local{};
+  ::localtime_r(&now, &local);
+  std::strftime(text, sizeof text, "%F %T", &local);
+  return text;
+}
+
+}  // namespace
+
+std::string dataFolders() {
+  std::string text = hotsync::dataDir().string();
+  for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "HOME"}) {
+    const char* value = std::getenv(name);
+    text += std::string("\n") + (value ? value : "");
+  }
+  return text;
+}
+
+struct ManagerServer::State {
+  std::deque<Request> pending;
+  Request current;
+  pid_t child = -1;
+  int childFd = -1;  // pidfd: readable when the child ended
+  bool cancelSent = false;
+  bool quitting = false;
+};
+
+ManagerServer::ManagerServer(std::filesystem::path dir, std::string conduit)
+    : dir_(std::move(dir)), conduit_(std::move(conduit)) {}
+
+ManagerServer::~ManagerServer() {
+  if (listenFd_ >= 0) {
+    ::close(listenFd_);
+    ::unlink((dir_ / "manager.sock").c_str());
+  }
+}
+
+bool ManagerServer::listen(std::string* error) {
+  const std::string path = (dir_ / "manager.sock").string();
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) {
+    *error = "socket path too long: " + path;
+    return false;
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  // The lock is ours, so a socket left here is a dead manager's.
+  ::unlink(path.c_str());
+  listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const mode_t oldMask = ::umask(077);
+  const bool bound = listenFd_ >= 0 && ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::umask(oldMask);
+  if (!bound || ::chmod(path.c_str(), 0600) != 0 || ::listen(listenFd_, 16) != 0) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+int ManagerServer::run() {
+  State s;
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, sig);
+  ::sigprocmask(SIG_BLOCK, &signals, nullptr);
+  const int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+
+  auto beginQuit = [&] {
+    s.quitting = true;
+    for (Request& r : s.pending) {
+      reply(r.client, "declined");  // the caller runs it alone
+      closeRequest(r);
+    }
+    s.pending.clear();
+    // A HotSync in progress is cancelled as its Cancel button would, and
+    // the manager waits for it to end cleanly.
+    if (s.child > 0 && !s.cancelSent) {
+      ::kill(s.child, SIGINT);
+      s.cancelSent = true;
+    }
+  };
+
+  auto startNext = [&] {
+    while (s.child < 0 && !s.pending.empty() && !s.quitting) {
+      s.current = std::move(s.pending.front());
+      s.pending.pop_front();
+      std::vector<std::string> args = {"tarvo-hotsync", "sync"};
+      args.insert(args.end(), s.current.fields.begin() + 3, s.current.fields.end());
+      if (!conduit_.empty() && std::find(args.begin(), args.end(), "--conduit") == args.end()) {
+        args.push_back("--conduit");
+        args.push_back(conduit_);
+      }
+      std::vector<char*> argv;
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      std::vector<std::string> env = {std::string(kManagedEnv) + "=1"};
+      for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, kManagedEnv, std::strlen(kManagedEnv)) != 0) env.emplace_back(*e);
+      }
+      std::vector<char*> envp;
+      for (std::string& e : env) envp.push_back(e.data());
+      envp.push_back(nullptr);
+
+      posix_spawn_file_actions_t actions;
+      posix_spawn_file_actions_init(&actions);
+      for (int i = 0; i < 3; ++i) posix_spawn_file_actions_adddup2(&actions, s.current.fds[i], i);
+      posix_spawn_file_actions_addchdir_np(&actions, s.current.fields[2].c_str());
+      posix_spawnattr_t attr;
+      posix_spawnattr_init(&attr);
+      sigset_t none, defaults;
+      sigemptyset(&none);
+      sigemptyset(&defaults);
+      for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) sigaddset(&defaults, sig);
+      posix_spawnattr_setsigmask(&attr, &none);
+      posix_spawnattr_setsigdefault(&attr, &defaults);
+      posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+      const std::string self = (programDir() / "tarvo-hotsync").string();
+      pid_t pid = -1;
+      const int failed = posix_spawn(&pid, self.c_str(), &actions, &attr, argv.data(), envp.data());
+      posix_spawn_file_actions_destroy(&actions);
+      posix_spawnattr_destroy(&attr);
+      if (failed != 0) {
+        std::fprintf(stderr, "%s cannot start a HotSync: %s\n", timeNow().c_str(), std::strerror(failed));
+        reply(s.current.client, "declined");
+        closeRequest(s.current);
+        continue;
+      }
+      std::fprintf(stderr, "%s HotSync %d started in %s\n", timeNow().c_str(), pid, s.current.fields[2].c_str());
+      s.child = pid;
+      s.childFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+      s.cancelSent = false;
+    }
+  };
+
+  auto childEnded = [&](int status) {
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::fprintf(stderr, "%s HotSync %d ended with status %d\n", timeNow().c_str(), s.child, code);
+    reply(s.current.client, "status " + std::to_string(code));
+    closeRequest(s.current);
+    if (s.childFd >= 0) ::close(s.childFd);
+    s.child = -1;
+    s.childFd = -1;
+  };
+
+  auto accept = [&] {
+    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
+    // A caller that stalls mid-request must not stop the manager.
+    timeval limit{2, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    Request r;
+    r.client = fd;
+    if (!sameUser(fd) || !hotsync::receiveManagerFrame(fd, &r.fields, &r.fds)) {
+      closeRequest(r);
+      return;
+    }
+    const std::string verb = r.fields.empty() ? "" : r.fields[0];
+    if (verb == "quit") {
+      reply(fd, "quitting");
+      closeRequest(r);
+      if (!s.quitting) std::fprintf(stderr, "%s quit requested\n", timeNow().c_str());
+      beginQuit();
+    } else if (verb == "sync" && r.fields.size() >= 3 && r.fds.size() == 3 && r.fields[1] == dataFolders() &&
+               !s.quitting) {
+      s.pending.push_back(std::move(r));
+    } else {
+      reply(fd, "declined");
+      closeRequest(r);
+    }
+  };
+
+  std::fprintf(stderr, "%s HotSync manager %d listening\n", timeNow().c_str(), ::getpid());
+  std::fflush(stderr);
+  while (!(s.quitting && s.child < 0)) {
+    startNext();
+    std::vector<pollfd> polled = {{listenFd_, POLLIN, 0}, {signalFd, POLLIN, 0}};
+    const bool watchChild = s.child > 0 && s.childFd >= 0;
+    const bool watchCaller = s.child > 0 && !s.cancelSent;
+    if (watchChild) polled.push_back({s.childFd, POLLIN, 0});
+    if (watchCaller) polled.push_back({s.current.client, POLLIN, 0});
+    // Without a pidfd (old kernels) the child is looked at a few times a second.
+    const int wait = s.child > 0 && s.childFd < 0 ? 200 : -1;
+    if (::poll(polled.data(), polled.size(), wait) < 0 && errno != EINTR) break;
+    if (polled[1].revents != 0) {
+      signalfd_siginfo info{};
+      (void)!::read(signalFd, &info, sizeof info);
+      beginQuit();
+    }
+    if (s.child > 0) {
+      int status = 0;
+      if (::waitpid(s.child, &status, WNOHANG) == s.child) {
+        childEnded(status);
+      } else if (watchCaller && polled.back().revents != 0) {
+        // The caller went away (Ctrl-C, closed terminal): cancel its HotSync.
+        ::kill(s.child, SIGINT);
+        s.cancelSent = true;
+      }
+    }
+    if (polled[0].revents != 0) accept();
+    std::fflush(stderr);
+  }
+  if (signalFd >= 0) ::close(signalFd);
+  std::fprintf(stderr, "%s HotSync manager %d quits\n", timeNow().c_str(), ::getpid());
+  return 0;
+}
+
+}  // namespace tarvo::host

@@ -1,0 +1,41 @@
+// The resident HotSync manager's loop: answers quit requests and runs the
+// HotSyncs handed to it, one at a time, each as a `tarvo-hotsync sync`
+// child that writes to the caller's terminal.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace tarvo::host {
+
+// Set in a HotSync the manager runs, so that it does not hand itself back.
+inline constexpr char kManagedEnv[] = "TARVO_HOTSYNC_MANAGED";
+
+// Where a process keeps the HotSync users, the settings and the temporary
+// files. The manager takes a HotSync only from a caller that uses its own:
+// one run with other XDG folders (a test, a second profile) runs alone.
+std::string dataFolders();
+
+class ManagerServer {
+ public:
+  // `conduit`: the library registered when the manager started (empty: let
+  // each HotSync look for itself).
+  ManagerServer(std::filesystem::path dir, std::string conduit);
+  ~ManagerServer();
+  ManagerServer(const ManagerServer&) = delete;
+  ManagerServer& operator=(const ManagerServer&) = delete;
+
+  // Binds the owner-only socket. False with *error.
+  bool listen(std::string* error);
+  // Serves until a quit request or SIGTERM/SIGINT/SIGHUP, and the HotSync
+  // in progress has ended. Returns the exit status.
+  int run();
+
+ private:
+  struct State;
+  std::filesystem::path dir_;
+  std::string conduit_;
+  int listenFd_ = -1;
+};
+
+}  // namespace tarvo::host

@@ -1,0 +1,77 @@
+# What `cmake --install build --prefix P` lays out, and the .deb that
+# `cpack -G DEB` (scripts/package) makes of the same layout. Programs find
+# the libraries through a relative RPATH, so an installed tree works from
+# wherever it is put.
+if(NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR})
+  # One libdir on every prefix: the host looks for the conduit in ../lib.
+  set(CMAKE_INSTALL_LIBDIR lib CACHE PATH "Object code libraries")
+endif()
+set(CMAKE_INSTALL_DOCDIR share/doc/tarvo-sync)
+include(GNUInstallDirs)
+
+set(TARVO_PACKAGE tarvo-sync)
+set_target_properties(hotsync tarvoconduit PROPERTIES
+  VERSION ${PROJECT_VERSION}
+  SOVERSION ${PROJECT_VERSION_MAJOR}
+  INSTALL_RPATH "$ORIGIN")
+set(tarvo_programs tarvo-hotsync tarvo-syncserver)
+if(TARGET tarvo-handheld)
+  list(APPEND tarvo_programs tarvo-handheld)
+endif()
+set_target_properties(${tarvo_programs} PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+
+install(TARGETS ${tarvo_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS hotsync tarvoconduit LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# The platform's headers, for other conduit authors.
+install(DIRECTORY platform/include/hotsync DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+
+# The handheld application (and its preferences database when the project
+# has one), queued for each HotSync user by the wizard.
+set(tarvo_handheld_dir ${CMAKE_INSTALL_DATADIR}/${TARVO_PACKAGE}/handheld)
+file(GLOB tarvo_handheld_files CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/resources/handheld/*.prc ${PROJECT_SOURCE_DIR}/resources/handheld/*.pdb)
+if(tarvo_handheld_files)
+  install(FILES ${tarvo_handheld_files} DESTINATION ${tarvo_handheld_dir})
+else()
+  install(FILES examples/handheld/card0/Tarvo.prc DESTINATION ${tarvo_handheld_dir} RENAME tarvo.prc)
+endif()
+install(DIRECTORY examples/handheld examples/catalogue DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+install(FILES setup/files/tarvo-hotsync.1 setup/files/tarvo-syncserver.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES setup/files/tarvo-handheld-folder.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
+install(FILES setup/files/tarvo-hotsync.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tarvo-hotsync)
+install(FILES setup/files/tarvo-sync-wizard.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/images/tarvo.png DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps RENAME tarvo-sync.png)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+
+# The user unit: starts the manager at log-in and registers the installed
+# conduit for a user who has none registered. Its paths are those of the
+# prefix installed to (cpack installs with the package's prefix).
+install(CODE "
+  set(TARVO_INSTALLED_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  set(TARVO_INSTALLED_CONDUIT \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/libtarvoconduit.so.${PROJECT_VERSION_MAJOR}\")
+  set(unit \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/systemd/user/tarvo-hotsync.service\")
+  message(STATUS \"Installing: \${unit}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/setup/files/tarvo-hotsync.service.in\" \"\${unit}\" @ONLY)
+")
+
+# The Debian package: /usr, dependencies from the linked libraries, and a
+# post-install step that enables the user unit for every user.
+set(CPACK_PACKAGE_NAME ${TARVO_PACKAGE})
+set(CPACK_PACKAGE_VENDOR "Tarvo")
+set(CPACK_PACKAGE_CONTACT "Tarvo Sync developers <sync@tarvo.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "HotSync conduit that keeps Palm handheld content up to date from sync servers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, systemd")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/setup/files/postinst ${PROJECT_SOURCE_DIR}/setup/files/prerm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+include(CPack)

@@ -1,0 +1,173 @@
+// The resident HotSync manager as real processes: one per user, restarted by
+// registration, running the HotSyncs handed to it.
+#include <sys/stat.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "host_fixture.h"
+#include "server_process.h"
+
+namespace tarvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class ManagerTest : public HostTest {
+ protected:
+  void TearDown() override { host({"manager", "--quit"}); }
+
+  fs::path dir() const { return runtime_ / "tarvo-hotsync"; }
+  static std::string read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  // The pid in the lock file, when that process still runs.
+  int managerPid() const {
+    const int pid = std::atoi(read(dir() / "manager.lock").c_str());
+    const std::string stat = pid > 0 ? read("/proc/" + std::to_string(pid) + "/stat") : "";
+    const auto state = stat.find(") ");
+    return state != std::string::npos && stat[state + 2] != 'Z' ? pid : 0;
+  }
+  static std::string commandLine(int pid) {
+    std::string text = read("/proc/" + std::to_string(pid) + "/cmdline");
+    std::replace(text.begin(), text.end(), '\0', ' ');
+    return text;
+  }
+  static unsigned mode(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+  }
+  ProgramResult startManager(const std::map<std::string, std::string>& env = {}) {
+    ProgramResult r = host({"manager", "-r"}, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r;
+  }
+};
+
+TEST_F(ManagerTest, OnePerUserOwnerOnlyAndQuitsOnRequest) {
+  // No manager: closing returns at once.
+  EXPECT_EQ(host({"manager", "--quit"}).status, 0);
+  startManager();
+  const int pid = managerPid();
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(mode(dir()), 0700u);
+  EXPECT_EQ(mode(dir() / "manager.sock"), 0600u);
+  EXPECT_EQ(mode(dir() / "manager.lock"), 0600u);
+
+  const ProgramResult second = host({"manager"});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_THAT(second.err, HasSubstr("a HotSync manager runs already (pid " + std::to_string(pid) + ")"));
+  // The restart switch is content with the one that runs.
+  startManager();
+  EXPECT_EQ(managerPid(), pid);
+
+  EXPECT_EQ(host({"manager", "--quit"}).status, 0);
+  EXPECT_EQ(managerPid(), 0);
+  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("quits"));
+}
+
+TEST_F(ManagerTest, RegisteringRestartsTheManagerWhichReadsTheNewRegistration) {
+  fs::create_directories(dataHome_ / "tarvo-hotsync");
+  std::ofstream(dataHome_ / "tarvo-hotsync" / "conduits.conf") << "sync\nsync\tmodule\t/old/sync.so\n";
+  startManager();
+  const int first = managerPid();
+  ASSERT_GT(first, 0);
+
+  const ProgramResult reg = host({"register", TARVO_CONDUIT_FILE});
+  ASSERT_EQ(reg.status, 0) << reg.err;
+  const int second = managerPid();
+  ASSERT_GT(second, 0);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(commandLine(second), "tarvo-hotsync manager -r ");
+  const std::string listing = host({"conduits"}).out;
+  EXPECT_THAT(listing, Not(HasSubstr("sync\n")));
+  EXPECT_THAT(listing, HasSubstr("Tarv\n"));
+  EXPECT_THAT(listing, HasSubstr(std::string("  module     ") + TARVO_CONDUIT_FILE + "\n"));
+  EXPECT_THAT(listing, HasSubstr("  name       Tarvo\n"));
+  EXPECT_THAT(read(dir() / "manager.log"),
+              HasSubstr(std::string("conduit: ") + TARVO_CONDUIT_FILE + " (registered for creator Tarv)"));
+
+  // Unregistering restarts it too, and it finds no registration.
+  ASSERT_EQ(host({"unregister", TARVO_CONDUIT_FILE}).status, 0);
+  const int third = managerPid();
+  EXPECT_GT(third, 0);
+  EXPECT_NE(third, second);
+  EXPECT_EQ(host({"conduits"}).out, "no conduit registered\n");
+  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("none registered for creator Tarv"));
+}
+
+TEST_F(ManagerTest, RegisteringWithNoManagerStartsOne) {
+  ASSERT_EQ(managerPid(), 0);
+  ASSERT_EQ(host({"register", TARVO_CONDUIT_FILE}).status, 0);
+  EXPECT_GT(managerPid(), 0);
+}
+
+TEST_F(ManagerTest, SyncIsHandedToTheManagerOnlyFromItsOwnFolders) {
+  // The HotSyncs run in the manager's environment (its desktop session).
+  startManager({{"TARVO_STUB_DB", "Tarvo News"}, {"TARVO_STUB_TEXT", "handed"}});
+  std::vector<std::string> args = {"sync", "--no-gui", "--online", "--handheld", handheld_.string(),
+                                   "--conduit", TARVO_STUB_CONDUIT};
+  const ProgramResult handed = host(args);
+  ASSERT_EQ(handed.status, 0) << handed.out << handed.err;
+  EXPECT_THAT(handed.out, HasSubstr("stub: card 0: Tarvo (appl/Tarv), Tarvo News (DATA/Tarv)\n"));
+  EXPECT_THAT(handed.out, HasSubstr("HotSync finished"));
+  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("started in"));
+  EXPECT_THAT(host({"handheld", "dump", "--handheld", handheld_.string(), "Tarvo News"}).out, HasSubstr("handed"));
+
+  // A caller with other data folders is not the manager's: it runs alone.
+  const std::string before = read(dir() / "manager.log");
+  const ProgramResult alone = host(args, {{"XDG_CACHE_HOME", (root_ / "other-cache").string()}});
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  EXPECT_EQ(read(dir() / "manager.log"), before);
+
+  // A failing HotSync's status and messages come back through the manager
+  // as they would from a HotSync run alone.
+  args.back() = (root_ / "missing.so").string();
+  const ProgramResult failed = host(args);
+  const ProgramResult failedAlone = host(args, {{"XDG_CACHE_HOME", (root_ / "other-cache").string()}});
+  EXPECT_NE(failed.status, 0);
+  EXPECT_EQ(failed.status, failedAlone.status);
+  EXPECT_EQ(failed.err, failedAlone.err);
+  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("ended with status " + std::to_string(failed.status)));
+}
+
+// Asked to quit during a HotSync, the manager presses its Cancel, lets it
+// end cleanly and only then quits; the caller gets the HotSync's status.
+TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
+  std::ofstream(root_ / "script.json")
+      << R"([{"match": {"cmd": "login"}, "delay_ms": 60000, "body": "<tarvoconduit></tarvoconduit>"}])";
+  syncserver_test::ServerProcess server;
+  ASSERT_TRUE(server.start({"--script", (root_ / "script.json").string(), "--log", (root_ / "requests.jsonl").string()}));
+  ASSERT_EQ(host({"settings", "set", "Comunicacao", "syncserver", server.url() + "sync"}).status, 0);
+  const std::string before = host({"handheld", "list", "--handheld", handheld_.string()}).out;
+  startManager({{"TARVO_NO_TTY", "1"}});
+
+  ProgramResult synced;
+  std::thread caller([&] {
+    synced = host({"sync", "--no-gui", "--online", "--handheld", handheld_.string(), "--conduit", TARVO_CONDUIT_FILE});
+  });
+  // The server holds the login; the HotSync is in progress.
+  for (int i = 0; i < 600 && read(root_ / "requests.jsonl").find("login") == std::string::npos; ++i) ::usleep(50 * 1000);
+  const ProgramResult quit = host({"manager", "--quit"});
+  caller.join();
+  server.stop();
+
+  EXPECT_EQ(quit.status, 0) << quit.err;
+  EXPECT_EQ(managerPid(), 0);
+  const std::string log = read(dir() / "manager.log");
+  const std::string ended = "ended with status " + std::to_string(synced.status) + "\n";
+  EXPECT_LT(log.find("quit requested"), log.find(ended)) << log;
+  EXPECT_LT(log.find(ended), log.find("quits")) << log;
+  EXPECT_EQ(host({"handheld", "list", "--handheld", handheld_.string()}).out, before);
+}
+
+}  // namespace
+}  // namespace tarvo::test
