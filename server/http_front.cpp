@@ -12,6 +12,7 @@ namespace tarvo::server {
 namespace {
 
 constexpr std::size_t kMaxBody = 256u << 20;  // larger than any handheld holds
+constexpr std::size_t kConnectionThreads = 128;
 
 // httplib files the connection's addresses among the request headers.
 bool is_pseudo_header(const std::string& name) {
@@ -46,8 +47,9 @@ std::unique_ptr<HttpFront> HttpFront::create(const FrontSettings& settings, Answ
 
     httplib::Server& server = *front->server_;
     HttpFront* self = front.get();
-    // Injected delays hold a connection thread each; leave room for several.
-    server.new_task_queue = [] { return new httplib::ThreadPool(16); };
+    // A kept-alive connection holds its thread while idle, and injected delays
+    // hold one each: enough threads that a few dozen clients never queue.
+    server.new_task_queue = [] { return new httplib::ThreadPool(kConnectionThreads); };
     server.set_payload_max_length(kMaxBody);
     server.Get(".*", [self](const httplib::Request& in, httplib::Response& out) {
         self->handle(in, out, {});
