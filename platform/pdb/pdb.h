@@ -99,6 +99,9 @@ LoadedDatabase readFile(const std::filesystem::path& path);
 // Replaces `path` atomically: writes a temporary file in the same folder,
 // flushes it to disk and renames it over `path`. Throws std::runtime_error.
 void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// The same with the rest of the open file `source` as the contents, copied
+// without passing through memory where the file system allows.
+void copyFileAtomic(const std::filesystem::path& path, int source);
 
 // "Tarv" <-> 0x54617276.
 uint32_t fourCC(const char* text);

@@ -1,6 +1,8 @@
 // Files on disk: real databases made by other Palm tools, and replacing a
 // file without ever leaving a half-written one behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -36,6 +38,7 @@ TEST_P(RealFiles, ReadWriteBackAndRewrite) {
   EXPECT_EQ(fourCCText(db.creator), GetParam().creator);
   EXPECT_EQ(db.isResourceDb() ? db.resources.size() : db.records.size(), GetParam().entries);
   EXPECT_EQ(loaded.image(), loaded.original);
+  EXPECT_EQ(readDatabase(path), db);
 
   // These tools lay files out as we do, so our rewrite matches them byte for
   // byte, except for what they left after the name's terminator.
@@ -83,6 +86,21 @@ TEST_F(FileIo, ReplacesKeepingPermissionsAndLeavesNoTemporaries) {
   EXPECT_EQ(readFile(file).original, test::resourceImage());
   EXPECT_EQ(fs::status(file).permissions(), rw | fs::perms::group_read);
   EXPECT_EQ(filesInDir(), 1u);
+}
+
+TEST_F(FileIo, CopiesAnOpenFileIntoPlace) {
+  std::vector<uint8_t> big(3u << 20);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7 + i / 4096);
+  writeFileAtomic(dir / "source.pdb", big);
+  const int source = ::open((dir / "source.pdb").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(source, 0);
+  copyFileAtomic(dir / "copy.pdb", source);
+  ::close(source);
+  EXPECT_EQ(readFile(dir / "copy.pdb").original, big);
+  EXPECT_EQ(fs::status(dir / "copy.pdb").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(filesInDir(), 2u);
+  EXPECT_THROW(copyFileAtomic(dir / "bad.pdb", -1), std::runtime_error);
+  EXPECT_EQ(filesInDir(), 2u);
 }
 
 TEST_F(FileIo, FailuresNameThePathAndLeaveNothingBehind) {
