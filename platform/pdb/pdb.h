@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -72,6 +74,34 @@ struct Database {
   bool operator==(const Database&) const = default;
 };
 
+// Where the blocks of a database file lie, found from its header and entry
+// list alone, with the same checks as a whole parse.
+struct Layout {
+  struct Range {
+    std::size_t from = 0;
+    std::size_t to = 0;
+  };
+  struct Entry {
+    Range range;
+    uint8_t attributes = 0;  // records
+    uint32_t uniqueId = 0;   // records
+    uint32_t type = 0;       // resources
+    uint16_t id = 0;         // resources
+  };
+  Database header;  // the header's fields; no blocks
+  std::optional<Range> appInfo;
+  std::optional<Range> sortInfo;
+  std::vector<Entry> entries;
+};
+
+// How many leading bytes of a file parseLayout needs, from its first 78.
+std::size_t layoutSize(std::span<const uint8_t> header);
+// `b` holds at least the first min(layoutSize, fileSize) bytes of a file of
+// `fileSize` bytes. Throws FormatError as parse does.
+Layout parseLayout(std::span<const uint8_t> b, std::size_t fileSize);
+// The database of `layout`, each block's bytes from `read`.
+Database fill(Layout layout, const std::function<std::vector<uint8_t>(Layout::Range)>& read);
+
 // Parses a whole file image. Throws FormatError on anything malformed; never
 // reads outside `bytes`.
 Database parse(std::span<const uint8_t> bytes);
@@ -95,6 +125,12 @@ struct LoadedDatabase {
 
 // Reads and parses a file; throws FormatError (also for I/O errors, with the path).
 LoadedDatabase readFile(const std::filesystem::path& path);
+
+// Reads only the header and entry list of a file, checking them as readFile
+// does; `fileSize` is the file's size.
+Layout readLayout(const std::filesystem::path& path, std::size_t* fileSize = nullptr);
+// Reads a file block by block, without holding its whole image besides.
+Database readDatabase(const std::filesystem::path& path);
 
 // Replaces `path` atomically: writes a temporary file in the same folder,
 // flushes it to disk and renames it over `path`. Throws std::runtime_error.
