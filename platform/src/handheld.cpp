@@ -73,15 +73,19 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
   std::set<std::string> names;
   for (const std::string& file : files) {
     const fs::path path = card.dir / file;
-    pdb::LoadedDatabase loaded;
+    auto slot = std::make_unique<DbSlot>();
     try {
-      loaded = pdb::readFile(path);
+      std::size_t size = 0;
+      pdb::Layout layout = pdb::readLayout(path, &size);
+      slot->fileSize = size;
+      slot->listedEntries = layout.entries.size();
+      slot->state = DbState(std::move(layout.header));
     } catch (const std::exception&) {
       continue;  // a file that does not parse is left alone and not listed
     }
-    if (!names.insert(loaded.db.name).second) continue;  // the first of a name wins, as on a handheld
+    slot->fileName = file;
+    if (!names.insert(slot->state.db.name).second) continue;  // the first of a name wins, as on a handheld
 
-    auto slot = std::make_unique<DbSlot>(DbSlot{file, DbState(std::move(loaded.db)), journalBaseOf(loaded.original)});
     // Changes a killed process journaled: replay them onto the file they were
     // made to, and fold them in. A journal made for another file is stale.
     const fs::path journal = journalPathFor(path);
@@ -89,12 +93,16 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
     if (fs::exists(journal, ec)) {
       const auto contents = readJournal(journal);
       bool replayed = false;
-      if (contents && contents->base == slot->base) {
-        for (const std::string& frame : contents->frames) {
-          std::vector<Op> ops;
-          if (!decodeOps(frame, &ops)) break;
-          for (const Op& op : ops) applyOp(slot->state, op);
-          replayed = true;
+      if (contents && load(card.dir, *slot)) {
+        std::optional<JournalBase> base = journalBaseOfFile(path, contents->version);
+        if (contents->version == kJournalVersion) slot->base = base;
+        if (base && contents->base == *base) {
+          for (const std::string& frame : contents->frames) {
+            std::vector<Op> ops;
+            if (!decodeOps(frame, &ops)) break;
+            for (const Op& op : ops) applyOp(slot->state, op);
+            replayed = true;
+          }
         }
       }
       if (replayed) {
@@ -119,6 +127,22 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
   }
   cards_.push_back(std::move(card));
   return true;
+}
+
+bool Handheld::load(const fs::path& cardDir, DbSlot& slot) {
+  if (slot.loaded) return true;
+  try {
+    slot.state = DbState(pdb::readDatabase(cardDir / slot.fileName));
+  } catch (const std::exception&) {
+    return false;
+  }
+  slot.loaded = true;
+  return true;
+}
+
+const JournalBase* Handheld::baseOf(const fs::path& cardDir, DbSlot& slot) {
+  if (!slot.base) slot.base = journalBaseOfFile(cardDir / slot.fileName);
+  return slot.base ? &*slot.base : nullptr;
 }
 
 int64_t Handheld::unixNow() const { return static_cast<int64_t>(std::time(nullptr)) + config_.clockOffset; }
@@ -152,7 +176,7 @@ int32_t Handheld::readCardInfo(CardInfo* info) const {
   const std::size_t n = info->m_CardNo;
   if (n >= cards_.size()) return SYNCERR_NOT_FOUND;
   uint64_t used = 0;
-  for (const auto& slot : cards_[n].dbs) used += slot->base.size;
+  for (const auto& slot : cards_[n].dbs) used += slot->fileSize;
   constexpr uint32_t kRamSize = 16u << 20;
   info->m_CardVersion = 1;
   info->m_CreationDate = 0;
@@ -184,7 +208,7 @@ void Handheld::fillEntry(const DbSlot& slot, std::size_t card, std::size_t index
   entry->m_ModDate = db.modificationDate;
   entry->m_BackupDate = db.backupDate;
   entry->m_MiscFlags = 0;
-  entry->m_RecCount = static_cast<uint32_t>(slot.state.entryCount());
+  entry->m_RecCount = static_cast<uint32_t>(slot.entryCount());
   entry->m_dwReserved = 0;
 }
 
@@ -215,6 +239,7 @@ int32_t Handheld::openDb(const char* name, int32_t cardNo, uint8_t* out, uint8_t
   }
   if (write && (slot->state.db.attributes & pdb::kAttrReadOnly) != 0) return SYNCERR_READ_ONLY;
   if (handles_.size() >= 255) return SYNCERR_LIMIT_EXCEEDED;
+  if (!load(cards_[static_cast<std::size_t>(cardNo)].dir, *slot)) return SYNCERR_UNKNOWN;
   // Handles rotate, so a stale handle rarely names a newly opened database.
   uint8_t h = lastHandle_;
   do {
@@ -242,8 +267,10 @@ int32_t Handheld::closeDb(uint8_t hv) {
   if (!h->pending.empty()) {
     record(*h, Op{OpKind::Stamp, 0, 0, palmNow(), slot.state.db.modificationNumber + 1, {}});
     std::string error;
-    const fs::path file = cards_[h->card].dir / slot.fileName;
-    if (slot.unsaved || !appendJournalFrame(journalPathFor(file), slot.base, h->pending, flushEachClose_, &error)) {
+    const fs::path& cardDir = cards_[h->card].dir;
+    const JournalBase* base = slot.unsaved ? nullptr : baseOf(cardDir, slot);
+    if (base == nullptr ||
+        !appendJournalFrame(journalPathFor(cardDir / slot.fileName), *base, h->pending, flushEachClose_, &error)) {
       // The journal could not take it (or an earlier change is only in
       // memory): write the whole database instead.
       slot.unsaved = true;
@@ -378,7 +405,8 @@ bool Handheld::fold(const fs::path& cardDir, DbSlot& slot, std::string* error) {
   try {
     const std::vector<uint8_t> image = pdb::serialize(slot.state.db);
     pdb::writeFileAtomic(file, image);
-    slot.base = journalBaseOf(image);
+    slot.fileSize = image.size();
+    slot.base.reset();  // worked out again if another journal is started
   } catch (const std::exception& e) {
     if (error) *error = e.what();
     return false;
@@ -428,7 +456,11 @@ bool Handheld::install(const pdb::Database& db, const std::vector<uint8_t>& imag
     if (error) *error = e.what();
     return false;
   }
-  auto slot = std::make_unique<DbSlot>(DbSlot{fileName, DbState(db), journalBaseOf(image)});
+  auto slot = std::make_unique<DbSlot>();
+  slot->fileName = fileName;
+  slot->state = DbState(db);
+  slot->loaded = true;
+  slot->fileSize = image.size();
   if (old != nullptr) {
     const fs::path oldFile = card.dir / old->fileName;
     fs::remove(journalPathFor(oldFile), ec);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,15 +56,23 @@ class Handheld {
   std::vector<std::string> logLines() const;
 
  private:
+  // A database on a card. Connecting reads only its header and entry list;
+  // its blocks are read when it is first opened, and the file's journal base
+  // (a hash of the whole file) when a journal is first written or replayed.
   struct DbSlot {
     std::string fileName;
-    DbState state;
-    JournalBase base;
+    DbState state{pdb::Database{}};  // only the header until `loaded`
+    bool loaded = false;
+    std::size_t listedEntries = 0;  // the file's entry count, until loaded
+    uint64_t fileSize = 0;
+    std::optional<JournalBase> base;
     bool journaled = false;  // a journal holds changes the file lacks
     bool unsaved = false;    // memory holds changes neither file nor journal has
     int openCount = 0;
     bool openForWrite = false;
     bool openExclusive = false;
+
+    std::size_t entryCount() const { return loaded ? state.entryCount() : listedEntries; }
   };
   struct Card {
     std::filesystem::path dir;
@@ -81,6 +90,9 @@ class Handheld {
   DbSlot* find(std::size_t card, const char* name, std::size_t* index = nullptr) const;
   const Handle* handle(uint8_t h) const;
   Handle* handle(uint8_t h);
+  // Reads the slot's blocks if not yet read; false when the file cannot be.
+  static bool load(const std::filesystem::path& cardDir, DbSlot& slot);
+  static const JournalBase* baseOf(const std::filesystem::path& cardDir, DbSlot& slot);
   void fillEntry(const DbSlot& slot, std::size_t card, std::size_t index, CDbList* entry) const;
   bool fold(const std::filesystem::path& cardDir, DbSlot& slot, std::string* error);
   void record(Handle& h, const Op& op);
