@@ -78,7 +78,7 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
       std::size_t size = 0;
       pdb::Layout layout = pdb::readLayout(path, &size);
       slot->fileSize = size;
-      slot->listedEntries = layout.entries.size();
+      slot->entries = std::move(layout.entries);
       slot->state = DbState(std::move(layout.header));
     } catch (const std::exception&) {
       continue;  // a file that does not parse is left alone and not listed
@@ -129,6 +129,10 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
   return true;
 }
 
+Handheld::DbSlot::~DbSlot() {
+  if (fd >= 0) ::close(fd);
+}
+
 bool Handheld::load(const fs::path& cardDir, DbSlot& slot) {
   if (slot.loaded) return true;
   try {
@@ -137,6 +141,7 @@ bool Handheld::load(const fs::path& cardDir, DbSlot& slot) {
     return false;
   }
   slot.loaded = true;
+  slot.entries = {};
   return true;
 }
 
@@ -239,7 +244,12 @@ int32_t Handheld::openDb(const char* name, int32_t cardNo, uint8_t* out, uint8_t
   }
   if (write && (slot->state.db.attributes & pdb::kAttrReadOnly) != 0) return SYNCERR_READ_ONLY;
   if (handles_.size() >= 255) return SYNCERR_LIMIT_EXCEEDED;
-  if (!load(cards_[static_cast<std::size_t>(cardNo)].dir, *slot)) return SYNCERR_UNKNOWN;
+  const fs::path& cardDir = cards_[static_cast<std::size_t>(cardNo)].dir;
+  if (write && !load(cardDir, *slot)) return SYNCERR_UNKNOWN;
+  if (!slot->loaded && slot->fd < 0) {
+    slot->fd = ::open((cardDir / slot->fileName).c_str(), O_RDONLY | O_CLOEXEC);
+    if (slot->fd < 0) return SYNCERR_UNKNOWN;
+  }
   // Handles rotate, so a stale handle rarely names a newly opened database.
   uint8_t h = lastHandle_;
   do {
@@ -280,7 +290,11 @@ int32_t Handheld::closeDb(uint8_t hv) {
     }
   }
   --slot.openCount;
-  if (slot.openCount == 0) slot.openForWrite = slot.openExclusive = false;
+  if (slot.openCount == 0) {
+    slot.openForWrite = slot.openExclusive = false;
+    if (slot.fd >= 0) ::close(slot.fd);
+    slot.fd = -1;
+  }
   handles_.erase(hv);
   return status;
 }
@@ -306,7 +320,7 @@ int32_t Handheld::recordCount(uint8_t hv, uint16_t* count) const {
   if (count == nullptr) return SYNCERR_BAD_ARG;
   const Handle* h = handle(hv);
   if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
-  *count = static_cast<uint16_t>(std::min<std::size_t>(h->slot->state.entryCount(), 0xFFFF));
+  *count = static_cast<uint16_t>(std::min<std::size_t>(h->slot->entryCount(), 0xFFFF));
   return SYNCERR_NONE;
 }
 
@@ -318,7 +332,7 @@ int32_t Handheld::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info)
   std::size_t index = 0;
   while (index < dbs.size() && dbs[index].get() != h->slot) ++index;
   fillEntry(*h->slot, h->card, index, &info->m_DbInfo);
-  info->m_RecCount = static_cast<uint32_t>(h->slot->state.entryCount());
+  info->m_RecCount = static_cast<uint32_t>(h->slot->entryCount());
   return SYNCERR_NONE;
 }
 
@@ -328,6 +342,7 @@ int32_t Handheld::readRecord(RecordInfo* rec) const {
   if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
   const pdb::Database& db = h->slot->state.db;
   if (db.isResourceDb()) return SYNCERR_BAD_ARG;
+  if (!h->slot->loaded) return readRecordFromFile(*h, rec);
   if (rec->m_RecIndex >= db.records.size()) return SYNCERR_NOT_FOUND;
   const pdb::Record& r = db.records[rec->m_RecIndex];
   if ((r.attributes & pdb::kRecSecret) != 0 && (h->mode & eDbShowSecret) == 0) return SYNCERR_NOT_FOUND;
@@ -339,6 +354,29 @@ int32_t Handheld::readRecord(RecordInfo* rec) const {
   if (!r.data.empty()) {
     if (rec->m_pBytes == nullptr) return SYNCERR_BAD_ARG;
     std::memcpy(rec->m_pBytes, r.data.data(), r.data.size());
+  }
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::readRecordFromFile(const Handle& h, RecordInfo* rec) const {
+  const DbSlot& slot = *h.slot;
+  if (rec->m_RecIndex >= slot.entries.size()) return SYNCERR_NOT_FOUND;
+  const pdb::Layout::Entry& e = slot.entries[rec->m_RecIndex];
+  if ((e.attributes & pdb::kRecSecret) != 0 && (h.mode & eDbShowSecret) == 0) return SYNCERR_NOT_FOUND;
+  const std::size_t size = e.range.to - e.range.from;
+  rec->m_RecId = e.uniqueId;
+  rec->m_Attribs = static_cast<uint8_t>(e.attributes & ~pdb::kRecCategoryMask);
+  rec->m_CatId = static_cast<int16_t>(e.attributes & pdb::kRecCategoryMask);
+  rec->m_RecSize = static_cast<uint32_t>(size);
+  if (size > rec->m_TotalBytes) return SYNCERR_LOCAL_BUFF_TOO_SMALL;
+  if (size == 0) return SYNCERR_NONE;
+  if (rec->m_pBytes == nullptr) return SYNCERR_BAD_ARG;
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(slot.fd, rec->m_pBytes + done, size - done, static_cast<off_t>(e.range.from + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return SYNCERR_UNKNOWN;
+    done += static_cast<std::size_t>(n);
   }
   return SYNCERR_NONE;
 }

@@ -56,14 +56,18 @@ class Handheld {
   std::vector<std::string> logLines() const;
 
  private:
-  // A database on a card. Connecting reads only its header and entry list;
-  // its blocks are read when it is first opened, and the file's journal base
-  // (a hash of the whole file) when a journal is first written or replayed.
+  // A database on a card. Connecting reads only its header and entry list.
+  // Reading through a handle takes each record from the file; the first
+  // handle that may write reads every block into memory. The file's journal
+  // base (a hash of the whole file) is worked out when a journal is first
+  // written or replayed.
   struct DbSlot {
+    ~DbSlot();
     std::string fileName;
     DbState state{pdb::Database{}};  // only the header until `loaded`
     bool loaded = false;
-    std::size_t listedEntries = 0;  // the file's entry count, until loaded
+    std::vector<pdb::Layout::Entry> entries;  // the file's entry list, until loaded
+    int fd = -1;                              // the file, while read through handles unloaded
     uint64_t fileSize = 0;
     std::optional<JournalBase> base;
     bool journaled = false;  // a journal holds changes the file lacks
@@ -72,7 +76,7 @@ class Handheld {
     bool openForWrite = false;
     bool openExclusive = false;
 
-    std::size_t entryCount() const { return loaded ? state.entryCount() : listedEntries; }
+    std::size_t entryCount() const { return loaded ? state.entryCount() : entries.size(); }
   };
   struct Card {
     std::filesystem::path dir;
@@ -93,6 +97,7 @@ class Handheld {
   // Reads the slot's blocks if not yet read; false when the file cannot be.
   static bool load(const std::filesystem::path& cardDir, DbSlot& slot);
   static const JournalBase* baseOf(const std::filesystem::path& cardDir, DbSlot& slot);
+  int32_t readRecordFromFile(const Handle& h, RecordInfo* rec) const;
   void fillEntry(const DbSlot& slot, std::size_t card, std::size_t index, CDbList* entry) const;
   bool fold(const std::filesystem::path& cardDir, DbSlot& slot, std::string* error);
   void record(Handle& h, const Op& op);
