@@ -91,12 +91,15 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
     const fs::path journal = journalPathFor(path);
     std::error_code ec;
     if (fs::exists(journal, ec)) {
+      // A file that cannot be read whole is left alone with its journal, unlisted.
+      if (!load(card.dir, *slot)) continue;
       const auto contents = readJournal(journal);
       bool replayed = false;
-      if (contents && load(card.dir, *slot)) {
-        std::optional<JournalBase> base = journalBaseOfFile(path, contents->version);
+      if (contents) {
+        const std::optional<JournalBase> base = journalBaseOfFile(path, contents->version);
+        if (!base) continue;
         if (contents->version == kJournalVersion) slot->base = base;
-        if (base && contents->base == *base) {
+        if (contents->base == *base) {
           for (const std::string& frame : contents->frames) {
             std::vector<Op> ops;
             if (!decodeOps(frame, &ops)) break;
