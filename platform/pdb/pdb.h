@@ -112,6 +112,10 @@ Database parse(std::span<const uint8_t> bytes);
 // unique id wider than 24 bits, more than 65535 entries, entries of the other
 // kind than the resource bit says, more than 4 GiB).
 std::vector<uint8_t> serialize(const Database& db);
+// What serialize writes before the first block (header, list, pad), with the
+// whole image's size in *imageSize; then each block in the order it writes them.
+std::vector<uint8_t> serializeHead(const Database& db, uint64_t* imageSize);
+void forEachBlock(const Database& db, const std::function<void(const std::vector<uint8_t>&)>& take);
 
 // A file read from disk together with its original image, so that an
 // unchanged database is written back byte for byte.
@@ -138,6 +142,10 @@ void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t>
 // The same with the rest of the open file `source` as the contents, copied
 // without passing through memory where the file system allows.
 void copyFileAtomic(const std::filesystem::path& path, int source);
+// The same with serialize(db) as the contents, written block by block
+// without building the image; returns its size. Throws FormatError when
+// serialize would.
+uint64_t writeDatabaseAtomic(const std::filesystem::path& path, const Database& db);
 
 // "Tarv" <-> 0x54617276.
 uint32_t fourCC(const char* text);

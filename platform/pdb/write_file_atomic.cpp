@@ -116,4 +116,29 @@ void copyFileAtomic(const std::filesystem::path& path, int source) {
   replaceAtomically(path, [&](int fd) { return copyAll(source, fd); });
 }
 
+uint64_t writeDatabaseAtomic(const std::filesystem::path& path, const Database& db) {
+  uint64_t size = 0;
+  const std::vector<uint8_t> head = serializeHead(db, &size);
+  replaceAtomically(path, [&](int fd) {
+    // Small blocks are gathered into large writes; large ones go as they are.
+    std::vector<uint8_t> pending(head);
+    pending.reserve(kCopyChunk);
+    bool ok = true;
+    forEachBlock(db, [&](const std::vector<uint8_t>& block) {
+      if (!ok) return;
+      if (pending.size() + block.size() > kCopyChunk) {
+        ok = writeAll(fd, pending);
+        pending.clear();
+      }
+      if (block.size() >= kCopyChunk) {
+        ok = ok && writeAll(fd, block);
+      } else {
+        pending.insert(pending.end(), block.begin(), block.end());
+      }
+    });
+    return ok && writeAll(fd, pending);
+  });
+  return size;
+}
+
 }  // namespace pdb

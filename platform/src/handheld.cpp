@@ -444,9 +444,7 @@ bool Handheld::fold(const fs::path& cardDir, DbSlot& slot, std::string* error) {
   if (!slot.journaled && !slot.unsaved) return true;
   const fs::path file = cardDir / slot.fileName;
   try {
-    const std::vector<uint8_t> image = pdb::serialize(slot.state.db);
-    pdb::writeFileAtomic(file, image);
-    slot.fileSize = image.size();
+    slot.fileSize = pdb::writeDatabaseAtomic(file, slot.state.db);
     slot.base.reset();  // worked out again if another journal is started
   } catch (const std::exception& e) {
     if (error) *error = e.what();

@@ -105,6 +105,18 @@ TEST_F(FileIo, CopiesAnOpenFileIntoPlace) {
   EXPECT_EQ(filesInDir(), 2u);
 }
 
+TEST_F(FileIo, WritesADatabaseBlockByBlockAsSerializeDoes) {
+  Database db;
+  db.name = "Blocks";
+  db.appInfo.assign(3u << 20, 0xA5);  // larger than one write
+  for (uint32_t i = 0; i < 600; ++i) db.records.push_back(Record{0, i + 1, std::vector<uint8_t>(i * 7 % 4000, static_cast<uint8_t>(i))});
+  EXPECT_EQ(writeDatabaseAtomic(dir / "blocks.pdb", db), serialize(db).size());
+  EXPECT_EQ(readFile(dir / "blocks.pdb").original, serialize(db));
+  db.name.assign(40, 'x');
+  EXPECT_THROW(writeDatabaseAtomic(dir / "blocks.pdb", db), FormatError);
+  EXPECT_EQ(filesInDir(), 1u);
+}
+
 TEST_F(FileIo, FailuresNameThePathAndLeaveNothingBehind) {
   EXPECT_THROW(writeFileAtomic(dir / "missing" / "x.pdb", test::recordImage(2)), std::runtime_error);
   fs::create_directory(dir / "taken.pdb");  // the rename fails after the temporary was written
