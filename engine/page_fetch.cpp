@@ -35,31 +35,24 @@ struct PageResult {
   bool pageOk = false;
 };
 
-std::string FormBody(const std::string& params, const std::string& urlExtra) {
+// The form body is the parameters with the language in front, built in the
+// parameters' own storage: a large upload is never copied.
+std::string FormBody(std::string params, const std::string& urlExtra) {
   const RCString language(tarvo::res::kLanguage);
   const RCString subLanguage(tarvo::res::kSubLanguage);
-  // Appended piece by piece: the parameters of a large upload are copied once.
-  std::string body;
-  body.reserve(32 + params.size() + urlExtra.size());
-  body += "language=";
-  body += language.str();
-  if (subLanguage.str() != " ") {
-    body += "&sublanguage=";
-    body += subLanguage.str();
-  }
-  if (!params.empty()) {
-    body += '&';
-    body += params;
-  }
+  std::string head = "language=" + language.str();
+  if (subLanguage.str() != " ") head += "&sublanguage=" + subLanguage.str();
+  if (!params.empty()) head += '&';
+  params.insert(0, head);
   if (!urlExtra.empty()) {
-    body += '&';
-    body.append(urlExtra, 1);
+    params += '&';
+    params.append(urlExtra, 1);
   }
-  return body;
+  return params;
 }
 
 // Posts the form to `url`. Every failure leaves an empty page with pageOk false.
-void FetchPage(CTHttp& http, const std::string& url, const std::string& params, PageResult& out) {
+void FetchPage(CTHttp& http, const std::string& url, std::string params, PageResult& out) {
   out = PageResult();
   try {
     // A URL that does not parse must not fall back on the previous fetch's
@@ -71,7 +64,7 @@ void FetchPage(CTHttp& http, const std::string& url, const std::string& params, 
     http.m_path.clear();
     http.m_urlExtra.clear();
     http.SetUrl(url);
-    const std::string body = FormBody(params, http.m_urlExtra);
+    const std::string body = FormBody(std::move(params), http.m_urlExtra);
     out.reqHeaders.push_back("Content-Type: application/x-www-form-urlencoded");
     out.reqHeaders.push_back("Content-Length: " + std::to_string(body.size()));
     http.Post(body, out.reqHeaders, out.resultData, out.respHeaders);
@@ -112,7 +105,7 @@ uint32_t AssyncPage::Get(std::shared_ptr<AssyncPage> context) {
   uint32_t code = 0;
   try {
     // A cancel that came before the request started: do not start it.
-    if (!context->abandoned.load()) FetchPage(*context->http, context->url, context->params, context->result);
+    if (!context->abandoned.load()) FetchPage(*context->http, context->url, std::move(context->params), context->result);
   } catch (...) {
     code = 1;
   }
@@ -124,7 +117,7 @@ uint32_t AssyncPage::Get(std::shared_ptr<AssyncPage> context) {
 std::string CTarvoConduit::GetPageAssync(std::string url, std::string params) {
   TarvoTrace("CTarvoConduit::GetPageAssync(CString url, CString params)");
   PageResult result;
-  if (m_pHttp) FetchPage(*m_pHttp, url, params, result);
+  if (m_pHttp) FetchPage(*m_pHttp, url, std::move(params), result);
   m_reqHeaders = std::move(result.reqHeaders);
   if (result.pageOk) m_respHeaders = std::move(result.respHeaders);
   m_resultData = std::move(result.resultData);

@@ -19,23 +19,32 @@ int HexValue(unsigned char c) {
 
 std::string FullURLEncode(const void* data, int32_t length) {
   if (!data || length < 0) return {};
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  size_t count = length == 0 ? std::strlen(static_cast<const char*>(data)) : static_cast<size_t>(length);
-
-  static constexpr char kHex[] = "0123456789abcdef";
+  const size_t count = length == 0 ? std::strlen(static_cast<const char*>(data)) : static_cast<size_t>(length);
   std::string out;
-  out.reserve(count * 3);
+  AppendURLEncoded(out, data, count);
+  return out;
+}
+
+void AppendURLEncoded(std::string& out, const void* data, size_t count) {
+  if (!data || count == 0) return;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  size_t encoded = count;
+  for (size_t i = 0; i < count; ++i) encoded += IsUnreserved(bytes[i]) ? 0 : 2;
+  const size_t start = out.size();
+  out.resize(start + encoded);
+  char* to = out.data() + start;
+  static constexpr char kHex[] = "0123456789abcdef";
   for (size_t i = 0; i < count; ++i) {
-    unsigned char b = bytes[i];
+    const unsigned char b = bytes[i];
     if (IsUnreserved(b)) {
-      out.push_back(static_cast<char>(b));
+      *to++ = static_cast<char>(b);
     } else {
-      out.push_back('%');
-      out.push_back(kHex[b >> 4]);
-      out.push_back(kHex[b & 0x0F]);
+      to[0] = '%';
+      to[1] = kHex[b >> 4];
+      to[2] = kHex[b & 0x0F];
+      to += 3;
     }
   }
-  return out;
 }
 
 int32_t FullURLEdcode(const std::string& source, unsigned char* dest, int32_t capacity) {

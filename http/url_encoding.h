@@ -2,6 +2,7 @@
 // record data that servers send.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,10 @@
 // hex digits. length 0 means: up to the first NUL. A negative length or a
 // null pointer gives an empty text.
 std::string FullURLEncode(const void* data, int32_t length);
+
+// The same encoding of exactly `count` bytes, appended to `out`, which grows
+// once by the encoded size.
+void AppendURLEncoded(std::string& out, const void* data, std::size_t count);
 
 // Decodes "%hh" escapes into dest (a '+' stays a '+'); stops at capacity.
 // Returns the number of bytes written, or 0 on a malformed escape (the bytes

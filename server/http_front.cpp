@@ -1,6 +1,7 @@
 #include "http_front.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <thread>
@@ -12,6 +13,11 @@ namespace tarvo::server {
 namespace {
 
 constexpr std::size_t kMaxBody = 256u << 20;  // larger than any handheld holds
+constexpr std::size_t kConnectionThreads = 128;
+// httplib listens with a queue of 5, which overflows as soon as a few dozen
+// clients connect at once; each overflow costs a client a one-second SYN
+// retry. The kernel caps the queue at net.core.somaxconn.
+constexpr int kListenBacklog = 1024;
 
 // httplib files the connection's addresses among the request headers.
 bool is_pseudo_header(const std::string& name) {
@@ -46,9 +52,14 @@ std::unique_ptr<HttpFront> HttpFront::create(const FrontSettings& settings, Answ
 
     httplib::Server& server = *front->server_;
     HttpFront* self = front.get();
-    // Injected delays hold a connection thread each; leave room for several.
-    server.new_task_queue = [] { return new httplib::ThreadPool(16); };
+    // A kept-alive connection holds its thread while idle, and injected delays
+    // hold one each: enough threads that a few dozen clients never queue.
+    server.new_task_queue = [] { return new httplib::ThreadPool(kConnectionThreads); };
     server.set_payload_max_length(kMaxBody);
+    server.set_socket_options([self](socket_t sock) {
+        httplib::default_socket_options(sock);
+        self->listen_socket_ = sock;  // the last one offered is the one that was bound
+    });
     server.Get(".*", [self](const httplib::Request& in, httplib::Response& out) {
         self->handle(in, out, {});
     });
@@ -87,6 +98,8 @@ bool HttpFront::bind(std::string& error) {
         error = "cannot listen on " + settings_.host + " port " + std::to_string(settings_.port);
         return false;
     }
+    // Listening again on a listening socket only changes its queue length.
+    if (listen_socket_ >= 0) ::listen(listen_socket_, kListenBacklog);
     return true;
 }
 

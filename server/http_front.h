@@ -67,6 +67,7 @@ private:
     RequestLog* log_;
     std::unique_ptr<httplib::Server> server_;
     int port_ = 0;
+    int listen_socket_ = -1;  // the socket httplib listens on, once bound
     std::atomic<std::uint64_t> seq_{0};
 
     std::mutex stop_mutex_;

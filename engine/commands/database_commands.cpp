@@ -114,6 +114,9 @@ void CTarvoConduit::RunCommandPGet(std::string cmd, std::string SyncSrv, CTarvoS
   const std::string recordKey = "&" + name + "_record=";
   const std::string idKey = "&" + name + "_record_id=";
   uint8_t* buffer = m_recordBuffer.get();
+  // Each record is read into a clean buffer. Only the bytes the previous read
+  // may have written need clearing; a failed read may have written anywhere.
+  std::size_t dirty = kRecordBufferSize;
   const uint32_t recordCount = info.m_RecCount;  // a packed field: copied, never referenced
   const uint32_t count = std::min(recordCount, kMaxRecordIndexes);
   for (uint32_t index = 0; index < count; ++index) {
@@ -124,19 +127,19 @@ void CTarvoConduit::RunCommandPGet(std::string cmd, std::string SyncSrv, CTarvoS
     record.m_TotalBytes = static_cast<uint16_t>(kRecordBufferSize);
     record.m_RecSize = 0;
     record.m_dwReserved = 0;
-    std::memset(buffer, 0, kRecordBufferSize);
+    std::memset(buffer, 0, dirty);
+    dirty = kRecordBufferSize;
     if (g_pMobileDeviceSync->ReadRecordByIndex(record) != SYNCERR_NONE || record.m_RecSize == 0) continue;
     // A size the buffer cannot hold was not read into it.
     if (record.m_RecSize > kRecordBufferSize) continue;
+    dirty = record.m_RecSize;
 
-    // The record's last byte is not sent. An empty rest stays empty (a
-    // length of 0 would mean "up to the first zero" to the encoder).
-    const auto length = static_cast<int32_t>(record.m_RecSize - 1);
-    const std::string data = length > 0 ? FullURLEncode(buffer, length) : std::string();
+    // The record's last byte is not sent. An empty rest stays empty.
+    const std::size_t length = record.m_RecSize - 1;
     const std::string id = std::to_string(static_cast<int32_t>(record.m_RecId));
-    Reserve(request, recordKey.size() + data.size() + idKey.size() + id.size());
+    Reserve(request, recordKey.size() + 3 * length + idKey.size() + id.size());
     request += recordKey;
-    request += data;
+    AppendURLEncoded(request, buffer, length);
     request += idKey;
     request += id;
   }

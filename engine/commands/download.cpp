@@ -18,7 +18,10 @@ std::string CTarvoConduit::DownloadToTemp(const std::string& url, const std::str
   m_dlgprg->Refresh();
 
   GetPage(url, "");
-  if (!SaveLastPage(path) || m_dlgprg->m_cancel) {
+  const bool saved = SaveLastPage(path);
+  // The file holds the page now; a large download need not stay in memory too.
+  std::string().swap(m_resultData);
+  if (!saved || m_dlgprg->m_cancel) {
     TarvoTrace("File: \"%s\" not saved.", path.c_str());
     return {};
   }

@@ -3,6 +3,7 @@
 // of explanation and is never read past its end.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -37,13 +38,13 @@ std::string readName(std::span<const uint8_t> b) {
                      static_cast<std::size_t>(static_cast<const uint8_t*>(zero) - begin));
 }
 
-std::vector<Entry> readEntries(std::span<const uint8_t> b, bool resources, std::size_t count) {
+std::vector<Entry> readEntries(std::span<const uint8_t> b, std::size_t fileSize, bool resources, std::size_t count) {
   const std::size_t entrySize = resources ? kResourceEntrySize : kRecordEntrySize;
   const char* kind = resources ? "resource" : "record";
   const std::size_t listEnd = kHeaderSize + count * entrySize;
-  if (listEnd > b.size()) {
+  if (listEnd > fileSize) {
     fail(std::string(kind) + " list of " + num(count) + " entries needs " + num(listEnd) +
-         " bytes but the file has " + num(b.size()));
+         " bytes but the file has " + num(fileSize));
   }
   std::vector<Entry> entries(count);
   for (std::size_t i = 0; i < count; ++i) {
@@ -62,9 +63,9 @@ std::vector<Entry> readEntries(std::span<const uint8_t> b, bool resources, std::
       fail(std::string(kind) + " " + num(i) + " offset " + num(e.offset) +
            " lies inside the header or entry list (ends at " + num(listEnd) + ")");
     }
-    if (e.offset > b.size()) {
+    if (e.offset > fileSize) {
       fail(std::string(kind) + " " + num(i) + " offset " + num(e.offset) +
-           " is past the end of the file (" + num(b.size()) + " bytes)");
+           " is past the end of the file (" + num(fileSize) + " bytes)");
     }
     if (i > 0 && e.offset < entries[i - 1].offset) {
       fail(std::string(kind) + " " + num(i) + " offset " + num(e.offset) + " comes before entry " +
@@ -97,13 +98,20 @@ void checkBlockOffset(const char* what, uint32_t offset, std::size_t listEnd, st
 
 }  // namespace
 
-Database parse(std::span<const uint8_t> b) {
-  if (b.size() < kHeaderSize) {
-    fail("file is " + num(b.size()) + " bytes, shorter than the 78-byte header");
-  }
-  if (b.size() > std::numeric_limits<uint32_t>::max()) fail("file is larger than 4 GiB");
+std::size_t layoutSize(std::span<const uint8_t> header) {
+  if (header.size() < kHeaderSize) return kHeaderSize;
+  const bool resources = (readU16(header, detail::kOffAttributes) & kAttrResourceDb) != 0;
+  return kHeaderSize + readU16(header, detail::kOffEntryCount) * (resources ? kResourceEntrySize : kRecordEntrySize);
+}
 
-  Database db;
+Layout parseLayout(std::span<const uint8_t> b, std::size_t fileSize) {
+  if (fileSize < kHeaderSize) {
+    fail("file is " + num(fileSize) + " bytes, shorter than the 78-byte header");
+  }
+  if (fileSize > std::numeric_limits<uint32_t>::max()) fail("file is larger than 4 GiB");
+
+  Layout layout;
+  Database& db = layout.header;
   db.name = readName(b);
   db.attributes = readU16(b, detail::kOffAttributes);
   db.version = readU16(b, detail::kOffVersion);
@@ -121,19 +129,18 @@ Database parse(std::span<const uint8_t> b) {
 
   const bool resources = db.isResourceDb();
   const std::size_t count = readU16(b, detail::kOffEntryCount);
-  const std::vector<Entry> entries = readEntries(b, resources, count);
-  const std::size_t listEnd =
-      kHeaderSize + count * (resources ? kResourceEntrySize : kRecordEntrySize);
+  const std::vector<Entry> entries = readEntries(b, fileSize, resources, count);
+  const std::size_t listEnd = kHeaderSize + count * (resources ? kResourceEntrySize : kRecordEntrySize);
 
-  checkBlockOffset("app info", appInfo, listEnd, b.size(), entries);
-  checkBlockOffset("sort info", sortInfo, listEnd, b.size(), entries);
+  checkBlockOffset("app info", appInfo, listEnd, fileSize, entries);
+  checkBlockOffset("sort info", sortInfo, listEnd, fileSize, entries);
   if (appInfo != 0 && appInfo == sortInfo) fail("app info and sort info share offset " + num(appInfo));
 
   // A block runs up to the next block that starts after it, or to the end
   // of the file; an entry also stops where the next entry starts, which
   // makes entries sharing an offset empty.
   const auto nextBlockStart = [&](uint32_t start) -> std::size_t {
-    std::size_t end = b.size();
+    std::size_t end = fileSize;
     for (uint32_t other : {appInfo, sortInfo}) {
       if (other > start) end = std::min<std::size_t>(end, other);
     }
@@ -142,25 +149,40 @@ Database parse(std::span<const uint8_t> b) {
     if (after != entries.end()) end = std::min<std::size_t>(end, after->offset);
     return end;
   };
-  const auto slice = [&](std::size_t from, std::size_t to) {
-    return std::vector<uint8_t>(b.begin() + static_cast<std::ptrdiff_t>(from),
-                                b.begin() + static_cast<std::ptrdiff_t>(to));
-  };
+  if (appInfo != 0) layout.appInfo = {appInfo, nextBlockStart(appInfo)};
+  if (sortInfo != 0) layout.sortInfo = {sortInfo, nextBlockStart(sortInfo)};
 
-  if (appInfo != 0) db.appInfo = slice(appInfo, nextBlockStart(appInfo));
-  if (sortInfo != 0) db.sortInfo = slice(sortInfo, nextBlockStart(sortInfo));
-
+  layout.entries.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const Entry& e = entries[i];
     std::size_t end = nextBlockStart(e.offset);
     if (i + 1 < count) end = std::min<std::size_t>(end, entries[i + 1].offset);
-    if (resources) {
-      db.resources.push_back(Resource{e.type, e.id, slice(e.offset, end)});
-    } else {
-      db.records.push_back(Record{e.attributes, e.uniqueId, slice(e.offset, end)});
+    layout.entries.push_back(Layout::Entry{{e.offset, end}, e.attributes, e.uniqueId, e.type, e.id});
+  }
+  return layout;
+}
+
+Database fill(Layout layout, const std::function<std::vector<uint8_t>(Layout::Range)>& read) {
+  Database db = std::move(layout.header);
+  if (layout.appInfo) db.appInfo = read(*layout.appInfo);
+  if (layout.sortInfo) db.sortInfo = read(*layout.sortInfo);
+  if (db.isResourceDb()) {
+    db.resources.reserve(layout.entries.size());
+    for (const Layout::Entry& e : layout.entries) db.resources.push_back(Resource{e.type, e.id, read(e.range)});
+  } else {
+    db.records.reserve(layout.entries.size());
+    for (const Layout::Entry& e : layout.entries) {
+      db.records.push_back(Record{e.attributes, e.uniqueId, read(e.range)});
     }
   }
   return db;
+}
+
+Database parse(std::span<const uint8_t> b) {
+  return fill(parseLayout(b, b.size()), [&](Layout::Range r) {
+    return std::vector<uint8_t>(b.begin() + static_cast<std::ptrdiff_t>(r.from),
+                                b.begin() + static_cast<std::ptrdiff_t>(r.to));
+  });
 }
 
 }  // namespace pdb

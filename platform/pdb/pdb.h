@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -72,6 +74,34 @@ struct Database {
   bool operator==(const Database&) const = default;
 };
 
+// Where the blocks of a database file lie, found from its header and entry
+// list alone, with the same checks as a whole parse.
+struct Layout {
+  struct Range {
+    std::size_t from = 0;
+    std::size_t to = 0;
+  };
+  struct Entry {
+    Range range;
+    uint8_t attributes = 0;  // records
+    uint32_t uniqueId = 0;   // records
+    uint32_t type = 0;       // resources
+    uint16_t id = 0;         // resources
+  };
+  Database header;  // the header's fields; no blocks
+  std::optional<Range> appInfo;
+  std::optional<Range> sortInfo;
+  std::vector<Entry> entries;
+};
+
+// How many leading bytes of a file parseLayout needs, from its first 78.
+std::size_t layoutSize(std::span<const uint8_t> header);
+// `b` holds at least the first min(layoutSize, fileSize) bytes of a file of
+// `fileSize` bytes. Throws FormatError as parse does.
+Layout parseLayout(std::span<const uint8_t> b, std::size_t fileSize);
+// The database of `layout`, each block's bytes from `read`.
+Database fill(Layout layout, const std::function<std::vector<uint8_t>(Layout::Range)>& read);
+
 // Parses a whole file image. Throws FormatError on anything malformed; never
 // reads outside `bytes`.
 Database parse(std::span<const uint8_t> bytes);
@@ -82,6 +112,10 @@ Database parse(std::span<const uint8_t> bytes);
 // unique id wider than 24 bits, more than 65535 entries, entries of the other
 // kind than the resource bit says, more than 4 GiB).
 std::vector<uint8_t> serialize(const Database& db);
+// What serialize writes before the first block (header, list, pad), with the
+// whole image's size in *imageSize; then each block in the order it writes them.
+std::vector<uint8_t> serializeHead(const Database& db, uint64_t* imageSize);
+void forEachBlock(const Database& db, const std::function<void(const std::vector<uint8_t>&)>& take);
 
 // A file read from disk together with its original image, so that an
 // unchanged database is written back byte for byte.
@@ -96,9 +130,22 @@ struct LoadedDatabase {
 // Reads and parses a file; throws FormatError (also for I/O errors, with the path).
 LoadedDatabase readFile(const std::filesystem::path& path);
 
+// Reads only the header and entry list of a file, checking them as readFile
+// does; `fileSize` is the file's size.
+Layout readLayout(const std::filesystem::path& path, std::size_t* fileSize = nullptr);
+// Reads a file block by block, without holding its whole image besides.
+Database readDatabase(const std::filesystem::path& path);
+
 // Replaces `path` atomically: writes a temporary file in the same folder,
 // flushes it to disk and renames it over `path`. Throws std::runtime_error.
 void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// The same with the rest of the open file `source` as the contents, copied
+// without passing through memory where the file system allows.
+void copyFileAtomic(const std::filesystem::path& path, int source);
+// The same with serialize(db) as the contents, written block by block
+// without building the image; returns its size. Throws FormatError when
+// serialize would.
+uint64_t writeDatabaseAtomic(const std::filesystem::path& path, const Database& db);
 
 // "Tarv" <-> 0x54617276.
 uint32_t fourCC(const char* text);

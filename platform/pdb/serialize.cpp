@@ -1,6 +1,7 @@
 // Writes a database in the layout Palm OS itself uses: header, entry list,
 // two zero pad bytes, app info, sort info, then the entries' data in list
 // order. Anything the layout cannot hold is refused rather than truncated.
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -40,7 +41,7 @@ void checkRepresentable(const Database& db) {
 
 }  // namespace
 
-std::vector<uint8_t> serialize(const Database& db) {
+std::vector<uint8_t> serializeHead(const Database& db, uint64_t* imageSize) {
   checkRepresentable(db);
   const bool resources = db.isResourceDb();
   const std::size_t count = resources ? db.resources.size() : db.records.size();
@@ -60,8 +61,9 @@ std::vector<uint8_t> serialize(const Database& db) {
   const uint32_t appInfo = db.appInfo.empty() ? 0 : place(db.appInfo.size());
   const uint32_t sortInfo = db.sortInfo.empty() ? 0 : place(db.sortInfo.size());
 
+  if (imageSize) *imageSize = total;
   std::vector<uint8_t> out;
-  out.reserve(static_cast<std::size_t>(total));
+  out.reserve(listEnd + detail::kListPadSize);
   out.insert(out.end(), db.name.begin(), db.name.end());
   out.resize(kNameSize, 0);
   putU16(out, db.attributes);
@@ -89,14 +91,21 @@ std::vector<uint8_t> serialize(const Database& db) {
     putU32(out, place(r.data.size()));
   }
   out.resize(out.size() + detail::kListPadSize, 0);
+  return out;
+}
 
-  const auto append = [&out](const std::vector<uint8_t>& block) {
-    out.insert(out.end(), block.begin(), block.end());
-  };
-  append(db.appInfo);
-  append(db.sortInfo);
-  for (const Record& r : db.records) append(r.data);
-  for (const Resource& r : db.resources) append(r.data);
+void forEachBlock(const Database& db, const std::function<void(const std::vector<uint8_t>&)>& take) {
+  take(db.appInfo);
+  take(db.sortInfo);
+  for (const Record& r : db.records) take(r.data);
+  for (const Resource& r : db.resources) take(r.data);
+}
+
+std::vector<uint8_t> serialize(const Database& db) {
+  uint64_t total = 0;
+  std::vector<uint8_t> out = serializeHead(db, &total);
+  out.reserve(static_cast<std::size_t>(total));
+  forEachBlock(db, [&out](const std::vector<uint8_t>& block) { out.insert(out.end(), block.begin(), block.end()); });
   return out;
 }
 

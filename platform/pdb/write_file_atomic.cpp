@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 #include <stdexcept>
 #include <system_error>
 
@@ -17,6 +18,8 @@ namespace {
 [[noreturn]] void fail(const std::filesystem::path& path, const char* step, int err) {
   throw std::runtime_error(path.string() + ": " + step + ": " + std::generic_category().message(err));
 }
+
+constexpr std::size_t kCopyChunk = 1u << 20;
 
 bool writeAll(int fd, std::span<const uint8_t> bytes) {
   std::size_t done = 0;
@@ -38,9 +41,35 @@ void syncFolder(const std::filesystem::path& path, const std::filesystem::path& 
   if (rc != 0) fail(path, "cannot flush folder", err);
 }
 
-}  // namespace
+// Copies what is left of `source` into `fd`, in the kernel where it can
+// (copy_file_range shares blocks on file systems that support it).
+bool copyAll(int source, int fd) {
+  bool inKernel = true;
+  std::vector<char> buffer;
+  for (;;) {
+    if (inKernel) {
+      const ssize_t n = ::copy_file_range(source, nullptr, fd, nullptr, kCopyChunk, 0);
+      if (n > 0) continue;
+      if (n == 0) return true;
+      if (errno == EINTR) continue;
+      if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+      inKernel = false;  // nothing was copied by the failed call: go on with plain reads
+      buffer.resize(kCopyChunk);
+    }
+    const ssize_t n = ::read(source, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (!writeAll(fd, std::span(reinterpret_cast<const uint8_t*>(buffer.data()), static_cast<std::size_t>(n)))) {
+      return false;
+    }
+  }
+}
 
-void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+// Fills a fresh temporary next to `path` with `fill`, flushes it and renames
+// it over `path`.
+template <typename Fill>
+void replaceAtomically(const std::filesystem::path& path, Fill fill) {
   if (!path.has_filename()) throw std::runtime_error(path.string() + ": not a file name");
   std::filesystem::path folder = path.parent_path();
   if (folder.empty()) folder = ".";
@@ -62,7 +91,7 @@ void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t>
   if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
     abandon("cannot set permissions", errno);
   }
-  if (!writeAll(fd, bytes)) abandon("cannot write", errno);
+  if (!fill(fd)) abandon("cannot write", errno);
   if (::fsync(fd) != 0) abandon("cannot flush", errno);
   if (::close(fd) != 0) {
     const int err = errno;
@@ -75,6 +104,41 @@ void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t>
     fail(path, "cannot rename into place", err);
   }
   syncFolder(path, folder);
+}
+
+}  // namespace
+
+void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+  replaceAtomically(path, [&](int fd) { return writeAll(fd, bytes); });
+}
+
+void copyFileAtomic(const std::filesystem::path& path, int source) {
+  replaceAtomically(path, [&](int fd) { return copyAll(source, fd); });
+}
+
+uint64_t writeDatabaseAtomic(const std::filesystem::path& path, const Database& db) {
+  uint64_t size = 0;
+  const std::vector<uint8_t> head = serializeHead(db, &size);
+  replaceAtomically(path, [&](int fd) {
+    // Small blocks are gathered into large writes; large ones go as they are.
+    std::vector<uint8_t> pending(head);
+    pending.reserve(kCopyChunk);
+    bool ok = true;
+    forEachBlock(db, [&](const std::vector<uint8_t>& block) {
+      if (!ok) return;
+      if (pending.size() + block.size() > kCopyChunk) {
+        ok = writeAll(fd, pending);
+        pending.clear();
+      }
+      if (block.size() >= kCopyChunk) {
+        ok = ok && writeAll(fd, block);
+      } else {
+        pending.insert(pending.end(), block.begin(), block.end());
+      }
+    });
+    return ok && writeAll(fd, pending);
+  });
+  return size;
 }
 
 }  // namespace pdb

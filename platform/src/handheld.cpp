@@ -73,28 +73,39 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
   std::set<std::string> names;
   for (const std::string& file : files) {
     const fs::path path = card.dir / file;
-    pdb::LoadedDatabase loaded;
+    auto slot = std::make_unique<DbSlot>();
     try {
-      loaded = pdb::readFile(path);
+      std::size_t size = 0;
+      pdb::Layout layout = pdb::readLayout(path, &size);
+      slot->fileSize = size;
+      slot->entries = std::move(layout.entries);
+      slot->state = DbState(std::move(layout.header));
     } catch (const std::exception&) {
       continue;  // a file that does not parse is left alone and not listed
     }
-    if (!names.insert(loaded.db.name).second) continue;  // the first of a name wins, as on a handheld
+    slot->fileName = file;
+    if (!names.insert(slot->state.db.name).second) continue;  // the first of a name wins, as on a handheld
 
-    auto slot = std::make_unique<DbSlot>(DbSlot{file, DbState(std::move(loaded.db)), journalBaseOf(loaded.original)});
     // Changes a killed process journaled: replay them onto the file they were
     // made to, and fold them in. A journal made for another file is stale.
     const fs::path journal = journalPathFor(path);
     std::error_code ec;
     if (fs::exists(journal, ec)) {
+      // A file that cannot be read whole is left alone with its journal, unlisted.
+      if (!load(card.dir, *slot)) continue;
       const auto contents = readJournal(journal);
       bool replayed = false;
-      if (contents && contents->base == slot->base) {
-        for (const std::string& frame : contents->frames) {
-          std::vector<Op> ops;
-          if (!decodeOps(frame, &ops)) break;
-          for (const Op& op : ops) applyOp(slot->state, op);
-          replayed = true;
+      if (contents) {
+        const std::optional<JournalBase> base = journalBaseOfFile(path, contents->version);
+        if (!base) continue;
+        if (contents->version == kJournalVersion) slot->base = base;
+        if (contents->base == *base) {
+          for (const std::string& frame : contents->frames) {
+            std::vector<Op> ops;
+            if (!decodeOps(frame, &ops)) break;
+            for (const Op& op : ops) applyOp(slot->state, op);
+            replayed = true;
+          }
         }
       }
       if (replayed) {
@@ -119,6 +130,27 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
   }
   cards_.push_back(std::move(card));
   return true;
+}
+
+Handheld::DbSlot::~DbSlot() {
+  if (fd >= 0) ::close(fd);
+}
+
+bool Handheld::load(const fs::path& cardDir, DbSlot& slot) {
+  if (slot.loaded) return true;
+  try {
+    slot.state = DbState(pdb::readDatabase(cardDir / slot.fileName));
+  } catch (const std::exception&) {
+    return false;
+  }
+  slot.loaded = true;
+  slot.entries = {};
+  return true;
+}
+
+const JournalBase* Handheld::baseOf(const fs::path& cardDir, DbSlot& slot) {
+  if (!slot.base) slot.base = journalBaseOfFile(cardDir / slot.fileName);
+  return slot.base ? &*slot.base : nullptr;
 }
 
 int64_t Handheld::unixNow() const { return static_cast<int64_t>(std::time(nullptr)) + config_.clockOffset; }
@@ -152,7 +184,7 @@ int32_t Handheld::readCardInfo(CardInfo* info) const {
   const std::size_t n = info->m_CardNo;
   if (n >= cards_.size()) return SYNCERR_NOT_FOUND;
   uint64_t used = 0;
-  for (const auto& slot : cards_[n].dbs) used += slot->base.size;
+  for (const auto& slot : cards_[n].dbs) used += slot->fileSize;
   constexpr uint32_t kRamSize = 16u << 20;
   info->m_CardVersion = 1;
   info->m_CreationDate = 0;
@@ -184,7 +216,7 @@ void Handheld::fillEntry(const DbSlot& slot, std::size_t card, std::size_t index
   entry->m_ModDate = db.modificationDate;
   entry->m_BackupDate = db.backupDate;
   entry->m_MiscFlags = 0;
-  entry->m_RecCount = static_cast<uint32_t>(slot.state.entryCount());
+  entry->m_RecCount = static_cast<uint32_t>(slot.entryCount());
   entry->m_dwReserved = 0;
 }
 
@@ -215,6 +247,12 @@ int32_t Handheld::openDb(const char* name, int32_t cardNo, uint8_t* out, uint8_t
   }
   if (write && (slot->state.db.attributes & pdb::kAttrReadOnly) != 0) return SYNCERR_READ_ONLY;
   if (handles_.size() >= 255) return SYNCERR_LIMIT_EXCEEDED;
+  const fs::path& cardDir = cards_[static_cast<std::size_t>(cardNo)].dir;
+  if (write && !load(cardDir, *slot)) return SYNCERR_UNKNOWN;
+  if (!slot->loaded && slot->fd < 0) {
+    slot->fd = ::open((cardDir / slot->fileName).c_str(), O_RDONLY | O_CLOEXEC);
+    if (slot->fd < 0) return SYNCERR_UNKNOWN;
+  }
   // Handles rotate, so a stale handle rarely names a newly opened database.
   uint8_t h = lastHandle_;
   do {
@@ -242,8 +280,10 @@ int32_t Handheld::closeDb(uint8_t hv) {
   if (!h->pending.empty()) {
     record(*h, Op{OpKind::Stamp, 0, 0, palmNow(), slot.state.db.modificationNumber + 1, {}});
     std::string error;
-    const fs::path file = cards_[h->card].dir / slot.fileName;
-    if (slot.unsaved || !appendJournalFrame(journalPathFor(file), slot.base, h->pending, flushEachClose_, &error)) {
+    const fs::path& cardDir = cards_[h->card].dir;
+    const JournalBase* base = slot.unsaved ? nullptr : baseOf(cardDir, slot);
+    if (base == nullptr ||
+        !appendJournalFrame(journalPathFor(cardDir / slot.fileName), *base, h->pending, flushEachClose_, &error)) {
       // The journal could not take it (or an earlier change is only in
       // memory): write the whole database instead.
       slot.unsaved = true;
@@ -253,7 +293,11 @@ int32_t Handheld::closeDb(uint8_t hv) {
     }
   }
   --slot.openCount;
-  if (slot.openCount == 0) slot.openForWrite = slot.openExclusive = false;
+  if (slot.openCount == 0) {
+    slot.openForWrite = slot.openExclusive = false;
+    if (slot.fd >= 0) ::close(slot.fd);
+    slot.fd = -1;
+  }
   handles_.erase(hv);
   return status;
 }
@@ -279,7 +323,7 @@ int32_t Handheld::recordCount(uint8_t hv, uint16_t* count) const {
   if (count == nullptr) return SYNCERR_BAD_ARG;
   const Handle* h = handle(hv);
   if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
-  *count = static_cast<uint16_t>(std::min<std::size_t>(h->slot->state.entryCount(), 0xFFFF));
+  *count = static_cast<uint16_t>(std::min<std::size_t>(h->slot->entryCount(), 0xFFFF));
   return SYNCERR_NONE;
 }
 
@@ -291,7 +335,7 @@ int32_t Handheld::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info)
   std::size_t index = 0;
   while (index < dbs.size() && dbs[index].get() != h->slot) ++index;
   fillEntry(*h->slot, h->card, index, &info->m_DbInfo);
-  info->m_RecCount = static_cast<uint32_t>(h->slot->state.entryCount());
+  info->m_RecCount = static_cast<uint32_t>(h->slot->entryCount());
   return SYNCERR_NONE;
 }
 
@@ -301,6 +345,7 @@ int32_t Handheld::readRecord(RecordInfo* rec) const {
   if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
   const pdb::Database& db = h->slot->state.db;
   if (db.isResourceDb()) return SYNCERR_BAD_ARG;
+  if (!h->slot->loaded) return readRecordFromFile(*h, rec);
   if (rec->m_RecIndex >= db.records.size()) return SYNCERR_NOT_FOUND;
   const pdb::Record& r = db.records[rec->m_RecIndex];
   if ((r.attributes & pdb::kRecSecret) != 0 && (h->mode & eDbShowSecret) == 0) return SYNCERR_NOT_FOUND;
@@ -312,6 +357,29 @@ int32_t Handheld::readRecord(RecordInfo* rec) const {
   if (!r.data.empty()) {
     if (rec->m_pBytes == nullptr) return SYNCERR_BAD_ARG;
     std::memcpy(rec->m_pBytes, r.data.data(), r.data.size());
+  }
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::readRecordFromFile(const Handle& h, RecordInfo* rec) const {
+  const DbSlot& slot = *h.slot;
+  if (rec->m_RecIndex >= slot.entries.size()) return SYNCERR_NOT_FOUND;
+  const pdb::Layout::Entry& e = slot.entries[rec->m_RecIndex];
+  if ((e.attributes & pdb::kRecSecret) != 0 && (h.mode & eDbShowSecret) == 0) return SYNCERR_NOT_FOUND;
+  const std::size_t size = e.range.to - e.range.from;
+  rec->m_RecId = e.uniqueId;
+  rec->m_Attribs = static_cast<uint8_t>(e.attributes & ~pdb::kRecCategoryMask);
+  rec->m_CatId = static_cast<int16_t>(e.attributes & pdb::kRecCategoryMask);
+  rec->m_RecSize = static_cast<uint32_t>(size);
+  if (size > rec->m_TotalBytes) return SYNCERR_LOCAL_BUFF_TOO_SMALL;
+  if (size == 0) return SYNCERR_NONE;
+  if (rec->m_pBytes == nullptr) return SYNCERR_BAD_ARG;
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(slot.fd, rec->m_pBytes + done, size - done, static_cast<off_t>(e.range.from + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return SYNCERR_UNKNOWN;
+    done += static_cast<std::size_t>(n);
   }
   return SYNCERR_NONE;
 }
@@ -381,9 +449,8 @@ bool Handheld::fold(const fs::path& cardDir, DbSlot& slot, std::string* error) {
   if (!slot.journaled && !slot.unsaved) return true;
   const fs::path file = cardDir / slot.fileName;
   try {
-    const std::vector<uint8_t> image = pdb::serialize(slot.state.db);
-    pdb::writeFileAtomic(file, image);
-    slot.base = journalBaseOf(image);
+    slot.fileSize = pdb::writeDatabaseAtomic(file, slot.state.db);
+    slot.base.reset();  // worked out again if another journal is started
   } catch (const std::exception& e) {
     if (error) *error = e.what();
     return false;
@@ -433,7 +500,11 @@ bool Handheld::install(const pdb::Database& db, const std::vector<uint8_t>& imag
     if (error) *error = e.what();
     return false;
   }
-  auto slot = std::make_unique<DbSlot>(DbSlot{fileName, DbState(db), journalBaseOf(image)});
+  auto slot = std::make_unique<DbSlot>();
+  slot->fileName = fileName;
+  slot->state = DbState(db);
+  slot->loaded = true;
+  slot->fileSize = image.size();
   if (old != nullptr) {
     const fs::path oldFile = card.dir / old->fileName;
     fs::remove(journalPathFor(oldFile), ec);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,15 +59,27 @@ class Handheld {
   std::vector<std::string> logLines() const;
 
  private:
+  // A database on a card. Connecting reads only its header and entry list.
+  // Reading through a handle takes each record from the file; the first
+  // handle that may write reads every block into memory. The file's journal
+  // base (a hash of the whole file) is worked out when a journal is first
+  // written or replayed.
   struct DbSlot {
+    ~DbSlot();
     std::string fileName;
-    DbState state;
-    JournalBase base;
+    DbState state{pdb::Database{}};  // only the header until `loaded`
+    bool loaded = false;
+    std::vector<pdb::Layout::Entry> entries;  // the file's entry list, until loaded
+    int fd = -1;                              // the file, while read through handles unloaded
+    uint64_t fileSize = 0;
+    std::optional<JournalBase> base;
     bool journaled = false;  // a journal holds changes the file lacks
     bool unsaved = false;    // memory holds changes neither file nor journal has
     int openCount = 0;
     bool openForWrite = false;
     bool openExclusive = false;
+
+    std::size_t entryCount() const { return loaded ? state.entryCount() : entries.size(); }
   };
   struct Card {
     std::filesystem::path dir;
@@ -84,6 +97,10 @@ class Handheld {
   DbSlot* find(std::size_t card, const char* name, std::size_t* index = nullptr) const;
   const Handle* handle(uint8_t h) const;
   Handle* handle(uint8_t h);
+  // Reads the slot's blocks if not yet read; false when the file cannot be.
+  static bool load(const std::filesystem::path& cardDir, DbSlot& slot);
+  static const JournalBase* baseOf(const std::filesystem::path& cardDir, DbSlot& slot);
+  int32_t readRecordFromFile(const Handle& h, RecordInfo* rec) const;
   void fillEntry(const DbSlot& slot, std::size_t card, std::size_t index, CDbList* entry) const;
   bool fold(const std::filesystem::path& cardDir, DbSlot& slot, std::string* error);
   void record(Handle& h, const Op& op);

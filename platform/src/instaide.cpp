@@ -2,11 +2,10 @@
 #include "hotsync/instaide.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "hotsync/host.h"
@@ -66,13 +65,15 @@ HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
     }
     const fs::path source(path);
     if (!fs::is_regular_file(source, ec) || !source.has_filename()) return -2;
-    std::ifstream in(source, std::ios::binary);
-    if (!in) return -2;
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return -2;
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return -2;
+    struct Closer {
+      int fd;
+      ~Closer() { ::close(fd); }
+    } closer{in};
     // A copy taken now: a later download of the same name cannot change what was queued.
     fs::create_directories(hotsync::userInstallDir(name), ec);
-    pdb::writeFileAtomic(hotsync::userInstallDir(name) / source.filename(), bytes);
+    pdb::copyFileAtomic(hotsync::userInstallDir(name) / source.filename(), in);
     return 0;
   } catch (...) {
     return -3;

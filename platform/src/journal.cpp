@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include "block_hash.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,12 +11,12 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <vector>
 
 namespace hotsync::detail {
 namespace {
 
 constexpr char kMagic[4] = {'T', 'J', 'N', 'L'};
-constexpr uint32_t kVersion = 1;
 constexpr std::size_t kHeaderSize = 4 + 4 + 8 + 8;
 
 uint32_t crc32(std::string_view data) {
@@ -60,13 +62,56 @@ bool fail(std::string* error, const std::filesystem::path& path, const char* ste
 
 }  // namespace
 
-JournalBase journalBaseOf(std::span<const uint8_t> image) {
-  uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
-  for (uint8_t b : image) {
+namespace {
+
+// The hash journals of the first version name their file by.
+uint64_t fnv1a(uint64_t h, std::span<const uint8_t> bytes) {
+  for (uint8_t b : bytes) {
     h ^= b;
     h *= 0x100000001b3ull;
   }
-  return {image.size(), h};
+  return h;
+}
+
+// Reads until `block` is full or the file ends; -1 on an error.
+ssize_t readBlock(int fd, std::vector<uint8_t>& block) {
+  std::size_t done = 0;
+  while (done < block.size()) {
+    const ssize_t n = ::read(fd, block.data() + done, block.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+}  // namespace
+
+std::optional<JournalBase> journalBaseOfFile(const std::filesystem::path& file, uint32_t version) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  std::vector<uint8_t> block(4u << 20);
+  BlockHash hash;
+  JournalBase base{0, 0xcbf29ce484222325ull};
+  for (;;) {
+    const ssize_t n = readBlock(fd, block);
+    if (n < 0) return std::nullopt;
+    const std::span bytes(block.data(), static_cast<std::size_t>(n));
+    base.size += bytes.size();
+    if (version == 1) {
+      base.hash = fnv1a(base.hash, bytes);
+    } else {
+      hash.add(bytes);
+    }
+    if (bytes.size() < block.size()) break;
+  }
+  if (version != 1) base.hash = hash.finish();
+  return base;
 }
 
 std::filesystem::path journalPathFor(const std::filesystem::path& dbFile) {
@@ -87,7 +132,7 @@ bool appendJournalFrame(const std::filesystem::path& journal, const JournalBase&
   const bool fresh = end == 0;
   if (fresh) {
     bytes.append(kMagic, 4);
-    putLe(&bytes, kVersion, 4);
+    putLe(&bytes, kJournalVersion, 4);
     putLe(&bytes, base.size, 8);
     putLe(&bytes, base.hash, 8);
   }
@@ -111,10 +156,11 @@ std::optional<JournalContents> readJournal(const std::filesystem::path& journal)
   std::ifstream in(journal, std::ios::binary);
   if (!in) return std::nullopt;
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), kMagic, 4) != 0 || getLe(bytes, 4, 4) != kVersion) {
-    return std::nullopt;
-  }
+  if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), kMagic, 4) != 0) return std::nullopt;
+  const auto version = static_cast<uint32_t>(getLe(bytes, 4, 4));
+  if (version != 1 && version != kJournalVersion) return std::nullopt;
   JournalContents contents;
+  contents.version = version;
   contents.base = {getLe(bytes, 8, 8), getLe(bytes, 16, 8)};
   std::size_t pos = kHeaderSize;
   while (bytes.size() - pos >= 8) {

@@ -20,7 +20,14 @@ struct JournalBase {
   bool operator==(const JournalBase&) const = default;
 };
 
-JournalBase journalBaseOf(std::span<const uint8_t> fileImage);
+// Journals name their file by a block hash since version 2; those of
+// version 1 (a byte-wise FNV-1a hash) are still replayed.
+constexpr uint32_t kJournalVersion = 2;
+
+// The base of a file on disk, with the hash of journal `version`; nullopt
+// when the file cannot be read.
+std::optional<JournalBase> journalBaseOfFile(const std::filesystem::path& file,
+                                             uint32_t version = kJournalVersion);
 std::filesystem::path journalPathFor(const std::filesystem::path& dbFile);
 
 // Appends one frame with a single write, creating the journal with its base
@@ -31,6 +38,7 @@ bool appendJournalFrame(const std::filesystem::path& journal, const JournalBase&
                         bool flush, std::string* error);
 
 struct JournalContents {
+  uint32_t version = kJournalVersion;
   JournalBase base;
   std::vector<std::string> frames;  // complete frames only; a torn tail is left out
 };

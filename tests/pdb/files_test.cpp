@@ -1,11 +1,14 @@
 // Files on disk: real databases made by other Palm tools, and replacing a
 // file without ever leaving a half-written one behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 
 #include "image_builder.h"
@@ -36,6 +39,7 @@ TEST_P(RealFiles, ReadWriteBackAndRewrite) {
   EXPECT_EQ(fourCCText(db.creator), GetParam().creator);
   EXPECT_EQ(db.isResourceDb() ? db.resources.size() : db.records.size(), GetParam().entries);
   EXPECT_EQ(loaded.image(), loaded.original);
+  EXPECT_EQ(readDatabase(path), db);
 
   // These tools lay files out as we do, so our rewrite matches them byte for
   // byte, except for what they left after the name's terminator.
@@ -82,6 +86,34 @@ TEST_F(FileIo, ReplacesKeepingPermissionsAndLeavesNoTemporaries) {
   writeFileAtomic(file, test::resourceImage());
   EXPECT_EQ(readFile(file).original, test::resourceImage());
   EXPECT_EQ(fs::status(file).permissions(), rw | fs::perms::group_read);
+  EXPECT_EQ(filesInDir(), 1u);
+}
+
+TEST_F(FileIo, CopiesAnOpenFileIntoPlace) {
+  std::vector<uint8_t> big(3u << 20);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7 + i / 4096);
+  writeFileAtomic(dir / "source.pdb", big);
+  const int source = ::open((dir / "source.pdb").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(source, 0);
+  copyFileAtomic(dir / "copy.pdb", source);
+  ::close(source);
+  std::ifstream copy(dir / "copy.pdb", std::ios::binary);
+  EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(copy), {}), big);
+  EXPECT_EQ(fs::status(dir / "copy.pdb").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(filesInDir(), 2u);
+  EXPECT_THROW(copyFileAtomic(dir / "bad.pdb", -1), std::runtime_error);
+  EXPECT_EQ(filesInDir(), 2u);
+}
+
+TEST_F(FileIo, WritesADatabaseBlockByBlockAsSerializeDoes) {
+  Database db;
+  db.name = "Blocks";
+  db.appInfo.assign(3u << 20, 0xA5);  // larger than one write
+  for (uint32_t i = 0; i < 600; ++i) db.records.push_back(Record{0, i + 1, std::vector<uint8_t>(i * 7 % 4000, static_cast<uint8_t>(i))});
+  EXPECT_EQ(writeDatabaseAtomic(dir / "blocks.pdb", db), serialize(db).size());
+  EXPECT_EQ(readFile(dir / "blocks.pdb").original, serialize(db));
+  db.name.assign(40, 'x');
+  EXPECT_THROW(writeDatabaseAtomic(dir / "blocks.pdb", db), FormatError);
   EXPECT_EQ(filesInDir(), 1u);
 }
 

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fstream>
 #include <ostream>
 
 #include "image_builder.h"
 #include "pdb/pdb.h"
+#include "temp_folder.h"
 
 namespace pdb {
 namespace {
@@ -83,6 +85,43 @@ TEST(Truncated, EveryPrefixParsesOrIsRefused) {
         EXPECT_EQ(parse(serialize(db)), db) << "prefix " << n;
       } catch (const FormatError&) {
       }
+    }
+  }
+}
+
+// Reading a file by its header and entry list, then block by block, refuses
+// exactly what a whole parse refuses, with the same message, and otherwise
+// gives the same database.
+TEST(BlockReader, AgreesWithAWholeParse) {
+  tarvo::test::TempFolder temp("pdb-blocks");
+  const auto file = temp.path() / "x.pdb";
+  std::vector<std::vector<uint8_t>> images;
+  for (const Case& c : kCases) {
+    images.push_back(c.resources ? test::resourceImage() : test::recordImage(2));
+    c.damage(images.back());
+  }
+  for (const auto& image : {test::recordImage(2), test::recordImage(0), test::resourceImage()}) {
+    for (std::size_t n = 0; n <= image.size(); ++n) images.emplace_back(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+  for (const auto& image : images) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    std::string refused;
+    Database whole;
+    try {
+      whole = parse(image);
+    } catch (const FormatError& e) {
+      refused = file.string() + ": " + e.what();
+    }
+    try {
+      std::size_t size = 0;
+      const Layout layout = readLayout(file, &size);
+      EXPECT_EQ(size, image.size());
+      EXPECT_EQ(layout.entries.size(), whole.isResourceDb() ? whole.resources.size() : whole.records.size());
+      EXPECT_EQ(readDatabase(file), whole);
+      EXPECT_EQ(refused, "") << image.size() << " bytes";
+    } catch (const FormatError& e) {
+      EXPECT_EQ(e.what(), refused) << image.size() << " bytes";
     }
   }
 }

@@ -2,6 +2,8 @@
 // at the next connect; torn and stale journals are not.
 #include <chrono>
 #include <csignal>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <random>
 #include <sys/wait.h>
@@ -86,6 +88,33 @@ TEST_F(Journal, TornTailIsDroppedAndStaleJournalIgnored) {
   EXPECT_EQ(texts(pdb::readFile(crashed / "card0" / "B.pdb").db), (std::vector<std::string>{"reinstalled"}));
   EXPECT_FALSE(fs::exists(crashed / "card0" / "Gone.pdb.journal"));
   EXPECT_FALSE(fs::exists(crashed / "card0" / "B.pdb.journal"));
+}
+
+// A journal written before journals named their file by the block hash
+// (version 1, a byte-wise FNV-1a hash) is still replayed.
+TEST_F(Journal, FirstVersionJournalIsReplayed) {
+  const auto dir = makeHandheld({recordDb("A", {bytesOf("base")})});
+  connect(dir);
+  ASSERT_NE(append("A", "kept"), 0u);
+  const fs::path crashed = snapshot(dir, "crashed");
+  hotsync::disconnectHandheld();
+
+  std::ifstream in(crashed / "card0" / "A.pdb", std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char c : file) hash = (hash ^ static_cast<uint8_t>(c)) * 0x100000001b3ull;
+  std::fstream journal(crashed / "card0" / "A.pdb.journal", std::ios::binary | std::ios::in | std::ios::out);
+  char header[24];
+  ASSERT_TRUE(journal.read(header, sizeof header));
+  header[4] = 1;
+  for (int i = 0; i < 8; ++i) header[16 + i] = static_cast<char>(hash >> (8 * i));
+  journal.seekp(0);
+  journal.write(header, sizeof header);
+  journal.close();
+
+  connect(crashed);
+  hotsync::disconnectHandheld();
+  EXPECT_EQ(texts(pdb::readFile(crashed / "card0" / "A.pdb").db), (std::vector<std::string>{"base", "kept"}));
 }
 
 TEST_F(Journal, SecondProgramCannotConnectTheSameHandheld) {
