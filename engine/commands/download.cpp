@@ -18,7 +18,9 @@ std::string CTarvoConduit::DownloadToTemp(const std::string& url, const std::str
   m_dlgprg->Refresh();
 
   GetPage(url, "");
-  if (!SaveLastPage(path) || m_dlgprg->m_cancel) {
+  const bool saved = SaveLastPage(path);
+  if (saved) m_downloads.push_back(path);
+  if (!saved || m_dlgprg->m_cancel) {
     TarvoTrace("File: \"%s\" not saved.", path.c_str());
     return {};
   }

@@ -2,7 +2,9 @@
 // the event pump, the online override.
 #include <system_error>
 
+#include "desktop_log.h"
 #include "hotsync/host.h"
+#include "hotsync/hslog.h"
 #include "session.h"
 
 namespace hotsync {
@@ -20,6 +22,12 @@ std::string currentUser() {
   return s.currentUser;
 }
 
+std::vector<std::string> connectWarnings() {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  return s.connectWarnings;
+}
+
 bool connectHandheld(const std::filesystem::path& dir, std::string* error) {
   try {
     auto& s = session();
@@ -32,6 +40,7 @@ bool connectHandheld(const std::filesystem::path& dir, std::string* error) {
     if (!handheld) return false;
     handheld->setFlushEachClose(s.flushEachClose);
     const std::string user = handheld->config().userName;
+    s.connectWarnings = handheld->warnings();
     s.handheld = std::move(handheld);
     s.conduits.clear();
     s.yields.store(0);
@@ -40,6 +49,7 @@ bool connectHandheld(const std::filesystem::path& dir, std::string* error) {
     // HotSync does. A name that cannot be a folder leaves the current user.
     std::string ignored;
     if (addUser(user, &ignored)) setCurrentUser(user);
+    for (const std::string& warning : connectWarnings()) detail::appendDesktopLog(currentUser(), slText, warning);
     return true;
   } catch (const std::exception& e) {
     if (error) *error = e.what();

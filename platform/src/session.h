@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "handheld.h"
 
@@ -19,6 +20,7 @@ struct Session {
   std::mutex mutex;
   std::unique_ptr<Handheld> handheld;
   std::string currentUser;  // UTF-8
+  std::vector<std::string> connectWarnings;
   std::function<void()> yieldPump;
   std::thread::id hotsyncThread;
   std::set<uint32_t> conduits;
