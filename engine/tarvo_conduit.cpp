@@ -1,6 +1,8 @@
 // Construction, finalisation and destruction of the engine.
 #include "engine/tarvo_conduit.h"
 
+#include <unistd.h>
+
 #include "resources/trace.h"
 #include "ui/progress/conduit_progress.h"
 
@@ -14,6 +16,8 @@ CTarvoConduit::~CTarvoConduit() {
   } catch (...) {
     DebugOutput("CTarvoConduit::~CTarvoConduit(): exception caught while finalizing.\n");
   }
+  // Otherwise the folder grows with every edition ever downloaded.
+  for (const std::string& path : m_downloads) ::unlink(path.c_str());
 }
 
 void CTarvoConduit::Finalize() {

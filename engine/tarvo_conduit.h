@@ -101,4 +101,7 @@ class CTarvoConduit {
   std::deque<CTarvoServer> m_servers;
   std::string m_installTarget;
   int32_t m_serverCount = 1;
+  // Files this HotSync downloaded into the private temporary folder, removed
+  // when it ends (the install queue holds its own copies).
+  std::vector<std::string> m_downloads;
 };

@@ -73,6 +73,9 @@ bool ConnectedHandheld::connect(const std::filesystem::path& dir, std::string* e
   }
   if (!hotsync::connectHandheld(dir, error)) return false;
   connected_ = true;
+  for (const std::string& warning : hotsync::connectWarnings()) {
+    std::fprintf(stderr, "tarvo-hotsync: warning: %s\n", warning.c_str());
+  }
   return true;
 }
 

@@ -21,6 +21,7 @@ constexpr uint32_t kErrorInternetConnectionReset = 12031;
 constexpr uint32_t kErrorInternetForceRetry = 12032;
 constexpr uint32_t kErrorInternetInvalidCa = 12045;           // certificate refused
 constexpr uint32_t kErrorHttpInvalidServerResponse = 12152;   // final status other than 200
+constexpr uint32_t kErrorHttpRedirectFailed = 12156;          // a redirect that would carry the body elsewhere
 constexpr uint32_t kErrorInternetSecurityChannelError = 12157;  // TLS failed for another reason
 
 class CInternetException : public std::exception {

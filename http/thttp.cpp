@@ -1,6 +1,7 @@
 #include "http/thttp.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <new>
 #include <utility>
@@ -9,6 +10,7 @@
 #include <curl/curl.h>
 
 #include "handheld/mobile_device_sync.h"
+#include "hotsync/hslog.h"
 #include "http/crack_url.h"
 #include "http/curl_errors.h"
 #include "http/tls_policy.h"
@@ -41,6 +43,29 @@ std::string SystemCaPath() {
     curl_easy_cleanup(probe);
   }
   return path;
+}
+
+// Scheme, host and port of `address`, resolved against `base` when it is
+// relative; empty when it does not parse.
+std::string OriginOf(const char* base, const char* address) {
+  CURLU* url = curl_url();
+  if (url == nullptr) return {};
+  std::string origin;
+  if (base != nullptr) curl_url_set(url, CURLUPART_URL, base, 0);
+  if (curl_url_set(url, CURLUPART_URL, address, 0) == CURLUE_OK) {
+    for (const CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
+      char* text = nullptr;
+      if (curl_url_get(url, part, &text, CURLU_DEFAULT_PORT) != CURLUE_OK) {
+        origin.clear();
+        break;
+      }
+      for (const char* c = text; *c; ++c) origin += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+      origin += '|';
+      curl_free(text);
+    }
+  }
+  curl_url_cleanup(url);
+  return origin;
 }
 
 }  // namespace
@@ -147,6 +172,8 @@ struct CTHttp::Request {
   std::string rawHeaders;           // header block of the latest answer
   bool started = false;
   bool inPieces = false;
+  std::string origin;            // scheme, host and port asked for
+  std::string refusedRedirect;   // a 307/308 to elsewhere, which would resend the body
 };
 
 // libcurl calls back into C code: nothing may throw through it.
@@ -174,6 +201,25 @@ struct TransferCallbacks {
       // only the last answer's block is kept.
       if (bytes >= 5 && std::string_view(data, 5) == "HTTP/") request->rawHeaders.clear();
       request->rawHeaders.append(data, bytes);
+      // A 307 or 308 repeats the POST, body and credentials included, at
+      // its Location: only ever at the host that was asked.
+      constexpr std::string_view kLocation = "location:";
+      if (bytes > kLocation.size() && curl_strnequal(data, kLocation.data(), kLocation.size())) {
+        long status = 0;
+        curl_easy_getinfo(request->easy, CURLINFO_RESPONSE_CODE, &status);
+        if (status == 307 || status == 308) {
+          std::string location(data + kLocation.size(), bytes - kLocation.size());
+          const auto first = location.find_first_not_of(" \t");
+          const auto last = location.find_last_not_of(" \t\r\n");
+          location = first == std::string::npos ? std::string() : location.substr(first, last - first + 1);
+          char* current = nullptr;
+          curl_easy_getinfo(request->easy, CURLINFO_EFFECTIVE_URL, &current);
+          if (OriginOf(current, location.c_str()) != request->origin) {
+            request->refusedRedirect = location;
+            return 0;  // ends the transfer before libcurl follows
+          }
+        }
+      }
     } catch (...) {
       return 0;
     }
@@ -408,6 +454,9 @@ void CTHttp::Post(const std::string& body, const HeaderLines& requestHeaders, st
 
     m_pRequest = std::make_unique<Request>(m_session->multi, m_pConnection->easy);
     if (!m_session->multi) throw CInternetException(kErrorInternetInternalError);
+    char* asked = nullptr;
+    curl_easy_getinfo(m_pConnection->easy, CURLINFO_EFFECTIVE_URL, &asked);
+    m_pRequest->origin = OriginOf(nullptr, asked != nullptr ? asked : "");
     for (const std::string& line : requestHeaders) {
       const size_t colon = line.find(':');
       // Lines that are not a header are skipped; so is Content-Length, which
@@ -438,6 +487,13 @@ void CTHttp::Post(const std::string& body, const HeaderLines& requestHeaders, st
       }
       const auto result = static_cast<CURLcode>(RunTransfer(body));
       if (StopRequested()) throw CInternetException(kErrorInternetOperationCancelled);
+      if (!m_pRequest->refusedRedirect.empty()) {
+        const std::string line = "Redirect from " + m_host + " to " + m_pRequest->refusedRedirect +
+                                 " refused: the request and its credentials stay with the host asked";
+        TarvoTrace("%s", line.c_str());
+        LogAddEntry(line.c_str(), slText, 0);
+        throw CInternetException(kErrorHttpRedirectFailed);
+      }
       if ((result == CURLE_PARTIAL_FILE || result == CURLE_RECV_ERROR) && m_httpStatus == 200) {
         // The connection ended before the body did: hand out what came, but
         // never as a complete page.

@@ -157,6 +157,17 @@ const json& list_at(const json& root, const char* key) {
     return root.at(key);
 }
 
+Catalogue read_catalogue(const json& root, const fs::path& folder);
+
+Catalogue read_checked(const json& root, const fs::path& folder) {
+    try {
+        return read_catalogue(root, folder);
+    } catch (const json::exception& e) {
+        // A case the checks missed: still one line, never a crash.
+        throw CatalogueError(std::string("unexpected content: ") + e.what());
+    }
+}
+
 }  // namespace
 
 const CatalogueModule* Catalogue::module(std::string_view name) const {
@@ -180,7 +191,22 @@ Catalogue load_catalogue(const fs::path& folder) {
     } catch (const json::exception& e) {
         throw CatalogueError(file.string() + ": " + e.what());
     }
+    return read_checked(root, folder);
+}
 
+Catalogue parse_catalogue(std::string_view text, const fs::path& folder) {
+    json root;
+    try {
+        root = json::parse(text);
+    } catch (const json::exception& e) {
+        throw CatalogueError(e.what());
+    }
+    return read_checked(root, folder);
+}
+
+namespace {
+
+Catalogue read_catalogue(const json& root, const fs::path& folder) {
     Catalogue catalogue;
     catalogue.folder = folder;
     only_keys(root, "catalogue", {"users", "modules", "collect", "record_changes"});
@@ -211,6 +237,8 @@ Catalogue load_catalogue(const fs::path& folder) {
     }
     return catalogue;
 }
+
+}  // namespace
 
 bool newer_edition(std::string_view edition, std::string_view on_handheld) {
     if (!all_digits(on_handheld)) return true;

@@ -63,6 +63,8 @@ struct Catalogue {
 // Reads DIR/catalogue.json and checks it, edition files included. Throws
 // CatalogueError naming the entry and what is wrong.
 Catalogue load_catalogue(const std::filesystem::path& folder);
+// The same for the text of a catalogue.json; files are looked for in `folder`.
+Catalogue parse_catalogue(std::string_view text, const std::filesystem::path& folder);
 
 // True when `edition` is later than the module's timestamp on the handheld.
 // Both are digit strings of any length; a missing or malformed timestamp is

@@ -1,7 +1,10 @@
 #pragma once
 // The command elements the content service answers with. The envelope has
 // no escapes: values that come from outside are either checked when the
-// catalogue loads or cleaned here, so an answer always reads as written.
+// catalogue loads or cleaned here, and attributes are put in an order the
+// conduit's reader reads back exactly, so an answer always reads as
+// written. An element that no order makes readable throws
+// std::invalid_argument.
 
 #include <cstdint>
 #include <string>

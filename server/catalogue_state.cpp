@@ -43,7 +43,19 @@ std::string file_name_for(std::string_view name) {
             out += escape;
         }
     }
-    return out.empty() ? "%" : out;
+    if (out.empty()) return "%";
+    // File systems take names of up to 255 bytes; a login may be longer.
+    // A long name keeps its start and gets a hash of the whole: '~' is
+    // escaped above, so a shortened name never equals a plain one.
+    constexpr std::size_t kLongest = 200;
+    if (out.size() > kLongest) {
+        std::uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a
+        for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        char tail[24];
+        std::snprintf(tail, sizeof tail, "~%016llx", static_cast<unsigned long long>(hash));
+        out = out.substr(0, kLongest - 17) + tail;
+    }
+    return out;
 }
 
 CatalogueState::CatalogueState(fs::path root) : root_(std::move(root)) {

@@ -65,7 +65,8 @@ private:
 
 // A name made safe as one file name: bytes other than letters, digits,
 // blank, '_', '-' and '.' (and a leading '.') become %XX, so distinct names
-// stay distinct.
+// stay distinct. A name longer than a file system allows is shortened and
+// marked with a hash of the whole.
 std::string file_name_for(std::string_view name);
 
 }  // namespace tarvo::server

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -26,9 +27,52 @@ const std::initializer_list<std::string_view> kAnswerKeys = {
 const std::initializer_list<std::string_view> kMatchKeys = {"method", "path", "cmd", "form",
                                                             "request"};
 
+// Longest wait a script may ask for: longer ones are typing mistakes, and
+// past the clock's range they would not be waited at all.
+constexpr std::uint64_t kMaxWaitMs = 3'600'000;
+
 [[noreturn]] void fail(const std::string& where, const std::string& what) {
     throw ScriptError(where + ": " + what);
 }
+
+// A key as it can be shown on one line: control bytes (a zero, a line
+// break) as \u escapes.
+std::string shown(const std::string& key) {
+    std::string out;
+    for (const char c : key) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Where a text stops being JSON, as "line L, column C", for faults that
+// nlohmann reports without a place (a number too large for a double).
+class FaultLocator : public nlohmann::json_sax<json> {
+public:
+    std::string place;
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t position, const std::string& token, const nlohmann::detail::exception&) override {
+        place = "byte " + std::to_string(position) + " (\"" + shown(token) + "\")";
+        return false;
+    }
+};
 
 void check_keys(const json& object, const std::string& where,
                 std::initializer_list<std::initializer_list<std::string_view>> allowed) {
@@ -36,7 +80,7 @@ void check_keys(const json& object, const std::string& where,
         bool ok = false;
         for (const auto& keys : allowed)
             ok = ok || std::find(keys.begin(), keys.end(), item.key()) != keys.end();
-        if (!ok) fail(where, "unknown key \"" + item.key() + "\"");
+        if (!ok) fail(where, "unknown key \"" + shown(item.key()) + "\"");
     }
 }
 
@@ -60,8 +104,16 @@ std::uint64_t count(const json& object, const char* key, const std::string& wher
     return value.get<std::uint64_t>();
 }
 
+std::chrono::milliseconds wait_ms(const json& object, const char* key, const std::string& where) {
+    const std::uint64_t ms = count(object, key, where);
+    if (ms > kMaxWaitMs) fail(where, std::string(key) + " must be at most " + std::to_string(kMaxWaitMs) + " (an hour)");
+    return std::chrono::milliseconds(ms);
+}
+
 std::string header_safe(std::string value, const std::string& where) {
     if (value.find_first_of("\r\n") != std::string::npos) fail(where, "header text holds a line break");
+    if (std::any_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; }))
+        fail(where, "header text holds a control character");
     return value;
 }
 
@@ -97,24 +149,23 @@ AnswerSpec parse_answer(const json& object, const fs::path& base_dir, const std:
         const json& headers = object.at("headers");
         if (!headers.is_object()) fail(where, "headers must be an object");
         for (const auto& item : headers.items()) {
-            if (!item.value().is_string()) fail(where, "header " + item.key() + " must be a string");
+            if (!item.value().is_string()) fail(where, "header " + shown(item.key()) + " must be a string");
             answer.headers.emplace_back(header_safe(item.key(), where),
                                         header_safe(item.value().get<std::string>(), where));
         }
     }
 
     Faults& faults = answer.faults;
-    using ms = std::chrono::milliseconds;
-    if (object.contains("delay_ms")) faults.delay = ms(count(object, "delay_ms", where));
+    if (object.contains("delay_ms")) faults.delay = wait_ms(object, "delay_ms", where);
     if (object.contains("close_after")) faults.close_after = count(object, "close_after", where);
     if (object.contains("no_content_length")) {
         if (!object.at("no_content_length").is_boolean()) fail(where, "no_content_length must be true or false");
         faults.no_content_length = object.at("no_content_length").get<bool>();
     }
     if (object.contains("pause_after")) faults.pause_after = count(object, "pause_after", where);
-    if (object.contains("pause_ms")) faults.pause = ms(count(object, "pause_ms", where));
+    if (object.contains("pause_ms")) faults.pause = wait_ms(object, "pause_ms", where);
     if (object.contains("chunk_bytes")) faults.chunk_bytes = count(object, "chunk_bytes", where);
-    if (object.contains("chunk_delay_ms")) faults.chunk_delay = ms(count(object, "chunk_delay_ms", where));
+    if (object.contains("chunk_delay_ms")) faults.chunk_delay = wait_ms(object, "chunk_delay_ms", where);
     if (faults.chunk_delay.count() > 0 && faults.chunk_bytes == 0)
         fail(where, "chunk_delay_ms needs chunk_bytes");
     return answer;
@@ -136,8 +187,9 @@ RequestMatch parse_match(const json& object, const std::string& where) {
         if (!form.is_object()) fail(where, "form must be an object");
         for (const auto& item : form.items()) {
             auto name = json_text_to_bytes(item.key());
-            if (!name || !item.value().is_string()) fail(where, "form field " + item.key() + " must be text");
-            match.form.emplace_back(*name, bytes(form, item.key().c_str(), where));
+            auto value = item.value().is_string() ? json_text_to_bytes(item.value().get<std::string>()) : std::nullopt;
+            if (!name || !value) fail(where, "form field " + shown(item.key()) + " must be text of bytes");
+            match.form.emplace_back(*name, *value);
         }
     }
     return match;
@@ -152,6 +204,8 @@ Rule parse_rule(const json& object, const fs::path& base_dir, const std::string&
     rule.answer = parse_answer(object, base_dir, where);
     return rule;
 }
+
+Script read_script(const json& document, const fs::path& base_dir);
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -168,8 +222,28 @@ Script parse_script(std::string_view json_text, const fs::path& base_dir) {
     } catch (const json::parse_error& e) {
         // nlohmann's message carries the byte position of the fault.
         throw ScriptError(std::string("not valid JSON: ") + e.what());
+    } catch (const json::exception& e) {
+        FaultLocator locator;
+        json::sax_parse(json_text.begin(), json_text.end(), &locator);
+        throw ScriptError("not usable JSON at " + locator.place + ": " + e.what());
     }
+    try {
+        return read_script(document, base_dir);
+    } catch (const json::exception& e) {
+        // A case the checks above missed: still one line, never a crash.
+        throw ScriptError(std::string("unexpected content: ") + e.what());
+    }
+}
 
+Script load_script(const fs::path& file) {
+    const auto content = read_whole_file(file);
+    if (!content) throw ScriptError("cannot read " + file.string());
+    return parse_script(*content, file.parent_path());
+}
+
+namespace {
+
+Script read_script(const json& document, const fs::path& base_dir) {
     Script script;
     const json* rules = &document;
     if (document.is_object()) {
@@ -189,11 +263,7 @@ Script parse_script(std::string_view json_text, const fs::path& base_dir) {
     return script;
 }
 
-Script load_script(const fs::path& file) {
-    const auto content = read_whole_file(file);
-    if (!content) throw ScriptError("cannot read " + file.string());
-    return parse_script(*content, file.parent_path());
-}
+}  // namespace
 
 bool matches(const RequestMatch& match, const Request& request) {
     if (match.request && *match.request != request.seq) return false;

@@ -19,5 +19,7 @@ void CTarvoConduit::RunCommandConduit(std::string cmd) {
   const int32_t expected = tarvo::engine::LeadingInt32(GetAttribute(cmd, "CRC", "1000000"));
   TarvoTrace("Conduit file checksum %u, expected %d.", static_cast<unsigned>(checksum), expected);
   if (expected != checksum) return;
+  // The installer may still be reading the file after the HotSync: it stays.
+  std::erase(m_downloads, path);
   tarvo::engine::ShellOpen(path);
 }

@@ -9,6 +9,7 @@
 #include "engine/tarvo_conduit.h"
 #include "handheld/mobile_device_sync.h"
 #include "hotsync/condmgr.h"
+#include "hotsync/hslog.h"
 #include "http/url_encoding.h"
 #include "resources/rcstring.h"
 #include "resources/trace.h"
@@ -79,8 +80,15 @@ void CTarvoConduit::RunCommandPPut(std::string cmd, std::string SyncSrv, CTarvoS
       if (FieldText(entry.m_Name, sizeof entry.m_Name) == dbName) match = &entry;
     }
   }
-  g_pMobileDeviceSync->InstallFile(m_installTarget, path, match ? match->m_CardNum : -1);
+  const int32_t queued = g_pMobileDeviceSync->InstallFile(m_installTarget, path, match ? match->m_CardNum : -1);
   const std::string title = GetAttribute(cmd, "title", "");
+  if (queued != 0) {
+    // Never logged as queued when it was not.
+    const std::string failed = "Tarvo: " + title + " not queued for installation (" + std::to_string(queued) + ")\n";
+    g_pMobileDeviceSync->AddLogEntry(failed.c_str());
+    LogAddEntry(failed.c_str(), slText, 0);
+    return;
+  }
   const std::string line = match ? "Tarvo: " + title + " on card: " + std::to_string(match->m_CardNum) + "\n"
                                  : "Tarvo: " + title + "\n";
   g_pMobileDeviceSync->AddLogEntry(line.c_str());

@@ -19,6 +19,7 @@ std::string CTarvoConduit::DownloadToTemp(const std::string& url, const std::str
 
   GetPage(url, "");
   const bool saved = SaveLastPage(path);
+  if (saved) m_downloads.push_back(path);
   // The file holds the page now; a large download need not stay in memory too.
   std::string().swap(m_resultData);
   if (!saved || m_dlgprg->m_cancel) {

@@ -1,9 +1,19 @@
 #include "card_folder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
+#include "journal.h"
+#include "pdb/pdb.h"
 #include "text_codec.h"
 
 namespace hotsync::detail {
@@ -25,7 +35,7 @@ std::vector<std::string> listDatabaseFiles(const fs::path& cardDir) {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(cardDir, ec)) {
     const std::string name = entry.path().filename().string();
-    if (isDatabaseFile(name) && entry.is_regular_file(ec)) names.push_back(name);
+    if (isDatabaseFile(name)) names.push_back(name);
   }
   std::sort(names.begin(), names.end());
 
@@ -57,12 +67,84 @@ std::string databaseFileName(const std::string& dbName, bool resourceDb, const s
   return name;
 }
 
+bool isWriterTemporary(const std::string& name) {
+  return name.size() > 1 && name[0] == '.' && name.find(".tmp-") != std::string::npos;
+}
+
 void removeStaleTemporaries(const fs::path& cardDir) {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(cardDir, ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name.size() > 1 && name[0] == '.' && name.find(".tmp-") != std::string::npos) fs::remove(entry.path(), ec);
+    if (isWriterTemporary(entry.path().filename().string())) fs::remove(entry.path(), ec);
   }
+}
+
+std::string checkDatabaseFile(const fs::path& file) {
+  struct stat st {};
+  if (::lstat(file.c_str(), &st) != 0) return std::string("cannot be read: ") + std::strerror(errno);
+  if (S_ISLNK(st.st_mode)) return "a symbolic link";
+  if (S_ISDIR(st.st_mode)) return "a folder";
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::string("cannot be read: ") + std::strerror(errno);
+  std::array<uint8_t, pdb::kHeaderSize> header{};
+  const ssize_t n = ::read(fd, header.data(), header.size());
+  const int err = errno;
+  ::close(fd);
+  if (n < 0) return std::string("cannot be read: ") + std::strerror(err);
+  if (static_cast<std::size_t>(n) < header.size()) return {};  // the parser says what is wrong
+  // Every block (app info, sort info, each entry) is under 64 KiB on a
+  // handheld; a file larger than its entry list allows is no database.
+  const bool resources = (header[32] << 8 | header[33]) & pdb::kAttrResourceDb;
+  const uint64_t count = static_cast<uint64_t>(header[76]) << 8 | header[77];
+  const uint64_t most = pdb::kHeaderSize + count * (resources ? pdb::kResourceEntrySize : pdb::kRecordEntrySize) +
+                        2 + (count + 2) * 0x10000;
+  if (static_cast<uint64_t>(st.st_size) > most) {
+    return std::to_string(st.st_size) + " bytes, more than a database of " + std::to_string(count) +
+           " entries can hold";
+  }
+  return {};
+}
+
+namespace {
+
+constexpr const char* kReplaceRecord = ".replacing";
+
+bool plainFileName(const std::string& name) {
+  return !name.empty() && name[0] != '.' && name.find('/') == std::string::npos;
+}
+
+}  // namespace
+
+void beginReplace(const fs::path& cardDir, const std::string& oldFile, const std::string& newFile) {
+  const std::string text = oldFile + "\n" + newFile + "\n";
+  pdb::writeFileAtomic(cardDir / kReplaceRecord, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+void endReplace(const fs::path& cardDir) {
+  std::error_code ec;
+  fs::remove(cardDir / kReplaceRecord, ec);
+}
+
+void finishInterruptedReplace(const fs::path& cardDir) {
+  const fs::path record = cardDir / kReplaceRecord;
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(record, ec))) {
+    if (fs::exists(fs::symlink_status(record, ec))) fs::remove(record, ec);
+    return;
+  }
+  std::ifstream in(record, std::ios::binary);
+  std::string oldFile, newFile;
+  std::getline(in, oldFile);
+  std::getline(in, newFile);
+  in.close();
+  // The new file is written whole (by rename) or not at all: when it is
+  // there, the old one was meant to go.
+  if (plainFileName(oldFile) && plainFileName(newFile) && oldFile != newFile &&
+      fs::is_regular_file(fs::symlink_status(cardDir / newFile, ec))) {
+    fs::remove(cardDir / oldFile, ec);
+    fs::remove(journalPathFor(cardDir / oldFile), ec);
+  }
+  fs::remove(record, ec);
 }
 
 }  // namespace hotsync::detail

@@ -31,7 +31,7 @@ bool appendDesktopLog(const std::string& user, int32_t activity, const std::stri
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
   const std::string line = std::string(stamp) + "\t" + std::to_string(activity) + "\t" + text + "\n";
 
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   ::fchmod(fd, 0600);  // also for a file made earlier with a looser mode
   const bool ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());

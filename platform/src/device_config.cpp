@@ -83,7 +83,18 @@ bool parseDeviceConfig(const std::string& text, DeviceConfig* config, std::strin
       config->osMajor = major;
       config->osMinor = minor;
     } else if (key == "clock.offset") {
-      if (!parseNumber(value, &config->clockOffset)) return bad(key);
+      // Beyond the span the handheld's 32-bit clock can show at all, and
+      // far from where adding it to the desktop's time could overflow.
+      constexpr int64_t kMaxOffset = 0xFFFFFFFFll;
+      int64_t offset = 0;
+      if (!parseNumber(value, &offset) || offset > kMaxOffset || offset < -kMaxOffset) {
+        if (error) {
+          *error = "device.conf line " + std::to_string(lineNo) + ": clock.offset must be a whole number of seconds within ±" +
+                   std::to_string(kMaxOffset);
+        }
+        return false;
+      }
+      config->clockOffset = offset;
     } else if (key.rfind("feature.", 0) == 0) {
       // feature.<creator>.<number>; the creator is exactly four characters.
       const std::string rest = key.substr(8);

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "card_folder.h"
+#include "crash_point.h"
 #include "text_codec.h"
 
 namespace hotsync::detail {
@@ -48,7 +49,7 @@ std::unique_ptr<Handheld> Handheld::connect(const fs::path& dir, std::string* er
 
   // One program at a time: a second HotSync of the same handheld would
   // overwrite the first one's changes.
-  hh->lockFd_ = ::open((dir / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  hh->lockFd_ = ::open((dir / ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (hh->lockFd_ < 0) return fail(dir.string() + ": cannot create the lock file: " + std::strerror(errno));
   if (::flock(hh->lockFd_, LOCK_EX | LOCK_NB) != 0) {
     return fail(dir.string() + " is in use by another HotSync");
@@ -67,12 +68,20 @@ Handheld::~Handheld() {
 
 bool Handheld::loadCard(std::size_t number, std::string* error) {
   Card card;
-  card.dir = dir_ / ("card" + std::to_string(number));
+  const std::string cardName = "card" + std::to_string(number);
+  card.dir = dir_ / cardName;
   removeStaleTemporaries(card.dir);
+  finishInterruptedReplace(card.dir);
   const std::vector<std::string> files = listDatabaseFiles(card.dir);
   std::set<std::string> names;
   for (const std::string& file : files) {
     const fs::path path = card.dir / file;
+    const std::string shown = cardName + "/" + file;
+    // A link or a special file is never opened; its journal is never used.
+    if (const std::string why = checkDatabaseFile(path); !why.empty()) {
+      warnings_.push_back(shown + " skipped: " + why);
+      continue;
+    }
     auto slot = std::make_unique<DbSlot>();
     try {
       std::size_t size = 0;
@@ -80,8 +89,9 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
       slot->fileSize = size;
       slot->entries = std::move(layout.entries);
       slot->state = DbState(std::move(layout.header));
-    } catch (const std::exception&) {
-      continue;  // a file that does not parse is left alone and not listed
+    } catch (const std::exception& e) {
+      warnings_.push_back(shown + " skipped: not a Palm database (" + e.what() + ")");
+      continue;  // left alone and not listed
     }
     slot->fileName = file;
     if (!names.insert(slot->state.db.name).second) continue;  // the first of a name wins, as on a handheld
@@ -90,25 +100,32 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
     // made to, and fold them in. A journal made for another file is stale.
     const fs::path journal = journalPathFor(path);
     std::error_code ec;
-    if (fs::exists(journal, ec)) {
+    const fs::file_status journalStatus = fs::symlink_status(journal, ec);
+    if (fs::exists(journalStatus) && !fs::is_regular_file(journalStatus)) {
+      // Its frames would go wherever it points.
+      if (error) {
+        *error = journal.string() + (fs::is_symlink(journalStatus) ? " is a symbolic link" : " is not a regular file") +
+                 ": the handheld is not connected";
+      }
+      return false;
+    }
+    if (fs::exists(journalStatus)) {
       // A file that cannot be read whole is left alone with its journal, unlisted.
       if (!load(card.dir, *slot)) continue;
       const auto contents = readJournal(journal);
-      bool replayed = false;
+      ReplayResult replay;
       if (contents) {
         const std::optional<JournalBase> base = journalBaseOfFile(path, contents->version);
         if (!base) continue;
         if (contents->version == kJournalVersion) slot->base = base;
-        if (contents->base == *base) {
-          for (const std::string& frame : contents->frames) {
-            std::vector<Op> ops;
-            if (!decodeOps(frame, &ops)) break;
-            for (const Op& op : ops) applyOp(slot->state, op);
-            replayed = true;
-          }
-        }
+        if (contents->base == *base) replay = replayFrames(slot->state, contents->frames);
       }
-      if (replayed) {
+      if (replay.refused > 0) {
+        warnings_.push_back(cardName + "/" + journal.filename().string() + ": " + std::to_string(replay.refused) +
+                            " change" + (replay.refused == 1 ? "" : "s") +
+                            " that cannot apply to the database refused");
+      }
+      if (replay.applied) {
         slot->journaled = true;
         if (!fold(card.dir, *slot, error)) return false;
       } else {
@@ -124,7 +141,7 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
     const std::string name = entry.path().filename().string();
     const std::string suffix = ".journal";
     if (name.size() > suffix.size() && name.ends_with(suffix) &&
-        !fs::exists(card.dir / name.substr(0, name.size() - suffix.size()), ec)) {
+        !fs::exists(fs::symlink_status(card.dir / name.substr(0, name.size() - suffix.size()), ec))) {
       fs::remove(entry.path(), ec);
     }
   }
@@ -494,9 +511,14 @@ bool Handheld::install(const pdb::Database& db, const std::vector<uint8_t>& imag
   } else {
     fileName = databaseFileName(db.name, db.isResourceDb(), taken);
   }
+  const bool otherFile = old != nullptr && old->fileName != fileName;
   try {
+    // A kill between the two changes must not leave both files: the next
+    // connect finishes the replacement from this record.
+    if (otherFile) beginReplace(card.dir, old->fileName, fileName);
     pdb::writeFileAtomic(card.dir / fileName, image);
   } catch (const std::exception& e) {
+    if (otherFile) endReplace(card.dir);
     if (error) *error = e.what();
     return false;
   }
@@ -506,9 +528,13 @@ bool Handheld::install(const pdb::Database& db, const std::vector<uint8_t>& imag
   slot->loaded = true;
   slot->fileSize = image.size();
   if (old != nullptr) {
+    crashPoint("install-replace");
     const fs::path oldFile = card.dir / old->fileName;
     fs::remove(journalPathFor(oldFile), ec);
-    if (old->fileName != fileName) fs::remove(oldFile, ec);
+    if (otherFile) {
+      fs::remove(oldFile, ec);
+      endReplace(card.dir);
+    }
     card.dbs[index] = std::move(slot);
   } else {
     card.dbs.push_back(std::move(slot));
@@ -517,7 +543,7 @@ bool Handheld::install(const pdb::Database& db, const std::vector<uint8_t>& imag
 }
 
 void Handheld::appendLog(const std::string& utf8Text) const {
-  const int fd = ::open((dir_ / "hotsync.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  const int fd = ::open((dir_ / "hotsync.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return;
   // One write call, so concurrent appenders never interleave within an entry.
   [[maybe_unused]] const ssize_t n = ::write(fd, utf8Text.data(), utf8Text.size());

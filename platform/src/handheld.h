@@ -29,6 +29,8 @@ class Handheld {
   // Whether each SyncCloseDB also flushes its journal entry to disk.
   void setFlushEachClose(bool flush) { flushEachClose_ = flush; }
   const DeviceConfig& config() const { return config_; }
+  // Files skipped and journal changes refused while connecting, one line each.
+  const std::vector<std::string>& warnings() const { return warnings_; }
   // The handheld's clock: the desktop's plus the configured offset.
   int64_t unixNow() const;
   uint32_t palmNow() const;
@@ -112,6 +114,7 @@ class Handheld {
   std::vector<Card> cards_;
   std::map<uint8_t, Handle> handles_;
   uint8_t lastHandle_ = 0;
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace hotsync::detail

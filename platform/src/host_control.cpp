@@ -2,8 +2,10 @@
 // the event pump, the online override.
 #include <system_error>
 
+#include "desktop_log.h"
 #include "hotsync/host.h"
 #include "folder_device.h"
+#include "hotsync/hslog.h"
 #include "session.h"
 
 namespace hotsync {
@@ -40,6 +42,12 @@ std::string currentUser() {
   return s.currentUser;
 }
 
+std::vector<std::string> connectWarnings() {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  return s.connectWarnings;
+}
+
 bool connectHandheld(const std::filesystem::path& dir, std::string* error) {
   try {
     auto& s = session();
@@ -50,7 +58,9 @@ bool connectHandheld(const std::filesystem::path& dir, std::string* error) {
     }
     auto handheld = detail::Handheld::connect(dir, error);
     if (!handheld) return false;
+    s.connectWarnings = handheld->warnings();
     attachDevice(std::make_unique<detail::FolderDevice>(std::move(handheld)), lock);
+    for (const std::string& warning : connectWarnings()) detail::appendDesktopLog(currentUser(), slText, warning);
     return true;
   } catch (const std::exception& e) {
     if (error) *error = e.what();

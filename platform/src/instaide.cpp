@@ -55,7 +55,12 @@ HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
   if (user == nullptr || path == nullptr) return -2;
   try {
     namespace fs = std::filesystem;
-    const std::string name = hotsync::detail::cp1252ToUtf8(user);
+    // The conduit hands back the user name it was given, in Windows-1252;
+    // a name that code page cannot hold came out with '?' for the missing
+    // letters, and means the user of the HotSync that runs.
+    std::string name = hotsync::detail::cp1252ToUtf8(user);
+    const std::string current = hotsync::currentUser();
+    if (!current.empty() && hotsync::detail::utf8ToCp1252(current) == user) name = current;
     std::error_code ec;
     // Queueing never creates a user: a misspelt name must not start a queue
     // that no handheld ever collects.

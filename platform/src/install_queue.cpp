@@ -1,7 +1,10 @@
 // Installing a user's queued files into the connected handheld.
 #include <algorithm>
+#include <chrono>
+#include <stdexcept>
 #include <system_error>
 
+#include "card_folder.h"
 #include "desktop_log.h"
 #include "hotsync/hslog.h"
 #include "hotsync/host.h"
@@ -26,7 +29,15 @@ int installQueuedFiles(std::vector<std::string>* messages) {
     std::vector<fs::path> queued;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(userInstallDir(user), ec)) {
-      if (entry.is_regular_file(ec)) queued.push_back(entry.path());
+      const std::string name = entry.path().filename().string();
+      // A copy still being written is hidden and never a queued file; one
+      // untouched for long was left by a killed writer and goes.
+      if (detail::isWriterTemporary(name)) {
+        const auto written = fs::last_write_time(entry.path(), ec);
+        if (!ec && fs::file_time_type::clock::now() - written > std::chrono::minutes(10)) fs::remove(entry.path(), ec);
+      } else if (name[0] != '.') {
+        queued.push_back(entry.path());
+      }
     }
     std::sort(queued.begin(), queued.end());
 
@@ -35,6 +46,7 @@ int installQueuedFiles(std::vector<std::string>* messages) {
       const std::string shown = file.filename().string();
       pdb::LoadedDatabase loaded;
       try {
+        if (const std::string why = detail::checkDatabaseFile(file); !why.empty()) throw std::runtime_error(why);
         loaded = pdb::readFile(file);
       } catch (const std::exception& e) {
         // Refused for good: it would fail the same way at every HotSync.

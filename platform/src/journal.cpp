@@ -8,8 +8,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -120,7 +118,8 @@ std::filesystem::path journalPathFor(const std::filesystem::path& dbFile) {
 
 bool appendJournalFrame(const std::filesystem::path& journal, const JournalBase& base, const std::string& payload,
                         bool flush, std::string* error) {
-  const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  // Never through a link: the frames would land wherever it points.
+  const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return fail(error, journal, "cannot open journal");
   struct Closer {
     int fd;
@@ -153,9 +152,21 @@ bool appendJournalFrame(const std::filesystem::path& journal, const JournalBase&
 }
 
 std::optional<JournalContents> readJournal(const std::filesystem::path& journal) {
-  std::ifstream in(journal, std::ios::binary);
-  if (!in) return std::nullopt;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const int fd = ::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return parseJournal(bytes);
+}
+
+std::optional<JournalContents> parseJournal(const std::string& bytes) {
   if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), kMagic, 4) != 0) return std::nullopt;
   const auto version = static_cast<uint32_t>(getLe(bytes, 4, 4));
   if (version != 1 && version != kJournalVersion) return std::nullopt;

@@ -42,7 +42,9 @@ struct JournalContents {
   JournalBase base;
   std::vector<std::string> frames;  // complete frames only; a torn tail is left out
 };
-// nullopt when the journal is missing or its header is incomplete.
+// nullopt when the journal is missing (or a link) or its header is incomplete.
 std::optional<JournalContents> readJournal(const std::filesystem::path& journal);
+// The same for a journal's bytes.
+std::optional<JournalContents> parseJournal(const std::string& bytes);
 
 }  // namespace hotsync::detail

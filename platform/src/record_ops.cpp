@@ -109,6 +109,21 @@ bool decodeOps(const std::string& payload, std::vector<Op>* ops) {
   return r.ok;
 }
 
+bool opFits(const DbState& state, const Op& op) {
+  switch (op.kind) {
+    case OpKind::Write:
+      return !state.db.isResourceDb() && op.id != 0 && op.id <= pdb::kMaxUniqueId && op.data.size() <= 0xFFFF &&
+             (state.positions.contains(op.id) || state.db.records.size() < 0xFFFF);
+    case OpKind::Delete:
+    case OpKind::Purge:
+      return !state.db.isResourceDb();
+    case OpKind::ResetFlags:
+    case OpKind::Stamp:
+      return true;
+  }
+  return false;
+}
+
 bool applyOp(DbState& state, const Op& op) {
   auto& records = state.db.records;
   switch (op.kind) {
@@ -147,6 +162,21 @@ bool applyOp(DbState& state, const Op& op) {
       return true;
   }
   return false;
+}
+
+ReplayResult replayFrames(DbState& state, const std::vector<std::string>& frames) {
+  ReplayResult result;
+  for (const std::string& frame : frames) {
+    std::vector<Op> ops;
+    if (!decodeOps(frame, &ops)) break;
+    if (!std::all_of(ops.begin(), ops.end(), [&](const Op& op) { return opFits(state, op); })) {
+      ++result.refused;
+      continue;
+    }
+    for (const Op& op : ops) applyOp(state, op);
+    result.applied = true;
+  }
+  return result;
 }
 
 }  // namespace hotsync::detail

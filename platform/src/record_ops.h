@@ -43,7 +43,19 @@ struct Op {
 void encodeOp(const Op& op, std::string* out);
 // Decodes a whole change list; false when it is malformed.
 bool decodeOps(const std::string& payload, std::vector<Op>* ops);
+// Whether the op can apply to this database at all (no records in a
+// resource database, ids and sizes in range); a journal frame holding one
+// that cannot is refused whole.
+bool opFits(const DbState& state, const Op& op);
 // False when the op names a record that is not there (a no-op then).
 bool applyOp(DbState& state, const Op& op);
+
+struct ReplayResult {
+  bool applied = false;     // some frame changed the database
+  std::size_t refused = 0;  // frames refused whole
+};
+// Applies a journal's frames in order, each whole or (when one of its
+// changes cannot apply) not at all; stops at a frame that does not decode.
+ReplayResult replayFrames(DbState& state, const std::vector<std::string>& frames);
 
 }  // namespace hotsync::detail

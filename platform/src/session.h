@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "device.h"
 
@@ -20,6 +21,7 @@ struct Session {
   std::unique_ptr<Device> handheld;
   std::string linkLost;  // why the last network handheld went, when it went early
   std::string currentUser;  // UTF-8
+  std::vector<std::string> connectWarnings;
   std::function<void()> yieldPump;
   std::thread::id hotsyncThread;
   std::set<uint32_t> conduits;

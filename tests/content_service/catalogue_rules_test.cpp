@@ -167,5 +167,23 @@ TEST(State, NamesNeverLeaveTheirFolder) {
     EXPECT_NE(file_name_for("a b"), file_name_for("a_b"));
 }
 
+TEST(State, LoginsLongerThanAFileNameAreRemembered) {
+    const fs::path dir = fresh_folder("long") / "state";
+    CatalogueState state(dir);
+    const std::string login(256, 'a');
+    const std::string other = std::string(255, 'a') + "b";
+    EXPECT_NE(file_name_for(login), file_name_for(other));
+    EXPECT_LE(file_name_for(std::string(300, '/')).size(), 255u);
+    const std::string device = state.device_for(login, {"Ana", "1001"});
+    ASSERT_NO_THROW(state.mark_delivered(login, device, "n1"));
+    EXPECT_TRUE(state.delivered(login, device, "n1"));
+    EXPECT_FALSE(state.delivered(other, device, "n1"));
+    pdb::Database db;
+    db.name = "Notas";
+    ASSERT_NO_THROW(state.store_database(login, device, db));
+    EXPECT_TRUE(fs::exists(state.database_file(login, device, "Notas")));
+    fs::remove_all(dir.parent_path());
+}
+
 }  // namespace
 }  // namespace tarvo::server

@@ -63,7 +63,9 @@ TEST_F(DatabaseCommandsTest, PPutSavesTheBodyAndQueuesItWithTheCardOfTheSameName
   // there (the card 1 copy is another database file).
   std::vector<std::string> messages;
   EXPECT_EQ(hotsync::installQueuedFiles(&messages), 1);
+  const fs::path temp = Temp();
   world.Disconnect();
+  EXPECT_FALSE(fs::exists(temp / "News.pdb")) << "the download outlived the HotSync";
   const auto installed = world.Database("News", 0);
   ASSERT_NE(installed, nullptr);
   ASSERT_EQ(installed->records.size(), 2u);
@@ -88,6 +90,18 @@ TEST_F(DatabaseCommandsTest, PPutOfAFileThatIsNoDatabaseIsRefusedAtInstall) {
   EXPECT_NE(log[1].find("short.pdb refused"), std::string::npos);
   world.Disconnect();
   EXPECT_NE(world.Database("News"), nullptr);
+}
+
+TEST_F(DatabaseCommandsTest, PPutThatCannotQueueSaysSo) {
+  Start();
+  server->AddFile("News.pdb", Image(RecordDb("News")));
+  world.engine->m_installTarget = "Nobody";  // no such HotSync user
+  Run("pput url=\"" + server->base() + "/files/News.pdb\" title=\"N\"");
+  EXPECT_EQ(world.HandheldLog().find("Tarvo: N\n"), std::string::npos) << world.HandheldLog();
+  EXPECT_NE(world.HandheldLog().find("not queued"), std::string::npos) << world.HandheldLog();
+  const auto log = world.DesktopLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("N not queued"), std::string::npos) << log[0];
 }
 
 TEST_F(DatabaseCommandsTest, PPutNeverWritesOutsideThePrivateFolder) {

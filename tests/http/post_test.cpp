@@ -8,9 +8,13 @@
 #endif
 #include <httplib.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "http/thttp.h"
+#include "temp_folder.h"
 #include "httplib_runner.h"
 #include "loopback.h"
 
@@ -315,6 +319,52 @@ TEST_F(ProxyTest, WithoutAnOwnProxyTheEnvironmentsIsUsed) {
   setenv("no_proxy", "127.0.0.1", 1);
   EXPECT_EQ(PostError(http, "a=1", result, headers), 0u);
   EXPECT_EQ(result, "direct");
+}
+
+}  // namespace
+
+namespace {
+
+// A 307 or 308 repeats the POST with its body (the scrambled credentials)
+// at the new address: followed on the same host only.
+TEST_F(PostTest, BodyIsNeverResentToAnotherHost) {
+  tarvo::test::TempFolder data{"tarvo-http-log"};
+  ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+  std::atomic<int> stolen{0};
+  httplib::Server stranger;
+  stranger.Post("/steal", [&](const httplib::Request&, httplib::Response& res) {
+    ++stolen;
+    res.set_content("got it", "text/plain");
+  });
+  HttplibRunner strangerRunner(stranger);
+  const std::string elsewhere = "http://127.0.0.1:" + std::to_string(strangerRunner.port()) + "/steal";
+
+  httplib::Server server;
+  server.Post("/sync", [&](const httplib::Request& req, httplib::Response& res) {
+    res.status = req.has_param("code") ? std::stoi(req.get_param_value("code")) : 307;
+    res.set_header("Location", req.has_param("here") ? "/here" : elsewhere);
+  });
+  server.Post("/here", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_content("kept " + req.body, "text/plain");
+  });
+  HttplibRunner runner(server);
+
+  CTHttp http;
+  std::string result;
+  HeaderLines headers;
+  http.SetUrl("http://127.0.0.1:" + std::to_string(runner.port()) + "/sync");
+  for (const char* code : {"307", "308"}) {
+    EXPECT_EQ(PostError(http, std::string("senha=123&code=") + code, result, headers), kErrorHttpRedirectFailed);
+    ExpectIdle(http);
+  }
+  EXPECT_EQ(stolen.load(), 0);
+  std::ifstream log(data.path() / "tarvo-hotsync" / "hotsync.log");
+  const std::string logText((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_NE(logText.find(elsewhere + " refused"), std::string::npos) << logText;
+
+  http.Post("code=308&here=1", kFormHeaders, result, headers);  // the same host: followed, body and all
+  EXPECT_EQ(result, "kept code=308&here=1");
+  ::unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

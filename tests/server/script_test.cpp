@@ -54,6 +54,20 @@ TEST(Script, RefusesFaultyScriptsNamingRuleAndKey) {
     EXPECT_EQ(error_of("[{]").rfind("not valid JSON", 0), 0u);
 }
 
+TEST(Script, OutOfRangeNumbersAndZeroBytesGiveOneLineWithThePlace) {
+    const std::string huge = error_of(R"([{"status":200}, {"status":1e400}])");
+    EXPECT_EQ(huge.rfind("not usable JSON at byte 32", 0), 0u) << huge;
+    EXPECT_NE(huge.find("1e400"), std::string::npos) << huge;
+    EXPECT_EQ(error_of(R"([{"match":{"form":{"a\u0000b":"x"}}}])"), "accepted");  // a field name of bytes, zero too
+    EXPECT_EQ(error_of(R"([{"ti\u0000me":1}])"), "rule 1: unknown key \"ti\\u0000me\"");
+    EXPECT_EQ(error_of(R"([{"headers":{"X":"a\u0000b"}}])"), "rule 1: header text holds a control character");
+    // Waits are bounded: past the clock's range they would not happen at all.
+    EXPECT_EQ(error_of(R"([{"delay_ms":18446744073709551615}])"), "rule 1: delay_ms must be at most 3600000 (an hour)");
+    EXPECT_EQ(error_of(R"([{"chunk_bytes":1,"chunk_delay_ms":3600001}])"),
+              "rule 1: chunk_delay_ms must be at most 3600000 (an hour)");
+    EXPECT_EQ(error_of(R"([{"delay_ms":3600000}])"), "accepted");
+}
+
 TEST(Script, MatchesOnEveryGivenCondition) {
     const Script script = parse_script(R"([
         {"match": {"method": "post", "path": "/sync.asp", "cmd": "pget", "form": {"dbname": "Not\u00edcias"}}},

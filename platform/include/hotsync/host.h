@@ -32,6 +32,10 @@ HOTSYNC_EXPORT std::string currentUser();
 // cards, replays journals left by a killed process. False with a one-line
 // *error when the folder is not a handheld.
 HOTSYNC_EXPORT bool connectHandheld(const std::filesystem::path& dir, std::string* error);
+// What the last connect skipped or refused (files that are no database,
+// journal changes that could not apply), one line each, naming the file and
+// the reason. Each is also in the user's desktop log.
+HOTSYNC_EXPORT std::vector<std::string> connectWarnings();
 // Every SyncCloseDB that changed a database writes its changes to the
 // database's journal before returning, so a killed host loses nothing. With
 // `flush` each of those writes is also forced to disk (fdatasync), which
