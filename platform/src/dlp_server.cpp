@@ -263,6 +263,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg
       const uint16_t length = in.u16();
       if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
       const pdb::Database* db = database(*o);
+      if (db == nullptr) return reply(request, dlp::ErrNotFound);  // its file could not be read
       const auto& block = request.command == dlp::ReadAppBlock ? db->appInfo : db->sortInfo;
       if (block.empty()) return reply(request, dlp::ErrNotFound);
       out.u16(static_cast<uint16_t>(std::min<std::size_t>(block.size(), 0xFFFF))).bytes(slice(block, offset, length));
@@ -288,6 +289,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg
       const uint16_t length = in.u16();
       if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
       const pdb::Database* db = database(*o);
+      if (db == nullptr) return reply(request, dlp::ErrNotFound);  // its file could not be read
       if (db->isResourceDb()) return reply(request, dlp::ErrNotSupported);
       std::size_t index = key;
       if (!byIndex) {
@@ -377,6 +379,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg
       const uint16_t length = in.u16();
       if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
       const pdb::Database* db = database(*o);
+      if (db == nullptr) return reply(request, dlp::ErrNotFound);  // its file could not be read
       if (!db->isResourceDb()) return reply(request, dlp::ErrNotSupported);
       if (!byIndex) {
         const auto it = std::find_if(db->resources.begin(), db->resources.end(),
@@ -421,6 +424,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg
       Open* o = open(in.u8());
       if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
       const pdb::Database* db = database(*o);
+      if (db == nullptr) return reply(request, dlp::ErrNotFound);  // its file could not be read
       const std::size_t n = db->isResourceDb() ? db->resources.size() : db->records.size();
       out.u16(static_cast<uint16_t>(std::min<std::size_t>(n, 0xFFFF)));
       return reply(request, dlp::ErrNone, std::move(out.out()));

@@ -459,7 +459,10 @@ int32_t Handheld::resetSyncFlags(uint8_t hv) {
 
 const pdb::Database* Handheld::openDatabase(uint8_t hv) const {
   const Handle* h = handle(hv);
-  return h == nullptr ? nullptr : &h->slot->state.db;
+  if (h == nullptr) return nullptr;
+  // Callers walk the whole database: read its blocks now if a read-only open left them in the file.
+  if (!load(cards_[h->card].dir, *h->slot)) return nullptr;
+  return &h->slot->state.db;
 }
 
 bool Handheld::fold(const fs::path& cardDir, DbSlot& slot, std::string* error) {
