@@ -1,0 +1,48 @@
+#include "conduit/config_front_ends.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "ui/config_wizard.h"
+#include "ui/term/config_terminal.h"
+
+#ifndef TARVO_INSTALL_DATA_DIR
+#define TARVO_INSTALL_DATA_DIR "/usr/local/share/tarvo-sync"
+#endif
+
+namespace tarvo::conduit {
+
+std::unique_ptr<ConfigFrontEnd> ChooseConfigFrontEnd() {
+  const char* noTty = std::getenv("TARVO_NO_TTY");
+  if (noTty != nullptr && std::string_view(noTty) != "" && std::string_view(noTty) != "0")
+    return std::make_unique<UnattendedConfigFrontEnd>();
+  if (std::unique_ptr<ConfigFrontEnd> terminal = tarvo::term::OpenTerminalConfigFrontEnd()) return terminal;
+  return std::make_unique<UnattendedConfigFrontEnd>();
+}
+
+std::filesystem::path ProductDataDir() {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> candidates;
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&ProductDataDir), &info) != 0 && info.dli_fname != nullptr) {
+    std::error_code ec;
+    const fs::path library = fs::weakly_canonical(fs::path(info.dli_fname), ec);
+    const fs::path folder = library.parent_path();
+    candidates.push_back(folder.parent_path() / "share" / "tarvo-sync");
+    candidates.push_back(TARVO_INSTALL_DATA_DIR);
+    candidates.push_back(folder);
+  } else {
+    candidates.push_back(TARVO_INSTALL_DATA_DIR);
+  }
+  for (const fs::path& candidate : candidates) {
+    std::error_code ec;
+    if (fs::is_regular_file(candidate / kHandheldApplicationFile, ec)) return candidate;
+  }
+  return candidates.front();
+}
+
+}  // namespace tarvo::conduit
