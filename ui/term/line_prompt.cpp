@@ -50,7 +50,7 @@ void LinePrompt::Write(const std::string& utf8) const {
 
 std::optional<std::string> LinePrompt::ReadLine(bool echo) {
   if (m_closed) return std::nullopt;
-  std::optional<NoEcho> quiet;
+  std::optional<NoEcho> quiet;  // already off when the caller asked before its prompt
   if (!echo) quiet.emplace(m_fd);
   for (;;) {
     if (const std::size_t end = m_pending.find('\n'); end != std::string::npos) {
@@ -81,6 +81,8 @@ std::optional<std::string> LinePrompt::AskText(const std::string& label, const s
 }
 
 std::optional<std::string> LinePrompt::AskPassword(const std::string& label, const std::string& current) {
+  // Echo goes off before the prompt shows, so nothing typed after it is echoed.
+  const NoEcho quiet(m_fd);
   Write(label + (current.empty() ? "" : " [" + std::string(current.size(), '*') + "]") + ": ");
   std::optional<std::string> line = ReadLine(false);
   if (!line) return std::nullopt;
