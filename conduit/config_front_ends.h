@@ -10,8 +10,8 @@
 
 namespace tarvo::conduit {
 
-// A window when a display is present, else the controlling terminal, else
-// nobody (TARVO_NO_TTY=1 forces the last).
+// A window when a display is present (and TARVO_NO_GUI is not set), else
+// the controlling terminal, else nobody (TARVO_NO_TTY=1 forces the last).
 std::unique_ptr<ConfigFrontEnd> ChooseConfigFrontEnd();
 
 // The product's data folder beside this library: the first of

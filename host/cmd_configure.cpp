@@ -1,5 +1,7 @@
 // tarvo-hotsync configure: the conduit's configuration sheet for one HotSync
 // user, through its CfgConduit, as the HotSync Manager's configure action.
+#include <stdlib.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -15,14 +17,16 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync configure [--user NAME] [--conduit FILE]\n"
+    "usage: tarvo-hotsync configure [--user NAME] [--conduit FILE] [--no-gui]\n"
     "\n"
     "Shows the conduit's configuration (login, schedule, connection) for the\n"
     "HotSync user NAME (default: the only HotSync user): in a window when a\n"
     "display is present, else as text forms on the terminal. Without either\n"
     "nothing is saved. Afterwards it prints whether the next HotSync runs the\n"
     "conduit, as the conduit answered, and keeps that answer in the user's\n"
-    "folder (file Tarv.action).\n";
+    "folder (file Tarv.action).\n"
+    "\n"
+    "  --no-gui  no window: the text forms on the terminal\n";
 
 void copyText(char* field, size_t size, const std::string& text) {
   std::memset(field, 0, size);
@@ -60,12 +64,13 @@ const char* preferenceName(int32_t preference) {
 int commandConfigure(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"user", true}, {"conduit", true}}, &args, &error)) return fail(error);
+  if (!parseArgs(argc, argv, 1, {{"user", true}, {"conduit", true}, {"no-gui", false}}, &args, &error)) return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return fail("configure takes no argument " + args.positional[0]);
+  if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
   const std::string user = chooseUser(args, &error);
   if (user.empty()) return fail(error);
 

@@ -1,6 +1,8 @@
 // tarvo-hotsync wizard: the conduit's first-run wizard through its Wizard
 // export, or with --installall the handheld application queued for every
 // HotSync user. Afterwards it lists what reached each user's queue.
+#include <stdlib.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -15,7 +17,7 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync wizard [--installall] [--conduit FILE]\n"
+    "usage: tarvo-hotsync wizard [--installall] [--conduit FILE] [--no-gui]\n"
     "\n"
     "Runs the conduit's first-run wizard: choose a HotSync user, the login,\n"
     "the schedule and the connection; at the end the product's handheld\n"
@@ -24,7 +26,8 @@ constexpr const char* kHelp =
     "forms on the terminal; without either nothing is saved.\n"
     "\n"
     "  --installall  no questions: queue the handheld application for every\n"
-    "                HotSync user\n";
+    "                HotSync user\n"
+    "  --no-gui      no window: the text forms on the terminal\n";
 
 // Every queued file of every user, with its modification time.
 using Queues = std::map<std::string, std::map<std::string, std::filesystem::file_time_type>>;
@@ -65,12 +68,13 @@ int reportQueued(const Queues& before, const Queues& after) {
 int commandWizard(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"installall", false}, {"conduit", true}}, &args, &error)) return fail(error);
+  if (!parseArgs(argc, argv, 1, {{"installall", false}, {"conduit", true}, {"no-gui", false}}, &args, &error)) return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return fail("wizard takes no argument " + args.positional[0]);
+  if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
 
   ConduitChoice choice;
   if (!chooseConduit(args.value("conduit"), &choice, &error)) return fail(error, kExitNoConduit);

@@ -30,6 +30,7 @@ class ConfigCommands : public ::testing::Test {
   ProgramResult host(const std::vector<std::string>& args, bool terminal = false) {
     std::map<std::string, std::string> run = env;
     if (!terminal) run["TARVO_NO_TTY"] = "1";
+    run["TARVO_NO_GUI"] = "1";
     return tarvo::test::runProgram(TARVO_HOST_BIN, args, run);
   }
   // A first, offline HotSync makes the handheld's user a HotSync user.
@@ -57,7 +58,7 @@ TEST_F(ConfigCommands, WizardOnATerminalThenAHotSyncLogsInAndInstallsTheApplicat
 
   tarvo::test::PtySession pty;
   std::map<std::string, std::string> run = env;
-  ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"wizard", "--conduit", TARVO_CONDUIT_LIB}, run));
+  ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"wizard", "--no-gui", "--conduit", TARVO_CONDUIT_LIB}, run));
   ASSERT_TRUE(pty.waitFor("  1 Demo User")) << pty.screen();
   Answer(pty, "[1]: ", "");
   Answer(pty, "Escolha [p]: ", "");
@@ -103,7 +104,7 @@ TEST_F(ConfigCommands, WizardOnATerminalThenAHotSyncLogsInAndInstallsTheApplicat
 TEST_F(ConfigCommands, ConfigureTellsWhetherTheNextHotSyncRunsTheConduit) {
   MakeUser();
   tarvo::test::PtySession pty;
-  ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"configure", "--conduit", TARVO_CONDUIT_LIB}, env));
+  ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"configure", "--no-gui", "--conduit", TARVO_CONDUIT_LIB}, env));
   Answer(pty, "Login: ", "");
   Answer(pty, "Senha: ", "");
   Answer(pty, "Escolha [OK]: ", "2");
