@@ -128,8 +128,10 @@ class Forms {
     if (page.m_users.empty()) return true;  // Next will say what is missing
     for (std::size_t i = 0; i < page.m_users.size(); ++i)
       m_io.Line("  " + std::to_string(i + 1) + " " + Utf8(page.m_users[i]));
+    std::string label = text::kUsers;
+    while (!label.empty() && label.back() == ' ') label.pop_back();
     std::optional<int> choice =
-        m_io.AskNumber(text::kUsers, static_cast<int>(page.m_selected) + 1, static_cast<int>(page.m_users.size()));
+        m_io.AskNumber(label, static_cast<int>(page.m_selected) + 1, static_cast<int>(page.m_users.size()));
     if (!choice) return false;
     page.Select(static_cast<std::size_t>(*choice - 1));
     return true;
