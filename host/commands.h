@@ -22,6 +22,8 @@ int commandInstall(int argc, char** argv);
 int commandRegister(int argc, char** argv);  // register and unregister
 int commandConduits(int argc, char** argv);
 int commandManager(int argc, char** argv);
+int commandConfigure(int argc, char** argv);
+int commandWizard(int argc, char** argv);
 
 // Prints "tarvo-hotsync: <message>" on standard error; returns `status`.
 int fail(const std::string& message, int status = kExitBadInput);

@@ -82,6 +82,8 @@ bool LoadedConduit::load(const std::filesystem::path& path, std::string* error) 
   openConduit = reinterpret_cast<OpenConduitFn>(dlsym(handle_, "OpenConduit"));
   getConduitName = reinterpret_cast<GetConduitNameFn>(dlsym(handle_, "GetConduitName"));
   getConduitVersion = reinterpret_cast<GetConduitVersionFn>(dlsym(handle_, "GetConduitVersion"));
+  cfgConduit = reinterpret_cast<CfgConduitFn>(dlsym(handle_, "CfgConduit"));
+  wizard = reinterpret_cast<WizardFn>(dlsym(handle_, "Wizard"));
   if (openConduit == nullptr) {
     *error = "the conduit " + path.string() + " has no OpenConduit";
     unload();
@@ -94,6 +96,8 @@ void LoadedConduit::unload() {
   openConduit = nullptr;
   getConduitName = nullptr;
   getConduitVersion = nullptr;
+  cfgConduit = nullptr;
+  wizard = nullptr;
   if (handle_ != nullptr) dlclose(handle_);
   handle_ = nullptr;
 }

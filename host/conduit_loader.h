@@ -37,6 +37,8 @@ class LoadedConduit {
   OpenConduitFn openConduit = nullptr;
   GetConduitNameFn getConduitName = nullptr;        // may be null
   GetConduitVersionFn getConduitVersion = nullptr;  // may be null
+  CfgConduitFn cfgConduit = nullptr;                // may be null
+  WizardFn wizard = nullptr;                        // may be null
 
  private:
   void* handle_ = nullptr;

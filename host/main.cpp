@@ -67,6 +67,8 @@ int dispatch(int argc, char** argv) {
   if (command == "register" || command == "unregister") return tarvo::host::commandRegister(subArgc, subArgv);
   if (command == "conduits") return tarvo::host::commandConduits(subArgc, subArgv);
   if (command == "manager") return tarvo::host::commandManager(subArgc, subArgv);
+  if (command == "configure") return tarvo::host::commandConfigure(subArgc, subArgv);
+  if (command == "wizard") return tarvo::host::commandWizard(subArgc, subArgv);
 #ifdef TARVO_HAVE_SETTINGS_COMMAND
   if (command == "settings") return tarvo::settingsCommand(subArgc, subArgv);
 #endif

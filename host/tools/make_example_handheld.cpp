@@ -7,6 +7,7 @@
 //   tarvo-make-example-handheld DIR
 //   tarvo-make-example-handheld --notes FILE         the notes database the demo server collects
 //   tarvo-make-example-handheld --news-edition FILE  a later edition of the data module
+//   tarvo-make-example-handheld --prefs FILE         the application's preferences database
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -90,6 +91,15 @@ pdb::Database notes() {
   return db;
 }
 
+// The preferences the application starts with, which the first-run wizard
+// queues beside it: one record of "key=value" lines.
+pdb::Database preferences() {
+  pdb::Database db = baseDatabase("Tarvo Prefs", "pref", pdb::kAttrBackup);
+  db.uniqueIdSeed = 2;
+  db.records.push_back({0, 1, bytes("version=1\nshowNews=1\nsortBy=date\n", true)});
+  return db;
+}
+
 constexpr const char* kDeviceConf =
     "# The demo handheld of Tarvo Sync (made by tarvo-make-example-handheld).\n"
     "user.name = Demo User\n"
@@ -102,13 +112,14 @@ constexpr const char* kDeviceConf =
 
 int main(int argc, char** argv) {
   const std::string option = argc == 3 ? argv[1] : "";
-  if (argc != 2 && option != "--notes" && option != "--news-edition") {
-    std::fputs("usage: tarvo-make-example-handheld DIR | --notes FILE | --news-edition FILE\n", stderr);
+  if (argc != 2 && option != "--notes" && option != "--news-edition" && option != "--prefs") {
+    std::fputs("usage: tarvo-make-example-handheld DIR | --notes FILE | --news-edition FILE | --prefs FILE\n", stderr);
     return 1;
   }
   try {
     if (argc == 3) {
-      const std::vector<uint8_t> image = pdb::serialize(option == "--notes" ? notes() : newsEdition());
+      const pdb::Database db = option == "--notes" ? notes() : option == "--prefs" ? preferences() : newsEdition();
+      const std::vector<uint8_t> image = pdb::serialize(db);
       pdb::writeFileAtomic(argv[2], image);
       return 0;
     }

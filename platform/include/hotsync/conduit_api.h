@@ -42,6 +42,30 @@ struct ConduitRequestInfoType {
   uint32_t dwSize;     // 80
 };
 
+// What the host tells CfgConduit about the user to configure, and what the
+// conduit answers in it.
+enum ConduitCfgEnum : int32_t { eConfig1 = 0 };
+enum eSyncPref : int32_t { eNoPreference = 0, ePermanentPreference, eTemporaryPreference };
+
+#pragma pack(push, 1)
+struct CfgConduitInfoType {
+  uint32_t dwVersion;         // 0   must be 1
+  uint32_t dwSize;            // 4
+  uint32_t dwCreatorId;       // 8
+  uint32_t dwUserId;          // 12
+  char szUser[64];            // 16  the HotSync user, Windows-1252
+  char m_PathName[256];       // 80  the user's folder
+  int32_t syncPermanent;      // 336 eSyncTypes
+  int32_t syncTemporary;      // 340 eSyncTypes
+  int32_t syncNew;            // 344 written: the action of the next HotSync (eFast or eDoNothing)
+  int32_t syncPref;           // 348 written: eSyncPref, how long that action holds
+};
+static_assert(offsetof(CfgConduitInfoType, szUser) == 16);
+static_assert(offsetof(CfgConduitInfoType, syncNew) == 344);
+static_assert(offsetof(CfgConduitInfoType, syncPref) == 348);
+static_assert(sizeof(CfgConduitInfoType) == 352);
+#pragma pack(pop)
+
 // Export signatures, for dlsym.
 extern "C" {
 typedef int32_t (*OpenConduitFn)(PROGRESSFN, CSyncProperties&);
@@ -49,4 +73,7 @@ typedef int32_t (*GetConduitNameFn)(char*, uint16_t);
 typedef uint32_t (*GetConduitVersionFn)();
 typedef int32_t (*GetConduitInfoFn)(ConduitInfoEnum, void*, void*, uint32_t*);
 typedef int32_t (*ConfigureConduitFn)(void*);
+typedef int32_t (*CfgConduitFn)(int32_t, void*, uint32_t*);
+// The command-line entry: window, instance, command line, show state.
+typedef void (*WizardFn)(void*, void*, const char*, int32_t);
 }

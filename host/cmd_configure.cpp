@@ -1,0 +1,112 @@
+// tarvo-hotsync configure: the conduit's configuration sheet for one HotSync
+// user, through its CfgConduit, as the HotSync Manager's configure action.
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "host/args.h"
+#include "host/commands.h"
+#include "host/conduit_loader.h"
+#include "host/text.h"
+#include "host/user_lookup.h"
+#include "hotsync/host.h"
+
+namespace tarvo::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: tarvo-hotsync configure [--user NAME] [--conduit FILE] [--no-gui]\n"
+    "\n"
+    "Shows the conduit's configuration (login, schedule, connection) for the\n"
+    "HotSync user NAME (default: the only HotSync user): in a window when a\n"
+    "display is present, else as text forms on the terminal. Without either\n"
+    "nothing is saved. Afterwards it prints whether the next HotSync runs the\n"
+    "conduit, as the conduit answered, and keeps that answer in the user's\n"
+    "folder (file Tarv.action).\n"
+    "\n"
+    "  --no-gui  no window: the text forms on the terminal\n";
+
+void copyText(char* field, size_t size, const std::string& text) {
+  std::memset(field, 0, size);
+  std::memcpy(field, text.data(), text.size() < size ? text.size() : size - 1);
+}
+
+// The user to configure: the one asked for, or the only one there is;
+// empty with *error when there is none to choose.
+std::string chooseUser(const Args& args, std::string* error) {
+  if (args.hasValue("user")) {
+    std::string user = args.value("user");
+    if (!isHotSyncUser(user)) {
+      *error = "no HotSync user " + user + " (see tarvo-hotsync users)";
+      return {};
+    }
+    return user;
+  }
+  std::vector<std::string> users = hotsync::users();
+  if (users.size() == 1) return std::move(users.front());
+  *error = users.empty() ? "no HotSync users yet (a first sync or install --create makes one)"
+                         : "several HotSync users: choose one with --user NAME";
+  return {};
+}
+
+const char* actionName(int32_t action) {
+  return action == eFast ? "fast" : action == eDoNothing ? "nothing" : "other";
+}
+
+const char* preferenceName(int32_t preference) {
+  return preference == eTemporaryPreference ? "temporary" : preference == ePermanentPreference ? "permanent" : "none";
+}
+
+}  // namespace
+
+int commandConfigure(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!parseArgs(argc, argv, 1, {{"user", true}, {"conduit", true}, {"no-gui", false}}, &args, &error)) return fail(error);
+  if (args.has("help")) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (!args.positional.empty()) return fail("configure takes no argument " + args.positional[0]);
+  if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
+  const std::string user = chooseUser(args, &error);
+  if (user.empty()) return fail(error);
+
+  ConduitChoice choice;
+  if (!chooseConduit(args.value("conduit"), &choice, &error)) return fail(error, kExitNoConduit);
+  LoadedConduit conduit;
+  if (!conduit.load(choice.path, &error)) return fail(error, kExitNoConduit);
+  if (conduit.cfgConduit == nullptr) return fail("the conduit " + choice.path.string() + " has no CfgConduit", kExitNoConduit);
+
+  CfgConduitInfoType info{};
+  info.dwVersion = 1;
+  info.dwSize = sizeof info;
+  info.dwCreatorId = 0x54617276;  // 'Tarv'
+  copyText(info.szUser, sizeof info.szUser, utf8ToCp1252(user));
+  copyText(info.m_PathName, sizeof info.m_PathName, hotsync::userDir(user).string() + "/");
+  info.syncPermanent = eFast;
+  info.syncTemporary = eFast;
+  info.syncNew = eFast;
+  info.syncPref = eNoPreference;
+  uint32_t size = sizeof info;
+  const int32_t result = conduit.cfgConduit(eConfig1, &info, &size);
+  conduit.unload();
+  if (result != 0) return fail("CfgConduit returned " + std::to_string(result), kExitConduitFailed);
+
+  std::printf("next HotSync of %s: %s (%s)\n", user.c_str(),
+              info.syncNew == eDoNothing ? "the conduit does nothing" : "the conduit runs",
+              info.syncPref == eTemporaryPreference ? "that HotSync only" : preferenceName(info.syncPref));
+  // Kept as the HotSync Manager keeps a conduit's answer. The next sync
+  // still calls the conduit: its own schedule setting skips that one HotSync
+  // and brings the default back, which skipping the call would not do.
+  std::ofstream out(hotsync::userDir(user) / "Tarv.action", std::ios::trunc);
+  out << "# The answer of the conduit for creator Tarv at its last configuration.\n"
+      << "action = " << actionName(info.syncNew) << "\n"
+      << "preference = " << preferenceName(info.syncPref) << "\n";
+  if (!out) return fail("cannot write " + (hotsync::userDir(user) / "Tarv.action").string());
+  return kExitOk;
+}
+
+}  // namespace tarvo::host

@@ -1,0 +1,98 @@
+// tarvo-hotsync wizard: the conduit's first-run wizard through its Wizard
+// export, or with --installall the handheld application queued for every
+// HotSync user. Afterwards it lists what reached each user's queue.
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "host/args.h"
+#include "host/commands.h"
+#include "host/conduit_loader.h"
+#include "hotsync/host.h"
+
+namespace tarvo::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: tarvo-hotsync wizard [--installall] [--conduit FILE] [--no-gui]\n"
+    "\n"
+    "Runs the conduit's first-run wizard: choose a HotSync user, the login,\n"
+    "the schedule and the connection; at the end the product's handheld\n"
+    "application (and its preferences) are queued for that user's next\n"
+    "HotSync. It shows in a window when a display is present, else as text\n"
+    "forms on the terminal; without either nothing is saved.\n"
+    "\n"
+    "  --installall  no questions: queue the handheld application for every\n"
+    "                HotSync user\n"
+    "  --no-gui      no window: the text forms on the terminal\n";
+
+// Every queued file of every user, with its modification time.
+using Queues = std::map<std::string, std::map<std::string, std::filesystem::file_time_type>>;
+
+Queues snapshot() {
+  Queues queues;
+  for (const std::string& user : hotsync::users()) {
+    std::error_code ec;
+    auto& files = queues[user];
+    for (std::filesystem::directory_iterator it(hotsync::userInstallDir(user), ec), end; !ec && it != end;
+         it.increment(ec)) {
+      std::error_code timeError;
+      files[it->path().filename().string()] = it->last_write_time(timeError);
+    }
+  }
+  return queues;
+}
+
+// Prints what the call queued; returns how many files.
+int reportQueued(const Queues& before, const Queues& after) {
+  int count = 0;
+  for (const auto& [user, files] : after) {
+    const auto old = before.find(user);
+    for (const auto& [file, time] : files) {
+      if (old != before.end()) {
+        const auto was = old->second.find(file);
+        if (was != old->second.end() && was->second == time) continue;
+      }
+      std::printf("queued %s for %s\n", file.c_str(), user.c_str());
+      ++count;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+int commandWizard(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!parseArgs(argc, argv, 1, {{"installall", false}, {"conduit", true}, {"no-gui", false}}, &args, &error)) return fail(error);
+  if (args.has("help")) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (!args.positional.empty()) return fail("wizard takes no argument " + args.positional[0]);
+  if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
+
+  ConduitChoice choice;
+  if (!chooseConduit(args.value("conduit"), &choice, &error)) return fail(error, kExitNoConduit);
+  LoadedConduit conduit;
+  if (!conduit.load(choice.path, &error)) return fail(error, kExitNoConduit);
+  if (conduit.wizard == nullptr) return fail("the conduit " + choice.path.string() + " has no Wizard", kExitNoConduit);
+
+  const bool installAll = args.has("installall");
+  const size_t users = hotsync::users().size();
+  if (installAll && users == 0) std::printf("no HotSync users: nothing to queue\n");
+  const Queues before = snapshot();
+  conduit.wizard(nullptr, nullptr, installAll ? "/installall" : "", 1);
+  conduit.unload();
+  const int queued = reportQueued(before, snapshot());
+  if (installAll && queued < static_cast<int>(users))
+    return fail("the handheld application could not be queued for every user", kExitConduitFailed);
+  if (!installAll && queued == 0) std::printf("nothing queued\n");
+  return kExitOk;
+}
+
+}  // namespace tarvo::host

@@ -1,0 +1,146 @@
+// tarvo-hotsync configure and wizard with the real conduit: the forms on a
+// pseudo-terminal, the unattended run, and the HotSync that follows the
+// wizard against the reference server (reached as a proxy on loopback, so
+// the default server's name is never resolved).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "pty_session.h"
+#include "run_program.h"
+#include "server_process.h"
+#include "temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarvo::test::ProgramResult;
+
+class ConfigCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(fs::path(TARVO_EXAMPLES) / "handheld", root / "handheld", fs::copy_options::recursive);
+    fs::remove(root / "handheld" / "card0" / "Tarvo.prc");  // the wizard brings it
+    env = {{"XDG_DATA_HOME", (root / "data").string()},
+           {"XDG_CONFIG_HOME", (root / "config").string()},
+           {"XDG_CACHE_HOME", (root / "cache").string()}};
+  }
+  ProgramResult host(const std::vector<std::string>& args, bool terminal = false) {
+    std::map<std::string, std::string> run = env;
+    if (!terminal) run["TARVO_NO_TTY"] = "1";
+    run["TARVO_NO_GUI"] = "1";
+    return tarvo::test::runProgram(TARVO_HOST_BIN, args, run);
+  }
+  // A first, offline HotSync makes the handheld's user a HotSync user.
+  void MakeUser() { ASSERT_EQ(host({"sync", "--offline", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld()}).status, 0); }
+  std::string handheld() const { return (root / "handheld").string(); }
+  void Answer(tarvo::test::PtySession& pty, const std::string& prompt, const std::string& line) {
+    ASSERT_TRUE(pty.waitFor(prompt)) << pty.screen();
+    pty.type(line + "\n");
+  }
+
+  tarvo::test::TempFolder temp{"tarvo-config-e2e"};
+  fs::path root = temp.path();
+  std::map<std::string, std::string> env;
+};
+
+TEST_F(ConfigCommands, WizardOnATerminalThenAHotSyncLogsInAndInstallsTheApplication) {
+  fs::create_directories(root / "catalogue" / "files");
+  fs::copy(fs::path(TARVO_EXAMPLES) / "catalogue" / "catalogue.json", root / "catalogue");
+  ASSERT_EQ(tarvo::test::runProgram(TARVO_MAKE_EXAMPLE, {"--news-edition", (root / "catalogue" / "files" / "Tarvo_News.pdb").string()}, {}).status, 0);
+  syncserver_test::ServerProcess server;
+  ASSERT_TRUE(server.start({"--catalogue", (root / "catalogue").string(), "--state", (root / "state").string(), "--log",
+                            (root / "requests.jsonl").string()}));
+  const std::string port = server.url().substr(server.url().rfind(':') + 1, std::string::npos);
+  MakeUser();
+
+  tarvo::test::PtySession pty;
+  std::map<std::string, std::string> run = env;
+  ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"wizard", "--no-gui", "--conduit", TARVO_CONDUIT_LIB}, run));
+  ASSERT_TRUE(pty.waitFor("  1 Demo User")) << pty.screen();
+  Answer(pty, "[1]: ", "");
+  Answer(pty, "Escolha [p]: ", "");
+  Answer(pty, "Login: ", "demo");
+  Answer(pty, "Senha: ", "palmtop");
+  Answer(pty, "Escolha [p]: ", "p");
+  Answer(pty, "[1]: ", "");
+  Answer(pty, "[1]: ", "");
+  Answer(pty, "Escolha [p]: ", "");
+  Answer(pty, "[60]: ", "");
+  Answer(pty, "Internet Explorer (s/n) [n]: ", "s");
+  Answer(pty, "Servidor: ", "127.0.0.1");
+  Answer(pty, "Porta [80]: ", port.substr(0, port.find('/')));
+  Answer(pty, "Proxy (s/n) [n]: ", "");
+  Answer(pty, "Escolha [p]: ", "");
+  Answer(pty, "Hotsync. (s/n) [n]: ", "");
+  Answer(pty, "Escolha [t]: ", "");
+  EXPECT_EQ(pty.finish(), 0) << pty.screen();
+  EXPECT_EQ(pty.screen().find("palmtop"), std::string::npos) << "the password was echoed";
+  EXPECT_NE(pty.screen().find("queued tarvo.prc for Demo User"), std::string::npos) << pty.screen();
+  EXPECT_NE(pty.screen().find("queued tarvoprefs.pdb for Demo User"), std::string::npos);
+
+  const ProgramResult sync = host({"sync", "--online", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld()});
+  EXPECT_EQ(sync.status, 0) << sync.err;
+  EXPECT_NE(sync.out.find("installed 2 queued files"), std::string::npos) << sync.out;
+  const std::string listing = host({"handheld", "list", "--handheld", handheld()}).out;
+  EXPECT_NE(listing.find("Tarvo Prefs"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("appl"), std::string::npos) << listing;
+
+  std::ifstream log(root / "requests.jsonl");
+  std::string first;
+  ASSERT_TRUE(std::getline(log, first));
+  const auto request = nlohmann::json::parse(first);
+  EXPECT_EQ(request["target"], "http://sync.tarvo.example/sync.asp");
+  std::map<std::string, std::string> form;
+  for (const auto& pair : request["form"]) form[pair[0]] = pair[1];
+  EXPECT_EQ(form["cmd"], "login");
+  EXPECT_EQ(form["login"], "100101109111");            // "demo", scrambled
+  EXPECT_EQ(form["senha"], "112097108109116111112");  // "palmtop"
+  server.stop();
+}
+
+TEST_F(ConfigCommands, ConfigureTellsWhetherTheNextHotSyncRunsTheConduit) {
+  MakeUser();
+  tarvo::test::PtySession pty;
+  ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"configure", "--no-gui", "--conduit", TARVO_CONDUIT_LIB}, env));
+  Answer(pty, "Login: ", "");
+  Answer(pty, "Senha: ", "");
+  Answer(pty, "Escolha [OK]: ", "2");
+  Answer(pty, "[1]: ", "2");
+  Answer(pty, "[1]: ", "");
+  Answer(pty, "Escolha [OK]: ", "");
+  EXPECT_EQ(pty.finish(), 0) << pty.screen();
+  EXPECT_NE(pty.screen().find("next HotSync of Demo User: the conduit does nothing (that HotSync only)"),
+            std::string::npos)
+      << pty.screen();
+  std::ifstream kept(root / "data" / "tarvo-hotsync" / "users" / "Demo User" / "Tarv.action");
+  const std::string text((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("action = nothing"), std::string::npos) << text;
+
+  // Unattended: one line, nothing saved, and the stored choice answered.
+  const ProgramResult quiet = host({"configure", "--conduit", TARVO_CONDUIT_LIB});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "tarvo: no display and no terminal to show the configuration; nothing was saved\n");
+  EXPECT_NE(quiet.out.find("the conduit does nothing"), std::string::npos) << quiet.out;
+  EXPECT_NE(host({"configure", "--user", "nobody", "--conduit", TARVO_CONDUIT_LIB}).status, 0);
+}
+
+TEST_F(ConfigCommands, InstallAllQueuesTheApplicationForEveryUserWithoutAsking) {
+  const ProgramResult none = host({"wizard", "--installall", "--conduit", TARVO_CONDUIT_LIB});
+  EXPECT_EQ(none.status, 0) << none.err;
+  EXPECT_NE(none.out.find("no HotSync users"), std::string::npos);
+  MakeUser();
+  ASSERT_EQ(host({"install", "--user", "Ana", "--create", (fs::path(TARVO_EXAMPLES) / "handheld" / "card0" / "Tarvo_News.pdb").string()}).status, 0);
+  const ProgramResult all = host({"wizard", "--installall", "--conduit", TARVO_CONDUIT_LIB});
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(all.out, "queued tarvo.prc for Ana\nqueued tarvo.prc for Demo User\n");
+  // The interactive wizard without a terminal saves and queues nothing.
+  const ProgramResult quiet = host({"wizard", "--conduit", TARVO_CONDUIT_LIB});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_NE(quiet.err.find("nothing was saved or queued"), std::string::npos);
+  EXPECT_NE(quiet.out.find("nothing queued"), std::string::npos);
+}
+
+}  // namespace
