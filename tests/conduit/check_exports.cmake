@@ -12,7 +12,9 @@ foreach(line IN LISTS lines)
   # library links Qt), neither of which is ours.
   if(line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^ ]+)$")
     set(name "${CMAKE_MATCH_1}")
-    if(NOT name MATCHES "^(__asan|__ubsan|__tsan|__sanitizer|__lsan)" AND NOT name MATCHES "^(__bss_start|_edata|_end)$")
+    # Unoptimised builds also export the standard library's weak template instances.
+    if(NOT name MATCHES "^(__asan|__ubsan|__tsan|__sanitizer|__lsan)" AND NOT name MATCHES "^(__bss_start|_edata|_end)$"
+       AND NOT name MATCHES "^_ZNSt")
       list(APPEND found "${name}")
     endif()
   endif()

@@ -17,7 +17,7 @@ class CfgConduitExport : public ::testing::Test {
   void SetUp() override {
     setenv("TARVO_NO_TTY", "1", 1);
     setenv("TARVO_NO_GUI", "1", 1);
-    library = dlopen(TARVO_CONDUIT_LIB, RTLD_NOW | RTLD_LOCAL);
+    library = dlopen(TARVO_CONDUIT_LIB, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     ASSERT_NE(library, nullptr) << dlerror();
     cfg = reinterpret_cast<CfgConduitFn>(dlsym(library, "CfgConduit"));
     ASSERT_NE(cfg, nullptr);
