@@ -25,16 +25,8 @@ install(TARGETS hotsync tarvoconduit LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
 # The platform's headers, for other conduit authors.
 install(DIRECTORY platform/include/hotsync DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
 
-# The handheld application (and its preferences database when the project
-# has one), queued for each HotSync user by the wizard.
-set(tarvo_handheld_dir ${CMAKE_INSTALL_DATADIR}/${TARVO_PACKAGE}/handheld)
-file(GLOB tarvo_handheld_files CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/resources/handheld/*.prc ${PROJECT_SOURCE_DIR}/resources/handheld/*.pdb)
-if(tarvo_handheld_files)
-  install(FILES ${tarvo_handheld_files} DESTINATION ${tarvo_handheld_dir})
-else()
-  install(FILES examples/handheld/card0/Tarvo.prc DESTINATION ${tarvo_handheld_dir} RENAME tarvo.prc)
-endif()
+# The handheld application and preferences database are installed beside the
+# conduit's data (conduit/CMakeLists.txt), where the wizard finds them.
 install(DIRECTORY examples/handheld examples/catalogue DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 install(FILES setup/files/tarvo-hotsync.1 setup/files/tarvo-syncserver.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
