@@ -1,10 +1,14 @@
 #include "settings/settings_command.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <iostream>
 #include <ostream>
 
 #include "resources/text_codec.h"
+#include "settings/known_keys.h"
+#include "settings/settings_keys.h"
 
 namespace tarvo {
 
@@ -15,7 +19,11 @@ constexpr const char* kUsage =
     "       tarvo-hotsync settings get SECTION KEY\n"
     "       tarvo-hotsync settings set [--int] SECTION KEY VALUE\n"
     "Shows or changes the settings of Tarvo Sync for this Linux user.\n"
-    "Texts are UTF-8; --int stores VALUE as a 32-bit integer.\n";
+    "Texts are UTF-8; --int stores VALUE as a 32-bit integer. A key the conduit\n"
+    "reads as an integer (timeout, usarproxy, proxyport, usarautenticacao,\n"
+    "proximo, padrao) is stored as one without --int; setting a key the conduit\n"
+    "does not read warns. list also shows, marked (default), the value that\n"
+    "applies to each key the conduit reads that is not set.\n";
 
 void PrintEntry(std::ostream& out, const SettingsEntry& e) {
   out << e.section << '\t' << e.key << '\t' << (e.isInteger ? "integer" : "text") << '\t';
@@ -32,6 +40,30 @@ bool ParseInt32(const std::string& text, int32_t& value) {
   return ec == std::errc() && ptr == end && begin != end;
 }
 
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string_view SectionName(std::string_view section) {
+  while (!section.empty() && section.back() == '\\') section.remove_suffix(1);
+  return section;
+}
+
+// The keys the conduit reads in `section` that are not set, with the value
+// that applies to them.
+void PrintDefaults(std::ostream& out, std::string_view section, const std::vector<SettingsEntry>& entries) {
+  for (const settings::KnownKey& known : settings::KeysOfSection(section)) {
+    const bool set = std::any_of(entries.begin(), entries.end(), [&](const SettingsEntry& e) {
+      return EqualNoCase(SectionName(e.section), SectionName(section)) && EqualNoCase(e.key, known.key);
+    });
+    if (!set)
+      out << SectionName(section) << '\t' << known.key << '\t' << (known.isInteger ? "integer" : "text") << '\t'
+          << known.defaultValue << "\t(default)\n";
+  }
+}
+
 }  // namespace
 
 int settingsCommand(const std::vector<std::string>& args, const SettingsStore& store, std::ostream& out,
@@ -41,7 +73,7 @@ int settingsCommand(const std::vector<std::string>& args, const SettingsStore& s
     return 2;
   }
   const std::string& action = args[0];
-  if (action == "--help" || action == "-h" || action == "help") {
+  if (action == "help" || std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; })) {
     out << kUsage;
     return 0;
   }
@@ -66,6 +98,17 @@ int settingsCommand(const std::vector<std::string>& args, const SettingsStore& s
       return 1;
     }
     for (const auto& e : *entries) PrintEntry(out, e);
+    // Then what applies where nothing is set: the communication keys, and
+    // the keys of every section listed.
+    std::vector<std::string> sections;
+    if (args.size() == 2) sections.push_back(args[1]);
+    else sections.push_back(settings::kComunicacao);
+    for (const auto& e : *entries) {
+      const bool seen = std::any_of(sections.begin(), sections.end(),
+                                    [&](const std::string& known) { return EqualNoCase(SectionName(known), SectionName(e.section)); });
+      if (!seen) sections.push_back(e.section);
+    }
+    for (const std::string& section : sections) PrintDefaults(out, section, *entries);
     return 0;
   }
 
@@ -102,11 +145,21 @@ int settingsCommand(const std::vector<std::string>& args, const SettingsStore& s
       err << "settings: KEY must not be empty\n";
       return 2;
     }
+    // Stored the way the conduit reads it: a known integer key as an
+    // integer even without --int; a key nobody reads is stored, with a word.
+    const std::optional<settings::KnownKey> known = settings::FindKnownKey(section, key);
+    if (!known) {
+      err << "settings: warning: the conduit reads no key " << key << " in section " << section << '\n';
+    } else if (known->isInteger) {
+      asInt = true;
+    } else if (asInt) {
+      err << "settings: warning: the conduit reads " << key << " as text\n";
+    }
     bool ok;
     if (asInt) {
       int32_t number = 0;
       if (!ParseInt32(value, number)) {
-        err << "settings: not a 32-bit integer: " << value << '\n';
+        err << "settings: " << key << " takes a 32-bit integer, not " << value << '\n';
         return 2;
       }
       ok = store.WriteIntUtf8(section, key, number);
