@@ -20,6 +20,7 @@ const char* const kUsage =
     "  --state DIR        where the content service keeps devices and collected databases\n"
     "                     (default: DIR/state of the catalogue)\n"
     "  --help             show this text\n"
+    "  --version          show the server's version and the protocol it speaks\n"
     "\n"
     "The first line on standard output is \"listening on URL\". SIGTERM or SIGINT ends the server.\n";
 
@@ -51,6 +52,8 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
 
         if (name == "--help" || name == "-h") {
             options.help = true;
+        } else if (name == "--version") {
+            options.version = true;
         } else if (name == "--host") {
             if (!value(text) || text.empty()) return fail("--host needs an address");
             options.host = text;

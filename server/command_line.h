@@ -18,6 +18,7 @@ struct Options {
     std::optional<std::string> catalogue;  // catalogue mode instead of a script
     std::optional<std::string> state;      // catalogue mode: what it keeps
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {

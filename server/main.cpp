@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "catalogue.h"
+#include "catalogue_checks.h"
 #include "catalogue_answerer.h"
 #include "catalogue_state.h"
 #include "command_line.h"
@@ -37,6 +38,8 @@ std::unique_ptr<Answerer> catalogue_answerer(const Options& options, std::string
     const std::filesystem::path folder = *options.catalogue;
     try {
         Catalogue catalogue = load_catalogue(folder);
+        for (const std::string& warning : catalogue_warnings(catalogue))
+            std::cerr << "tarvo-syncserver: warning: catalogue " << folder.string() << ": " << warning << "\n";
         auto state = std::make_unique<CatalogueState>(options.state ? std::filesystem::path(*options.state)
                                                                     : folder / "state");
         return std::make_unique<CatalogueAnswerer>(std::move(catalogue), std::move(state), stdout);
@@ -120,6 +123,12 @@ int main(int argc, char** argv) {
         if (!parsed.error.empty()) return complain(parsed.error + " (try --help)", 2);
         if (parsed.options.help) {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (parsed.options.version) {
+            // The release of this project, then the wire protocol's own
+            // version (the conduit= field of a login), which changes apart.
+            std::printf("tarvo-syncserver %s\nconduit protocol 1.00f\n", TARVO_VERSION);
             return 0;
         }
         return serve(parsed.options, stop_signals);
