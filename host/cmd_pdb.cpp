@@ -1,6 +1,7 @@
 // tarvo-hotsync pdb dump FILE: a loose Palm database file, shown as
 // `handheld dump` shows one on a handheld.
 #include <cstdio>
+#include <filesystem>
 
 #include "host/args.h"
 #include "host/commands.h"
@@ -30,11 +31,18 @@ int commandPdb(int argc, char** argv) {
     return fail("pdb needs dump FILE (see --help)");
   if (args.positional.size() != 2) return fail("pdb dump needs one FILE");
 
+  const std::string& file = args.positional[1];
   pdb::Database db;
   try {
-    db = pdb::readFile(args.positional[1]).db;
+    db = pdb::readFile(file).db;
   } catch (const std::exception& e) {
-    return fail(args.positional[1] + ": not a Palm database: " + e.what());
+    // The reader names the file itself; say it once, and call a file that
+    // could not be opened what it is rather than "not a Palm database".
+    std::string detail = e.what();
+    if (detail.rfind(file + ": ", 0) == 0) detail.erase(0, file.size() + 2);
+    std::error_code ec;
+    const bool readable = std::filesystem::is_regular_file(file, ec) && detail.rfind("cannot ", 0) != 0;
+    return fail(file + ": " + (readable ? "not a Palm database: " : "") + detail);
   }
   DbHeader header;
   header.name = db.name;

@@ -110,10 +110,26 @@ constexpr const char* kDeviceConf =
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "usage: tarvo-make-example-handheld DIR | --notes FILE | --news-edition FILE | --prefs FILE\n"
+    "\n"
+    "Writes the example handheld into DIR (device.conf, card0/Tarvo.prc and\n"
+    "card0/Tarvo_News.pdb), or one of the demo's extra databases into FILE:\n"
+    "  --notes         the notes database Tarvo Notes\n"
+    "  --news-edition  a later edition of Tarvo News\n"
+    "  --prefs         the application's preferences database\n";
+
 int main(int argc, char** argv) {
-  const std::string option = argc == 3 ? argv[1] : "";
-  if (argc != 2 && option != "--notes" && option != "--news-edition" && option != "--prefs") {
-    std::fputs("usage: tarvo-make-example-handheld DIR | --notes FILE | --news-edition FILE | --prefs FILE\n", stderr);
+  const std::string first = argc >= 2 ? argv[1] : "";
+  if (first == "--help" || first == "-h") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  const std::string option = argc == 3 ? first : "";
+  // A DIR that looks like an option is a mistake, not a folder to make.
+  if ((argc != 2 || first.rfind('-', 0) == 0) && option != "--notes" && option != "--news-edition" &&
+      option != "--prefs") {
+    std::fputs(kUsage, stderr);
     return 1;
   }
   try {

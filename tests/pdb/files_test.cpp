@@ -32,7 +32,8 @@ class RealFiles : public ::testing::TestWithParam<RealFile> {};
 
 TEST_P(RealFiles, ReadWriteBackAndRewrite) {
   const fs::path path = fs::path(TARVO_PDB_TESTDATA) / GetParam().file;
-  if (!fs::exists(path)) GTEST_SKIP() << path << " not available";
+  if (!fs::exists(path))
+    GTEST_SKIP() << path << " is missing: real Palm files made by other tools live beside the project in shared/testdata";
   const LoadedDatabase loaded = readFile(path);
   const Database& db = loaded.db;
   EXPECT_EQ(db.name, GetParam().name);
