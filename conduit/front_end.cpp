@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "handheld/host_cancel.h"
 #include "ui/login_front_end.h"
 #include "ui/progress/progress_view.h"
 #include "ui/qt/login_window.h"
 #include "ui/qt/progress_window.h"
 #include "ui/qt/qt_application.h"
-#include "ui/term/interrupt_cancel.h"
 #include "ui/term/login_terminal.h"
 #include "ui/term/terminal_progress_view.h"
 
@@ -33,7 +33,8 @@ std::unique_ptr<ProgressView> TerminalProgress() {
     return std::make_unique<TerminalProgressView>(STDERR_FILENO, TerminalProgressView::Mode::kInPlace);
   if (isatty(STDOUT_FILENO))
     return std::make_unique<TerminalProgressView>(STDOUT_FILENO, TerminalProgressView::Mode::kInPlace);
-  return std::make_unique<NullProgressView>();
+  // No terminal (cron, a pipe, a service's journal): plain lines.
+  return std::make_unique<TerminalProgressView>(STDERR_FILENO, TerminalProgressView::Mode::kLines);
 }
 
 std::unique_ptr<LoginFrontEnd> TerminalLogin() {
@@ -41,36 +42,17 @@ std::unique_ptr<LoginFrontEnd> TerminalLogin() {
   return tarvo::term::OpenTerminalLoginFrontEnd();
 }
 
-// The Qt window, with Ctrl-C (and the other signals that cancel) pressing
-// its Cancel button.
-class QtProgressWithSignals final : public ProgressView {
- public:
-  void ShowCaption(const std::string& caption) override { m_window.ShowCaption(caption); }
-  void ShowTexts(const std::string& task, const std::string& status) override { m_window.ShowTexts(task, status); }
-  void ShowPosition(int32_t percent) override { m_window.ShowPosition(percent); }
-  bool PollCancel() override { return m_window.PollCancel() | m_signals.TakePress(); }
-  void Close() override { m_window.Close(); }
-  bool AskProxyCredentials(ProxyCredentials& credentials) override {
-    return m_window.AskProxyCredentials(credentials);
-  }
-
- private:
-  tarvo::qt::QtProgressView m_window;
-  tarvo::term::InterruptCancel m_signals;
-};
-
-// A login window that a cancelling signal closes as Cancel; the press is
-// passed on, so the progress dialog sees it too and the HotSync ends.
-class QtLoginWithSignals final : public LoginFrontEnd {
+// A login window that the host's Cancel (a signal) closes as Cancel; the
+// progress dialog sees the same request at its next yield, so the HotSync
+// ends too. The progress window needs nothing of the kind: its dialog looks
+// at the host's Cancel whatever the view.
+class QtLoginWithHostCancel final : public LoginFrontEnd {
  public:
   void Run(LoginDialogModel& model) override {
-    tarvo::term::InterruptCancel interrupt;
     tarvo::qt::LoginWindow window(model);
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, &window, [&] {
-      if (!interrupt.TakePress()) return;
-      window.reject();
-      tarvo::term::InterruptCancel::Press();
+      if (HostCancelRequested()) window.reject();
     });
     watch.start(100);
     window.exec();
@@ -85,8 +67,8 @@ FrontEndScope::FrontEndScope() {
     if (!m_app->ok()) m_app.reset();
   }
   if (m_app) {
-    SetProgressViewFactory([] { return std::make_unique<QtProgressWithSignals>(); });
-    SetLoginFrontEndFactory([] { return std::make_unique<QtLoginWithSignals>(); });
+    SetProgressViewFactory([] { return std::make_unique<tarvo::qt::QtProgressView>(); });
+    SetLoginFrontEndFactory([] { return std::make_unique<QtLoginWithHostCancel>(); });
   } else {
     SetProgressViewFactory(TerminalProgress);
     SetLoginFrontEndFactory(TerminalLogin);

@@ -15,7 +15,8 @@ class ApplicationScope;
 //     lines on standard error when it is not one (TARVO_PROGRESS=none|lines|
 //     term forces a choice), the login prompt on the controlling terminal
 //     (TARVO_NO_TTY=1: none, the dialog ends as Cancel at once).
-// SIGINT presses Cancel in either. Make it on the HotSync thread.
+// The host's Cancel (SIGINT, SIGTERM, SIGHUP in tarvo-hotsync) presses
+// Cancel in either. Make it on the HotSync thread.
 class FrontEndScope {
  public:
   FrontEndScope();

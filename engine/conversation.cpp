@@ -63,8 +63,10 @@ constexpr CommandWord kCommands[] = {
 void CTarvoConduit::RunServer(CTarvoServer ActualServer) {
   TarvoTrace("CTarvoConduit::RunServer(CTarvoServer ActualServer)");
   m_commands.push_back("login");
+  m_serverFailure = {};
   const std::string sSrvUrl = ActualServer.sUrl;
   while (!m_commands.empty() && !m_dlgprg->m_cancel) RunNextCommand(sSrvUrl, ActualServer);
+  ReportServerFailure(ActualServer);
   m_dlgprg->Refresh();
 }
 

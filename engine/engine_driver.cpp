@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "engine/tarvo_conduit.h"
+#include "hotsync/hslog.h"
+#include "resources/rcstring.h"
 #include "resources/trace.h"
 #include "ui/progress/conduit_progress.h"
 
@@ -15,6 +17,7 @@ constexpr int32_t kServersShare = 80;
 bool CTarvoConduit::Engage() {
   TarvoTrace("CTarvoConduit::Engage()");
   bool result = true;
+  bool cancelled = false;
   m_serverCount = 1;
   try {
     if (!Initialize()) return false;
@@ -35,11 +38,15 @@ bool CTarvoConduit::Engage() {
         RunServer(server);
       }
       m_dlgprg->Refresh();
+      cancelled = m_dlgprg->m_cancel;
       Finalize();
     } catch (...) {
       result = false;
+      cancelled = m_dlgprg && m_dlgprg->m_cancel;
       Finalize();
     }
+    // The host reads this entry back to tell a cancelled HotSync from a done one.
+    if (cancelled) LogAddEntry(RCString(tarvo::res::kSyncCancelled).c_str(), slSyncAborted, 0);
   } catch (...) {
     result = false;
   }

@@ -24,8 +24,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
 // Everything one POST produces.
 struct PageResult {
   std::string page;        // the body as text: up to its first zero byte
@@ -33,7 +31,11 @@ struct PageResult {
   HeaderLines reqHeaders;
   HeaderLines respHeaders;
   bool pageOk = false;
+  uint32_t error = 0;       // the Internet error of a failed fetch
+  uint32_t httpStatus = 0;  // the exchange's final status, when it got one
 };
+
+namespace {
 
 // The form body is the parameters with the language in front, built in the
 // parameters' own storage: a large upload is never copied.
@@ -75,10 +77,13 @@ void FetchPage(CTHttp& http, const std::string& url, std::string params, PageRes
     out.resultData.clear();
     out.page.clear();
     out.pageOk = false;
+    out.error = e.m_dwError;
+    out.httpStatus = http.m_httpStatus;
   } catch (...) {
     out.resultData.clear();
     out.page.clear();
     out.pageOk = false;
+    out.error = kErrorInternetInternalError;
   }
 }
 
@@ -118,10 +123,15 @@ std::string CTarvoConduit::GetPageAssync(std::string url, std::string params) {
   TarvoTrace("CTarvoConduit::GetPageAssync(CString url, CString params)");
   PageResult result;
   if (m_pHttp) FetchPage(*m_pHttp, url, std::move(params), result);
+  return TakePage(result);
+}
+
+std::string CTarvoConduit::TakePage(PageResult& result) {
   m_reqHeaders = std::move(result.reqHeaders);
   if (result.pageOk) m_respHeaders = std::move(result.respHeaders);
   m_resultData = std::move(result.resultData);
   m_pageOk = result.pageOk;
+  if (!result.pageOk) NoteServerFailure(FetchFailure(result.error, result.httpStatus));
   return result.page;
 }
 
@@ -186,12 +196,7 @@ std::string CTarvoConduit::GetPage(std::string url, std::string params) {
 
   m_pageWorker.join();
   m_pageEvent.reset();
-  PageResult& result = context->result;
-  m_reqHeaders = std::move(result.reqHeaders);
-  if (result.pageOk) m_respHeaders = std::move(result.respHeaders);
-  m_resultData = std::move(result.resultData);
-  m_pageOk = result.pageOk;
-  return result.page;
+  return TakePage(context->result);
 }
 
 void CTarvoConduit::JoinPageWorker() {

@@ -10,10 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "engine/server_failure.h"
 #include "engine/tarvo_module.h"
 #include "handheld/palm_records.h"
 
 class CConduitProgress;
+struct PageResult;
 class CTHttp;
 class ManualResetEvent;
 
@@ -53,6 +55,8 @@ class CTarvoConduit {
   std::string GetPage(std::string url, std::string params);
   std::string GetPageAssync(std::string url, std::string params);
   bool SaveLastPage(std::string path);
+  // Moves a finished fetch's result into the engine; returns its page.
+  std::string TakePage(PageResult& result);
   // Waits for a fetch worker left running by a cancelled GetPage, aborting
   // its request until it has ended. Finalize calls it before the dialog (and
   // with it the HTTP client the worker uses) is destroyed.
@@ -71,6 +75,13 @@ class CTarvoConduit {
   void RunCommanRPut(std::string cmd);
   void RunCommandRGet(std::string cmd, std::string SyncSrv, CTarvoServer ActualServer);
   void RunCommanRDel(std::string cmd);
+  // Failures of the current server's conversation (engine/server_failure.cpp):
+  // the first one noted is written to the desktop log when it ends.
+  void NoteServerFailure(const ServerFailure& failure);
+  // A conversation answer without an envelope counts as a failure.
+  void NoteAnswer(const std::string& page);
+  void ReportServerFailure(const CTarvoServer& server);
+
   // Fetches `url` into the private temporary folder with `task` on the
   // progress dialog; the saved file's path, or empty when nothing was saved.
   std::string DownloadToTemp(const std::string& url, const std::string& task);
@@ -104,4 +115,5 @@ class CTarvoConduit {
   // Files this HotSync downloaded into the private temporary folder, removed
   // when it ends (the install queue holds its own copies).
   std::vector<std::string> m_downloads;
+  ServerFailure m_serverFailure;
 };

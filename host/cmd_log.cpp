@@ -1,12 +1,13 @@
 // tarvo-hotsync log: the desktop HotSync logs and a handheld's own log.
 #include <cstdio>
 #include <fstream>
-#include <iostream>
+
+#include <nlohmann/json.hpp>
 
 #include "host/args.h"
 #include "host/commands.h"
 #include "host/handheld_reader.h"
-#include "host/text.h"
+#include "host/log_entry.h"
 #include "host/user_lookup.h"
 #include "hotsync/host.h"
 
@@ -14,20 +15,49 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync log [--user NAME] [--handheld DIR]\n"
+    "usage: tarvo-hotsync log [--user NAME] [--handheld DIR] [--json]\n"
     "\n"
     "Shows the desktop HotSync log of user NAME, or of every user when no\n"
-    "--user is given; with --handheld also the log kept on that handheld.\n";
+    "--user is given; with --handheld also the log kept on that handheld.\n"
+    "Each desktop entry shows its time, its activity code with a word\n"
+    "(texto -1, cancelado 8, início 19, fim 20, aviso 21) and its text.\n"
+    "\n"
+    "  --json  one JSON object per line instead: {\"log\": \"desktop\", \"user\",\n"
+    "          \"time\", \"activity\", \"word\", \"text\"} or {\"log\": \"handheld\", \"text\"}\n";
 
-void printFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
+void printJson(const nlohmann::json& object) {
+  // Text that is not UTF-8 (a log edited by hand) must not stop the listing.
+  std::printf("%s\n", object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+}
+
+void printDesktopLog(const std::string& user, bool json) {
+  if (!json) std::printf("== desktop log of %s\n", user.c_str());
+  std::ifstream in(hotsync::userLogFile(user), std::ios::binary);
   if (!in) {
-    std::puts("  (empty)");
+    if (!json) std::puts("  (empty)");
     return;
   }
-  std::cout.flush();
-  std::cout << in.rdbuf();
-  std::cout.flush();
+  for (std::string line; std::getline(in, line);) {
+    const std::optional<StoredLogEntry> entry = parseLogLine(line);
+    if (json) {
+      if (!entry) {
+        printJson({{"log", "desktop"}, {"user", user}, {"text", line}});
+        continue;
+      }
+      printJson({{"log", "desktop"},
+                 {"user", user},
+                 {"time", entry->time},
+                 {"activity", entry->activity},
+                 {"word", activityWord(entry->activity)},
+                 {"text", entry->text}});
+    } else if (entry) {
+      const std::string word = activityWord(entry->activity);
+      std::printf("%s\t%d%s%s\t%s\n", entry->time.c_str(), entry->activity, word.empty() ? "" : " ", word.c_str(),
+                  entry->text.c_str());
+    } else {
+      std::printf("%s\n", line.c_str());
+    }
+  }
 }
 
 }  // namespace
@@ -35,13 +65,14 @@ void printFile(const std::filesystem::path& path) {
 int commandLog(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"user", true}, {"handheld", true}}, &args, &error))
+  if (!parseArgs(argc, argv, 1, {{"user", true}, {"handheld", true}, {"json", false}}, &args, &error))
     return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return fail("log takes no argument " + args.positional[0]);
+  const bool json = args.has("json");
 
   std::vector<std::string> users;
   if (args.hasValue("user")) {
@@ -55,15 +86,13 @@ int commandLog(int argc, char** argv) {
   if (args.hasValue("handheld") && !handheld.connect(args.value("handheld"), &error))
     return fail(error);
 
-  for (const std::string& user : users) {
-    std::printf("== desktop log of %s\n", user.c_str());
-    std::fflush(stdout);
-    printFile(hotsync::userLogFile(user));
-  }
+  for (const std::string& user : users) printDesktopLog(user, json);
   if (args.hasValue("handheld")) {
-    std::printf("== handheld log of %s\n", args.value("handheld").c_str());
-    for (const std::string& line : hotsync::handheldLog())
-      std::printf("%s\n", line.c_str());  // already UTF-8 on disk
+    if (!json) std::printf("== handheld log of %s\n", args.value("handheld").c_str());
+    for (const std::string& line : hotsync::handheldLog()) {  // already UTF-8 on disk
+      if (json) printJson({{"log", "handheld"}, {"text", line}});
+      else std::printf("%s\n", line.c_str());
+    }
   }
   return kExitOk;
 }

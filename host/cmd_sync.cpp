@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/args.h"
+#include "host/cancel_signals.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
 #include "host/handheld_reader.h"
@@ -33,9 +34,19 @@ constexpr const char* kHelp =
     "  --offline, --online  force the answer of the Internet connection check\n"
     "  --no-gui             no windows: progress and login prompts on the terminal\n"
     "\n"
-    "Exit status: 0 the conduit ran (OpenConduit returned 0 or 1), 1 bad input,\n"
-    "2 no conduit could be loaded, 3 the conduit returned any other result,\n"
-    "4 a network handheld went away before the HotSync ended.\n";
+    "Progress shows in place on a terminal, as plain lines on standard error\n"
+    "otherwise (TARVO_PROGRESS=none silences it). Ctrl-C, SIGTERM and SIGHUP\n"
+    "cancel the HotSync cleanly; a second one ends the host at once.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every server done\n"
+    "  1  bad input (usage, a folder that is not a handheld)\n"
+    "  3  the conduit returned an unknown result\n"
+    "  4  some servers could not be done (one line each, here and in the log)\n"
+    "  5  cancelled\n"
+    "  6  offline: no server contacted\n"
+    "  7  no conduit could be loaded\n"
+    "  8  a network handheld went away before the HotSync ended\n";
 
 int32_t printProgress(const char* text) {
   std::printf("  %s\n", cp1252ToUtf8(text ? text : "").c_str());
@@ -46,6 +57,28 @@ int32_t printProgress(const char* text) {
 void copyText(char* field, size_t size, const std::string& text) {
   std::memset(field, 0, size);
   std::memcpy(field, text.data(), text.size() < size ? text.size() : size - 1);
+}
+
+// What the conduit reported in the desktop log during OpenConduit, shown
+// here as well; failures decide the exit status.
+struct Reported {
+  int failures = 0;
+  bool aborted = false;
+};
+
+Reported showLogEntries(const std::vector<hotsync::LogEntry>& entries) {
+  Reported reported;
+  for (const hotsync::LogEntry& entry : entries) {
+    if (entry.activity == slWarning || entry.activity == slSyncAborted) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "tarvo-hotsync: %s\n", entry.text.c_str());
+      if (entry.activity == slWarning) ++reported.failures;
+      if (entry.activity == slSyncAborted) reported.aborted = true;
+    } else if (entry.activity == slText && !entry.text.empty()) {
+      std::printf("log: %s\n", entry.text.c_str());
+    }
+  }
+  return reported;
 }
 
 // Loads the conduit and runs one OpenConduit on the connected handheld.
@@ -70,14 +103,29 @@ int runConduit(const std::string& explicitConduit, const std::string& user) {
   props.m_Creator = 0x54617276;  // 'Tarv'
   props.m_FirstDevice = 1;
 
+  hotsync::takeLogEntries();  // only what the conduit writes counts
   const int32_t result = conduit.openConduit(printProgress, props);
   conduit.unload();
   std::printf("OpenConduit returned %d\n", result);
+  const Reported reported = showLogEntries(hotsync::takeLogEntries());
   if (result != 0 && result != 1) {
     std::fprintf(stderr, "tarvo-hotsync: the conduit reported a failure (%d)\n", result);
     return kExitConduitFailed;
   }
+  if (reported.aborted || CancelSignals::Received() != 0) return kExitCancelled;
+  if (result == 0 && hotsync::lastConnectionCheck() == 0) return kExitOffline;
+  if (reported.failures > 0) return kExitServersFailed;
   return kExitOk;
+}
+
+const char* outcomeLine(int status, bool listen) {
+  switch (status) {
+    case kExitOk: return listen ? "HotSync complete" : "HotSync finished";
+    case kExitServersFailed: return "HotSync finished; some servers could not be done";
+    case kExitCancelled: return "HotSync cancelled";
+    case kExitOffline: return "HotSync not run: offline";
+    default: return "HotSync failed";
+  }
 }
 
 }  // namespace
@@ -104,6 +152,9 @@ int commandSync(int argc, char** argv) {
   // A running HotSync manager runs it the same way, in the desktop session.
   if (int status = 0; handSyncToManager(argc, argv, &status)) return status;
 
+  // From here on a signal cancels: the handheld is always disconnected
+  // (folded) on the way out.
+  const CancelSignals signals;
   // The HotSync runs on this thread, which is also the one that shows the
   // conduit's windows. The conduit reads the choice from the environment.
   hotsync::setHotSyncThread();
@@ -124,10 +175,10 @@ int commandSync(int argc, char** argv) {
 
   std::vector<std::string> messages;
   const int installed = hotsync::installQueuedFiles(&messages);
-  for (const std::string& message : messages) std::printf("install: %s\n", message.c_str());
+  for (const std::string& message : messages) std::printf("%s\n", message.c_str());
   std::printf("installed %d queued file%s\n", installed, installed == 1 ? "" : "s");
 
-  int status = runConduit(args.value("conduit"), user);
+  int status = hotsync::cancelRequested() ? kExitCancelled : runConduit(args.value("conduit"), user);
   // Ending the HotSync tells a network handheld; it shows "HotSync complete".
   handheld.disconnect();
   if (const std::string lost = hotsync::handheldLost(); !lost.empty()) {
@@ -136,7 +187,8 @@ int commandSync(int argc, char** argv) {
     fail(line, kExitHandheldLost);
     status = kExitHandheldLost;
   }
-  std::printf("%s\n", status == kExitOk ? (listen ? "HotSync complete" : "HotSync finished") : "HotSync failed");
+  std::printf("%s\n", outcomeLine(status, listen));
+  std::fflush(stdout);
   return status;
 }
 

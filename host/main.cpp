@@ -1,4 +1,5 @@
 // tarvo-hotsync: the HotSync host. Dispatches the command word.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -27,8 +28,10 @@ constexpr const char* kUsage =
     "                         the databases on a handheld, one database in full\n"
     "  pdb dump FILE          a loose .pdb/.prc file in full\n"
     "  users                  the HotSync users\n"
-    "  log [--user NAME] [--handheld DIR]\n"
+    "  log [--user NAME] [--handheld DIR] [--json]\n"
     "                         the desktop HotSync log(s) and a handheld's log\n"
+    "  login [--user NAME] [--server URL]\n"
+    "                         ask for and store a server's login and password\n"
     "  install --user NAME [--create] FILE...\n"
     "                         queue databases for a user's next HotSync\n"
     "  register FILE | unregister FILE\n"
@@ -40,7 +43,9 @@ constexpr const char* kUsage =
 #endif
     "\n"
     "Each command takes --help. Files live under $XDG_DATA_HOME/tarvo-hotsync.\n"
-    "--version prints the version.\n";
+    "--version prints the version.\n"
+    "Exit status: 0 success, 1 bad input, 2 bad usage of settings, 7 no conduit;\n"
+    "sync has its own for its outcomes (see sync --help).\n";
 
 int dispatch(int argc, char** argv) {
   if (argc < 2) {
@@ -53,7 +58,13 @@ int dispatch(int argc, char** argv) {
     return tarvo::host::kExitOk;
   }
   if (command == "--version") {
-    std::printf("tarvo-hotsync %s\n", TARVO_VERSION);
+    // The first line is this project's release. The others are numbers the
+    // conduit carries for its servers and the HotSync host, which change apart.
+    std::printf(
+        "tarvo-hotsync %s\n"
+        "conduit: Tarvo Sync 4.7 (the product's version, shown in the progress window);\n"
+        "  conduit protocol 1.00f (sent to sync servers); GetConduitVersion 0x101\n",
+        TARVO_VERSION);
     return tarvo::host::kExitOk;
   }
   int subArgc = argc - 1;
@@ -69,6 +80,7 @@ int dispatch(int argc, char** argv) {
   if (command == "manager") return tarvo::host::commandManager(subArgc, subArgv);
   if (command == "configure") return tarvo::host::commandConfigure(subArgc, subArgv);
   if (command == "wizard") return tarvo::host::commandWizard(subArgc, subArgv);
+  if (command == "login") return tarvo::host::commandLogin(subArgc, subArgv);
 #ifdef TARVO_HAVE_SETTINGS_COMMAND
   if (command == "settings") return tarvo::settingsCommand(subArgc, subArgv);
 #endif
@@ -88,6 +100,9 @@ int fail(const std::string& message, int status) {
 }  // namespace tarvo::host
 
 int main(int argc, char** argv) {
+  // A reader that went away (a closed pipe) must not kill a HotSync: writes
+  // then fail quietly and the exit status still tells what happened.
+  ::signal(SIGPIPE, SIG_IGN);
   try {
     return dispatch(argc, argv);
   } catch (const std::exception& e) {

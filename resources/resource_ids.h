@@ -36,6 +36,17 @@ inline constexpr unsigned kLanguage = 282;            // "PT"
 inline constexpr unsigned kSubLanguage = 283;         // " " (a single blank: none)
 inline constexpr unsigned kWebsiteBase = 284;         // build option, ends in "/%s"
 
+// Desktop log lines of a server that could not be done (%s: its caption or
+// host; %u: the number that says why) and of a cancelled HotSync.
+inline constexpr unsigned kServerUnreachable = 290;      // "Tarvo - %s: servidor inacessível (erro %u)."
+inline constexpr unsigned kServerTimedOut = 291;         // "Tarvo - %s: o servidor não respondeu a tempo."
+inline constexpr unsigned kServerHttpError = 292;        // "Tarvo - %s: o servidor respondeu com o erro HTTP %u."
+inline constexpr unsigned kServerEmptyAnswer = 293;      // "Tarvo - %s: o servidor enviou uma resposta vazia."
+inline constexpr unsigned kServerUnreadableAnswer = 294; // "Tarvo - %s: o servidor enviou uma resposta ilegível."
+inline constexpr unsigned kLoginDeclined = 295;          // "Tarvo - %s: login não informado."
+inline constexpr unsigned kLoginTimedOut = 296;          // "Tarvo - %s: login não informado a tempo."
+inline constexpr unsigned kSyncCancelled = 297;          // "Tarvo - HotSync cancelado."
+
 // Application title; also the settings' application name.
 inline constexpr unsigned kAppTitle = 57344;          // "Tarvo Sync"
 

@@ -37,6 +37,14 @@ constexpr std::array kTable{
     Entry{282, "PT"},
     Entry{283, " "},
     Entry{284, TARVO_WEBSITE_BASE},
+    Entry{290, "Tarvo - %s: servidor inacessível (erro %u)."},
+    Entry{291, "Tarvo - %s: o servidor não respondeu a tempo."},
+    Entry{292, "Tarvo - %s: o servidor respondeu com o erro HTTP %u."},
+    Entry{293, "Tarvo - %s: o servidor enviou uma resposta vazia."},
+    Entry{294, "Tarvo - %s: o servidor enviou uma resposta ilegível."},
+    Entry{295, "Tarvo - %s: login não informado."},
+    Entry{296, "Tarvo - %s: login não informado a tempo."},
+    Entry{297, "Tarvo - HotSync cancelado."},
     Entry{57344, "Tarvo Sync"},
 };
 

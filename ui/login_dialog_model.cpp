@@ -30,6 +30,7 @@ LoginDialogModel::~LoginDialogModel() = default;
 
 int LoginDialogModel::DoModal() {
   m_result = 0;
+  m_timedOut = false;
   m_timerRunning = false;
   OnInitDialog();
   if (std::unique_ptr<LoginFrontEnd> frontEnd = MakeLoginFrontEnd()) frontEnd->Run(*this);
@@ -71,7 +72,10 @@ int64_t LoginDialogModel::MillisUntilTick() const {
 
 void LoginDialogModel::OnTimer() {
   if (!m_timerRunning) return;  // a stopped timer sends no more ticks
-  if (m_countdown == 0) OnCancel();
+  if (m_countdown == 0) {
+    m_timedOut = !Ended();
+    OnCancel();
+  }
   const int32_t shown = m_countdown;
   const std::string text = CountdownCaption(m_caption, shown);
   --m_countdown;

@@ -83,6 +83,8 @@ class LoginDialogModel {
   const std::string& WindowText() const { return m_windowText; }
   const LoginControls& Controls() const { return m_controls; }
   bool Ended() const { return m_result != 0; }
+  // Ended as Cancel because the countdown ran out.
+  bool TimedOut() const { return m_timedOut; }
   int Result() const { return m_result; }
 
   virtual LoginLayout Layout() = 0;
@@ -118,6 +120,7 @@ class LoginDialogModel {
   std::string m_windowText;
   LoginControls m_controls;
   int m_result = 0;
+  bool m_timedOut = false;
 };
 
 // The caption shown while the countdown runs: "%s, fechando em %d segundos".

@@ -28,13 +28,12 @@ void OpenLink(const std::string& url) {
 
 // Asks with the login dialogs, shown by whichever front end is registered.
 LoginPromptAnswer AskWithDialogs(const LoginPromptRequest& request) {
-  LoginPromptAnswer answer;
   if (!request.corporate) {
     CLoginDialog dlg;
     dlg.m_countdown = request.countdownSeconds;
     dlg.m_captionSuffix = request.titleSuffix;
     dlg.m_openLink = OpenLink;
-    if (dlg.DoModal() != IDOK) return answer;
+    if (dlg.DoModal() != IDOK) return {false, {}, {}, false, dlg.TimedOut()};
     return {true, dlg.m_login, dlg.m_password, dlg.m_save == 1};
   }
   CLoginDlgCorp dlg;
@@ -44,7 +43,7 @@ LoginPromptAnswer AskWithDialogs(const LoginPromptRequest& request) {
   // The server's caption, replaced by the host name when the URL has one.
   dlg.m_server = request.host.empty() ? request.caption : request.host;
   dlg.m_openLink = OpenLink;
-  if (dlg.DoModal() != IDOK) return answer;
+  if (dlg.DoModal() != IDOK) return {false, {}, {}, false, dlg.TimedOut()};
   return {true, dlg.m_login, dlg.m_password, dlg.m_save == 1};
 }
 
@@ -109,7 +108,13 @@ int32_t CTarvoConduit::RunCommandLogin(std::string cmd, std::string SyncSrv, CTa
     }
     const LoginPrompt& prompt = CurrentPrompt();
     const LoginPromptAnswer answer = prompt ? prompt(request) : AskWithDialogs(request);
-    if (!answer.confirmed) return 0;  // nothing sent, credentials unchanged
+    if (!answer.confirmed) {
+      // Nothing sent, credentials unchanged. A dialog the host's Cancel
+      // closed ends the HotSync; any other is this server's failure.
+      m_dlgprg->Pump();
+      NoteServerFailure({answer.timedOut ? ServerFailure::Kind::kLoginTimedOut : ServerFailure::Kind::kLoginDeclined, 0});
+      return 0;
+    }
 
     login = UsrEncriptaSenha(answer.login);
     senha = UsrEncriptaSenha(answer.password);

@@ -21,6 +21,7 @@ struct LoginPromptAnswer {
   std::string login;     // as typed, Windows-1252
   std::string password;  // as typed, Windows-1252
   bool remember = false;
+  bool timedOut = false;  // not confirmed because the countdown ran out
 };
 
 using LoginPrompt = std::function<LoginPromptAnswer(const LoginPromptRequest&)>;

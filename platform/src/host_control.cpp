@@ -1,6 +1,7 @@
 // The host's side of the platform: connecting a handheld, the current user,
 // the event pump, the online override.
 #include <system_error>
+#include <utility>
 
 #include "desktop_log.h"
 #include "hotsync/host.h"
@@ -110,6 +111,14 @@ void setFlushEachClose(bool flush) {
 }
 
 void setOnlineOverride(int mode) { session().onlineOverride.store(mode < 0 ? -1 : mode > 0 ? 1 : 0); }
+
+int lastConnectionCheck() { return session().lastConnectionCheck.load(); }
+
+std::vector<LogEntry> takeLogEntries() {
+  auto& s = session();
+  std::lock_guard lock(s.mutex);
+  return std::exchange(s.logEntries, {});
+}
 
 void setYieldPump(std::function<void()> pump) {
   auto& s = session();

@@ -28,6 +28,7 @@ HOTSYNC_API int32_t InternetGetConnectedState(uint32_t* flags, uint32_t /*reserv
   try {
     const int forced = hotsync::detail::session().onlineOverride.load();
     const bool online = forced >= 0 ? forced == 1 : anyInterfaceUp();
+    hotsync::detail::session().lastConnectionCheck.store(online ? 1 : 0);
     if (flags != nullptr) *flags = online ? 1 : 0;
     return online ? 1 : 0;
   } catch (...) {

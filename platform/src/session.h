@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "hotsync/host.h"
+
 #include "device.h"
 
 namespace hotsync::detail {
@@ -28,6 +30,8 @@ struct Session {
   uint32_t lastConduit = 0;
   std::atomic<uint64_t> yields{0};
   std::atomic<int> onlineOverride{-1};
+  std::atomic<int> lastConnectionCheck{-1};
+  std::vector<LogEntry> logEntries;  // since the host last took them
   bool flushEachClose = false;
 };
 

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <string>
@@ -79,26 +78,6 @@ TEST(TerminalViewTest, InPlaceRedrawsOnChangeAndErasesOnClose) {
   EXPECT_EQ(out.Take(), "\x1b[4A\r\x1b[J");
   view.ShowPosition(90);
   EXPECT_EQ(out.Take(), "");
-}
-
-TEST(TerminalViewTest, CtrlCPressesCancelOnceAndTheOldHandlerComesBack) {
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  struct sigaction saved {};
-  ASSERT_EQ(sigaction(SIGINT, &ignore, &saved), 0);
-  PipeOutput out;
-  {
-    TerminalProgressView view(out.fd(), TerminalProgressView::Mode::kLines);
-    EXPECT_FALSE(view.PollCancel());
-    raise(SIGINT);  // ignored, not seen, unless the view catches it
-    raise(SIGINT);
-    EXPECT_TRUE(view.PollCancel());
-    EXPECT_FALSE(view.PollCancel());
-  }
-  struct sigaction now {};
-  sigaction(SIGINT, nullptr, &now);
-  EXPECT_EQ(now.sa_handler, SIG_IGN);
-  sigaction(SIGINT, &saved, nullptr);
 }
 
 }  // namespace

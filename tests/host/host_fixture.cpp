@@ -15,6 +15,10 @@ void HostTest::SetUp() {
 
 ProgramResult HostTest::host(const std::vector<std::string>& args,
                              const std::map<std::string, std::string>& extraEnv) {
+  return runProgram(TARVO_HOST_BIN, args, hostEnv(extraEnv));
+}
+
+std::map<std::string, std::string> HostTest::hostEnv(const std::map<std::string, std::string>& extraEnv) const {
   std::map<std::string, std::string> env = {
       {"XDG_DATA_HOME", dataHome_.string()},
       {"XDG_CONFIG_HOME", (root_ / "config").string()},
@@ -25,7 +29,7 @@ ProgramResult HostTest::host(const std::vector<std::string>& args,
       {"XDG_RUNTIME_DIR", runtime_.string()},
   };
   for (const auto& [key, value] : extraEnv) env[key] = value;
-  return runProgram(TARVO_HOST_BIN, args, env);
+  return env;
 }
 
 std::filesystem::path HostTest::writeDatabase(const std::filesystem::path& path,

@@ -22,6 +22,8 @@ class HostTest : public ::testing::Test {
   // Runs tarvo-hotsync with the test's XDG folders and `extraEnv`.
   ProgramResult host(const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& extraEnv = {});
+  // The environment host() runs it with.
+  std::map<std::string, std::string> hostEnv(const std::map<std::string, std::string>& extraEnv = {}) const;
 
   // Writes a small record database with the given name and records.
   std::filesystem::path writeDatabase(const std::filesystem::path& path, const std::string& name,

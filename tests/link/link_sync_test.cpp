@@ -143,7 +143,7 @@ TEST(LinkSync, ACutLinkLeavesEveryDatabaseWholeAndSaysSo) {
     SCOPED_TRACE("cut after " + std::to_string(cut) + " requests");
     World world;
     const LinkRun r = world.linkSync({"--hang-up-after", std::to_string(cut)});
-    EXPECT_EQ(r.desktop.status, 4) << r.desktop.out << r.desktop.err;
+    EXPECT_EQ(r.desktop.status, 8) << r.desktop.out << r.desktop.err;
     EXPECT_NE(r.desktop.err.find("the handheld went away"), std::string::npos) << r.desktop.err;
     EXPECT_NE(r.handheld.err.find("hung up after"), std::string::npos) << r.handheld.err;
     EXPECT_NE(world.host({"log", "--user", "Demo User"}).out.find("the handheld went away"), std::string::npos);

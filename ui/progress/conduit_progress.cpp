@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "handheld/host_cancel.h"
 #include "resources/text_codec.h"
 #include "resources/trace.h"
 
@@ -94,7 +95,8 @@ void CConduitProgress::Pump() {
     pressed = m_view && m_view->PollCancel();
   } catch (...) {
   }
-  if (pressed) OnCancel();
+  // The host's Cancel (a signal) counts as a press in every front end.
+  if (pressed || (!m_cancel && HostCancelRequested())) OnCancel();
 }
 
 CConduitProgress* CConduitProgress::Active() { return s_active.load(); }

@@ -41,7 +41,8 @@ class CConduitProgress {
   void DestroyWindow();
 
   // The HotSync thread's event pump: shows a proxy prompt the request is
-  // waiting for, then polls the view for a Cancel press and runs OnCancel.
+  // waiting for, then polls the view, and the host, for a Cancel press and
+  // runs OnCancel.
   void Pump();
   // The last position sent to the bar (clamped to 0..100 as the bar does).
   int32_t Position() const { return m_position; }

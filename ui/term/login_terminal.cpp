@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <string>
 
+#include "handheld/host_cancel.h"
 #include "resources/text_codec.h"
 #include "ui/login_dialog_model.h"
 #include "ui/term/login_keys.h"
@@ -17,6 +18,9 @@
 
 namespace tarvo::term {
 namespace {
+
+// How long a wait for keys may go without looking at the host's Cancel.
+constexpr int kHostCheckMs = 200;
 
 bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -75,8 +79,10 @@ class Session {
     Draw();
     char buffer[256];
     while (!m_model.Ended()) {
+      // The host's Cancel (a signal) closes the dialog too.
+      if (HostCancelRequested()) return m_model.OnCancel();
       const int64_t untilTick = m_model.MillisUntilTick();
-      const int timeout = static_cast<int>(untilTick < 0 ? 1000 : std::min<int64_t>(untilTick, 1000));
+      const int timeout = static_cast<int>(untilTick < 0 ? kHostCheckMs : std::min<int64_t>(untilTick, kHostCheckMs));
       pollfd in{m_fd, POLLIN, 0};
       const int ready = poll(&in, 1, timeout);
       if (ready < 0 && errno != EINTR) return m_model.OnCancel();
@@ -90,8 +96,8 @@ class Session {
           if (m_model.Ended()) break;
         }
       }
-      m_model.TickIfDue();
-      if (!m_model.Ended()) Draw();
+      // The tick that ends the dialog still shows its caption ("0 segundos").
+      if (m_model.TickIfDue() || !m_model.Ended()) Draw();
     }
   }
 

@@ -41,7 +41,7 @@ void TerminalProgressView::ShowPosition(int32_t percent) {
   if (m_mode == Mode::kInPlace) Draw();
 }
 
-bool TerminalProgressView::PollCancel() { return m_interrupt.TakePress(); }
+bool TerminalProgressView::PollCancel() { return false; }
 
 void TerminalProgressView::Close() {
   if (m_closed) return;

@@ -1,13 +1,13 @@
 // The progress dialog on a terminal: caption, task and detail lines and a
 // bar. On a terminal the block is redrawn in place; on other output it is
-// written as plain lines, only when a text changes. Ctrl-C presses Cancel.
+// written as plain lines, only when a text changes. Signals (Ctrl-C) are the
+// host's: they reach the dialog as the host's Cancel, whatever the view.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "ui/progress/progress_view.h"
-#include "ui/term/interrupt_cancel.h"
 
 namespace tarvo::term {
 
@@ -31,7 +31,6 @@ class TerminalProgressView final : public ProgressView {
 
   int m_fd;
   Mode m_mode;
-  InterruptCancel m_interrupt;
   std::string m_task;
   std::string m_status;
   int32_t m_percent = 0;

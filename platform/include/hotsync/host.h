@@ -59,6 +59,26 @@ HOTSYNC_EXPORT int installQueuedFiles(std::vector<std::string>* messages);
 
 // -1: ask the system; 0: offline; 1: online.
 HOTSYNC_EXPORT void setOnlineOverride(int mode);
+// The last answer InternetGetConnectedState gave in this process: -1 never
+// asked, 0 offline, 1 online.
+HOTSYNC_EXPORT int lastConnectionCheck();
+
+// One desktop log entry as LogAddEntry received it (text in UTF-8).
+struct LogEntry {
+  int32_t activity = 0;
+  std::string text;
+};
+// The entries LogAddEntry took since the last call, in order (this process
+// only, whether or not the file could be written): how the host learns what
+// a conduit reported.
+HOTSYNC_EXPORT std::vector<LogEntry> takeLogEntries();
+
+// The host's Cancel for a running HotSync (a signal, a closed window): a
+// flag that conduits look at while they yield. requestCancel is safe in a
+// signal handler.
+HOTSYNC_EXPORT void requestCancel() noexcept;
+HOTSYNC_EXPORT bool cancelRequested() noexcept;
+HOTSYNC_EXPORT void clearCancelRequest() noexcept;
 
 // The event pump SyncYieldCycles runs when called on the HotSync thread
 // (the thread that calls setHotSyncThread). Empty: none.

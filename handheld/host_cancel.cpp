@@ -1,0 +1,5 @@
+#include "handheld/host_cancel.h"
+
+#include "hotsync/host.h"
+
+bool HostCancelRequested() { return hotsync::cancelRequested(); }

@@ -1,0 +1,19 @@
+// The host's Cancel request. A plain lock-free flag, outside the session's
+// mutex, because a signal handler sets it.
+#include <atomic>
+
+#include "hotsync/host.h"
+
+namespace hotsync {
+namespace {
+
+std::atomic<bool> g_cancel{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+}  // namespace
+
+void requestCancel() noexcept { g_cancel.store(true); }
+bool cancelRequested() noexcept { return g_cancel.load(); }
+void clearCancelRequest() noexcept { g_cancel.store(false); }
+
+}  // namespace hotsync
