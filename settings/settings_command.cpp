@@ -101,7 +101,7 @@ int settingsCommand(const std::vector<std::string>& args, const SettingsStore& s
     // Then what applies where nothing is set: the communication keys, and
     // the keys of every section listed.
     std::vector<std::string> sections;
-    if (args.size() == 2) sections.push_back(args[1]);
+    if (args.size() == 2) sections.push_back(entries->empty() ? args[1] : entries->front().section);
     else sections.push_back(settings::kComunicacao);
     for (const auto& e : *entries) {
       const bool seen = std::any_of(sections.begin(), sections.end(),
