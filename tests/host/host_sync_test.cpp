@@ -95,13 +95,13 @@ TEST_F(HostSyncTest, ExitStatusFollowsTheConduitsResult) {
   EXPECT_THAT(refused.err, HasSubstr("(16387)"));
 }
 
-TEST_F(HostSyncTest, MissingOrBrokenConduitIsStatusTwo) {
+TEST_F(HostSyncTest, MissingOrBrokenConduitIsStatusSeven) {
   const ProgramResult missing = sync({}, {"--conduit", (root_ / "nothing.so").string()});
-  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.status, 7);
   const auto notLibrary = root_ / "fake.so";
   std::ofstream(notLibrary) << "not a library";
   const ProgramResult broken = sync({}, {"--conduit", notLibrary.string()});
-  EXPECT_EQ(broken.status, 2);
+  EXPECT_EQ(broken.status, 7);
   EXPECT_THAT(broken.err, HasSubstr("cannot load the conduit"));
 }
 
