@@ -18,7 +18,8 @@ namespace {
 // Starts `program` with its standard output and error on two new pipes;
 // the reading ends go to *outFd and *errFd. Returns the pid, or -1 with *error.
 pid_t spawnWithPipes(const std::string& program, const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env, int* outFd, int* errFd, std::string* error) {
+                     const std::map<std::string, std::string>& env, int* outFd, int* errFd, std::string* error,
+                     const std::string* input = nullptr) {
   std::vector<std::string> envStrings;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -44,8 +45,15 @@ pid_t spawnWithPipes(const std::string& program, const std::vector<std::string>&
     close(outPipe[1]);
     return -1;
   }
+  // Standard input: the given text on a pipe (small enough for its buffer).
+  int inPipe[2] = {-1, -1};
+  if (input != nullptr && pipe2(inPipe, O_CLOEXEC) == 0) {
+    if (write(inPipe[1], input->data(), input->size()) != static_cast<ssize_t>(input->size())) *error = "input too long";
+    close(inPipe[1]);
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  if (inPipe[0] >= 0) posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
   // Signals the test runner ignores (nohup) are the program's own again.
@@ -60,6 +68,7 @@ pid_t spawnWithPipes(const std::string& program, const std::vector<std::string>&
   const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
+  if (inPipe[0] >= 0) close(inPipe[0]);
   close(outPipe[1]);
   close(errPipe[1]);
   if (spawned != 0) {
@@ -115,10 +124,16 @@ void setStatus(int raw, ProgramResult* result) {
 
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env, int guardSeconds) {
+  return runProgramWithInput(program, args, env, nullptr, guardSeconds);
+}
+
+ProgramResult runProgramWithInput(const std::string& program, const std::vector<std::string>& args,
+                                  const std::map<std::string, std::string>& env, const std::string* input,
+                                  int guardSeconds) {
   ProgramResult result;
   int outFd = -1;
   int errFd = -1;
-  const pid_t pid = spawnWithPipes(program, args, env, &outFd, &errFd, &result.err);
+  const pid_t pid = spawnWithPipes(program, args, env, &outFd, &errFd, &result.err, input);
   if (pid < 0) return result;
   const bool inTime =
       drain(outFd, errFd, &result, std::chrono::steady_clock::now() + std::chrono::seconds(guardSeconds));

@@ -22,6 +22,10 @@ struct ProgramResult {
 // with status -1, so a hang fails the test instead of stalling the suite.
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env, int guardSeconds = 120);
+// The same with `input` (when given) on its standard input, as a pipe.
+ProgramResult runProgramWithInput(const std::string& program, const std::vector<std::string>& args,
+                                  const std::map<std::string, std::string>& env, const std::string* input,
+                                  int guardSeconds = 120);
 
 // A program started in the background, for tests that act on it while it
 // runs (signals). Its output is read as it comes, so it never blocks on a

@@ -11,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "catalogue.h"
+#include "catalogue_checks.h"
 #include "catalogue_collect.h"
 #include "catalogue_credentials.h"
 #include "catalogue_state.h"
+#include "pdb/pdb.h"
 
 namespace tarvo::server {
 namespace {
@@ -52,6 +54,33 @@ TEST(CatalogueFile, ReadsUsersModulesAndRecordChanges) {
     EXPECT_EQ(rc.writes.at(1).data, std::string("\0\1", 2));
     EXPECT_EQ(rc.writes.at(1).id, 0u);
     EXPECT_EQ(rc.deletes, std::vector<std::uint32_t>{3});
+    fs::remove_all(dir);
+}
+
+// Sound entries the service still cannot act on are named at start.
+TEST(CatalogueFile, WarnsAboutEntriesNoHandheldWillList) {
+    const fs::path dir = fresh_folder("warnings");
+    pdb::Database other;
+    other.name = "News";
+    other.type = pdb::fourCC("DATA");
+    other.creator = pdb::fourCC("memo");
+    pdb::writeFileAtomic(dir / "files" / "Other.pdb", pdb::serialize(other));
+    pdb::Database app = other;
+    app.name = "App";
+    app.creator = pdb::fourCC("Tarv");
+    app.attributes = pdb::kAttrResourceDb;
+    pdb::writeFileAtomic(dir / "files" / "App.prc", pdb::serialize(app));
+    const Catalogue c = load_text(dir, R"({"users": [], "collect": ["News", "Notes"],
+      "modules": [{"name": "News", "edition": "1", "file": "Other.pdb"},
+                  {"name": "App", "edition": "1", "file": "App.prc"},
+                  {"name": "Old", "edition": "1", "file": "News.pdb"}],
+      "record_changes": [{"name": "r", "db": "App", "delete": [1]}]})");
+    const std::vector<std::string> warnings = catalogue_warnings(c);
+    ASSERT_EQ(warnings.size(), 4u) << ::testing::PrintToString(warnings);
+    EXPECT_EQ(warnings[0], "modules[0] (Other.pdb): creator memo, not Tarv: handhelds never list it, so no later edition is offered");
+    EXPECT_EQ(warnings[1].rfind("modules[2] (News.pdb): not a Palm database", 0), 0u);
+    EXPECT_EQ(warnings[2], "collect[0] (News): another creator's database: handhelds never list it, so it is never collected");
+    EXPECT_EQ(warnings[3], "record_changes[0] (App): a resource database: records cannot be written into it");
     fs::remove_all(dir);
 }
 

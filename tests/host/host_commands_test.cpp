@@ -119,6 +119,7 @@ TEST_F(HostTest, BadInputGivesOneLineAndStatusOne) {
       {"log", "--handheld", missing},
       {"log", "--user", "Nobody"},
       {"users", "extra"},
+      {"login"},  // no HotSync user yet, so no default one
   };
   for (const auto& args : cases) {
     std::string joined;
@@ -132,7 +133,7 @@ TEST_F(HostTest, BadInputGivesOneLineAndStatusOne) {
 }
 
 TEST_F(HostTest, EveryCommandHasHelp) {
-  for (const std::string command : {"sync", "handheld", "pdb", "users", "log", "install"}) {
+  for (const std::string command : {"sync", "handheld", "pdb", "users", "log", "install", "login"}) {
     const ProgramResult r = host({command, "--help"});
     EXPECT_EQ(r.status, 0) << command;
     EXPECT_THAT(r.out, HasSubstr("usage: tarvo-hotsync " + command)) << command;
@@ -140,6 +141,43 @@ TEST_F(HostTest, EveryCommandHasHelp) {
   const ProgramResult version = host({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_THAT(version.out, HasSubstr("tarvo-hotsync "));
+}
+
+// The login command stores what it reads, scrambled, where the conduit's
+// login looks: under the user for the default server, under user\server
+// for another.
+TEST_F(HostTest, LoginStoresScrambledCredentialsWhereTheConduitReadsThem) {
+  const std::string typed = "ana\nsenh\xC3\xA1\n";  // "senhá": one Windows-1252 byte 225
+  const auto login = [&](const std::vector<std::string>& args) {
+    return runProgramWithInput(TARVO_HOST_BIN, args, hostEnv(), &typed);
+  };
+  ProgramResult r = login({"login", "--user", "Ana", "--server", "http://127.0.0.1:1/sync"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(host({"settings", "get", "Ana\\http://127.0.0.1:1/sync", "login"}).out, "097110097\n");
+  EXPECT_EQ(host({"settings", "get", "Ana\\http://127.0.0.1:1/sync", "senha"}).out, "115101110104225\n");
+
+  // Without --server: the server of modules that name none.
+  ASSERT_EQ(host({"settings", "set", "Comunicacao", "syncserver", "http://127.0.0.1:2/s"}).status, 0);
+  ASSERT_EQ(login({"login", "--user", "Ana"}).status, 0);
+  EXPECT_EQ(host({"settings", "get", "Ana\\http://127.0.0.1:2/s", "login"}).out, "097110097\n");
+
+  const std::string cut = "only-a-login\n";
+  r = runProgramWithInput(TARVO_HOST_BIN, {"login", "--user", "Ana"}, hostEnv(), &cut);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("no senha given"));
+}
+
+// Small things a first user meets.
+TEST_F(HostTest, HelpAndMessagesSayWhatTheyMean) {
+  const std::filesystem::path missing = root_ / "missing.pdb";
+  const ProgramResult dump = host({"pdb", "dump", missing.string()});
+  EXPECT_EQ(dump.status, 1);
+  EXPECT_EQ(dump.err, "tarvo-hotsync: " + missing.string() + ": cannot open: No such file or directory\n");
+
+  const ProgramResult help = runProgram(TARVO_MAKE_EXAMPLE, {"--help"}, {});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_THAT(help.out, HasSubstr("usage: tarvo-make-example-handheld"));
+  EXPECT_FALSE(std::filesystem::exists("--help"));
 }
 
 #ifdef TARVO_HAVE_SETTINGS_COMMAND

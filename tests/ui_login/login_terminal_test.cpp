@@ -124,9 +124,12 @@ TEST_F(LoginTerminal, UnansweredCountdownEndsAsCancel) {
   Screen screen(pty.master);
   EXPECT_TRUE(screen.WaitFor("Servidor: corp.example"));
   EXPECT_TRUE(screen.WaitFor("[Login: corp.example, fechando em 1 segundos] Login: "));
+  // The tick that ends the dialog still draws its frame before it goes.
+  EXPECT_TRUE(screen.WaitFor("[Login: corp.example, fechando em 0 segundos] Login: "));
   modal.join();
   EXPECT_EQ(result, IDCANCEL);
   EXPECT_EQ(dlg.m_countdown, -1);  // the tick that found 0 ended it
+  EXPECT_TRUE(dlg.TimedOut());
 }
 
 TEST_F(LoginTerminal, AKeystrokeStopsTheCountdown) {
