@@ -34,7 +34,8 @@ class ConfigCommands : public ::testing::Test {
     return tarvo::test::runProgram(TARVO_HOST_BIN, args, run);
   }
   // A first, offline HotSync makes the handheld's user a HotSync user.
-  void MakeUser() { ASSERT_EQ(host({"sync", "--offline", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld()}).status, 0); }
+  // An offline HotSync (status 6) makes the handheld's user a HotSync user.
+  void MakeUser() { ASSERT_EQ(host({"sync", "--offline", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld()}).status, 6); }
   std::string handheld() const { return (root / "handheld").string(); }
   void Answer(tarvo::test::PtySession& pty, const std::string& prompt, const std::string& line) {
     ASSERT_TRUE(pty.waitFor(prompt)) << pty.screen();

@@ -116,4 +116,26 @@ elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
 grep -q "HotSync cancelled" "$work/host.out" || fail "the cancelled HotSync did not end cleanly"
 ((elapsed < 5000)) || fail "the HotSync took ${elapsed} ms to end after Cancelar"
 "$host" handheld list --handheld "$work/handheld" >/dev/null || fail "the handheld does not read back"
-echo "desktop test: progress window seen, login typed, HotSync finished; Cancelar ended the next one in ${elapsed} ms"
+
+# A signal cancels the window's HotSync as Cancelar does.
+: >"$work/slow.jsonl"
+"$host" sync --online --handheld "$work/handheld" >"$work/host.out" 2>&1 </dev/null &
+host_pid=$!
+timeout 30 xdotool search --sync --onlyvisible --name '^Tarvo Sync 4\.7$' >/dev/null ||
+  fail "the progress window did not appear"
+for _ in $(seq 300); do grep -q "cmd=login" "$work/slow.jsonl" 2>/dev/null && break; sleep 0.1; done
+grep -q "cmd=login" "$work/slow.jsonl" || fail "the login request did not reach the slow server"
+start=$(date +%s%N)
+kill -TERM "$host_pid"
+status=0
+for _ in $(seq 300); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.01; done
+wait "$host_pid" || status=$?
+host_pid=
+signalled=$(( ($(date +%s%N) - start) / 1000000 ))
+[[ $status -eq 5 ]] || fail "the HotSync SIGTERM cancelled ended with status $status (5: cancelled)"
+grep -q "HotSync cancelled" "$work/host.out" || fail "the HotSync SIGTERM cancelled did not end cleanly"
+"$host" log --user "Demo User" | tail -n 2 >"$work/log.out"
+grep -q " cancelado"$'\t' "$work/log.out" && tail -n 1 "$work/log.out" | grep -q " fim"$'\t' ||
+  fail "the desktop log does not end with the cancel and end entries"
+((signalled < 5000)) || fail "the HotSync took ${signalled} ms to end after SIGTERM"
+echo "desktop test: progress window seen, login typed, HotSync finished; Cancelar ended the next one in ${elapsed} ms, SIGTERM the one after in ${signalled} ms"

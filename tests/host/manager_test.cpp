@@ -140,7 +140,7 @@ TEST_F(ManagerTest, SyncIsHandedToTheManagerOnlyFromItsOwnFolders) {
 }
 
 // Asked to quit during a HotSync, the manager presses its Cancel, lets it
-// end cleanly and only then quits; the caller gets the HotSync's status.
+// end cleanly and only then quits; the caller gets the cancelled status.
 TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
   std::ofstream(root_ / "script.json")
       << R"([{"match": {"cmd": "login"}, "delay_ms": 60000, "body": "<tarvoconduit></tarvoconduit>"}])";
@@ -162,6 +162,14 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
 
   EXPECT_EQ(quit.status, 0) << quit.err;
   EXPECT_EQ(managerPid(), 0);
+  // Cancelled as a signal to a HotSync run alone cancels it: its status,
+  // and the desktop log ends with the cancel and the end entries.
+  EXPECT_EQ(synced.status, 5) << synced.out << synced.err;
+  EXPECT_THAT(synced.out, HasSubstr("HotSync cancelled"));
+  const std::string desktopLog = host({"log", "--user", "Demo User"}).out;
+  const size_t cancelled = desktopLog.find(" cancelado\t");
+  ASSERT_NE(cancelled, std::string::npos) << desktopLog;
+  EXPECT_NE(desktopLog.find(" fim\t", cancelled), std::string::npos) << desktopLog;
   const std::string log = read(dir() / "manager.log");
   const std::string ended = "ended with status " + std::to_string(synced.status) + "\n";
   EXPECT_LT(log.find("quit requested"), log.find(ended)) << log;
