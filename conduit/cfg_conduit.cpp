@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "conduit/conduit_export.h"
-#include "conduit/config_front_ends.h"
+#include "conduit/front_end.h"
 #include "hotsync/conduit_api.h"
 #include "resources/trace.h"
 #include "ui/props_conduit.h"

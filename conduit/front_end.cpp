@@ -6,12 +6,15 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "engine/shell_open.h"
 #include "handheld/host_cancel.h"
 #include "ui/login_front_end.h"
 #include "ui/progress/progress_view.h"
+#include "ui/qt/config_windows.h"
 #include "ui/qt/login_window.h"
 #include "ui/qt/progress_window.h"
 #include "ui/qt/qt_application.h"
+#include "ui/term/config_terminal.h"
 #include "ui/term/login_terminal.h"
 #include "ui/term/terminal_progress_view.h"
 
@@ -21,6 +24,9 @@ bool EnvFlag(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && std::string_view(value) != "" && std::string_view(value) != "0";
 }
+
+// Windows when a display is present and nobody asked for none.
+bool WantsWindows() { return !EnvFlag("TARVO_NO_GUI") && tarvo::qt::DisplayAvailable(); }
 
 std::unique_ptr<ProgressView> TerminalProgress() {
   const char* forced = std::getenv("TARVO_PROGRESS");
@@ -62,7 +68,7 @@ class QtLoginWithHostCancel final : public LoginFrontEnd {
 }  // namespace
 
 FrontEndScope::FrontEndScope() {
-  if (!EnvFlag("TARVO_NO_GUI") && tarvo::qt::DisplayAvailable()) {
+  if (WantsWindows()) {
     m_app = std::make_unique<tarvo::qt::ApplicationScope>();
     if (!m_app->ok()) m_app.reset();
   }
@@ -79,3 +85,18 @@ FrontEndScope::~FrontEndScope() {
   SetProgressViewFactory({});
   SetLoginFrontEndFactory({});
 }
+
+namespace tarvo::conduit {
+
+std::unique_ptr<ConfigFrontEnd> ChooseConfigFrontEnd() {
+  if (WantsWindows())
+    return std::make_unique<tarvo::qt::QtConfigFrontEnd>([](const std::string& url) {
+      // Only web addresses: a page never opens a local file.
+      if (tarvo::engine::IsWebAddress(url)) tarvo::engine::ShellOpen(url);
+    });
+  if (EnvFlag("TARVO_NO_TTY")) return std::make_unique<UnattendedConfigFrontEnd>();
+  if (std::unique_ptr<ConfigFrontEnd> terminal = tarvo::term::OpenTerminalConfigFrontEnd()) return terminal;
+  return std::make_unique<UnattendedConfigFrontEnd>();
+}
+
+}  // namespace tarvo::conduit

@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "ui/config_front_end.h"
+
 namespace tarvo::qt {
 class ApplicationScope;
 }
@@ -29,3 +31,11 @@ class FrontEndScope {
  private:
   std::unique_ptr<tarvo::qt::ApplicationScope> m_app;
 };
+
+namespace tarvo::conduit {
+
+// The configuration sheet's and the wizard's front end, chosen as above:
+// a window, else the controlling terminal, else nobody (the unattended one).
+std::unique_ptr<ConfigFrontEnd> ChooseConfigFrontEnd();
+
+}  // namespace tarvo::conduit

@@ -3,7 +3,8 @@
 #include <cstdint>
 
 #include "conduit/conduit_export.h"
-#include "conduit/config_front_ends.h"
+#include "conduit/front_end.h"
+#include "conduit/product_data_dir.h"
 #include "resources/trace.h"
 #include "ui/config_wizard.h"
 
