@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -73,7 +74,7 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
   removeStaleTemporaries(card.dir);
   finishInterruptedReplace(card.dir);
   const std::vector<std::string> files = listDatabaseFiles(card.dir);
-  std::set<std::string> names;
+  std::map<std::string, std::string> fileOfName;  // database name -> the file that holds it
   for (const std::string& file : files) {
     const fs::path path = card.dir / file;
     const std::string shown = cardName + "/" + file;
@@ -94,7 +95,13 @@ bool Handheld::loadCard(std::size_t number, std::string* error) {
       continue;  // left alone and not listed
     }
     slot->fileName = file;
-    if (!names.insert(slot->state.db.name).second) continue;  // the first of a name wins, as on a handheld
+    // A card holds one database per name: the first file in name order wins,
+    // and the other is left alone, unlisted, but never without a word.
+    if (const auto [held, isNew] = fileOfName.emplace(slot->state.db.name, shown); !isNew) {
+      warnings_.push_back(shown + " skipped: it holds the same database name as " + held->second +
+                          ", which is used (a card holds one database per name)");
+      continue;
+    }
 
     // Changes a killed process journaled: replay them onto the file they were
     // made to, and fold them in. A journal made for another file is stale.

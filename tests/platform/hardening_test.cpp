@@ -159,6 +159,23 @@ TEST_F(Hardening, SpecialAndMalformedCardFilesAreSkippedWithOneWarningEach) {
   EXPECT_NE(readText(hotsync::userLogFile("Ana")).find("Huge.pdb"), std::string::npos);
 }
 
+TEST_F(Hardening, TwoFilesOfOneDatabaseNameGiveOneWarningNamingBoth) {
+  const auto dir = makeHandheld({recordDb("Good", {bytesOf("original")})});
+  writeBytes(dir / "card0" / "Copy.pdb", pdb::serialize(recordDb("Good")));
+
+  connect(dir);
+  EXPECT_EQ(names(), (std::vector<std::string>{"Good"}));
+  const auto warnings = hotsync::connectWarnings();
+  ASSERT_EQ(warnings.size(), 1u) << joined(warnings);
+  // The first in name order is the one used; the other is named as skipped.
+  EXPECT_EQ(warnings[0].rfind("card0/Good.pdb skipped:", 0), 0u) << warnings[0];
+  EXPECT_NE(warnings[0].find("card0/Copy.pdb, which is used"), std::string::npos) << warnings[0];
+  EXPECT_NE(readText(hotsync::userLogFile("Ana")).find("card0/Good.pdb skipped"), std::string::npos);
+  hotsync::disconnectHandheld();
+  // The skipped file is left as it was.
+  EXPECT_EQ(pdb::readFile(dir / "card0" / "Good.pdb").db.records.size(), 1u);
+}
+
 TEST_F(Hardening, JournalLinksAreNeverFollowed) {
   const auto dir = makeHandheld({recordDb("A", {bytesOf("base")})});
   const fs::path outside = root / "outside";
