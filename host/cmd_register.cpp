@@ -21,8 +21,8 @@ constexpr const char* kRegisterHelp =
     "DllUnregisterServer). The conduit stops the HotSync manager, writes (or\n"
     "removes) its registration and starts the manager again, which reads it.\n"
     "\n"
-    "Exit status: 0 done, 1 bad input, 2 FILE cannot be loaded or has no such\n"
-    "export, 3 the export reported a failure.\n";
+    "Exit status: 0 done, 1 bad input, 3 the export reported a failure, 7 FILE\n"
+    "cannot be loaded or has no such export.\n";
 
 constexpr const char* kConduitsHelp =
     "usage: tarvo-hotsync conduits\n"

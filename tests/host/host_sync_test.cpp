@@ -103,6 +103,8 @@ TEST_F(HostSyncTest, MissingOrBrokenConduitIsStatusSeven) {
   const ProgramResult broken = sync({}, {"--conduit", notLibrary.string()});
   EXPECT_EQ(broken.status, 7);
   EXPECT_THAT(broken.err, HasSubstr("cannot load the conduit"));
+  // The other commands that load a conduit say it the same way.
+  EXPECT_EQ(host({"register", notLibrary.string()}).status, 7);
 }
 
 TEST_F(HostSyncTest, RegisteredConduitIsFound) {
