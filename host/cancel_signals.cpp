@@ -36,6 +36,12 @@ CancelSignals::CancelSignals() {
     // A signal the caller chose to ignore (nohup) stays ignored.
     if (m_previous[i].sa_handler == SIG_IGN) sigaction(kSignals[i], &m_previous[i], nullptr);
   }
+  // The manager starts its HotSyncs with these blocked, so a quit that comes
+  // before this point waits here and cancels instead of killing.
+  sigset_t mine;
+  sigemptyset(&mine);
+  for (int sig : kSignals) sigaddset(&mine, sig);
+  pthread_sigmask(SIG_UNBLOCK, &mine, nullptr);
 }
 
 CancelSignals::~CancelSignals() {

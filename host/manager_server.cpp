@@ -162,11 +162,14 @@ int ManagerServer::run() {
       posix_spawn_file_actions_addchdir_np(&actions, s.current.fields[2].c_str());
       posix_spawnattr_t attr;
       posix_spawnattr_init(&attr);
-      sigset_t none, defaults;
-      sigemptyset(&none);
+      // Blocked until the HotSync's own handlers are in place: a quit sent
+      // at once then cancels it rather than killing it.
+      sigset_t blocked, defaults;
+      sigemptyset(&blocked);
+      for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&blocked, sig);
       sigemptyset(&defaults);
       for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) sigaddset(&defaults, sig);
-      posix_spawnattr_setsigmask(&attr, &none);
+      posix_spawnattr_setsigmask(&attr, &blocked);
       posix_spawnattr_setsigdefault(&attr, &defaults);
       posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
       const std::string self = (programDir() / "tarvo-hotsync").string();
