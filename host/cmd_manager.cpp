@@ -10,6 +10,8 @@
 
 #include "host/commands.h"
 #include "host/conduit_loader.h"
+#include "host/listen.h"
+#include "host/manager_config.h"
 #include "host/manager_server.h"
 #include "hotsync/condmgr.h"
 #include "hotsync/manager.h"
@@ -21,14 +23,20 @@ namespace {
 constexpr char kRegisteringEnv[] = "TARVO_HOTSYNC_REGISTERING";
 
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync manager [-r] [--register FILE]\n"
+    "usage: tarvo-hotsync manager [-r] [--register FILE] [--listen[=ADDR[:PORT]] | --no-listen]\n"
     "       tarvo-hotsync manager --quit\n"
     "\n"
     "Runs the HotSync manager of this Linux user: `tarvo-hotsync sync` hands\n"
-    "it its HotSyncs, which it runs one at a time. It reads the conduit\n"
-    "registration when it starts; registering a conduit stops and restarts it.\n"
-    "Only one runs per user (a lock in $XDG_RUNTIME_DIR/tarvo-hotsync/).\n"
+    "it its HotSyncs, and with network HotSync on, handhelds call it; it runs\n"
+    "them one at a time. It reads the conduit registration when it starts;\n"
+    "registering a conduit stops and restarts it. Only one runs per user (a\n"
+    "lock in $XDG_RUNTIME_DIR/tarvo-hotsync/).\n"
     "\n"
+    "  --listen[=ADDR[:PORT]]  answer network HotSyncs on ADDR (default\n"
+    "                   127.0.0.1:14238; any other address is open to anyone\n"
+    "                   who reaches it); --no-listen: do not. Without either,\n"
+    "                   \"network = off|on|ADDR[:PORT]\" in\n"
+    "                   $XDG_CONFIG_HOME/tarvo-hotsync/manager.conf decides (off)\n"
     "  -r               restart in the background: return once the manager\n"
     "                   listens, or at once when one runs already; its log\n"
     "                   goes to $XDG_RUNTIME_DIR/tarvo-hotsync/manager.log\n"
@@ -93,6 +101,13 @@ bool takeLock(int lock) {
 int commandManager(int argc, char** argv) {
   bool background = false;
   std::string registerFile;
+  std::vector<char*> rest;
+  std::string listenAddress;
+  bool listen = false;
+  bool noListen = false;
+  takeListenOption(argc, argv, &rest, &listenAddress, &listen);
+  argc = static_cast<int>(rest.size());
+  argv = rest.data();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -104,13 +119,20 @@ int commandManager(int argc, char** argv) {
     }
     if (arg == "-r") {
       background = true;
+    } else if (arg == "--no-listen") {
+      if (listen) return fail("manager: --listen and --no-listen exclude each other");
+      noListen = true;
     } else if (arg == "--register" && i + 1 < argc) {
       registerFile = argv[++i];
     } else {
       return fail("manager: unknown argument " + arg + " (see --help)");
     }
   }
+  // The options win over the settings file.
   std::string error;
+  ManagerConfig config;
+  if (!readManagerConfig(managerConfigFile(), &config, &error)) return fail(error);
+  if (listen || noListen) config = ManagerConfig{listen, listenAddress};
   const std::filesystem::path dir = hotsync::managerDir(&error);
   if (dir.empty()) return fail(error);
 
@@ -170,7 +192,9 @@ int commandManager(int argc, char** argv) {
   }
 
   ManagerServer server(dir, conduit);
-  if (!server.listen(&error)) return fail(error);
+  if (!server.listen(&error) || (config.network && !server.listenForHandhelds(config.address, &error))) {
+    return fail(error);
+  }
   report('r');
   if (readyFd >= 0) ::close(readyFd);
   return server.run();

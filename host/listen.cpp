@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "hotsync/link.h"
@@ -38,7 +39,7 @@ void takeListenOption(int argc, char** argv, std::vector<char*>* rest, std::stri
   }
 }
 
-bool waitForHandheld(const std::string& address, std::string* error) {
+uint16_t openHandheldListener(const std::string& address, std::string* error) {
   const std::string where = address.empty() ? kDefaultAddress : address;
   if (!isLoopback(where)) {
     std::fprintf(stderr,
@@ -46,7 +47,18 @@ bool waitForHandheld(const std::string& address, std::string* error) {
                  "who reaches this port can sync as a handheld\n",
                  where.c_str());
   }
-  const uint16_t port = hotsync::listenForHandheld(where, error);
+  return hotsync::listenForHandheld(where, error);
+}
+
+bool waitForHandheld(const std::string& address, std::string* error) {
+  if (const char* handed = std::getenv(kHandedLinkEnv)) {
+    const int fd = std::atoi(handed);
+    ::unsetenv(kHandedLinkEnv);  // the conduit's own children have no such link
+    std::printf("network HotSync handed over by the HotSync manager\n");
+    std::fflush(stdout);
+    return hotsync::connectHandedOverHandheld(fd, error);
+  }
+  const uint16_t port = openHandheldListener(address, error);
   if (port == 0) return false;
   std::printf("waiting for a handheld's network HotSync on port %u\n", port);
   std::fflush(stdout);

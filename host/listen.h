@@ -1,6 +1,7 @@
 // --listen for the host's commands: waiting for a handheld's network HotSync.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,17 @@ namespace tarvo::host {
 // parses as before). *address is empty when there was none.
 void takeListenOption(int argc, char** argv, std::vector<char*>* rest, std::string* address, bool* listen);
 
-// Listens on `address` (empty: 127.0.0.1, port 14238), warning on standard
-// error when it is not a loopback address, and waits for one handheld;
+// Opens the listening socket on `address` (empty: 127.0.0.1, port 14238),
+// warning on standard error when it is not a loopback address. Returns the
+// port, or 0 with a one-line *error.
+uint16_t openHandheldListener(const std::string& address, std::string* error);
+
+// Set by the HotSync manager in the `sync --listen` it starts for a network
+// HotSync it accepted: the descriptor of that connection.
+inline constexpr char kHandedLinkEnv[] = "TARVO_HOTSYNC_LINK_FD";
+
+// With kHandedLinkEnv set, connects the handheld on that descriptor.
+// Otherwise listens on `address` as above and waits for one handheld;
 // Ctrl-C stops the wait. False with a one-line *error.
 bool waitForHandheld(const std::string& address, std::string* error);
 

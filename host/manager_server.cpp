@@ -20,7 +20,9 @@
 #include <vector>
 
 #include "host/conduit_loader.h"
+#include "host/listen.h"
 #include "hotsync/host.h"
+#include "hotsync/link.h"
 #include "hotsync/manager.h"
 
 extern char** environ;
@@ -29,8 +31,8 @@ namespace tarvo::host {
 namespace {
 
 struct Request {
-  int client = -1;
-  std::vector<int> fds;              // the caller's stdin, stdout, stderr
+  int client = -1;                   // -1: a network HotSync
+  std::vector<int> fds;              // the caller's stdin, stdout, stderr; or the handheld's connection
   std::vector<std::string> fields;   // "sync", data folders, working folder, arguments...
 };
 
@@ -88,6 +90,15 @@ ManagerServer::~ManagerServer() {
     ::close(listenFd_);
     ::unlink((dir_ / "manager.sock").c_str());
   }
+  if (handheldFd_ >= 0) hotsync::closeListener();
+}
+
+bool ManagerServer::listenForHandhelds(const std::string& address, std::string* error) {
+  const uint16_t port = openHandheldListener(address, error);
+  if (port == 0) return false;
+  handheldFd_ = hotsync::listenerSocket();
+  std::fprintf(stderr, "%s listening for network HotSync on port %u\n", timeNow().c_str(), port);
+  return true;
 }
 
 bool ManagerServer::listen(std::string* error) {
@@ -123,7 +134,8 @@ int ManagerServer::run() {
   auto beginQuit = [&] {
     s.quitting = true;
     for (Request& r : s.pending) {
-      reply(r.client, "declined");  // the caller runs it alone
+      // A caller runs it alone; a waiting handheld sees the link close.
+      if (r.client >= 0) reply(r.client, "declined");
       closeRequest(r);
     }
     s.pending.clear();
@@ -139,6 +151,7 @@ int ManagerServer::run() {
     while (s.child < 0 && !s.pending.empty() && !s.quitting) {
       s.current = std::move(s.pending.front());
       s.pending.pop_front();
+      const bool network = s.current.client < 0;
       std::vector<std::string> args = {"tarvo-hotsync", "sync"};
       args.insert(args.end(), s.current.fields.begin() + 3, s.current.fields.end());
       if (!conduit_.empty() && std::find(args.begin(), args.end(), "--conduit") == args.end()) {
@@ -149,6 +162,7 @@ int ManagerServer::run() {
       for (std::string& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
       std::vector<std::string> env = {std::string(kManagedEnv) + "=1"};
+      if (network) env.push_back(std::string(kHandedLinkEnv) + "=3");
       for (char** e = environ; *e != nullptr; ++e) {
         if (std::strncmp(*e, kManagedEnv, std::strlen(kManagedEnv)) != 0) env.emplace_back(*e);
       }
@@ -158,7 +172,13 @@ int ManagerServer::run() {
 
       posix_spawn_file_actions_t actions;
       posix_spawn_file_actions_init(&actions);
-      for (int i = 0; i < 3; ++i) posix_spawn_file_actions_adddup2(&actions, s.current.fds[i], i);
+      if (network) {
+        // Output goes to the manager's log; nobody is there to answer a prompt.
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, s.current.fds[0], 3);
+      } else {
+        for (int i = 0; i < 3; ++i) posix_spawn_file_actions_adddup2(&actions, s.current.fds[i], i);
+      }
       posix_spawn_file_actions_addchdir_np(&actions, s.current.fields[2].c_str());
       posix_spawnattr_t attr;
       posix_spawnattr_init(&attr);
@@ -179,7 +199,7 @@ int ManagerServer::run() {
       posix_spawnattr_destroy(&attr);
       if (failed != 0) {
         std::fprintf(stderr, "%s cannot start a HotSync: %s\n", timeNow().c_str(), std::strerror(failed));
-        reply(s.current.client, "declined");
+        if (!network) reply(s.current.client, "declined");
         closeRequest(s.current);
         continue;
       }
@@ -193,7 +213,7 @@ int ManagerServer::run() {
   auto childEnded = [&](int status) {
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     std::fprintf(stderr, "%s HotSync %d ended with status %d\n", timeNow().c_str(), s.child, code);
-    reply(s.current.client, "status " + std::to_string(code));
+    if (s.current.client >= 0) reply(s.current.client, "status " + std::to_string(code));
     closeRequest(s.current);
     if (s.childFd >= 0) ::close(s.childFd);
     s.child = -1;
@@ -227,13 +247,30 @@ int ManagerServer::run() {
     }
   };
 
+  // A handheld that calls joins the queue with its connection; the
+  // HotSync's `sync --listen` makes the opening exchange when its turn comes.
+  auto acceptHandheld = [&] {
+    const int fd = ::accept4(handheldFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
+    if (s.quitting) {
+      ::close(fd);
+      return;
+    }
+    Request r;
+    r.fds = {fd};
+    std::error_code ec;
+    r.fields = {"sync", dataFolders(), std::filesystem::current_path(ec).string(), "--listen"};
+    s.pending.push_back(std::move(r));
+    std::fprintf(stderr, "%s network HotSync queued\n", timeNow().c_str());
+  };
+
   std::fprintf(stderr, "%s HotSync manager %d listening\n", timeNow().c_str(), ::getpid());
   std::fflush(stderr);
   while (!(s.quitting && s.child < 0)) {
     startNext();
-    std::vector<pollfd> polled = {{listenFd_, POLLIN, 0}, {signalFd, POLLIN, 0}};
+    std::vector<pollfd> polled = {{listenFd_, POLLIN, 0}, {signalFd, POLLIN, 0}, {handheldFd_, POLLIN, 0}};
     const bool watchChild = s.child > 0 && s.childFd >= 0;
-    const bool watchCaller = s.child > 0 && !s.cancelSent;
+    const bool watchCaller = s.child > 0 && !s.cancelSent && s.current.client >= 0;
     if (watchChild) polled.push_back({s.childFd, POLLIN, 0});
     if (watchCaller) polled.push_back({s.current.client, POLLIN, 0});
     // Without a pidfd (old kernels) the child is looked at a few times a second.
@@ -255,6 +292,7 @@ int ManagerServer::run() {
       }
     }
     if (polled[0].revents != 0) accept();
+    if (polled[2].revents != 0) acceptHandheld();
     std::fflush(stderr);
   }
   if (signalFd >= 0) ::close(signalFd);

@@ -1,6 +1,8 @@
 // The resident HotSync manager's loop: answers quit requests and runs the
 // HotSyncs handed to it, one at a time, each as a `tarvo-hotsync sync`
-// child that writes to the caller's terminal.
+// child that writes to the caller's terminal. When it listens for network
+// HotSync, each handheld that calls joins the same queue and its HotSync
+// writes to the manager's log.
 #pragma once
 
 #include <filesystem>
@@ -27,6 +29,9 @@ class ManagerServer {
 
   // Binds the owner-only socket. False with *error.
   bool listen(std::string* error);
+  // Also answers network HotSyncs on `address` (empty: 127.0.0.1:14238).
+  // False with *error.
+  bool listenForHandhelds(const std::string& address, std::string* error);
   // Serves until a quit request or SIGTERM/SIGINT/SIGHUP, and the HotSync
   // in progress has ended. Returns the exit status.
   int run();
@@ -36,6 +41,7 @@ class ManagerServer {
   std::filesystem::path dir_;
   std::string conduit_;
   int listenFd_ = -1;
+  int handheldFd_ = -1;  // the platform's listening socket, not ours to close
 };
 
 }  // namespace tarvo::host

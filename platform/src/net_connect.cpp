@@ -16,6 +16,7 @@ std::atomic<detail::Listener*> waitingOn{nullptr};  // for stopListening from a 
 
 }  // namespace
 
+
 uint16_t listenForHandheld(const std::string& address, std::string* error) {
   try {
     std::string host;
@@ -32,6 +33,22 @@ uint16_t listenForHandheld(const std::string& address, std::string* error) {
   }
 }
 
+namespace {
+
+bool attachLink(std::unique_ptr<detail::Link> link, std::string* error) {
+  auto device = std::make_unique<detail::NetDevice>(std::move(link));
+  auto& s = detail::session();
+  std::unique_lock lock(s.mutex);
+  if (s.handheld) {
+    if (error) *error = "a handheld is connected already: " + s.handheld->describe();
+    return false;
+  }
+  detail::attachDevice(std::move(device), lock);
+  return true;
+}
+
+}  // namespace
+
 bool acceptNetworkHandheld(std::string* error) {
   try {
     std::unique_ptr<detail::Link> link;
@@ -43,15 +60,21 @@ bool acceptNetworkHandheld(std::string* error) {
       }
       link = listener->accept();
     }
-    auto device = std::make_unique<detail::NetDevice>(std::move(link));
-    auto& s = detail::session();
-    std::unique_lock lock(s.mutex);
-    if (s.handheld) {
-      if (error) *error = "a handheld is connected already: " + s.handheld->describe();
-      return false;
-    }
-    detail::attachDevice(std::move(device), lock);
-    return true;
+    return attachLink(std::move(link), error);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+}
+
+int listenerSocket() {
+  std::lock_guard lock(listenerMutex);
+  return listener ? listener->fd() : -1;
+}
+
+bool connectHandedOverHandheld(int fd, std::string* error) {
+  try {
+    return attachLink(detail::Link::handedOver(fd), error);
   } catch (const std::exception& e) {
     if (error) *error = e.what();
     return false;

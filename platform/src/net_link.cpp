@@ -142,6 +142,18 @@ std::unique_ptr<Link> Link::accepted(int fd, std::string peer) {
   return link;
 }
 
+std::unique_ptr<Link> Link::handedOver(int fd) {
+  if (::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) throw LinkError(systemError("the handed-over link"));
+  sockaddr_storage peer{};
+  socklen_t length = sizeof peer;
+  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+    const std::string reason = systemError("the handed-over link");
+    ::close(fd);
+    throw LinkError(reason);
+  }
+  return accepted(fd, describe(peer));
+}
+
 void Link::readExactly(uint8_t* out, std::size_t n) {
   std::size_t got = 0;
   while (got < n) {

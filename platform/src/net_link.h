@@ -33,6 +33,9 @@ class Link {
   static std::unique_ptr<Link> connect(const std::string& host, uint16_t port, std::chrono::seconds retry);
   // The desktop's end of an accepted connection: makes the opening exchange.
   static std::unique_ptr<Link> accepted(int fd, std::string peer);
+  // The same for a connection another process accepted and handed over:
+  // takes `fd`, marks it close-on-exec and names the peer itself.
+  static std::unique_ptr<Link> handedOver(int fd);
 
   // How long receive() waits for the peer before giving up.
   void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
@@ -65,6 +68,7 @@ class Listener {
   // Throws LinkError when the address cannot be used.
   static std::unique_ptr<Listener> open(const std::string& host, uint16_t port);
   uint16_t port() const { return port_; }
+  int fd() const { return fd_; }
   // Waits for one handheld and makes the opening exchange with it.
   std::unique_ptr<Link> accept();
   // Ends a wait in accept() from another thread or a signal handler.

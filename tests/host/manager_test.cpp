@@ -139,6 +139,51 @@ TEST_F(ManagerTest, SyncIsHandedToTheManagerOnlyFromItsOwnFolders) {
   EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("ended with status " + std::to_string(failed.status)));
 }
 
+// With network HotSync on in its settings file, the manager answers handhelds
+// with the registered conduit, queued one at a time like handed HotSyncs.
+TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
+  fs::create_directories(root_ / "config" / "tarvo-hotsync");
+  const fs::path conf = root_ / "config" / "tarvo-hotsync" / "manager.conf";
+  std::ofstream(conf) << "# comment\nnetwork = 127.0.0.1:0\nlisten = yes\n";
+  EXPECT_THAT(host({"manager"}).err, HasSubstr(conf.string() + ":3: unknown setting \"listen\""));
+  std::ofstream(conf) << "# an ephemeral port, never the default\nnetwork = 127.0.0.1:0\n";
+  fs::create_directories(dataHome_ / "tarvo-hotsync");
+  std::ofstream(dataHome_ / "tarvo-hotsync" / "conduits.conf") << "Tarv\nTarv\tmodule\t" TARVO_STUB_CONDUIT "\n";
+  startManager({{"TARVO_STUB_DB", "Tarvo News"}, {"TARVO_STUB_TEXT", "over the network"}});
+  const std::string log = read(dir() / "manager.log");
+  const auto at = log.find("listening for network HotSync on port ");
+  ASSERT_NE(at, std::string::npos) << log;
+  const std::string desktop = "127.0.0.1:" + std::to_string(std::atoi(log.c_str() + at + 38));
+
+  // Two handhelds call at once; the second waits for the first to end.
+  const fs::path second = root_ / "second";
+  fs::copy(handheld_, second, fs::copy_options::recursive);
+  ProgramResult played[2];
+  std::thread players[2];
+  for (int i = 0; i < 2; ++i) {
+    players[i] = std::thread([&, i] {
+      played[i] = runProgram(TARVO_HANDHELD_BIN, {"--handheld", (i == 0 ? handheld_ : second).string(), "--hotsync",
+                                                  desktop, "--quiet"}, {});
+    });
+  }
+  for (std::thread& t : players) t.join();
+  for (const ProgramResult& r : played) EXPECT_EQ(r.status, 0) << r.err;
+
+  const std::string after = read(dir() / "manager.log");
+  EXPECT_THAT(after, HasSubstr("stub: card 0: Tarvo (appl/Tarv), Tarvo News (DATA/Tarv)\n"));
+  std::vector<std::string> events;
+  std::istringstream lines(after);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(" started in ") != std::string::npos) events.push_back("started");
+    if (const auto ended = line.find(" ended with "); ended != std::string::npos) events.push_back(line.substr(ended + 1));
+  }
+  const std::string ok = "ended with status 0";
+  EXPECT_EQ(events, (std::vector<std::string>{"started", ok, "started", ok})) << after;
+  for (const fs::path& folder : {handheld_, second}) {
+    EXPECT_THAT(host({"handheld", "dump", "--handheld", folder.string(), "Tarvo News"}).out, HasSubstr("over the network"));
+  }
+}
+
 // Asked to quit during a HotSync, the manager presses its Cancel, lets it
 // end cleanly and only then quits; the caller gets the cancelled status.
 TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {

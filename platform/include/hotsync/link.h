@@ -42,4 +42,12 @@ HOTSYNC_EXPORT void stopListening();
 // Closes the listening socket.
 HOTSYNC_EXPORT void closeListener();
 
+// For a host that waits for handhelds in its own loop and runs each
+// HotSync in another process (the resident manager): the listening socket
+// to poll and accept on (-1 when not listening), and, in the process that
+// runs the HotSync, connecting the accepted connection `fd` (taken over,
+// closed on failure) as acceptNetworkHandheld would.
+HOTSYNC_EXPORT int listenerSocket();
+HOTSYNC_EXPORT bool connectHandedOverHandheld(int fd, std::string* error);
+
 }  // namespace hotsync

@@ -1,0 +1,26 @@
+// The HotSync manager's own settings, $XDG_CONFIG_HOME/tarvo-hotsync/manager.conf
+// (default ~/.config): what the manager does whichever way it is started,
+// including the restart that registration does, which passes no options.
+//
+//   # network HotSync: off (the default), on (127.0.0.1:14238) or ADDR[:PORT]
+//   network = on
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace tarvo::host {
+
+struct ManagerConfig {
+  bool network = false;  // answer network HotSyncs
+  std::string address;   // where; empty: 127.0.0.1:14238
+};
+
+std::filesystem::path managerConfigFile();
+
+// Reads `file` over the defaults in *config; a missing file changes nothing.
+// False with a one-line *error naming the file and line of anything it
+// does not understand.
+bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config, std::string* error);
+
+}  // namespace tarvo::host
