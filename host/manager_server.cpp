@@ -30,6 +30,8 @@ extern char** environ;
 namespace tarvo::host {
 namespace {
 
+constexpr long kMaxWaitingHandhelds = 8;
+
 struct Request {
   int client = -1;                   // -1: a network HotSync
   std::vector<int> fds;              // the caller's stdin, stdout, stderr; or the handheld's connection
@@ -252,7 +254,10 @@ int ManagerServer::run() {
   auto acceptHandheld = [&] {
     const int fd = ::accept4(handheldFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) return;
-    if (s.quitting) {
+    // Connections cost nothing to open, so a flood must not use up the
+    // manager's descriptors: past a few waiting handhelds one is turned away.
+    const auto waiting = std::count_if(s.pending.begin(), s.pending.end(), [](const Request& r) { return r.client < 0; });
+    if (s.quitting || waiting >= kMaxWaitingHandhelds) {
       ::close(fd);
       return;
     }
