@@ -263,8 +263,9 @@ int ManagerServer::run() {
     }
     Request r;
     r.fds = {fd};
-    std::error_code ec;
-    r.fields = {"sync", dataFolders(), std::filesystem::current_path(ec).string(), "--listen"};
+    // Nobody called from a folder; the HotSync runs in the user's home.
+    const char* home = std::getenv("HOME");
+    r.fields = {"sync", dataFolders(), home != nullptr && *home != '\0' ? home : "/", "--listen"};
     s.pending.push_back(std::move(r));
     std::fprintf(stderr, "%s network HotSync queued\n", timeNow().c_str());
   };

@@ -171,6 +171,7 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
 
   const std::string after = read(dir() / "manager.log");
   EXPECT_THAT(after, HasSubstr("stub: card 0: Tarvo (appl/Tarv), Tarvo News (DATA/Tarv)\n"));
+  EXPECT_THAT(after, HasSubstr(" started in " + root_.string() + "\n"));  // the user's home
   std::vector<std::string> events;
   std::istringstream lines(after);
   for (std::string line; std::getline(lines, line);) {
