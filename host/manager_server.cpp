@@ -99,6 +99,8 @@ bool ManagerServer::listenForHandhelds(const std::string& address, std::string* 
   const uint16_t port = openHandheldListener(address, error);
   if (port == 0) return false;
   handheldFd_ = hotsync::listenerSocket();
+  // A handheld that hangs up between poll and accept must not block the loop.
+  ::fcntl(handheldFd_, F_SETFL, ::fcntl(handheldFd_, F_GETFL) | O_NONBLOCK);
   std::fprintf(stderr, "%s listening for network HotSync on port %u\n", timeNow().c_str(), port);
   return true;
 }
