@@ -186,7 +186,8 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
 }
 
 // Asked to quit during a HotSync, the manager presses its Cancel, lets it
-// end cleanly and only then quits; the caller gets the cancelled status.
+// end cleanly and only then quits: a handed HotSync's caller gets the
+// cancelled status, a network handheld is told that the HotSync ended.
 TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
   std::ofstream(root_ / "script.json")
       << R"([{"match": {"cmd": "login"}, "delay_ms": 60000, "body": "<tarvoconduit></tarvoconduit>"}])";
@@ -194,33 +195,55 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
   ASSERT_TRUE(server.start({"--script", (root_ / "script.json").string(), "--log", (root_ / "requests.jsonl").string()}));
   ASSERT_EQ(host({"settings", "set", "Comunicacao", "syncserver", server.url() + "sync"}).status, 0);
   const std::string before = host({"handheld", "list", "--handheld", handheld_.string()}).out;
-  startManager({{"TARVO_NO_TTY", "1"}});
+  auto count = [](const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
 
-  ProgramResult synced;
-  std::thread caller([&] {
-    synced = host({"sync", "--no-gui", "--online", "--handheld", handheld_.string(), "--conduit", TARVO_CONDUIT_FILE});
-  });
-  // The server holds the login; the HotSync is in progress.
-  for (int i = 0; i < 600 && read(root_ / "requests.jsonl").find("login") == std::string::npos; ++i) ::usleep(50 * 1000);
-  const ProgramResult quit = host({"manager", "--quit"});
-  caller.join();
+  for (const bool network : {false, true}) {
+    SCOPED_TRACE(network ? "network HotSync" : "handed HotSync");
+    const size_t round = network ? 2 : 1;
+    std::vector<std::string> manager = {"manager", "-r"};
+    if (network) manager.push_back("--listen=127.0.0.1:0");
+    ASSERT_EQ(host(manager, {{"TARVO_NO_TTY", "1"}}).status, 0);
+    const std::string started = read(dir() / "manager.log");
+    const auto at = started.rfind("network HotSync on port ");
+    const std::string desktop = at == std::string::npos ? "" : "127.0.0.1:" + std::to_string(std::atoi(started.c_str() + at + 24));
+
+    ProgramResult synced;
+    std::thread caller([&] {
+      synced = network ? runProgram(TARVO_HANDHELD_BIN, {"--handheld", handheld_.string(), "--hotsync", desktop}, {})
+                       : host({"sync", "--no-gui", "--online", "--handheld", handheld_.string(), "--conduit",
+                               TARVO_CONDUIT_FILE});
+    });
+    // The server holds the login; the HotSync is in progress.
+    bool offline = false;
+    for (int i = 0; i < 600 && count(read(root_ / "requests.jsonl"), "\"cmd\",\"login\"") < round && !offline; ++i) {
+      offline = count(read(dir() / "manager.log"), "ended with status 6\n") > 0;
+      ::usleep(50 * 1000);
+    }
+    const ProgramResult quit = host({"manager", "--quit"});
+    caller.join();
+    // A HotSync the manager starts has no --online: it asks the machine.
+    if (offline) GTEST_SKIP() << "no network interface is up, so the manager's network HotSync is offline";
+
+    EXPECT_EQ(quit.status, 0) << quit.err;
+    EXPECT_EQ(managerPid(), 0);
+    // Cancelled as a signal to a HotSync run alone cancels it: its status,
+    // and the desktop log ends with the cancel and the end entries.
+    const std::string log = read(dir() / "manager.log");
+    const std::string ended = "ended with status 5\n";
+    EXPECT_EQ(synced.status, network ? 0 : 5) << synced.out << synced.err;
+    EXPECT_THAT(network ? log : synced.out, HasSubstr("HotSync cancelled"));
+    const std::string desktopLog = host({"log", "--user", "Demo User"}).out;
+    EXPECT_EQ(count(desktopLog, " cancelado\t"), round) << desktopLog;
+    EXPECT_NE(desktopLog.find(" fim\t", desktopLog.rfind(" cancelado\t")), std::string::npos) << desktopLog;
+    EXPECT_LT(log.rfind("quit requested"), log.rfind(ended)) << log;
+    EXPECT_LT(log.rfind(ended), log.rfind("quits")) << log;
+    EXPECT_EQ(host({"handheld", "list", "--handheld", handheld_.string()}).out, before);
+  }
   server.stop();
-
-  EXPECT_EQ(quit.status, 0) << quit.err;
-  EXPECT_EQ(managerPid(), 0);
-  // Cancelled as a signal to a HotSync run alone cancels it: its status,
-  // and the desktop log ends with the cancel and the end entries.
-  EXPECT_EQ(synced.status, 5) << synced.out << synced.err;
-  EXPECT_THAT(synced.out, HasSubstr("HotSync cancelled"));
-  const std::string desktopLog = host({"log", "--user", "Demo User"}).out;
-  const size_t cancelled = desktopLog.find(" cancelado\t");
-  ASSERT_NE(cancelled, std::string::npos) << desktopLog;
-  EXPECT_NE(desktopLog.find(" fim\t", cancelled), std::string::npos) << desktopLog;
-  const std::string log = read(dir() / "manager.log");
-  const std::string ended = "ended with status " + std::to_string(synced.status) + "\n";
-  EXPECT_LT(log.find("quit requested"), log.find(ended)) << log;
-  EXPECT_LT(log.find(ended), log.find("quits")) << log;
-  EXPECT_EQ(host({"handheld", "list", "--handheld", handheld_.string()}).out, before);
 }
 
 }  // namespace
