@@ -16,7 +16,6 @@ std::atomic<detail::Listener*> waitingOn{nullptr};  // for stopListening from a 
 
 }  // namespace
 
-
 uint16_t listenForHandheld(const std::string& address, std::string* error) {
   try {
     std::string host;

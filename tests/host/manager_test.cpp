@@ -45,6 +45,13 @@ class ManagerTest : public HostTest {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
   }
+  // Where the running manager answers network HotSyncs, from its log.
+  std::string networkDesktop() const {
+    const std::string log = read(dir() / "manager.log");
+    const std::string said = "listening for network HotSync on port ";
+    const auto at = log.rfind(said);
+    return at == std::string::npos ? "" : "127.0.0.1:" + std::to_string(std::atoi(log.c_str() + at + said.size()));
+  }
   ProgramResult startManager(const std::map<std::string, std::string>& env = {}) {
     ProgramResult r = host({"manager", "-r"}, env);
     EXPECT_EQ(r.status, 0) << r.err;
@@ -150,10 +157,8 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
   fs::create_directories(dataHome_ / "tarvo-hotsync");
   std::ofstream(dataHome_ / "tarvo-hotsync" / "conduits.conf") << "Tarv\nTarv\tmodule\t" TARVO_STUB_CONDUIT "\n";
   startManager({{"TARVO_STUB_DB", "Tarvo News"}, {"TARVO_STUB_TEXT", "over the network"}});
-  const std::string log = read(dir() / "manager.log");
-  const auto at = log.find("listening for network HotSync on port ");
-  ASSERT_NE(at, std::string::npos) << log;
-  const std::string desktop = "127.0.0.1:" + std::to_string(std::atoi(log.c_str() + at + 38));
+  const std::string desktop = networkDesktop();
+  ASSERT_NE(desktop, "") << read(dir() / "manager.log");
 
   // Two handhelds call at once; the second waits for the first to end.
   const fs::path second = root_ / "second";
@@ -207,9 +212,7 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
     std::vector<std::string> manager = {"manager", "-r"};
     if (network) manager.push_back("--listen=127.0.0.1:0");
     ASSERT_EQ(host(manager, {{"TARVO_NO_TTY", "1"}}).status, 0);
-    const std::string started = read(dir() / "manager.log");
-    const auto at = started.rfind("network HotSync on port ");
-    const std::string desktop = at == std::string::npos ? "" : "127.0.0.1:" + std::to_string(std::atoi(started.c_str() + at + 24));
+    const std::string desktop = networkDesktop();
 
     ProgramResult synced;
     std::thread caller([&] {
