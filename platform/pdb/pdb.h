@@ -133,6 +133,9 @@ LoadedDatabase readFile(const std::filesystem::path& path);
 // Reads only the header and entry list of a file, checking them as readFile
 // does; `fileSize` is the file's size.
 Layout readLayout(const std::filesystem::path& path, std::size_t* fileSize = nullptr);
+// The same from a file already open as `fd` (read with pread: its offset stays);
+// `path` names it in errors.
+Layout readLayout(int fd, const std::filesystem::path& path, std::size_t* fileSize = nullptr);
 // Reads a file block by block, without holding its whole image besides.
 Database readDatabase(const std::filesystem::path& path);
 

@@ -34,19 +34,24 @@ class Fd {
 
 std::string errnoText(int err) { return std::generic_category().message(err); }
 
-// Opens a regular file no larger than the format allows; *size is its size.
-int openDatabaseFile(const std::filesystem::path& path, std::size_t* size) {
+// Checks that `fd` is a regular file no larger than the format allows; its size.
+std::size_t databaseFileSize(int fd, const std::filesystem::path& path) {
   const std::string where = path.string() + ": ";
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw FormatError(where + "cannot open: " + errnoText(errno));
-  Fd closer(fd);
   struct stat st {};
   if (::fstat(fd, &st) != 0) throw FormatError(where + "cannot stat: " + errnoText(errno));
   if (!S_ISREG(st.st_mode)) throw FormatError(where + "not a regular file");
   if (static_cast<uint64_t>(st.st_size) > std::numeric_limits<uint32_t>::max()) {
     throw FormatError(where + "file is larger than 4 GiB");
   }
-  *size = static_cast<std::size_t>(st.st_size);
+  return static_cast<std::size_t>(st.st_size);
+}
+
+// Opens a regular file no larger than the format allows; *size is its size.
+int openDatabaseFile(const std::filesystem::path& path, std::size_t* size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw FormatError(path.string() + ": cannot open: " + errnoText(errno));
+  Fd closer(fd);
+  *size = databaseFileSize(fd, path);
   return closer.release();
 }
 
@@ -115,6 +120,12 @@ Layout readLayout(const std::filesystem::path& path, std::size_t* fileSize) {
   Fd fd(openDatabaseFile(path, &size));
   if (fileSize) *fileSize = size;
   return layoutOf(fd.get(), path, size);
+}
+
+Layout readLayout(int fd, const std::filesystem::path& path, std::size_t* fileSize) {
+  const std::size_t size = databaseFileSize(fd, path);
+  if (fileSize) *fileSize = size;
+  return layoutOf(fd, path, size);
 }
 
 Database readDatabase(const std::filesystem::path& path) {

@@ -44,8 +44,8 @@ class Device {
   virtual int32_t purgeDeleted(uint8_t handle) = 0;
   virtual int32_t resetSyncFlags(uint8_t handle) = 0;
 
-  // Puts a database on card 0, replacing one of the same name there.
-  virtual bool install(const pdb::Database& db, const std::vector<uint8_t>& image, std::string* error) = 0;
+  // Puts the database file `file` on card 0, replacing one of the same name there.
+  virtual bool install(const std::filesystem::path& file, std::string* error) = 0;
   virtual void appendLog(const std::string& utf8Text) = 0;
   virtual std::vector<std::string> logLines() const = 0;
   // Ends the HotSync: every change kept, the handheld told. False with

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -504,9 +505,53 @@ bool Handheld::foldAll(std::string* error) {
 }
 
 bool Handheld::install(const pdb::Database& db, const std::vector<uint8_t>& image, std::string* error) {
+  return place(db.name, db.isResourceDb(), error, [&](const fs::path& file) {
+    pdb::writeFileAtomic(file, image);
+    auto slot = std::make_unique<DbSlot>();
+    slot->state = DbState(db);
+    slot->loaded = true;
+    slot->fileSize = image.size();
+    return slot;
+  });
+}
+
+bool Handheld::installFile(const fs::path& source, std::string* error) {
+  const int fd = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    if (error) *error = source.string() + ": cannot open: " + std::strerror(errno);
+    return false;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  pdb::Layout layout;
+  try {
+    layout = pdb::readLayout(fd, source);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+  // The copy is made by the kernel (shared blocks where the file system can):
+  // a database of any size passes without being held in memory. The handheld
+  // keeps what the file on it says, as after a connect.
+  return place(layout.header.name, layout.header.isResourceDb(), error, [&](const fs::path& file) {
+    pdb::copyFileAtomic(file, fd);
+    std::size_t size = 0;
+    pdb::Layout placed = pdb::readLayout(file, &size);
+    auto slot = std::make_unique<DbSlot>();
+    slot->state = DbState(std::move(placed.header));
+    slot->entries = std::move(placed.entries);
+    slot->fileSize = size;
+    return slot;
+  });
+}
+
+bool Handheld::place(const std::string& name, bool resourceDb, std::string* error,
+                     const std::function<std::unique_ptr<DbSlot>(const fs::path&)>& write) {
   Card& card = cards_.at(0);
   std::size_t index = 0;
-  DbSlot* old = find(0, db.name.c_str(), &index);
+  DbSlot* old = find(0, name.c_str(), &index);
   if (old != nullptr && old->openCount > 0) {
     if (error) *error = "the database on the handheld is open";
     return false;
@@ -514,29 +559,26 @@ bool Handheld::install(const pdb::Database& db, const std::vector<uint8_t>& imag
   std::set<std::string> taken;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(card.dir, ec)) taken.insert(entry.path().filename().string());
-  const std::string ext = db.isResourceDb() ? ".prc" : ".pdb";
+  const std::string ext = resourceDb ? ".prc" : ".pdb";
   std::string fileName;
   if (old != nullptr && fs::path(old->fileName).extension() == ext) {
     fileName = old->fileName;
   } else {
-    fileName = databaseFileName(db.name, db.isResourceDb(), taken);
+    fileName = databaseFileName(name, resourceDb, taken);
   }
   const bool otherFile = old != nullptr && old->fileName != fileName;
+  std::unique_ptr<DbSlot> slot;
   try {
     // A kill between the two changes must not leave both files: the next
     // connect finishes the replacement from this record.
     if (otherFile) beginReplace(card.dir, old->fileName, fileName);
-    pdb::writeFileAtomic(card.dir / fileName, image);
+    slot = write(card.dir / fileName);
   } catch (const std::exception& e) {
     if (otherFile) endReplace(card.dir);
     if (error) *error = e.what();
     return false;
   }
-  auto slot = std::make_unique<DbSlot>();
   slot->fileName = fileName;
-  slot->state = DbState(db);
-  slot->loaded = true;
-  slot->fileSize = image.size();
   if (old != nullptr) {
     crashPoint("install-replace");
     const fs::path oldFile = card.dir / old->fileName;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -54,6 +55,9 @@ class Handheld {
   // Puts a database on card 0, replacing one of the same name there; the file
   // gets `image` byte for byte. False with *error when it cannot.
   bool install(const pdb::Database& db, const std::vector<uint8_t>& image, std::string* error);
+  // The same with a database file's bytes, copied without passing through
+  // memory; the file is checked as a connect checks the handheld's own.
+  bool installFile(const std::filesystem::path& source, std::string* error);
   // Writes every changed database into its file and drops the journals.
   bool foldAll(std::string* error);
 
@@ -95,6 +99,10 @@ class Handheld {
   };
 
   Handheld() = default;
+  // Writes the database `name` into its file on card 0 through `write`
+  // (which returns the new slot, or throws) and puts it in place of an old one.
+  bool place(const std::string& name, bool resourceDb, std::string* error,
+             const std::function<std::unique_ptr<DbSlot>(const std::filesystem::path&)>& write);
   bool loadCard(std::size_t number, std::string* error);
   DbSlot* find(std::size_t card, const char* name, std::size_t* index = nullptr) const;
   const Handle* handle(uint8_t h) const;

@@ -44,10 +44,9 @@ int installQueuedFiles(std::vector<std::string>* messages) {
     int installed = 0;
     for (const fs::path& file : queued) {
       const std::string shown = file.filename().string();
-      pdb::LoadedDatabase loaded;
       try {
         if (const std::string why = detail::checkDatabaseFile(file); !why.empty()) throw std::runtime_error(why);
-        loaded = pdb::readFile(file);
+        pdb::readLayout(file);  // the header and entry list say whether it is a database
       } catch (const std::exception& e) {
         // Refused for good: it would fail the same way at every HotSync.
         const std::string line = "Install: " + shown + " refused: not a Palm database (" + e.what() + ")";
@@ -57,7 +56,7 @@ int installQueuedFiles(std::vector<std::string>* messages) {
         continue;
       }
       std::string error;
-      if (!s.handheld->install(loaded.db, loaded.original, &error)) {
+      if (!s.handheld->install(file, &error)) {
         // Kept in the queue: the next HotSync tries again.
         const std::string line = "Install: " + shown + " not installed: " + error;
         detail::appendDesktopLog(user, slText, line);

@@ -344,11 +344,20 @@ int32_t NetDevice::purgeDeleted(uint8_t handle) { return simple(dlp::CleanUpData
 
 int32_t NetDevice::resetSyncFlags(uint8_t handle) { return simple(dlp::ResetSyncFlags, {handle}); }
 
-bool NetDevice::install(const pdb::Database& db, const std::vector<uint8_t>& /*image*/, std::string* error) {
+bool NetDevice::install(const std::filesystem::path& file, std::string* error) {
   auto failed = [&](const std::string& what, int32_t status) {
     if (error) *error = lost_.empty() ? what + " (status " + std::to_string(status) + ")" : lost_;
     return false;
   };
+  // The handheld takes it block by block over the wire; the blocks are read
+  // once, without the file's whole image beside them.
+  pdb::Database db;
+  try {
+    db = pdb::readDatabase(file);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
   if (const int32_t status = deleteDb(db.name.c_str(), 0); status != SYNCERR_NONE && status != SYNCERR_NOT_FOUND) {
     return failed("the handheld keeps the old database", status);
   }

@@ -45,7 +45,7 @@ class NetDevice : public Device {
   int32_t purgeDeleted(uint8_t handle) override;
   int32_t resetSyncFlags(uint8_t handle) override;
 
-  bool install(const pdb::Database& db, const std::vector<uint8_t>& image, std::string* error) override;
+  bool install(const std::filesystem::path& file, std::string* error) override;
   void appendLog(const std::string& utf8Text) override;
   std::vector<std::string> logLines() const override { return {}; }  // the handheld keeps its log itself
   bool finish(std::string* error) override;

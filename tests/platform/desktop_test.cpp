@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "hotsync/condmgr.h"
 #include "hotsync/hslog.h"
@@ -93,6 +95,48 @@ TEST_F(Desktop, QueuedFilesInstallOnCardZeroAndBadOnesAreRefused) {
   EXPECT_NE(log.find("c-bad.pdb"), std::string::npos) << log;
   EXPECT_NE(log.find("refused"), std::string::npos) << log;
   EXPECT_FALSE(fs::exists(dir / "card0" / "c-bad.pdb"));
+}
+
+TEST_F(Desktop, InstalledDatabaseIsTheQueuedFileAndWorksInTheSameHotSync) {
+  const auto dir = makeHandheld({recordDb("News", {bytesOf("old")})});
+  connect(dir);
+  const fs::path queue = hotsync::userInstallDir("Ana");
+  // Odd block sizes and app info, so a copy that is not byte for byte shows.
+  auto news = recordDb("News", {bytesOf("first"), std::vector<uint8_t>(60001, 0x5A), bytesOf("third")});
+  news.appInfo = bytesOf("app info");
+  const std::vector<uint8_t> image = pdb::serialize(news);
+  writeBytes(queue / "News.pdb", image);
+  ASSERT_EQ(hotsync::installQueuedFiles(nullptr), 1);
+  std::ifstream in(dir / "card0" / "News.pdb", std::ios::binary);
+  EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), image);
+
+  // Read and changed right after the install: the handheld knows the new entries.
+  uint8_t h = 0;
+  ASSERT_EQ(SyncOpenDB("News", 0, &h, eDbRead | eDbWrite), SYNCERR_NONE);
+  uint16_t count = 0;
+  ASSERT_EQ(SyncGetDBRecordCount(h, &count), SYNCERR_NONE);
+  EXPECT_EQ(count, 3);
+  std::vector<uint8_t> buffer(0xFFFF);
+  RecordInfo rec{};
+  rec.m_FileHandle = h;
+  rec.m_RecIndex = 1;
+  rec.m_pBytes = buffer.data();
+  rec.m_TotalBytes = static_cast<uint16_t>(buffer.size());
+  ASSERT_EQ(SyncReadRecordByIndex(&rec), SYNCERR_NONE);
+  EXPECT_EQ(rec.m_RecSize, 60001u);
+  std::vector<uint8_t> added = bytesOf("added");
+  RecordInfo write{};
+  write.m_FileHandle = h;
+  write.m_RecSize = static_cast<uint32_t>(added.size());
+  write.m_pBytes = added.data();
+  ASSERT_EQ(SyncWriteRec(&write), SYNCERR_NONE);
+  EXPECT_EQ(SyncCloseDB(h), SYNCERR_NONE);
+  hotsync::disconnectHandheld();
+  const auto back = pdb::readFile(dir / "card0" / "News.pdb").db;
+  ASSERT_EQ(back.records.size(), 4u);
+  EXPECT_EQ(back.records[2].data, bytesOf("third"));
+  EXPECT_EQ(back.records[3].data, added);
+  EXPECT_EQ(back.appInfo, bytesOf("app info"));
 }
 
 TEST_F(Desktop, RegistrationStoreKeepsValuesPerCreator) {
