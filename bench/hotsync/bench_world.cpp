@@ -81,4 +81,11 @@ void BenchWorld::clearQueue() const {
   }
 }
 
+void BenchWorld::queue(const fs::path& file) const {
+  std::error_code ec;
+  for (const auto& user : fs::directory_iterator(root_ / "data" / "tarvo-hotsync" / "users", ec)) {
+    fs::copy_file(file, user.path() / "install" / file.filename(), fs::copy_options::overwrite_existing, ec);
+  }
+}
+
 }  // namespace tarvo::bench

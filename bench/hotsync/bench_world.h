@@ -39,6 +39,8 @@ class BenchWorld {
   ChildRun sync() const;
   // Empties the user's install queue (what a pput HotSync leaves).
   void clearQueue() const;
+  // Puts a copy of `file` in the user's install queue.
+  void queue(const std::filesystem::path& file) const;
 
  private:
   std::filesystem::path root_;
