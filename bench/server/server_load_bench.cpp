@@ -2,9 +2,14 @@
 // requests for S seconds, each on a new connection (as the conduit does),
 // and the latencies are summed up as p50, p99 and p99.9, with the p99.9 to
 // p99 ratio and the kernel's listen-queue overflow count over the run
-// (system-wide: other programs on the machine count too).
+// (system-wide: other programs on the machine count too). The same load goes,
+// in alternating halves of the run, to a trivial cpp-httplib server in this
+// process (the same library, thread count and listen queue, a fixed answer):
+// what that one shows too is the machine's, not the reference server's.
 //   bench_server_load [CLIENTS] [SECONDS]   (default 50 clients, 10 s)
 #include <curl/curl.h>
+#include <httplib.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,6 +53,86 @@ double percentile(const std::vector<double>& sorted, double p) {
   return sorted[at];
 }
 
+struct Load {
+  std::vector<double> latencies;  // ms
+  long failures = 0;
+};
+
+// `clients` threads post for `seconds`, each request on a new connection (as the conduit does).
+void run(const std::string& url, int clients, double seconds, Load& load) {
+  const std::string body = "language=PT&cmd=list&login=nobody&senha=000";
+  std::mutex mutex;
+  const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  std::vector<std::thread> threads;
+  for (int c = 0; c < clients; ++c) {
+    threads.emplace_back([&] {
+      std::vector<double> mine;
+      long failed = 0;
+      CURL* curl = curl_easy_init();
+      curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+      curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &discard);
+      curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+      curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+      curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+      while (Clock::now() < end) {
+        const auto start = Clock::now();
+        if (curl_easy_perform(curl) != CURLE_OK) ++failed;
+        mine.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+      }
+      curl_easy_cleanup(curl);
+      std::lock_guard lock(mutex);
+      load.latencies.insert(load.latencies.end(), mine.begin(), mine.end());
+      load.failures += failed;
+    });
+  }
+  for (auto& t : threads) t.join();
+}
+
+// Prints the percentiles; returns p99.9.
+double report(const char* what, Load& load) {
+  std::vector<double>& sorted = load.latencies;
+  std::sort(sorted.begin(), sorted.end());
+  const double p99 = percentile(sorted, 0.99), p999 = percentile(sorted, 0.999);
+  std::printf("%s\n  requests %zu (%ld failed), p50 %.2f ms, p99 %.2f ms, p99.9 %.2f ms, max %.2f ms, p99.9 / p99 %.1f\n",
+              what, sorted.size(), load.failures, percentile(sorted, 0.5), p99, p999, sorted.empty() ? 0 : sorted.back(),
+              p99 > 0 ? p999 / p99 : 0);
+  return p999;
+}
+
+// cpp-httplib as the reference server sets it up, answering every POST with a
+// small fixed page.
+class TrivialServer {
+ public:
+  bool start() {
+    server_.new_task_queue = [] { return new httplib::ThreadPool(128); };
+    server_.set_socket_options([this](socket_t sock) {
+      httplib::default_socket_options(sock);
+      socket_ = sock;
+    });
+    server_.Post(".*", [](const httplib::Request&, httplib::Response& out) {
+      out.set_content("<tarvoconduit><login status=\"1\"/></tarvoconduit>", "text/html");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) return false;
+    ::listen(socket_, 1024);
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+  }
+  void stop() {
+    server_.stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/sync"; }
+
+ private:
+  httplib::Server server_;
+  socket_t socket_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,48 +152,33 @@ int main(int argc, char** argv) {
     return 1;
   }
   curl_global_init(CURL_GLOBAL_DEFAULT);
-  const std::string url = server.url() + "sync";
-  const std::string body = "language=PT&cmd=list&login=nobody&senha=000";
-  std::mutex mutex;
-  std::vector<double> latencies;
-  std::atomic<long> failures{0};
-  const long overflowsBefore = listenOverflows();
-  const auto end = Clock::now() + std::chrono::seconds(seconds);
-  std::vector<std::thread> threads;
-  for (int c = 0; c < clients; ++c) {
-    threads.emplace_back([&] {
-      std::vector<double> mine;
-      CURL* curl = curl_easy_init();
-      curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-      curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &discard);
-      curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
-      curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
-      curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-      while (Clock::now() < end) {
-        const auto start = Clock::now();
-        if (curl_easy_perform(curl) != CURLE_OK) ++failures;
-        mine.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-      }
-      curl_easy_cleanup(curl);
-      std::lock_guard lock(mutex);
-      latencies.insert(latencies.end(), mine.begin(), mine.end());
-    });
+  TrivialServer trivial;
+  if (!trivial.start()) {
+    std::printf("the trivial server did not start\n");
+    return 1;
   }
-  for (auto& t : threads) t.join();
+  Load ours, theirs;
+  const long overflowsBefore = listenOverflows();
+  // Alternating quarters, so both sides see the same machine.
+  for (int quarter = 0; quarter < 4; ++quarter) {
+    const double span = seconds / 4.0;
+    if (quarter % 2 == 0) {
+      run(server.url() + "sync", clients, span, ours);
+    } else {
+      run(trivial.url(), clients, span, theirs);
+    }
+  }
   const long overflowsAfter = listenOverflows();
+  trivial.stop();
   server.stop();
   curl_global_cleanup();
   std::error_code ec;
   fs::remove_all(state, ec);
 
-  std::sort(latencies.begin(), latencies.end());
-  const double p99 = percentile(latencies, 0.99), p999 = percentile(latencies, 0.999);
-  std::printf("tarvo-syncserver --catalogue, %d clients for %d s, a new connection per request\n", clients, seconds);
-  std::printf("  requests %zu (%ld failed), p50 %.2f ms, p99 %.2f ms, p99.9 %.2f ms, max %.2f ms\n",
-              latencies.size(), failures.load(), percentile(latencies, 0.5), p99, p999,
-              latencies.empty() ? 0 : latencies.back());
-  std::printf("  ratio p99.9 / p99: %.1f\n", p99 > 0 ? p999 / p99 : 0);
+  std::printf("%d clients, %d s in alternating quarters, a new connection per request\n", clients, seconds);
+  const double p999 = report("tarvo-syncserver --catalogue", ours);
+  const double trivialP999 = report("trivial cpp-httplib server, same threads and queue", theirs);
+  std::printf("  ratio p99.9 to the trivial server's: %.2f\n", trivialP999 > 0 ? p999 / trivialP999 : 0);
   std::printf("  listen-queue overflows during the run: %ld\n", overflowsAfter - overflowsBefore);
   return 0;
 }
