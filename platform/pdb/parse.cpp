@@ -155,8 +155,12 @@ Layout parseLayout(std::span<const uint8_t> b, std::size_t fileSize) {
   layout.entries.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const Entry& e = entries[i];
-    std::size_t end = nextBlockStart(e.offset);
-    if (i + 1 < count) end = std::min<std::size_t>(end, entries[i + 1].offset);
+    // The list is in offset order, so the next entry's start is never later
+    // than the next block's: no search is needed but for the info blocks.
+    std::size_t end = i + 1 < count ? entries[i + 1].offset : fileSize;
+    for (uint32_t other : {appInfo, sortInfo}) {
+      if (other > e.offset) end = std::min<std::size_t>(end, other);
+    }
     layout.entries.push_back(Layout::Entry{{e.offset, end}, e.attributes, e.uniqueId, e.type, e.id});
   }
   return layout;
