@@ -2,8 +2,8 @@
 // pdel deletes one, pget uploads one to the server and runs its answer.
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <fstream>
+#include <new>
 
 #include "engine/commands/command_values.h"
 #include "engine/engine_text.h"
