@@ -33,11 +33,6 @@ void tarvo::engine::ReadEnvelopeCommands(std::string_view page, std::deque<std::
   }
 }
 
-void CTarvoConduit::ParseResponse(std::string page) {
-  NoteAnswer(page);
-  tarvo::engine::ReadEnvelopeCommands(page, m_commands);
-}
-
 std::string CTarvoConduit::GetCommandId(const std::string& cmd) {
   return AsciiLower(std::string_view(cmd).substr(0, cmd.find(' ')));
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/commands/login_prompt.h"
+#include "engine/envelope.h"
 #include "engine/tarvo_conduit.h"
 #include "http/internet_error.h"
 #include "hotsync/hslog.h"
@@ -55,6 +56,13 @@ void CTarvoConduit::NoteServerFailure(const ServerFailure& failure) {
   // A cancelled HotSync is no server's fault.
   if (m_dlgprg && m_dlgprg->m_cancel) return;
   if (!m_serverFailure) m_serverFailure = failure;
+}
+
+// Here rather than beside the envelope reader, which the fuzz targets build
+// alone: reading an answer also notes one that is empty or unreadable.
+void CTarvoConduit::ParseResponse(std::string page) {
+  NoteAnswer(page);
+  tarvo::engine::ReadEnvelopeCommands(page, m_commands);
 }
 
 void CTarvoConduit::NoteAnswer(const std::string& page) {
