@@ -3,7 +3,6 @@
 #include <string>
 
 #include "resources/rcstring.h"
-#include "resources/text_codec.h"
 
 namespace {
 
@@ -21,27 +20,6 @@ TEST(RCString, UnknownIdIsEmpty) {
     EXPECT_EQ(s.utf8(), "") << id;
     EXPECT_STREQ(s.c_str(), "") << id;
   }
-}
-
-TEST(TextCodec, RoundTripsEveryWindows1252Byte) {
-  std::string all;
-  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
-  std::string utf8 = tarvo::Cp1252ToUtf8(all);
-  EXPECT_TRUE(tarvo::IsValidUtf8(utf8));
-  EXPECT_EQ(tarvo::Utf8ToCp1252(utf8), all);
-  EXPECT_EQ(tarvo::Cp1252ToUtf8("\x80\xE9"), "€é");
-  EXPECT_EQ(tarvo::Cp1252ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
-}
-
-TEST(TextCodec, UnrepresentableOrMalformedBecomesQuestionMark) {
-  EXPECT_EQ(tarvo::Utf8ToCp1252("a\xE2\x82\xAC" "b"), "a\x80" "b");  // euro sign exists
-  EXPECT_EQ(tarvo::Utf8ToCp1252("日本"), "??");
-  EXPECT_EQ(tarvo::Utf8ToCp1252("x\xFFy"), "x?y");
-  EXPECT_EQ(tarvo::Utf8ToCp1252("\xC0\xA9"), "??");          // overlong
-  EXPECT_EQ(tarvo::Utf8ToCp1252("\xED\xA0\x80"), "???");     // surrogate
-  EXPECT_EQ(tarvo::Utf8ToCp1252("caf\xC3"), "caf?");         // cut short
-  EXPECT_FALSE(tarvo::IsValidUtf8("\xC3"));
-  EXPECT_TRUE(tarvo::IsValidUtf8("ação"));
 }
 
 }  // namespace

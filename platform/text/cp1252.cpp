@@ -1,4 +1,4 @@
-#include "resources/text_codec.h"
+#include "text/cp1252.h"
 
 #include <iconv.h>
 
@@ -6,12 +6,6 @@
 #include <cstdint>
 
 namespace {
-
-// The bytes Windows-1252 leaves undefined; iconv refuses them, Windows maps
-// them to the C1 controls of the same value.
-bool IsUndefinedCp1252(unsigned char b) {
-  return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
-}
 
 // Length of the well-formed UTF-8 sequence at text[pos], or 0.
 size_t Utf8SequenceLength(std::string_view text, size_t pos) {
@@ -72,6 +66,11 @@ class Converter {
 }  // namespace
 
 namespace tarvo {
+
+// iconv refuses these bytes; they are converted by hand below.
+bool IsUndefinedCp1252(unsigned char byte) {
+  return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
 
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
