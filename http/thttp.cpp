@@ -270,6 +270,15 @@ void CTHttp::SetUrl(const std::string& url) {
   m_port = parts->port == 0 ? std::string() : std::to_string(parts->port);
 }
 
+void CTHttp::ReplaceUrl(const std::string& url) {
+  m_scheme.clear();
+  m_host.clear();
+  m_port.clear();
+  m_path.clear();
+  m_urlExtra.clear();
+  SetUrl(url);
+}
+
 bool CTHttp::IsBlocked() const noexcept { return m_blocked; }
 
 bool CTHttp::StopRequested() const noexcept { return m_abortRequested || m_closing; }
