@@ -124,7 +124,8 @@ std::string Utf8ToCp1252(std::string_view text) {
         }
         if (n == 1) {
           out.push_back(text[pos]);  // only without iconv
-        } else if (code >= 0x80 && code <= 0xFF && (IsUndefinedCp1252(static_cast<unsigned char>(code)) || !conv.ok())) {
+        } else if (code >= 0x80 && code <= 0xFF &&
+                   (IsUndefinedCp1252(static_cast<unsigned char>(code)) || !conv.ok())) {
           out.push_back(static_cast<char>(code));
         } else {
           out.push_back('?');
