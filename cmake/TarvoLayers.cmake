@@ -1,4 +1,6 @@
-# Layers the build enforces. A library exposes an include root of its own
+# Layers the build enforces, and the folder walk of tests/, bench/ and fuzz/.
+#
+# Layers: a library exposes an include root of its own
 # under the build tree that holds links to its public headers only, spelled
 # as the sources spell them ("engine/tarvo_conduit.h"). A target sees its own
 # root and the roots of the libraries it links; a header of a layer it does
@@ -35,4 +37,16 @@ function(tarvo_public_headers target)
     endif()
   endforeach()
   target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${root}>)
+endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt, in
+# name order: one folder per benchmark, fuzz target or tested component.
+function(tarvo_add_subfolders)
+  file(GLOB folders LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT folders)
+  foreach(folder IN LISTS folders)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/CMakeLists.txt)
+      add_subdirectory(${folder})
+    endif()
+  endforeach()
 endfunction()
