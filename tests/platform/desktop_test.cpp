@@ -44,12 +44,12 @@ TEST_F(Desktop, QueueingCopiesAtOnceAndNeedsAKnownUser) {
   std::string error;
   ASSERT_TRUE(hotsync::addUser("Ana", &error));
   const fs::path download = root / "dl" / "News.pdb";
-  writeBytes(download, pdb::serialize(recordDb("News")));
+  WriteFile(download, pdb::serialize(recordDb("News")));
   EXPECT_EQ(PltInstallFile("Nobody", download.c_str()), -1);
   EXPECT_FALSE(fs::exists(hotsync::userDir("Nobody")));
   EXPECT_LT(PltInstallFile("Ana", (root / "missing.pdb").c_str()), 0);
   ASSERT_EQ(PltInstallFile("Ana", download.c_str()), 0);
-  writeText(download, "changed after queueing");
+  WriteFile(download, "changed after queueing");
   EXPECT_NO_THROW(pdb::readFile(hotsync::userInstallDir("Ana") / "News.pdb"));
 }
 
@@ -67,21 +67,21 @@ TEST_F(Desktop, ProgramFolderEndsInSlash) {
 }
 
 TEST_F(Desktop, QueuedFilesInstallOnCardZeroAndBadOnesAreRefused) {
-  auto old = recordDb("News", {bytesOf("old")});
+  auto old = recordDb("News", {BytesOf("old")});
   const auto dir = makeHandheld({old, recordDb("Keep")});
   connect(dir);  // makes user Ana current
   ASSERT_EQ(hotsync::currentUser(), "Ana");
   const fs::path queue = hotsync::userInstallDir("Ana");
-  writeBytes(queue / "a-news.pdb", pdb::serialize(recordDb("News", {bytesOf("new")})));
-  writeBytes(queue / "b-app.prc", pdb::serialize(resourceDb("Tarvo/App")));
-  writeText(queue / "c-bad.pdb", "this is no database");
+  WriteFile(queue / "a-news.pdb", pdb::serialize(recordDb("News", {BytesOf("new")})));
+  WriteFile(queue / "b-app.prc", pdb::serialize(resourceDb("Tarvo/App")));
+  WriteFile(queue / "c-bad.pdb", "this is no database");
 
   std::vector<std::string> messages;
   EXPECT_EQ(hotsync::installQueuedFiles(&messages), 2);
   EXPECT_TRUE(fs::is_empty(queue));
 
   // The replaced database keeps its file and place; the new one gets a safe name.
-  EXPECT_EQ(pdb::readFile(dir / "card0" / "News.pdb").db.records.at(0).data, bytesOf("new"));
+  EXPECT_EQ(pdb::readFile(dir / "card0" / "News.pdb").db.records.at(0).data, BytesOf("new"));
   EXPECT_EQ(pdb::readFile(dir / "card0" / "Tarvo_App.prc").db.name, "Tarvo/App");
   CDbList list[4];
   int32_t count = 4;
@@ -91,7 +91,7 @@ TEST_F(Desktop, QueuedFilesInstallOnCardZeroAndBadOnesAreRefused) {
   EXPECT_STREQ(list[1].m_Name, "News");
   EXPECT_EQ(+list[1].m_RecCount, 1u);
 
-  const std::string log = readText(hotsync::userLogFile("Ana"));
+  const std::string log = ReadFile(hotsync::userLogFile("Ana"));
   EXPECT_NE(log.find("c-bad.pdb"), std::string::npos) << log;
   EXPECT_NE(log.find("refused"), std::string::npos) << log;
   EXPECT_FALSE(fs::exists(dir / "card0" / "c-bad.pdb"));
@@ -184,7 +184,7 @@ TEST_F(Desktop, LogEntriesCarryActivityAndUtf8TextPrivately) {
   hotsync::setCurrentUser("Ana");
   EXPECT_EQ(LogAddEntry("", slSyncStarted, 0), 0);
   EXPECT_EQ(LogAddEntry("Conex\xE3o indispon\xED" "vel\n", slText, 0), 0);
-  const std::string log = readText(hotsync::userLogFile("Ana"));
+  const std::string log = ReadFile(hotsync::userLogFile("Ana"));
   EXPECT_NE(log.find("\t19\t\n"), std::string::npos) << log;
   EXPECT_NE(log.find("\t-1\tConexão indisponível\n"), std::string::npos) << log;
   struct stat st {};

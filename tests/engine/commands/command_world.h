@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/tarvo_conduit.h"
+#include "files.h"
 #include "pdb/pdb.h"
 #include "server_process.h"
 #include "xdg_world.h"
@@ -50,10 +51,9 @@ class SyncServer {
 
 pdb::Database RecordDb(const std::string& name, std::vector<std::string> records = {},
                        const char* type = "DATA");
-std::string ReadBytes(const fs::path& file);
-void WriteBytes(const fs::path& file, const std::string& bytes);
-// The file's lines; empty when it does not exist.
-std::vector<std::string> ReadLines(const fs::path& file);
+using tarvo::test::ReadFile;
+using tarvo::test::ReadLines;
+using tarvo::test::WriteFile;
 
 class CommandWorld {
  public:

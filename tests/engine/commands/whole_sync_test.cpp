@@ -45,7 +45,7 @@ TEST(Conversation, EveryCommandAgainstTheReferenceServer) {
   CommandWorld world;
   const fs::path opened = world.root / "opened.txt";
   const fs::path opener = world.root / "opener.sh";
-  WriteBytes(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + opened.string() + "\"\n");
+  WriteFile(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + opened.string() + "\"\n");
   chmod(opener.c_str(), 0700);
   setenv("TARVO_OPENER", opener.c_str(), 1);
 
@@ -53,10 +53,10 @@ TEST(Conversation, EveryCommandAgainstTheReferenceServer) {
   std::string installer;
   while (installer.size() < 2100) installer += "echo installing\r\n";
   const fs::path setup = world.root / "setup.bin";
-  WriteBytes(setup, installer);
+  WriteFile(setup, installer);
   const std::string crc = std::to_string(tarvo::engine::ConduitFileChecksum(setup.string()));
 
-  const std::string script = Replace(ReadBytes(fs::path(COMMANDS_DATA) / "every_command.json"), "@CRC@", crc);
+  const std::string script = Replace(ReadFile(fs::path(COMMANDS_DATA) / "every_command.json"), "@CRC@", crc);
   SyncServer server(world.root / "server", script);
   ASSERT_TRUE(server.running());
   server.AddFile("setup.bin", installer);

@@ -161,13 +161,13 @@ TEST_F(EngineTest, EmptyHandheldOpensAndClosesTheDialog) {
 }
 
 TEST_F(EngineTest, ServersShareTheBarAfterDiscovery) {
-  const std::string base = "http://127.0.0.1:" + std::to_string(tarvo::test::ClosedLoopbackPort());
+  const std::string base = "http://127.0.0.1:" + std::to_string(tarvo::test::FreeLoopbackPort());
   Connect("Demo User", {{"Tarvo", "appl", base + "/one"}});
   EXPECT_EQ(RunAndReadSlices(), (std::vector<std::pair<int, int>>{{20, 100}}));
 }
 
 TEST_F(EngineTest, ThreeServersGetEqualSlicesThatStopShortOf100) {
-  const std::string base = "http://127.0.0.1:" + std::to_string(tarvo::test::ClosedLoopbackPort());
+  const std::string base = "http://127.0.0.1:" + std::to_string(tarvo::test::FreeLoopbackPort());
   Connect("Demo User",
           {{"News", "DATA", base + "/a"}, {"Sports", "DATA", base + "/b"}, {"Weather", "DATA", base + "/c"}});
   EXPECT_EQ(RunAndReadSlices(), (std::vector<std::pair<int, int>>{{20, 46}, {46, 72}, {72, 98}}));
@@ -175,7 +175,7 @@ TEST_F(EngineTest, ThreeServersGetEqualSlicesThatStopShortOf100) {
 }
 
 TEST_F(EngineTest, CancelDuringDiscoveryEndsTheSyncWithoutServers) {
-  const std::string base = "http://127.0.0.1:" + std::to_string(tarvo::test::ClosedLoopbackPort());
+  const std::string base = "http://127.0.0.1:" + std::to_string(tarvo::test::FreeLoopbackPort());
   Connect("Demo User", {{"News", "DATA", base + "/a"}});
   hotsync::setYieldPump(&ProgressPump);  // what the conduit does during a sync
   m_views.record().cancelOnPoll = 1;

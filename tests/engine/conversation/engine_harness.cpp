@@ -1,17 +1,13 @@
 #include "engine_harness.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <stdlib.h>
 
-#include <chrono>
-#include <deque>
 #include <fstream>
 #include <sstream>
 
 #include "handheld/palm_sync.h"
 #include "hotsync/host.h"
-#include "httplib_runner.h"
 #include "settings/settings_store.h"
 #include "ui/progress/conduit_progress.h"
 #include "ui/progress/progress_view.h"
@@ -19,18 +15,6 @@
 namespace testing_support {
 
 namespace fs = std::filesystem;
-
-pdb::Database MakeDatabase(const std::string& name, const char* type, const char* creator,
-                           std::vector<std::vector<uint8_t>> records) {
-  pdb::Database db;
-  db.name = name;
-  db.type = pdb::fourCC(type);
-  db.creator = pdb::fourCC(creator);
-  db.version = 1;
-  uint32_t id = 100;
-  for (auto& data : records) db.records.push_back({0, id++, std::move(data)});
-  return db;
-}
 
 std::vector<uint8_t> ParameterRecord(const std::string& text) {
   std::vector<uint8_t> record(4 + text.size() + 1, 0);
@@ -60,8 +44,7 @@ EngineHarness::EngineHarness() {
   if (root.empty()) throw std::runtime_error("no temp folder");
   setenv("TARVO_NO_TTY", "1", 1);  // a login dialog must never wait for a person
   tarvo::SetSettingsFile(root / "config" / "settings.sqlite");
-  fs::create_directories(root / "handheld" / "card0");
-  std::ofstream(root / "handheld" / "device.conf") << "user.name = Ann\nuser.id = 42\nos.version = 3.5\n";
+  tarvo::test::WriteHandheld(root / "handheld", {});
   auto when = cancelWhen;
   SetProgressViewFactory([when] { return std::make_unique<CancelView>(when); });
   order_.resize(1);
@@ -78,12 +61,10 @@ EngineHarness::~EngineHarness() {
 }
 
 void EngineHarness::AddDatabase(const pdb::Database& db, int card) {
-  const fs::path dir = root / "handheld" / ("card" + std::to_string(card));
-  fs::create_directories(dir);
+  const fs::path dir = tarvo::test::WriteDatabase(root / "handheld", db, card, db.name + ".pdb").parent_path();
   if (order_.size() <= static_cast<std::size_t>(card)) order_.resize(static_cast<std::size_t>(card) + 1);
   const std::string file = db.name + ".pdb";
   order_[static_cast<std::size_t>(card)].push_back(file);
-  pdb::writeFileAtomic(dir / file, pdb::serialize(db));
   std::ofstream order(dir / "order");
   for (const std::string& name : order_[static_cast<std::size_t>(card)]) order << name << "\n";
 }
@@ -100,69 +81,6 @@ void EngineHarness::Connect() {
   engine->m_pHttp->SetTimeout(20000);
   ASSERT_EQ(g_pMobileDeviceSync->ReadUserInfo(engine->m_userInfo), 0);
   engine->m_baseParams = "&conduit=1.00f&palmos=3.5&processor=196608&userid=42&username=Ann";
-}
-
-struct ScriptedServer::Impl {
-  httplib::Server server;
-  std::unique_ptr<tarvo::test::HttplibRunner> runner;
-  mutable std::mutex mutex;
-  std::condition_variable released;
-  bool isReleased = false;
-  std::deque<ScriptedAnswer> answers;
-  std::vector<RecordedRequest> requests;
-};
-
-ScriptedServer::ScriptedServer(std::shared_ptr<std::atomic<bool>> arrived)
-    : slowArrived(std::move(arrived)), impl_(std::make_unique<Impl>()) {
-  Impl* impl = impl_.get();
-  auto slow = slowArrived;
-  impl->server.Post(".*", [impl, slow](const httplib::Request& req, httplib::Response& res) {
-    ScriptedAnswer answer;
-    {
-      std::lock_guard<std::mutex> lock(impl->mutex);
-      static std::atomic<int> sequence{0};
-      impl->requests.push_back({req.path, req.target, req.body, ++sequence});
-      if (!impl->answers.empty()) {
-        answer = std::move(impl->answers.front());
-        impl->answers.pop_front();
-      }
-    }
-    if (answer.slow) {
-      slow->store(true);
-      std::unique_lock<std::mutex> lock(impl->mutex);
-      impl->released.wait_for(lock, std::chrono::seconds(10), [impl] { return impl->isReleased; });
-    }
-    res.status = answer.status;
-    res.set_content(answer.body, "text/html");
-  });
-  impl->runner = std::make_unique<tarvo::test::HttplibRunner>(impl->server);
-}
-
-ScriptedServer::~ScriptedServer() {
-  Release();
-  impl_->runner.reset();
-}
-
-void ScriptedServer::Release() {
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->isReleased = true;
-  }
-  impl_->released.notify_all();
-}
-
-std::string ScriptedServer::Url(const std::string& pathAndQuery) const {
-  return "http://127.0.0.1:" + std::to_string(impl_->runner->port()) + pathAndQuery;
-}
-
-void ScriptedServer::Queue(ScriptedAnswer answer) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->answers.push_back(std::move(answer));
-}
-
-std::vector<RecordedRequest> ScriptedServer::Requests() const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->requests;
 }
 
 std::vector<Exchange> ReadConversation(const fs::path& file) {

@@ -23,7 +23,7 @@ class DesktopCommandsTest : public ::testing::Test {
     opened = world.root / "opened";
     fs::create_directories(opened);
     const fs::path opener = world.root / "opener.sh";
-    WriteBytes(opener, "#!/bin/sh\nout=\"" + opened.string() +
+    WriteFile(opener, "#!/bin/sh\nout=\"" + opened.string() +
                            "/$$\"\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\"\nmv \"$out.part\" \"$out\"\n");
     chmod(opener.c_str(), 0700);
     setenv("TARVO_OPENER", opener.c_str(), 1);
@@ -75,7 +75,7 @@ TEST_F(DesktopCommandsTest, LogMessageWritesWhereItsFlagsSay) {
 
 TEST_F(DesktopCommandsTest, OpenBrowserOpensWebAddressesOnly) {
   const std::string downloaded = world.engine->m_tempPath + "evil.desktop";
-  WriteBytes(downloaded, "[Desktop Entry]\nExec=false\n");
+  WriteFile(downloaded, "[Desktop Entry]\nExec=false\n");
   for (const std::string url : {"file:///etc/passwd", downloaded.c_str(), "evil.desktop", "", "javascript:x",
                                 " http://lead.example/", "http://", "http://a.example/\nb", "ftp://a.example/"}) {
     Run("openbrowser url=\"" + url + "\"");
@@ -93,18 +93,18 @@ TEST_F(DesktopCommandsTest, ConduitStartsTheDownloadOnlyWhenItsChecksumMatches) 
     installer[i] = (b == '\r' || b == 0x1A) ? 'x' : b;
   }
   const fs::path file = server->files / "setup.bin";
-  WriteBytes(file, installer);
+  WriteFile(file, installer);
   const uint16_t crc = tarvo::engine::ConduitFileChecksum(file.string());
   ASSERT_NE(crc, 0);
-  WriteBytes(server->files / "other.bin", installer);
+  WriteFile(server->files / "other.bin", installer);
 
   Run("conduit url=\"" + server->base() + "/files/other.bin\"");  // no CRC: never started
   Run("conduit url=\"" + server->base() + "/files/other.bin\" CRC=\"" + std::to_string(crc + 1) + "\"");
   Run("conduit url=\"" + server->base() + "/files/setup.bin\" crc=\"" + std::to_string(crc) + "\"");
   Run("conduit url=\"" + server->base() + "/files/missing.bin\" crc=\"0\"");  // a failed download
   EXPECT_EQ(Opened(1), (std::vector<std::string>{world.engine->m_tempPath + "setup.bin"}));
-  EXPECT_EQ(ReadBytes(world.engine->m_tempPath + "setup.bin"), installer);
-  EXPECT_EQ(ReadBytes(world.engine->m_tempPath + "other.bin"), installer);  // kept, not started
+  EXPECT_EQ(ReadFile(world.engine->m_tempPath + "setup.bin"), installer);
+  EXPECT_EQ(ReadFile(world.engine->m_tempPath + "other.bin"), installer);  // kept, not started
   EXPECT_EQ(world.engine->m_dlgprg->m_task, "Transferindo novo conduit");
 }
 

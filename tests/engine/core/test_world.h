@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
+#include "scripted_server.h"
 #include "xdg_world.h"
 
 namespace tarvo::test {
@@ -28,9 +30,5 @@ class TempWorld : public XdgWorld {
   std::filesystem::path cacheHome() const { return root() / "cache"; }
 };
 
-// A loopback port nobody listens on (connections are refused at once).
-int ClosedLoopbackPort();
-
-std::string ReadFile(const std::filesystem::path& file);
 
 }  // namespace tarvo::test

@@ -14,7 +14,7 @@
 
 namespace {
 
-using http_test::RawServer;
+using http_test::ScriptedServer;
 using tarvo::qt::ProxyPromptWindow;
 
 // What the person at the screen does with each proxy prompt that shows.
@@ -79,8 +79,8 @@ class ProxyPromptTest : public testing::Test {
   void TearDown() override { SetProgressViewFactory({}); }
 
   http_test::Tinyproxy proxy;  // wants "user"/"pass"
-  RawServer server{[](int fd, const std::string& request) {
-    RawServer::SendAll(fd, http_test::OkAnswer(request.find("Via:") != std::string::npos ? "via proxy" : "direct"));
+  ScriptedServer server{[](int fd, const std::string& request) {
+    ScriptedServer::SendAll(fd, ScriptedServer::HttpAnswer(request.find("Via:") != std::string::npos ? "via proxy" : "direct"));
   }};
 };
 

@@ -48,8 +48,8 @@ TEST_F(DatabaseCommandsTest, PPutSavesTheBodyAndQueuesItWithTheCardOfTheSameName
   server->AddFile("News.pdb", news);
   Run("pput url=\"" + server->base() + "/files/News.pdb\" title=\"Not\xED" "cias\"");
 
-  EXPECT_EQ(ReadBytes(Temp() / "News.pdb"), news);
-  EXPECT_EQ(ReadBytes(world.InstallFolder() / "News.pdb"), news);
+  EXPECT_EQ(ReadFile(Temp() / "News.pdb"), news);
+  EXPECT_EQ(ReadFile(world.InstallFolder() / "News.pdb"), news);
   EXPECT_EQ(world.HandheldLog(), "Tarvo: Not\xC3\xAD" "cias on card: 1\n");
   EXPECT_EQ(world.engine->m_dlgprg->m_task, "Transferindo Not\xED" "cias");
 
@@ -80,7 +80,7 @@ TEST_F(DatabaseCommandsTest, PPutOfAFileThatIsNoDatabaseIsRefusedAtInstall) {
   Run("pput url=\"" + server->base() + "/files/short.pdb\" title=\"A\"");
   Run("pput url=\"" + server->base() + "/files/page.html\" title=\"B\"");
   EXPECT_EQ(world.HandheldLog(), "Tarvo: A\nTarvo: B\n");
-  EXPECT_EQ(ReadBytes(world.InstallFolder() / "short.pdb"), "tiny");
+  EXPECT_EQ(ReadFile(world.InstallFolder() / "short.pdb"), "tiny");
 
   std::vector<std::string> messages;
   EXPECT_EQ(hotsync::installQueuedFiles(&messages), 0);
@@ -126,7 +126,7 @@ TEST_F(DatabaseCommandsTest, PPutNeverWritesOutsideThePrivateFolder) {
     Run("pput url=\"" + c.url + "\" title=\"t\"");
     if (!c.savedAs.empty()) {
       ++fetched;
-      EXPECT_EQ(ReadBytes(Temp() / c.savedAs), "content") << c.url;
+      EXPECT_EQ(ReadFile(Temp() / c.savedAs), "content") << c.url;
     }
   }
   EXPECT_EQ(server->Requests().size(), fetched);

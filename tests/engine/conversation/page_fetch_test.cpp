@@ -2,10 +2,8 @@
 // empty pages, the body saved byte for byte, and Cancel.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "engine_harness.h"
+#include "files.h"
 #include "ui/progress/conduit_progress.h"
 
 namespace {
@@ -13,10 +11,7 @@ namespace {
 using testing_support::EngineHarness;
 using testing_support::ScriptedServer;
 
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using tarvo::test::ReadFile;
 
 TEST(PageFetch, FormBody) {
   EngineHarness hh;
@@ -61,7 +56,7 @@ TEST(PageFetch, FailuresGiveAnEmptyPage) {
   EXPECT_TRUE(hh.engine->m_resultData.empty());
   EXPECT_FALSE(hh.engine->SaveLastPage((hh.root / "other.bin").string()));
   EXPECT_FALSE(std::filesystem::exists(hh.root / "other.bin"));
-  EXPECT_EQ(ReadAll(file), "first");
+  EXPECT_EQ(ReadFile(file), "first");
 
   // A URL that does not parse must not reach the previous server.
   const auto before = server.Requests().size();
@@ -83,7 +78,7 @@ TEST(PageFetch, ZeroByteEndsTheTextNotTheFile) {
   EXPECT_EQ(hh.engine->GetPage(server.Url(), ""), "abc");
   const auto file = hh.root / "saved.bin";
   ASSERT_TRUE(hh.engine->SaveLastPage(file.string()));
-  EXPECT_EQ(ReadAll(file), body);
+  EXPECT_EQ(ReadFile(file), body);
   EXPECT_FALSE(hh.engine->SaveLastPage((hh.root / "no" / "such" / "dir").string()));
 }
 

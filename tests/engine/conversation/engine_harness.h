@@ -1,6 +1,5 @@
 // A real engine over a real simulated handheld, with a progress dialog whose
-// Cancel a test can press, and a loopback HTTP server that plays scripted
-// answers and records every request.
+// Cancel a test can press; the loopback server is tests/0support's.
 #pragma once
 
 #include <atomic>
@@ -14,13 +13,18 @@
 #include <vector>
 
 #include "engine/tarvo_conduit.h"
+#include "handheld_writer.h"
 #include "pdb/pdb.h"
+#include "scripted_server.h"
 #include "xdg_world.h"
 
 namespace testing_support {
 
-pdb::Database MakeDatabase(const std::string& name, const char* type, const char* creator,
-                           std::vector<std::vector<uint8_t>> records = {});
+using tarvo::test::MakeDatabase;
+using tarvo::test::RecordedRequest;
+using tarvo::test::ScriptedAnswer;
+using tarvo::test::ScriptedServer;
+
 // A record holding the 4-byte header and then `text` with its terminating zero.
 std::vector<uint8_t> ParameterRecord(const std::string& text);
 
@@ -42,37 +46,6 @@ class EngineHarness {
 
  private:
   std::vector<std::vector<std::string>> order_;
-};
-
-struct RecordedRequest {
-  std::string path;
-  std::string target;
-  std::string body;
-  int sequence = 0;  // across every server of the process
-};
-
-struct ScriptedAnswer {
-  std::string body;
-  int status = 200;
-  bool slow = false;  // held until the server is released (bounded)
-};
-
-class ScriptedServer {
- public:
-  // `slowArrived` is set once a slow answer has its request in hand.
-  explicit ScriptedServer(std::shared_ptr<std::atomic<bool>> slowArrived =
-                              std::make_shared<std::atomic<bool>>(false));
-  ~ScriptedServer();
-
-  std::string Url(const std::string& pathAndQuery = "/sync.asp") const;
-  void Queue(ScriptedAnswer answer);
-  std::vector<RecordedRequest> Requests() const;
-  std::shared_ptr<std::atomic<bool>> slowArrived;
-  void Release();
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
 };
 
 // A conversation file: "== request" and "== answer" blocks, alternating,

@@ -1,13 +1,12 @@
 #include "command_world.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "handheld/palm_sync.h"
 #include "hotsync/host.h"
+#include "handheld_writer.h"
 
 namespace cmdtest {
 
@@ -16,7 +15,7 @@ SyncServer::SyncServer(const fs::path& dir, const std::string& script, bool log)
   fs::create_directories(files);
   log_ = dir / "requests.jsonl";
   const fs::path scriptFile = dir / "script.json";
-  WriteBytes(scriptFile, script);
+  WriteFile(scriptFile, script);
   std::vector<std::string> args = {"--port", "0", "--script", scriptFile.string(), "--files", files.string()};
   if (log) {
     args.push_back("--log");
@@ -40,7 +39,7 @@ std::vector<LoggedRequest> SyncServer::Requests() const {
   return requests;
 }
 
-void SyncServer::AddFile(const std::string& name, const std::string& bytes) const { WriteBytes(files / name, bytes); }
+void SyncServer::AddFile(const std::string& name, const std::string& bytes) const { WriteFile(files / name, bytes); }
 
 pdb::Database RecordDb(const std::string& name, std::vector<std::string> records, const char* type) {
   pdb::Database db;
@@ -54,25 +53,6 @@ pdb::Database RecordDb(const std::string& name, std::vector<std::string> records
   }
   db.uniqueIdSeed = id;
   return db;
-}
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteBytes(const fs::path& file, const std::string& bytes) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::string> ReadLines(const fs::path& file) {
-  std::vector<std::string> lines;
-  std::ifstream in(file, std::ios::binary);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 CommandWorld::CommandWorld() = default;
@@ -89,14 +69,12 @@ void CommandWorld::AddDatabase(const pdb::Database& db, int card) {
 
 bool CommandWorld::Connect() {
   if (cards_.empty()) cards_.resize(1);
-  WriteBytes(handheld / "device.conf", std::string("user.name = ") + kUser + "\nuser.id = 7\nos.version = 4.1\n");
+  tarvo::test::WriteDeviceConf(handheld, {kUser, 7, "4.1", ""});
   for (std::size_t card = 0; card < cards_.size(); ++card) {
-    const fs::path folder = handheld / ("card" + std::to_string(card));
-    fs::create_directories(folder);
+    fs::create_directories(handheld / ("card" + std::to_string(card)));
     int n = 0;
     for (const pdb::Database& db : cards_[card]) {
-      const std::vector<uint8_t> image = pdb::serialize(db);
-      WriteBytes(folder / ("db" + std::to_string(n++) + ".pdb"), std::string(image.begin(), image.end()));
+      tarvo::test::WriteDatabase(handheld, db, static_cast<int>(card), "db" + std::to_string(n++) + ".pdb");
     }
   }
   std::string error;
@@ -132,7 +110,7 @@ std::unique_ptr<pdb::Database> CommandWorld::Database(const std::string& name, i
   return nullptr;
 }
 
-std::string CommandWorld::HandheldLog() const { return ReadBytes(handheld / "hotsync.log"); }
+std::string CommandWorld::HandheldLog() const { return ReadFile(handheld / "hotsync.log"); }
 
 std::vector<std::string> CommandWorld::DesktopLog() const { return ReadLines(hotsync::userLogFile(kUser)); }
 
