@@ -21,7 +21,8 @@ std::vector<std::string> ReadLines(const std::filesystem::path& file) {
 
 void WriteFile(const std::filesystem::path& file, std::string_view bytes) {
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(file, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void WriteFile(const std::filesystem::path& file, const std::vector<uint8_t>& bytes) {

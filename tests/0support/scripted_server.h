@@ -41,8 +41,7 @@ class ScriptedServer {
 
   // Plays the queued answers in turn; an empty 200 once none is left.
   // `slowArrived` is set once a slow answer has its request in hand.
-  explicit ScriptedServer(std::shared_ptr<std::atomic<bool>> slowArrived =
-                              std::make_shared<std::atomic<bool>>(false));
+  explicit ScriptedServer(std::shared_ptr<std::atomic<bool>> slowArrived = std::make_shared<std::atomic<bool>>(false));
   // Hands each request and its socket to the function.
   explicit ScriptedServer(Answer answer);
   ~ScriptedServer();
