@@ -20,7 +20,10 @@ std::string CreatorIdText(uint32_t code) {
   return std::string(text, strnlen(text, 4));
 }
 
-void AddDesktopLogEntry(const char* text) { LogAddEntry(text, slText, 0); }
+void AddDesktopLogEntry(const char* text, LogActivity activity) {
+  const int32_t kinds[] = {slText, slWarning, slSyncAborted};
+  LogAddEntry(text, kinds[static_cast<int>(activity)], 0);
+}
 
 std::vector<std::string> HotSyncUsers() {
   std::vector<std::string> users;

@@ -16,9 +16,12 @@ uint32_t CreatorIdFromText(const char* text);
 // The four characters of a creator or type code, up to a zero byte.
 std::string CreatorIdText(uint32_t code);
 
+// What a desktop log line reports; the log shows each kind in its own words.
+enum class LogActivity { Text, Warning, SyncAborted };
+
 // Adds a line to the desktop HotSync log (the handheld's own log is
 // CMobileDeviceSync::AddLogEntry).
-void AddDesktopLogEntry(const char* text);
+void AddDesktopLogEntry(const char* text, LogActivity activity = LogActivity::Text);
 
 // The HotSync users of this desktop, as the install aide names them.
 std::vector<std::string> HotSyncUsers();
