@@ -160,8 +160,8 @@ TEST_F(Hardening, SpecialAndMalformedCardFilesAreSkippedWithOneWarningEach) {
 }
 
 TEST_F(Hardening, TwoFilesOfOneDatabaseNameGiveOneWarningNamingBoth) {
-  const auto dir = makeHandheld({recordDb("Good", {bytesOf("original")})});
-  writeBytes(dir / "card0" / "Copy.pdb", pdb::serialize(recordDb("Good")));
+  const auto dir = makeHandheld({recordDb("Good", {BytesOf("original")})});
+  WriteFile(dir / "card0" / "Copy.pdb", pdb::serialize(recordDb("Good")));
 
   connect(dir);
   EXPECT_EQ(names(), (std::vector<std::string>{"Good"}));
@@ -170,7 +170,7 @@ TEST_F(Hardening, TwoFilesOfOneDatabaseNameGiveOneWarningNamingBoth) {
   // The first in name order is the one used; the other is named as skipped.
   EXPECT_EQ(warnings[0].rfind("card0/Good.pdb skipped:", 0), 0u) << warnings[0];
   EXPECT_NE(warnings[0].find("card0/Copy.pdb, which is used"), std::string::npos) << warnings[0];
-  EXPECT_NE(readText(hotsync::userLogFile("Ana")).find("card0/Good.pdb skipped"), std::string::npos);
+  EXPECT_NE(ReadFile(hotsync::userLogFile("Ana")).find("card0/Good.pdb skipped"), std::string::npos);
   hotsync::disconnectHandheld();
   // The skipped file is left as it was.
   EXPECT_EQ(pdb::readFile(dir / "card0" / "Good.pdb").db.records.size(), 1u);
