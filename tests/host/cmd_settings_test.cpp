@@ -1,4 +1,4 @@
-#include "settings/settings_command.h"
+#include "host/cmd_settings.h"
 
 #include <gtest/gtest.h>
 
