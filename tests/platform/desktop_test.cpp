@@ -98,14 +98,14 @@ TEST_F(Desktop, QueuedFilesInstallOnCardZeroAndBadOnesAreRefused) {
 }
 
 TEST_F(Desktop, InstalledDatabaseIsTheQueuedFileAndWorksInTheSameHotSync) {
-  const auto dir = makeHandheld({recordDb("News", {bytesOf("old")})});
+  const auto dir = makeHandheld({recordDb("News", {BytesOf("old")})});
   connect(dir);
   const fs::path queue = hotsync::userInstallDir("Ana");
   // Odd block sizes and app info, so a copy that is not byte for byte shows.
-  auto news = recordDb("News", {bytesOf("first"), std::vector<uint8_t>(60001, 0x5A), bytesOf("third")});
-  news.appInfo = bytesOf("app info");
+  auto news = recordDb("News", {BytesOf("first"), std::vector<uint8_t>(60001, 0x5A), BytesOf("third")});
+  news.appInfo = BytesOf("app info");
   const std::vector<uint8_t> image = pdb::serialize(news);
-  writeBytes(queue / "News.pdb", image);
+  WriteFile(queue / "News.pdb", image);
   ASSERT_EQ(hotsync::installQueuedFiles(nullptr), 1);
   std::ifstream in(dir / "card0" / "News.pdb", std::ios::binary);
   EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), image);
@@ -124,7 +124,7 @@ TEST_F(Desktop, InstalledDatabaseIsTheQueuedFileAndWorksInTheSameHotSync) {
   rec.m_TotalBytes = static_cast<uint16_t>(buffer.size());
   ASSERT_EQ(SyncReadRecordByIndex(&rec), SYNCERR_NONE);
   EXPECT_EQ(rec.m_RecSize, 60001u);
-  std::vector<uint8_t> added = bytesOf("added");
+  std::vector<uint8_t> added = BytesOf("added");
   RecordInfo write{};
   write.m_FileHandle = h;
   write.m_RecSize = static_cast<uint32_t>(added.size());
@@ -134,9 +134,9 @@ TEST_F(Desktop, InstalledDatabaseIsTheQueuedFileAndWorksInTheSameHotSync) {
   hotsync::disconnectHandheld();
   const auto back = pdb::readFile(dir / "card0" / "News.pdb").db;
   ASSERT_EQ(back.records.size(), 4u);
-  EXPECT_EQ(back.records[2].data, bytesOf("third"));
+  EXPECT_EQ(back.records[2].data, BytesOf("third"));
   EXPECT_EQ(back.records[3].data, added);
-  EXPECT_EQ(back.appInfo, bytesOf("app info"));
+  EXPECT_EQ(back.appInfo, BytesOf("app info"));
 }
 
 TEST_F(Desktop, RegistrationStoreKeepsValuesPerCreator) {
