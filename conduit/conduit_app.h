@@ -8,11 +8,7 @@ class CZbcondApp {
   CZbcondApp(const CZbcondApp&) = delete;
   CZbcondApp& operator=(const CZbcondApp&) = delete;
 
-  // Points the settings store at this user's settings; counts the
-  // initialisations of this process.
+  // Nothing to set up: the settings store finds this user's file by itself.
   bool InitInstance();
   int ExitInstance();
-
-  // How many initialisations are live in this process.
-  static int InitCount();
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/tarvo_conduit.h"
-#include "hotsync/hslog.h"
+#include "handheld/platform_services.h"
 #include "resources/rcstring.h"
 #include "resources/trace.h"
 #include "ui/progress/conduit_progress.h"
@@ -46,7 +46,7 @@ bool CTarvoConduit::Engage() {
       Finalize();
     }
     // The host reads this entry back to tell a cancelled HotSync from a done one.
-    if (cancelled) LogAddEntry(RCString(tarvo::res::kSyncCancelled).c_str(), slSyncAborted, 0);
+    if (cancelled) tarvo::handheld::AddDesktopLogEntry(RCString(tarvo::res::kSyncCancelled).c_str(), tarvo::handheld::LogActivity::SyncAborted);
   } catch (...) {
     result = false;
   }

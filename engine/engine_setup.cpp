@@ -10,7 +10,7 @@
 #include "engine/engine_text.h"
 #include "engine/tarvo_conduit.h"
 #include "handheld/mobile_device_sync.h"
-#include "hotsync/condmgr.h"
+#include "handheld/platform_services.h"
 #include "http/url_encoding.h"
 #include "resources/trace.h"
 #include "settings/password_scramble.h"
@@ -50,8 +50,7 @@ bool CTarvoConduit::Initialize() {
 
   m_tempPath = tarvo::engine::PrivateTempFolder();
 
-  uint32_t psys = 0;
-  CmConvertStringToCreatorID("psys", &psys);
+  const uint32_t psys = tarvo::handheld::CreatorIdFromText("psys");
   uint32_t processor = 0;
   device->ReadFeature(psys, 2, processor);
   uint16_t osMinor = 0;

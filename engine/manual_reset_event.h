@@ -1,5 +1,5 @@
-// A manual-reset event: once set it stays set, waking every waiter, until
-// it is reset. The page fetch uses one to learn that its worker has ended.
+// A manual-reset event: once set it stays set, waking every waiter. The page
+// fetch uses one to learn that its worker has ended.
 #pragma once
 
 #include <chrono>
@@ -13,8 +13,6 @@ class ManualResetEvent {
   ManualResetEvent& operator=(const ManualResetEvent&) = delete;
 
   void Set();
-  void Reset();
-  bool IsSet() const;
   // True when the event was set within `timeout`; a zero timeout only looks.
   bool WaitFor(std::chrono::milliseconds timeout) const;
   void Wait() const;

@@ -5,7 +5,7 @@
 #include "engine/engine_text.h"
 #include "engine/tarvo_conduit.h"
 #include "handheld/mobile_device_sync.h"
-#include "hotsync/condmgr.h"
+#include "handheld/platform_services.h"
 #include "resources/rcstring.h"
 #include "resources/trace.h"
 #include "ui/progress/conduit_progress.h"
@@ -18,13 +18,6 @@ namespace {
 // A handheld that never answers "no such card" must not keep the scan going.
 constexpr int kMaxCardNumbers = 64;
 constexpr const char* kParameterMarker = "ZembraParameterBlock|";
-
-std::string FourCharText(uint32_t code, int32_t bufferSize) {
-  char text[16] = {};
-  int32_t size = bufferSize;
-  CmConvertCreatorIDToString(code, text, &size);
-  return FieldText(text, static_cast<std::size_t>(bufferSize));
-}
 
 }  // namespace
 
@@ -55,8 +48,7 @@ int32_t CTarvoConduit::GetModules() {
   dblist.reset();
   dblist = std::make_unique<CDbList[]>(static_cast<std::size_t>(m_dbCount));
 
-  uint32_t creator = 0;
-  CmConvertStringToCreatorID("Tarv", &creator);
+  const uint32_t creator = tarvo::handheld::CreatorIdFromText("Tarv");
 
   int32_t found = 0;
   int offset = 0;
@@ -83,7 +75,7 @@ int32_t CTarvoConduit::GetModules() {
       CTarvoModule module;
       module.sParam = TrimRight(block);
       module.sName = TrimRight(FieldText(entry.m_Name, sizeof entry.m_Name));
-      module.sDbtype = TrimRight(FourCharText(entry.m_DbType, 16));
+      module.sDbtype = TrimRight(tarvo::handheld::CreatorIdText(entry.m_DbType));
       module.sVersion = std::to_string(entry.m_Version);
       module.sCaption = module.GetSyncCaption();
       module.dbIndex = offset + i;

@@ -7,7 +7,7 @@
 #include "engine/engine_text.h"
 #include "engine/tarvo_conduit.h"
 #include "handheld/mobile_device_sync.h"
-#include "hotsync/condmgr.h"
+#include "handheld/platform_services.h"
 #include "http/url_encoding.h"
 #include "resources/trace.h"
 #include "ui/progress/conduit_progress.h"
@@ -37,10 +37,7 @@ std::string CTarvoConduit::OpenUnknownDatabase(CDbList& item) {
   g_pMobileDeviceSync->GetDBRecordCount(handle, count);
 
   const std::string encodedName = Encode(name);
-  char typeText[5] = {};
-  int32_t typeSize = sizeof typeText;
-  CmConvertCreatorIDToString(item.m_DbType, typeText, &typeSize);
-  const std::string type = FieldText(typeText, sizeof typeText);
+  const std::string type = tarvo::handheld::CreatorIdText(item.m_DbType);
 
   std::string result = "&unknowndbname=" + encodedName + "&unknowndbtype=" + type;
   if (!type.empty() && type[0] == 's') {

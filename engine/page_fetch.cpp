@@ -58,14 +58,8 @@ void FetchPage(CTHttp& http, const std::string& url, std::string params, PageRes
   out = PageResult();
   try {
     // A URL that does not parse must not fall back on the previous fetch's
-    // server (the credentials would go there): with the parts cleared, the
-    // client refuses the request before any network activity.
-    http.m_scheme.clear();
-    http.m_host.clear();
-    http.m_port.clear();
-    http.m_path.clear();
-    http.m_urlExtra.clear();
-    http.SetUrl(url);
+    // server: the credentials would go there.
+    http.ReplaceUrl(url);
     const std::string body = FormBody(std::move(params), http.m_urlExtra);
     out.reqHeaders.push_back("Content-Type: application/x-www-form-urlencoded");
     out.reqHeaders.push_back("Content-Length: " + std::to_string(body.size()));

@@ -8,7 +8,7 @@
 #include "engine/envelope.h"
 #include "engine/tarvo_conduit.h"
 #include "http/internet_error.h"
-#include "hotsync/hslog.h"
+#include "handheld/platform_services.h"
 #include "resources/rcstring.h"
 #include "ui/progress/conduit_progress.h"
 
@@ -74,5 +74,5 @@ void CTarvoConduit::ReportServerFailure(const CTarvoServer& server) {
   const ServerFailure failure = m_serverFailure;
   m_serverFailure = {};
   if (!failure || (m_dlgprg && m_dlgprg->m_cancel)) return;
-  LogAddEntry(ServerFailureText(failure, server).c_str(), slWarning, 0);
+  tarvo::handheld::AddDesktopLogEntry(ServerFailureText(failure, server).c_str(), tarvo::handheld::LogActivity::Warning);
 }

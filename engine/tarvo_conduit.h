@@ -36,6 +36,8 @@ class CTarvoConduit {
   // Discovery (engine/module_discovery.cpp).
   int32_t GetModules();
   void ReadModuleParameters(CDbList& item, std::string& block);
+
+  // The module list of the list command (engine/module_list.cpp).
   std::string OpenUnknownDatabase(CDbList& item);
   std::string PackDBList(CTarvoServer ActualServer);
 

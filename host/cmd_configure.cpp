@@ -9,7 +9,7 @@
 #include "host/args.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
-#include "host/text.h"
+#include "text/cp1252.h"
 #include "host/user_lookup.h"
 #include "hotsync/host.h"
 
@@ -84,7 +84,7 @@ int commandConfigure(int argc, char** argv) {
   info.dwVersion = 1;
   info.dwSize = sizeof info;
   info.dwCreatorId = 0x54617276;  // 'Tarv'
-  copyText(info.szUser, sizeof info.szUser, utf8ToCp1252(user));
+  copyText(info.szUser, sizeof info.szUser, Utf8ToCp1252(user));
   copyText(info.m_PathName, sizeof info.m_PathName, hotsync::userDir(user).string() + "/");
   info.syncPermanent = eFast;
   info.syncTemporary = eFast;

@@ -6,7 +6,7 @@
 #include "host/commands.h"
 #include "host/handheld_reader.h"
 #include "host/listen.h"
-#include "host/text.h"
+#include "text/cp1252.h"
 
 namespace tarvo::host {
 namespace {
@@ -53,8 +53,8 @@ int commandHandheld(int argc, char** argv) {
   }
   DbHeader header;
   std::vector<DbEntry> entries;
-  if (!readDatabase(utf8ToCp1252(args.positional[1]), &header, &entries, &error))
-    return fail(cp1252ToUtf8(error));
+  if (!readDatabase(Utf8ToCp1252(args.positional[1]), &header, &entries, &error))
+    return fail(Cp1252ToUtf8(error));
   printDump(stdout, header, entries);
   return kExitOk;
 }

@@ -3,7 +3,7 @@
 
 #include "host/args.h"
 #include "host/commands.h"
-#include "host/text.h"
+#include "text/cp1252.h"
 #include "host/user_lookup.h"
 #include "hotsync/host.h"
 #include "hotsync/instaide.h"
@@ -48,7 +48,7 @@ int commandInstall(int argc, char** argv) {
   }
   for (const std::string& file : args.positional) {
     // The install aide takes the user name as the handheld writes it.
-    const int32_t status = PltInstallFile(utf8ToCp1252(user).c_str(), file.c_str());
+    const int32_t status = PltInstallFile(Utf8ToCp1252(user).c_str(), file.c_str());
     if (status < 0) return fail(file + ": could not be queued (" + std::to_string(status) + ")");
     std::printf("queued %s for %s\n", file.c_str(), user.c_str());
   }

@@ -9,7 +9,7 @@
 
 #include "host/args.h"
 #include "host/commands.h"
-#include "host/text.h"
+#include "text/cp1252.h"
 #include "hotsync/host.h"
 #include "resources/rcstring.h"
 #include "settings/password_scramble.h"
@@ -68,8 +68,8 @@ bool askLine(const char* prompt, bool hidden, std::string* out, std::string* err
     return false;
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  *out = utf8ToCp1252(line);
-  if (cp1252ToUtf8(*out) != line) {
+  *out = Utf8ToCp1252(line);
+  if (Cp1252ToUtf8(*out) != line) {
     *error = std::string(prompt) + " holds a character the conduit cannot send (Windows-1252 only)";
     return false;
   }

@@ -11,7 +11,7 @@
 #include "host/handheld_reader.h"
 #include "host/listen.h"
 #include "host/sync_handoff.h"
-#include "host/text.h"
+#include "text/cp1252.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
 
@@ -49,7 +49,7 @@ constexpr const char* kHelp =
     "  8  a network handheld went away before the HotSync ended\n";
 
 int32_t printProgress(const char* text) {
-  std::printf("  %s\n", cp1252ToUtf8(text ? text : "").c_str());
+  std::printf("  %s\n", Cp1252ToUtf8(text ? text : "").c_str());
   std::fflush(stdout);
   return 0;
 }
@@ -92,13 +92,13 @@ int runConduit(const std::string& explicitConduit, const std::string& user) {
   if (conduit.getConduitName != nullptr) {
     char name[64] = {};
     conduit.getConduitName(name, sizeof name);
-    std::printf("conduit name: %s\n", cp1252ToUtf8(name).c_str());
+    std::printf("conduit name: %s\n", Cp1252ToUtf8(name).c_str());
   }
 
   // The Windows layout: narrow texts the conduit sees are Windows-1252.
   CSyncProperties props{};
   props.m_SyncType = eFast;
-  copyText(props.m_UserName, sizeof props.m_UserName, utf8ToCp1252(user));
+  copyText(props.m_UserName, sizeof props.m_UserName, Utf8ToCp1252(user));
   copyText(props.m_PathName, sizeof props.m_PathName, hotsync::userDir(user).string() + "/");
   props.m_Creator = 0x54617276;  // 'Tarv'
   props.m_FirstDevice = 1;
@@ -183,7 +183,7 @@ int commandSync(int argc, char** argv) {
   handheld.disconnect();
   if (const std::string lost = hotsync::handheldLost(); !lost.empty()) {
     const std::string line = "HotSync stopped: the handheld went away (" + lost + ")";
-    LogAddEntry(utf8ToCp1252(line).c_str(), slText, 0);
+    LogAddEntry(Utf8ToCp1252(line).c_str(), slText, 0);
     fail(line, kExitHandheldLost);
     status = kExitHandheldLost;
   }

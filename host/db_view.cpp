@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "host/text.h"
+#include "text/cp1252.h"
 
 namespace tarvo::host {
 namespace {
@@ -42,9 +42,8 @@ std::string headerFlags(uint16_t attributes) {
 // for control characters, blanks other than space and undefined bytes.
 std::string printableChar(uint8_t c) {
   if (c >= 0x20 && c < 0x7F) return std::string(1, static_cast<char>(c));
-  if (c < 0x80 || c == 0xA0 || c == 0xAD) return ".";
-  const std::string utf8 = cp1252ToUtf8(std::string(1, static_cast<char>(c)));
-  return utf8 == "\xEF\xBF\xBD" ? "." : utf8;
+  if (c < 0x80 || c == 0xA0 || c == 0xAD || IsUndefinedCp1252(c)) return ".";
+  return Cp1252ToUtf8(std::string(1, static_cast<char>(c)));
 }
 
 void printBytes(std::FILE* out, const std::vector<uint8_t>& data) {
@@ -91,12 +90,12 @@ void printListHeading(std::FILE* out) {
 
 void printListLine(std::FILE* out, const DbHeader& header) {
   std::fprintf(out, "%-4d  %-31s  %-4s  %-7s  %7u  %7u\n", header.card,
-               cp1252ToUtf8(header.name).c_str(), fourCharText(header.type).c_str(),
+               Cp1252ToUtf8(header.name).c_str(), fourCharText(header.type).c_str(),
                fourCharText(header.creator).c_str(), header.version, header.entryCount);
 }
 
 void printDump(std::FILE* out, const DbHeader& header, const std::vector<DbEntry>& entries) {
-  std::fprintf(out, "name:          %s\n", cp1252ToUtf8(header.name).c_str());
+  std::fprintf(out, "name:          %s\n", Cp1252ToUtf8(header.name).c_str());
   if (header.card >= 0) std::fprintf(out, "card:          %d\n", header.card);
   std::fprintf(out, "type:          %s\n", fourCharText(header.type).c_str());
   std::fprintf(out, "creator:       %s\n", fourCharText(header.creator).c_str());

@@ -7,9 +7,7 @@
 
 #include "host/commands.h"
 
-#ifdef TARVO_HAVE_SETTINGS_COMMAND
-#include "settings/settings_command.h"
-#endif
+#include "host/cmd_settings.h"
 
 #ifndef TARVO_VERSION
 #define TARVO_VERSION "0"
@@ -38,9 +36,7 @@ constexpr const char* kUsage =
     "                         register a conduit library (calls its DllRegisterServer)\n"
     "  conduits               the conduit registrations\n"
     "  manager [-r]           the resident HotSync manager that runs handed HotSyncs\n"
-#ifdef TARVO_HAVE_SETTINGS_COMMAND
     "  settings ...           the conduit's settings (see settings --help)\n"
-#endif
     "\n"
     "Each command takes --help. Files live under $XDG_DATA_HOME/tarvo-hotsync.\n"
     "--version prints the version.\n"
@@ -81,9 +77,7 @@ int dispatch(int argc, char** argv) {
   if (command == "configure") return tarvo::host::commandConfigure(subArgc, subArgv);
   if (command == "wizard") return tarvo::host::commandWizard(subArgc, subArgv);
   if (command == "login") return tarvo::host::commandLogin(subArgc, subArgv);
-#ifdef TARVO_HAVE_SETTINGS_COMMAND
   if (command == "settings") return tarvo::settingsCommand(subArgc, subArgv);
-#endif
   return tarvo::host::fail("unknown command " + command + " (see --help)");
 }
 

@@ -10,7 +10,7 @@
 #include <curl/curl.h>
 
 #include "handheld/mobile_device_sync.h"
-#include "hotsync/hslog.h"
+#include "handheld/platform_services.h"
 #include "http/crack_url.h"
 #include "http/curl_errors.h"
 #include "http/tls_policy.h"
@@ -270,6 +270,15 @@ void CTHttp::SetUrl(const std::string& url) {
   m_port = parts->port == 0 ? std::string() : std::to_string(parts->port);
 }
 
+void CTHttp::ReplaceUrl(const std::string& url) {
+  m_scheme.clear();
+  m_host.clear();
+  m_port.clear();
+  m_path.clear();
+  m_urlExtra.clear();
+  SetUrl(url);
+}
+
 bool CTHttp::IsBlocked() const noexcept { return m_blocked; }
 
 bool CTHttp::StopRequested() const noexcept { return m_abortRequested || m_closing; }
@@ -491,7 +500,7 @@ void CTHttp::Post(const std::string& body, const HeaderLines& requestHeaders, st
         const std::string line = "Redirect from " + m_host + " to " + m_pRequest->refusedRedirect +
                                  " refused: the request and its credentials stay with the host asked";
         TarvoTrace("%s", line.c_str());
-        LogAddEntry(line.c_str(), slText, 0);
+        tarvo::handheld::AddDesktopLogEntry(line.c_str());
         throw CInternetException(kErrorHttpRedirectFailed);
       }
       if ((result == CURLE_PARTIAL_FILE || result == CURLE_RECV_ERROR) && m_httpStatus == 200) {

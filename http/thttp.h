@@ -60,6 +60,10 @@ class CTHttp {
   // Splits an absolute URL into m_scheme, m_host, m_port, m_path and
   // m_urlExtra. A URL that does not parse changes nothing.
   void SetUrl(const std::string& url);
+  // Forgets the previous URL before taking this one: after a URL that does
+  // not parse there is none, and the next Post fails before any network
+  // activity instead of going to the previous server.
+  void ReplaceUrl(const std::string& url);
 
   // POSTs body to m_path on m_host:m_port. On status 200 resultData receives
   // the body bytes (replacing what it held) and responseHeaders the raw

@@ -134,6 +134,31 @@ bool OpenForRead(Connection& db, const std::filesystem::path& file) {
   return db.Open(file, false);
 }
 
+// The one reading of a row of "SELECT section, key, kind, value": nullopt
+// for a value not of its kind (say, edited by hand), including an integer
+// outside 32 bits, so a lookup and a listing agree on every row.
+std::optional<SettingsEntry> DecodeRow(sqlite3_stmt* stmt) {
+  auto text = [&](int column) {
+    const unsigned char* p = sqlite3_column_text(stmt, column);
+    return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
+  };
+  SettingsEntry entry;
+  entry.section = text(0);
+  entry.key = text(1);
+  const int valueType = sqlite3_column_type(stmt, 3);
+  if (text(2) == "integer") {
+    if (valueType != SQLITE_INTEGER) return std::nullopt;
+    const sqlite3_int64 v = sqlite3_column_int64(stmt, 3);
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return std::nullopt;
+    entry.isInteger = true;
+    entry.intValue = static_cast<int32_t>(v);
+  } else {
+    if (valueType != SQLITE_TEXT) return std::nullopt;
+    entry.text = text(3);
+  }
+  return entry;
+}
+
 std::optional<SettingsEntry> Lookup(const std::filesystem::path& file, std::string_view section,
                                     std::string_view key) {
   Connection db;
@@ -143,28 +168,7 @@ std::optional<SettingsEntry> Lookup(const std::filesystem::path& file, std::stri
   stmt.BindText(1, SectionName(section));
   stmt.BindText(2, key);
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
-
-  SettingsEntry entry;
-  auto text = [&](int column) {
-    const unsigned char* p = sqlite3_column_text(stmt.get(), column);
-    return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
-  };
-  entry.section = text(0);
-  entry.key = text(1);
-  std::string kind = text(2);
-  int valueType = sqlite3_column_type(stmt.get(), 3);
-  if (kind == "integer") {
-    // Anything but a 32-bit integer (say, a value edited by hand) is of the wrong kind.
-    if (valueType != SQLITE_INTEGER) return std::nullopt;
-    sqlite3_int64 v = sqlite3_column_int64(stmt.get(), 3);
-    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return std::nullopt;
-    entry.isInteger = true;
-    entry.intValue = static_cast<int32_t>(v);
-  } else {
-    if (valueType != SQLITE_TEXT) return std::nullopt;
-    entry.text = text(3);
-  }
-  return entry;
+  return DecodeRow(stmt.get());
 }
 
 bool StoreOnce(const std::filesystem::path& file, std::string_view section, std::string_view key,
@@ -220,17 +224,8 @@ std::optional<std::vector<SettingsEntry>> ListEntries(const std::filesystem::pat
   if (section) stmt.BindText(1, SectionName(*section));
   int rc;
   while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    SettingsEntry e;
-    auto text = [&](int column) {
-      const unsigned char* p = sqlite3_column_text(stmt.get(), column);
-      return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
-    };
-    e.section = text(0);
-    e.key = text(1);
-    e.isInteger = text(2) == "integer";
-    if (e.isInteger) e.intValue = static_cast<int32_t>(sqlite3_column_int64(stmt.get(), 3));
-    else e.text = text(3);
-    entries.push_back(std::move(e));
+    // A row no lookup can read is not listed either.
+    if (auto entry = DecodeRow(stmt.get())) entries.push_back(std::move(*entry));
   }
   if (rc != SQLITE_DONE) return std::nullopt;
   return entries;

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <system_error>
 
-#include "hotsync/instaide.h"
+#include "handheld/platform_services.h"
 #include "http/url_site.h"
 #include "resources/rcstring.h"
 #include "resources/trace.h"
@@ -22,7 +22,7 @@ std::string HostOf(const std::string& url) {
 // Queues one file; the install aide's answer is traced, not shown: the host
 // reports what reached each queue.
 int32_t Queue(const std::string& user, const std::filesystem::path& file) {
-  const int32_t status = PltInstallFile(user.c_str(), file.c_str());
+  const int32_t status = tarvo::handheld::QueueInstall(user, file.c_str());
   if (status != 0) TarvoTrace("Wizard: queueing %s for %s failed (%d)", file.c_str(), user.c_str(), status);
   return status;
 }
@@ -177,16 +177,7 @@ void CConfigWizard::SaveAndQueue() {
 
 // --- helpers -------------------------------------------------------------
 
-std::vector<std::string> tarvo::ui::HotSyncUsers() {
-  std::vector<std::string> users;
-  const int32_t count = PltGetUserCount();
-  for (int32_t i = 0; i < count; ++i) {
-    char name[100] = {};
-    int16_t size = sizeof name;
-    if (PltGetUser(static_cast<uint32_t>(i), name, &size) == 0) users.emplace_back(name);
-  }
-  return users;
-}
+std::vector<std::string> tarvo::ui::HotSyncUsers() { return tarvo::handheld::HotSyncUsers(); }
 
 bool tarvo::ui::WantsInstallAll(const char* commandLine) {
   std::string text = commandLine != nullptr ? commandLine : "";

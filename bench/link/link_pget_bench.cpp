@@ -4,8 +4,6 @@
 // pilot-xfer -b of the same database in the same run, for comparison.
 // pilot-link is built through the shared script when it is not yet.
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,7 +18,9 @@
 #include "hotsync/host.h"
 #include "hotsync/link.h"
 #include "hotsync/syncmgr.h"
+#include "handheld_writer.h"
 #include "pdb/pdb.h"
+#include "scripted_server.h"
 
 extern char** environ;
 
@@ -31,17 +31,7 @@ namespace {
 
 constexpr int kRecords = 10000;
 
-uint16_t freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof addr;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-  ::close(fd);
-  return ntohs(addr.sin_port);
-}
+uint16_t freePort() { return static_cast<uint16_t>(tarvo::test::FreeLoopbackPort()); }
 
 pid_t spawn(const std::vector<std::string>& args, const fs::path& output) {
   std::vector<char*> argv;
@@ -121,17 +111,12 @@ int main() {
   if (mkdtemp(pattern) == nullptr) return 1;
   const fs::path root = pattern;
   const fs::path handheld = root / "handheld";
-  fs::create_directories(handheld / "card0");
-  std::ofstream(handheld / "device.conf") << "user.name = Bench\n";
   setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-  pdb::Database db;
-  db.name = "Bench";
-  db.type = pdb::fourCC("DATA");
-  db.creator = pdb::fourCC("Tarv");
+  pdb::Database db = tarvo::test::MakeDatabase("Bench");
   for (int i = 0; i < kRecords; ++i) {
     db.records.push_back(pdb::Record{0x40, static_cast<uint32_t>(i + 1), std::vector<uint8_t>(100, 0x11)});
   }
-  pdb::writeFileAtomic(handheld / "card0" / "Bench.pdb", pdb::serialize(db));
+  tarvo::test::WriteHandheld(handheld, {"Bench", 42, "3.5", ""}, {db});
 
   const double link = pgetOverTheLink(handheld, root);
   if (link <= 0) {

@@ -9,8 +9,7 @@
 #include "engine/engine_text.h"
 #include "engine/tarvo_conduit.h"
 #include "handheld/mobile_device_sync.h"
-#include "hotsync/condmgr.h"
-#include "hotsync/hslog.h"
+#include "handheld/platform_services.h"
 #include "http/url_encoding.h"
 #include "resources/rcstring.h"
 #include "resources/trace.h"
@@ -32,13 +31,6 @@ std::string DatabaseNameOfFile(const std::string& path) {
   char header[kDbNameSize] = {};
   if (!file.read(header, sizeof header)) return {};
   return FieldText(header, sizeof header);
-}
-
-std::string TypeText(uint32_t type) {
-  char text[8] = {};
-  int32_t size = 5;
-  CmConvertCreatorIDToString(type, text, &size);
-  return FieldText(text, 5);
 }
 
 // Blanks as "%20"; nothing else changes.
@@ -98,7 +90,7 @@ void CTarvoConduit::RunCommandPPut(std::string cmd, std::string SyncSrv, CTarvoS
     // Never logged as queued when it was not.
     const std::string failed = "Tarvo: " + title + " not queued for installation (" + std::to_string(queued) + ")\n";
     g_pMobileDeviceSync->AddLogEntry(failed.c_str());
-    LogAddEntry(failed.c_str(), slText, 0);
+    tarvo::handheld::AddDesktopLogEntry(failed.c_str());
     return;
   }
   const std::string line = match ? "Tarvo: " + title + " on card: " + std::to_string(match->m_CardNum) + "\n"
@@ -129,7 +121,7 @@ void CTarvoConduit::RunCommandPGet(std::string cmd, std::string SyncSrv, CTarvoS
   OpenDbInfo info{};
   g_pMobileDeviceSync->ReadOpenDbInfo(OpenDbInfoRequest{kOpenDbInfoKind, handle}, info);
   const std::string name = EscapeBlanks(db);
-  request += "dbname=" + name + "&dbtype=" + TypeText(info.m_DbInfo.m_DbType);
+  request += "dbname=" + name + "&dbtype=" + tarvo::handheld::CreatorIdText(info.m_DbInfo.m_DbType);
 
   const std::string recordKey = "&" + name + "_record=";
   const std::string idKey = "&" + name + "_record_id=";

@@ -2,7 +2,7 @@
 // the desktop HotSync log, or both (the handheld's first).
 #include "engine/tarvo_conduit.h"
 #include "handheld/mobile_device_sync.h"
-#include "hotsync/hslog.h"
+#include "handheld/platform_services.h"
 #include "resources/trace.h"
 
 void CTarvoConduit::RunCommandLogMessage(std::string cmd, CTarvoServer) {
@@ -11,5 +11,5 @@ void CTarvoConduit::RunCommandLogMessage(std::string cmd, CTarvoServer) {
   const bool desktop = GetAttribute(cmd, "desktop", "0") == "1";
   const std::string message = GetAttribute(cmd, "message", "");
   if (handheld) g_pMobileDeviceSync->AddLogEntry(message.c_str());
-  if (desktop) LogAddEntry(message.c_str(), slText, 0);
+  if (desktop) tarvo::handheld::AddDesktopLogEntry(message.c_str());
 }

@@ -4,6 +4,7 @@
 #include "engine/engine_text.h"
 #include "engine/shell_open.h"
 #include "engine/tarvo_conduit.h"
+#include "http/crack_url.h"
 #include "resources/rcstring.h"
 #include "resources/trace.h"
 #include "settings/password_scramble.h"
@@ -52,18 +53,11 @@ LoginPromptAnswer AskWithDialogs(const LoginPromptRequest& request) {
 void SetLoginPrompt(LoginPrompt prompt) { CurrentPrompt() = std::move(prompt); }
 
 std::string HostOfUrl(const std::string& url) {
-  const std::size_t scheme = url.find("://");
-  if (scheme == std::string::npos || scheme == 0) return {};
-  std::size_t start = scheme + 3;
-  std::size_t end = url.find_first_of("/?#", start);
-  if (end == std::string::npos) end = url.size();
-  std::string authority = url.substr(start, end - start);
-  if (const std::size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
-  if (!authority.empty() && authority[0] == '[') {
-    const std::size_t close = authority.find(']');
-    return close == std::string::npos ? std::string() : authority.substr(1, close - 1);
-  }
-  return authority.substr(0, authority.find(':'));
+  std::optional<CrackedUrl> parts = CrackUrl(url);
+  if (!parts) return {};
+  std::string& host = parts->host;
+  if (host.size() > 1 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
+  return host;
 }
 
 int32_t CTarvoConduit::RunCommandLogin(std::string cmd, std::string SyncSrv, CTarvoServer ActualServer) {

@@ -14,7 +14,7 @@
 
 #include "journal.h"
 #include "pdb/pdb.h"
-#include "text_codec.h"
+#include "text/cp1252.h"
 
 namespace hotsync::detail {
 namespace fs = std::filesystem;
@@ -55,7 +55,7 @@ std::vector<std::string> listDatabaseFiles(const fs::path& cardDir) {
 
 std::string databaseFileName(const std::string& dbName, bool resourceDb, const std::set<std::string>& taken) {
   std::string stem;
-  for (char c : cp1252ToUtf8(dbName)) {
+  for (char c : tarvo::Cp1252ToUtf8(dbName)) {
     const auto u = static_cast<unsigned char>(c);
     stem.push_back(c == '/' || u < 0x20 || u == 0x7F ? '_' : c);
   }

@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "dlp/messages.h"
-#include "text_codec.h"
+#include "text/cp1252.h"
 
 namespace hotsync::detail {
 
@@ -135,7 +135,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg
       dlp::UserInfo user;
       user.userId = config.userId;
       user.lastSyncPc = config.lastSyncPc;
-      user.name = utf8ToCp1252(config.userName);
+      user.name = tarvo::Utf8ToCp1252(config.userName);
       dlp::putUserInfo(out, user);
       return reply(request, dlp::ErrNone, std::move(out.out()));
     }
@@ -417,7 +417,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg
     }
     case dlp::AddSyncLogEntry: {
       const std::string text = in.text();
-      hh_.appendLog(cp1252ToUtf8(text));
+      hh_.appendLog(tarvo::Cp1252ToUtf8(text));
       return reply(request, dlp::ErrNone);
     }
     case dlp::ReadOpenDBInfo: {

@@ -4,13 +4,13 @@
 #include <cstring>
 #include <ctime>
 
-#include "text_codec.h"
+#include "text/cp1252.h"
 
 namespace hotsync::detail {
 
 int32_t FolderDevice::readUserInfo(UserInfo* info) {
   const auto& config = hh_->config();
-  const std::string name = utf8ToCp1252(config.userName);
+  const std::string name = tarvo::Utf8ToCp1252(config.userName);
   std::memset(info->m_pName, 0, sizeof info->m_pName);
   std::memcpy(info->m_pName, name.data(), std::min(name.size(), sizeof info->m_pName - 1));
   info->m_NameLength = static_cast<int32_t>(std::strlen(info->m_pName));

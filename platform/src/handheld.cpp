@@ -16,7 +16,6 @@
 
 #include "card_folder.h"
 #include "crash_point.h"
-#include "text_codec.h"
 
 namespace hotsync::detail {
 namespace fs = std::filesystem;

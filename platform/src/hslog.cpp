@@ -2,11 +2,11 @@
 
 #include "desktop_log.h"
 #include "session.h"
-#include "text_codec.h"
+#include "text/cp1252.h"
 
 HOTSYNC_API int32_t LogAddEntry(const char* text, int32_t activity, int32_t /*flag*/) {
   try {
-    const std::string utf8 = hotsync::detail::cp1252ToUtf8(text == nullptr ? "" : text);
+    const std::string utf8 = tarvo::Cp1252ToUtf8(text == nullptr ? "" : text);
     std::string user;
     {
       auto& s = hotsync::detail::session();

@@ -10,7 +10,7 @@
 
 #include "hotsync/host.h"
 #include "pdb/pdb.h"
-#include "text_codec.h"
+#include "text/cp1252.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ HOTSYNC_API int32_t PltGetUser(uint32_t index, char* buffer, int16_t* size) {
       buffer[0] = 0;
       return -1;
     }
-    return putText(hotsync::detail::utf8ToCp1252(names[index]), buffer, size) ? 0 : -2;
+    return putText(tarvo::Utf8ToCp1252(names[index]), buffer, size) ? 0 : -2;
   } catch (...) {
     return -3;
   }
@@ -58,9 +58,9 @@ HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
     // The conduit hands back the user name it was given, in Windows-1252;
     // a name that code page cannot hold came out with '?' for the missing
     // letters, and means the user of the HotSync that runs.
-    std::string name = hotsync::detail::cp1252ToUtf8(user);
+    std::string name = tarvo::Cp1252ToUtf8(user);
     const std::string current = hotsync::currentUser();
-    if (!current.empty() && hotsync::detail::utf8ToCp1252(current) == user) name = current;
+    if (!current.empty() && tarvo::Utf8ToCp1252(current) == user) name = current;
     std::error_code ec;
     // Queueing never creates a user: a misspelt name must not start a queue
     // that no handheld ever collects.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "text_codec.h"
+#include "text/cp1252.h"
 
 namespace hotsync::detail {
 
@@ -102,7 +102,7 @@ int32_t NetDevice::simple(uint8_t command, std::vector<uint8_t> arg) {
   return syncStatusOf(response.error);
 }
 
-std::string NetDevice::userName() const { return cp1252ToUtf8(user_.name); }
+std::string NetDevice::userName() const { return tarvo::Cp1252ToUtf8(user_.name); }
 
 int32_t NetDevice::readUserInfo(UserInfo* info) {
   if (!lost_.empty()) return SYNCERR_NOT_CONNECTED;
@@ -413,7 +413,7 @@ bool NetDevice::install(const std::filesystem::path& file, std::string* error) {
 
 void NetDevice::appendLog(const std::string& utf8Text) {
   Writer w;
-  w.text(utf8ToCp1252(utf8Text));
+  w.text(tarvo::Utf8ToCp1252(utf8Text));
   simple(dlp::AddSyncLogEntry, std::move(w.out()));
 }
 

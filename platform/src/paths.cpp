@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "hotsync/host.h"
-#include "text_codec.h"
+#include "text/cp1252.h"
 
 namespace hotsync {
 namespace fs = std::filesystem;
@@ -51,7 +51,7 @@ bool addUser(const std::string& user, std::string* error) {
     return bad("holds a control character");
   }
   // It must fit the handheld's user record (127 bytes and a zero).
-  if (detail::utf8ToCp1252(user).size() > 127) return bad("longer than 127 characters");
+  if (tarvo::Utf8ToCp1252(user).size() > 127) return bad("longer than 127 characters");
   std::error_code ec;
   fs::create_directories(userInstallDir(user), ec);
   if (ec) {

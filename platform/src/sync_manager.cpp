@@ -2,7 +2,7 @@
 // hands the call to the connected handheld. No exception leaves them.
 #include "hotsync/syncmgr.h"
 #include "session.h"
-#include "text_codec.h"
+#include "text/cp1252.h"
 
 using hotsync::detail::Device;
 using hotsync::detail::session;
@@ -130,7 +130,7 @@ HOTSYNC_API int32_t SyncReadSysDateTime(SysDateTime* dateTime) {
 HOTSYNC_API int32_t SyncAddLogEntry(const char* text) {
   if (text == nullptr) return SYNCERR_BAD_ARG;
   return withHandheld([&](Device& hh) {
-    hh.appendLog(hotsync::detail::cp1252ToUtf8(text));
+    hh.appendLog(tarvo::Cp1252ToUtf8(text));
     return SYNCERR_NONE;
   });
 }

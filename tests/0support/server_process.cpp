@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 extern char** environ;
@@ -188,17 +187,6 @@ std::string temp_folder(const std::string& name) {
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path);
     return path.string();
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::vector<std::string> read_lines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 }  // namespace syncserver_test

@@ -87,7 +87,5 @@ private:
 std::string log_bytes(const std::string& text);
 
 std::string temp_folder(const std::string& name);  // empty new folder
-void write_file(const std::string& path, const std::string& bytes);
-std::vector<std::string> read_lines(const std::string& path);
 
 }  // namespace syncserver_test

@@ -10,6 +10,7 @@
 
 #include "handheld/palm_sync.h"
 #include "hotsync/host.h"
+#include "handheld_writer.h"
 #include "pdb/pdb.h"
 
 namespace {
@@ -24,16 +25,10 @@ class PalmSyncTest : public ::testing::Test {
     root_ = pattern;
     setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     const auto dir = root_ / "handheld";
-    std::filesystem::create_directories(dir / "card0");
-    std::ofstream(dir / "device.conf") << "user.name = Ann\nuser.id = 42\nos.version = 3.5\n"
-                                       << "feature.psys.2 = 5\n";
-    pdb::Database db;
-    db.name = "Notes";
-    db.type = pdb::fourCC("DATA");
-    db.creator = pdb::fourCC("Tarv");
+    pdb::Database db = tarvo::test::MakeDatabase("Notes");
     db.version = 7;
     db.records.push_back({0, 10, {'a', 'b', 'c'}});
-    pdb::writeFileAtomic(dir / "card0" / "Notes.pdb", pdb::serialize(db));
+    tarvo::test::WriteHandheld(dir, {"Ann", 42, "3.5", "feature.psys.2 = 5\n"}, {db});
     std::string error;
     ASSERT_TRUE(hotsync::connectHandheld(dir, &error)) << error;
     device_ = std::make_unique<CPalmSync>();

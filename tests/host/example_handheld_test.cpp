@@ -1,16 +1,9 @@
 // The committed example handheld is exactly what its generator writes.
-#include <fstream>
-#include <iterator>
-
+#include "files.h"
 #include "host_fixture.h"
 
 namespace tarvo::test {
 namespace {
-
-std::string readAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST_F(HostTest, ExampleHandheldMatchesItsGenerator) {
   const auto made = root_ / "made";
@@ -21,7 +14,7 @@ TEST_F(HostTest, ExampleHandheldMatchesItsGenerator) {
     if (!entry.is_regular_file()) continue;
     ++files;
     const auto relative = std::filesystem::relative(entry.path(), made);
-    EXPECT_EQ(readAll(entry.path()), readAll(std::filesystem::path(TARVO_EXAMPLE_HANDHELD) / relative))
+    EXPECT_EQ(ReadFile(entry.path()), ReadFile(std::filesystem::path(TARVO_EXAMPLE_HANDHELD) / relative))
         << relative << " differs: run tarvo-make-example-handheld examples/handheld";
   }
   EXPECT_EQ(files, 3u);

@@ -180,7 +180,6 @@ TEST_F(HostTest, HelpAndMessagesSayWhatTheyMean) {
   EXPECT_FALSE(std::filesystem::exists("--help"));
 }
 
-#ifdef TARVO_HAVE_SETTINGS_COMMAND
 // The settings command reaches the store under the host's XDG_CONFIG_HOME.
 TEST_F(HostTest, SettingsCommandUsesThePrivateConfigFolder) {
   const ProgramResult set =
@@ -191,7 +190,6 @@ TEST_F(HostTest, SettingsCommandUsesThePrivateConfigFolder) {
   EXPECT_EQ(get.status, 0) << get.err;
   EXPECT_THAT(get.out, HasSubstr("http://127.0.0.1:1/sync"));
 }
-#endif
 
 }  // namespace
 }  // namespace tarvo::test

@@ -1,5 +1,7 @@
 #include "host_fixture.h"
 
+#include "files.h"
+#include "handheld_writer.h"
 #include "pdb/pdb.h"
 
 namespace tarvo::test {
@@ -35,14 +37,9 @@ std::map<std::string, std::string> HostTest::hostEnv(const std::map<std::string,
 std::filesystem::path HostTest::writeDatabase(const std::filesystem::path& path,
                                               const std::string& name,
                                               const std::vector<std::string>& records) {
-  pdb::Database db;
-  db.name = name;
-  db.type = pdb::fourCC("DATA");
-  db.creator = pdb::fourCC("test");
-  uint32_t id = 1;
-  for (const std::string& text : records) db.records.push_back({0, id++, {text.begin(), text.end()}});
-  std::filesystem::create_directories(path.parent_path());
-  pdb::writeFileAtomic(path, pdb::serialize(db));
+  std::vector<std::vector<uint8_t>> data;
+  for (const std::string& text : records) data.push_back(BytesOf(text));
+  WriteFile(path, pdb::serialize(MakeDatabase(name, "DATA", "test", std::move(data))));
   return path;
 }
 

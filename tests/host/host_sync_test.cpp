@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "handheld_writer.h"
 #include "host_fixture.h"
 #include "hotsync/condmgr.h"
 
@@ -122,7 +123,7 @@ TEST_F(HostSyncTest, RegisteredConduitIsFound) {
 // The handheld's user name is Windows-1252 for the conduit and UTF-8 for
 // the desktop: folders, the terminal.
 TEST_F(HostSyncTest, NonAsciiUserNameCrossesTheEdgeBothWays) {
-  std::ofstream(handheld_ / "device.conf") << "user.name = Jo\xC3\xA3o\nuser.id = 7\n";
+  WriteDeviceConf(handheld_, {"Jo\xC3\xA3o", 7, "", ""});
   const ProgramResult r = sync();
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_THAT(r.out, HasSubstr("stub: user Jo\xC3\xA3o id 7\n"));

@@ -13,8 +13,7 @@
 
 namespace {
 
-using http_test::OkAnswer;
-using http_test::RawServer;
+using http_test::ScriptedServer;
 
 const HeaderLines kFormHeaders{"Content-Type: application/x-www-form-urlencoded", "Content-Length: 3"};
 
@@ -50,7 +49,7 @@ class AbortTest : public ::testing::Test {
   void TearDown() override { g_pMobileDeviceSync = nullptr; }
 
   // Never answers until released (or the test ends).
-  RawServer hanging{[this](int, const std::string&) { hanging.WaitForRelease(); }};
+  ScriptedServer hanging{[this](int, const std::string&) { hanging.WaitForRelease(); }};
 };
 
 TEST_F(AbortTest, AbortFromAnotherThreadEndsTheRequestAndLeavesTheClientUsable) {
@@ -68,7 +67,7 @@ TEST_F(AbortTest, AbortFromAnotherThreadEndsTheRequestAndLeavesTheClientUsable) 
   EXPECT_EQ(http.m_pConnection, nullptr);
   EXPECT_EQ(http.m_pRequest, nullptr);
 
-  RawServer good([](int fd, const std::string&) { RawServer::SendAll(fd, OkAnswer("again")); });
+  ScriptedServer good([](int fd, const std::string&) { ScriptedServer::SendAll(fd, ScriptedServer::HttpAnswer("again")); });
   http.SetUrl(good.Url("/"));
   Worker next(http);
   next.Join();
@@ -88,8 +87,8 @@ TEST_F(AbortTest, TheTimeoutEndsARequestThatMakesNoProgress) {
 }
 
 TEST_F(AbortTest, ASecondPostWhileOneIsInFlightIsRefusedWithoutDisturbingIt) {
-  RawServer slow([&](int fd, const std::string&) {
-    if (slow.WaitForRelease()) RawServer::SendAll(fd, OkAnswer("first"));
+  ScriptedServer slow([&](int fd, const std::string&) {
+    if (slow.WaitForRelease()) ScriptedServer::SendAll(fd, ScriptedServer::HttpAnswer("first"));
   });
   CTHttp http;
   http.SetUrl(slow.Url("/"));

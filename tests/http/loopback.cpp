@@ -14,6 +14,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
+
+#include "run_program.h"
 
 extern char** environ;
 
@@ -21,31 +25,6 @@ namespace http_test {
 namespace {
 
 constexpr auto kLongestWait = std::chrono::seconds(20);
-
-int Listen(int& port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  const int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || listen(fd, 16) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    close(fd);
-    return -1;
-  }
-  port = ntohs(addr.sin_port);
-  return fd;
-}
-
-int FreePort() {
-  int port = 0;
-  const int fd = Listen(port);
-  if (fd >= 0) close(fd);
-  return port;
-}
 
 bool Connectable(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -58,46 +37,8 @@ bool Connectable(int port) {
   return ok;
 }
 
-// Reads one request: headers, then as many body bytes as Content-Length says.
-// Gives up after a quiet second.
-std::string ReadRequest(int fd) {
-  std::string data;
-  char buffer[4096];
-  size_t wanted = std::string::npos;
-  for (;;) {
-    if (wanted == std::string::npos) {
-      const size_t end = data.find("\r\n\r\n");
-      if (end != std::string::npos) {
-        size_t length = 0;
-        const size_t at = data.find("Content-Length:");
-        if (at != std::string::npos && at < end) length = std::strtoul(data.c_str() + at + 15, nullptr, 10);
-        wanted = end + 4 + length;
-      }
-    }
-    if (wanted != std::string::npos && data.size() >= wanted) return data;
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 1000) <= 0) return data;
-    const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-    if (got <= 0) return data;
-    data.append(buffer, static_cast<size_t>(got));
-  }
-}
-
-bool Run(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+bool Openssl(const std::vector<std::string>& args) {
+  return tarvo::test::runProgram("/usr/bin/openssl", args, {}).status == 0;
 }
 
 }  // namespace
@@ -109,91 +50,8 @@ void ClearProxyEnvironment() {
   }
 }
 
-std::string OkAnswer(const std::string& body) {
-  return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-RawServer::RawServer(Answer answer) : m_answer(std::move(answer)) {
-  m_listen = Listen(m_port);
-  m_thread = std::thread([this] { Run(); });
-}
-
-RawServer::~RawServer() { Stop(); }
-
-std::string RawServer::Url(const std::string& pathAndQuery) const {
-  return "http://127.0.0.1:" + std::to_string(m_port) + pathAndQuery;
-}
-
-void RawServer::Run() {
-  while (!m_stop) {
-    pollfd p{m_listen, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_handlers.emplace_back([this, fd] {
-      const std::string request = ReadRequest(fd);
-      {
-        std::lock_guard<std::mutex> inner(m_mutex);
-        m_requests.push_back(request);
-      }
-      m_changed.notify_all();
-      m_answer(fd, request);
-      close(fd);
-    });
-  }
-}
-
-std::vector<std::string> RawServer::Requests() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_requests;
-}
-
-bool RawServer::WaitForRequests(size_t n) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  return m_changed.wait_for(lock, kLongestWait, [&] { return m_requests.size() >= n; });
-}
-
-void RawServer::Release() {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_released = true;
-  }
-  m_changed.notify_all();
-}
-
-bool RawServer::WaitForRelease() {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  m_changed.wait_for(lock, kLongestWait, [&] { return m_released || m_stop; });
-  return m_released && !m_stop;
-}
-
-void RawServer::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_stop = true;
-  }
-  m_changed.notify_all();
-  if (m_thread.joinable()) m_thread.join();
-  for (auto& handler : m_handlers) {
-    if (handler.joinable()) handler.join();
-  }
-  m_handlers.clear();
-  if (m_listen >= 0) close(m_listen);
-  m_listen = -1;
-}
-
-void RawServer::SendAll(int fd, const std::string& bytes) {
-  size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return;
-    sent += static_cast<size_t>(n);
-  }
-}
-
 Tinyproxy::Tinyproxy() {
-  m_port = FreePort();
+  m_port = tarvo::test::FreeLoopbackPort();
   const std::string conf = (m_dir.path() / "tinyproxy.conf").string();
   std::ofstream(conf) << "Port " << m_port << "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
                       << "Allow 127.0.0.1\nBasicAuth user pass\nLogLevel Critical\n";
@@ -236,9 +94,9 @@ TestCertificates::TestCertificates() {
                                << "unique_subject = no\n[ anything ]\ncommonName = supplied\n";
   std::ofstream(d + "/index.txt");
   std::ofstream(d + "/serial") << "01\n";
-  m_ok = Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+  m_ok = Openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
               "-keyout", d + "/ca.key", "-out", d + "/ca.pem", "-days", "3650", "-subj", "/CN=Tarvo Test CA"}) &&
-         Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+         Openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
               "-keyout", d + "/stranger.key", "-out", d + "/stranger.pem", "-days", "3650", "-subj",
               "/CN=Stranger CA"});
 }
@@ -248,15 +106,15 @@ TestCertificates::Pair TestCertificates::Issue(const std::string& name, const st
   const std::string d = m_dir.path().string();
   const std::string base = d + "/srv" + std::to_string(m_serial++);
   Pair pair{base + ".pem", base + ".key"};
-  Run({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+  Openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
        pair.key, "-out", base + ".csr", "-subj", "/CN=" + name});
-  std::vector<std::string> args{"openssl", "ca",      "-batch",         "-config", d + "/ca.cnf",
+  std::vector<std::string> args{"ca",      "-batch",         "-config", d + "/ca.cnf",
                                 "-cert",   d + "/ca.pem", "-keyfile", d + "/ca.key", "-notext",
                                 "-in",     base + ".csr", "-out",    pair.cert};
   if (!start.empty()) {
     args.insert(args.end(), {"-startdate", start, "-enddate", end});
   }
-  if (!Run(args)) pair.cert.clear();
+  if (!Openssl(args)) pair.cert.clear();
   return pair;
 }
 
@@ -264,9 +122,9 @@ TestCertificates::Pair TestCertificates::IssueByStranger(const std::string& name
   const std::string d = m_dir.path().string();
   const std::string base = d + "/stranger-srv";
   Pair pair{base + ".pem", base + ".key"};
-  Run({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+  Openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
        pair.key, "-out", base + ".csr", "-subj", "/CN=" + name});
-  if (!Run({"openssl", "x509", "-req", "-in", base + ".csr", "-CA", d + "/stranger.pem", "-CAkey",
+  if (!Openssl({"x509", "-req", "-in", base + ".csr", "-CA", d + "/stranger.pem", "-CAkey",
             d + "/stranger.key", "-CAcreateserial", "-days", "30", "-out", pair.cert})) {
     pair.cert.clear();
   }

@@ -20,8 +20,7 @@
 
 namespace {
 
-using http_test::OkAnswer;
-using http_test::RawServer;
+using http_test::ScriptedServer;
 using tarvo::test::HttplibRunner;
 
 const HeaderLines kFormHeaders{"Content-Type: application/x-www-form-urlencoded", "Content-Length: 9"};
@@ -47,8 +46,8 @@ class PostTest : public ::testing::Test {
 };
 
 TEST_F(PostTest, SendsAnHttp10FormPostToThePathAndReturnsBodyAndHeaders) {
-  RawServer server([](int fd, const std::string&) {
-    RawServer::SendAll(fd, "HTTP/1.0 200 OK\r\nX-Tag: a\r\nContent-Length: 5\r\n\r\nhello");
+  ScriptedServer server([](int fd, const std::string&) {
+    ScriptedServer::SendAll(fd, "HTTP/1.0 200 OK\r\nX-Tag: a\r\nContent-Length: 5\r\n\r\nhello");
   });
   CTHttp http;
   http.SetUrl(server.Url("/sync.asp?x=1"));
@@ -63,7 +62,7 @@ TEST_F(PostTest, SendsAnHttp10FormPostToThePathAndReturnsBodyAndHeaders) {
   EXPECT_EQ(http.m_httpStatus, 200u);
   ExpectIdle(http);
 
-  const std::string request = server.Requests().at(0);
+  const std::string request = server.Requests().at(0).raw;
   EXPECT_EQ(request.rfind("POST /sync.asp HTTP/1.0\r\n", 0), 0u) << request;
   EXPECT_NE(request.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos);
   EXPECT_NE(request.find("\r\nContent-Length: 20\r\n"), std::string::npos);
@@ -76,7 +75,7 @@ TEST_F(PostTest, BodiesAreKeptByteForByteWithOrWithoutALength) {
   std::string binary;
   for (int i = 0; i < 40000; ++i) binary += static_cast<char>(i * 7);  // zeros and high bytes included
   std::string reply;
-  RawServer server([&](int fd, const std::string&) { RawServer::SendAll(fd, reply); });
+  ScriptedServer server([&](int fd, const std::string&) { ScriptedServer::SendAll(fd, reply); });
   CTHttp http;
   http.SetUrl(server.Url("/"));
   HeaderLines headers;
@@ -86,7 +85,7 @@ TEST_F(PostTest, BodiesAreKeptByteForByteWithOrWithoutALength) {
   http.Post("a=1", kFormHeaders, result, headers);
   EXPECT_EQ(result, binary);
 
-  reply = OkAnswer(binary);
+  reply = ScriptedServer::HttpAnswer(binary);
   result = "previous";
   http.Post("a=1", kFormHeaders, result, headers);
   EXPECT_EQ(result, binary);
@@ -97,8 +96,8 @@ TEST_F(PostTest, BodiesAreKeptByteForByteWithOrWithoutALength) {
 }
 
 TEST_F(PostTest, AnAnswerCutShortFailsButKeepsWhatArrived) {
-  RawServer server([](int fd, const std::string&) {
-    RawServer::SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789");
+  ScriptedServer server([](int fd, const std::string&) {
+    ScriptedServer::SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789");
   });
   CTHttp http;
   http.SetUrl(server.Url("/"));
@@ -110,8 +109,8 @@ TEST_F(PostTest, AnAnswerCutShortFailsButKeepsWhatArrived) {
 }
 
 TEST_F(PostTest, AStatusOtherThan200FailsAndLeavesTheOutputsAlone) {
-  RawServer server([](int fd, const std::string&) {
-    RawServer::SendAll(fd, "HTTP/1.0 500 Internal Server Error\r\nContent-Length: 4\r\n\r\noops");
+  ScriptedServer server([](int fd, const std::string&) {
+    ScriptedServer::SendAll(fd, "HTTP/1.0 500 Internal Server Error\r\nContent-Length: 4\r\n\r\noops");
   });
   CTHttp http;
   http.SetUrl(server.Url("/"));
@@ -130,14 +129,14 @@ TEST_F(PostTest, FailuresLeaveTheClientReadyForTheNextRequest) {
   HeaderLines headers;
   int closedPort;
   {
-    RawServer gone([](int, const std::string&) {});
+    ScriptedServer gone([](int, const std::string&) {});
     closedPort = gone.port();
   }
   http.SetUrl("http://127.0.0.1:" + std::to_string(closedPort) + "/");
   EXPECT_EQ(PostError(http, "a=1", result, headers), kErrorInternetCannotConnect);
   ExpectIdle(http);
 
-  RawServer server([](int fd, const std::string&) { RawServer::SendAll(fd, OkAnswer("fine")); });
+  ScriptedServer server([](int fd, const std::string&) { ScriptedServer::SendAll(fd, ScriptedServer::HttpAnswer("fine")); });
   http.SetUrl(server.Url("/"));
   http.Post("a=1", kFormHeaders, result, headers);
   EXPECT_EQ(result, "fine");

@@ -10,11 +10,12 @@
 
 #include "pdb/pdb.h"
 #include "run_program.h"
+#include "scripted_server.h"
 
 namespace tarvo::test {
 
 // A loopback port nothing listens on right now.
-uint16_t freePort();
+inline uint16_t freePort() { return static_cast<uint16_t>(FreeLoopbackPort()); }
 
 struct LinkRun {
   ProgramResult desktop;

@@ -44,12 +44,12 @@ TEST_F(Desktop, QueueingCopiesAtOnceAndNeedsAKnownUser) {
   std::string error;
   ASSERT_TRUE(hotsync::addUser("Ana", &error));
   const fs::path download = root / "dl" / "News.pdb";
-  writeBytes(download, pdb::serialize(recordDb("News")));
+  WriteFile(download, pdb::serialize(recordDb("News")));
   EXPECT_EQ(PltInstallFile("Nobody", download.c_str()), -1);
   EXPECT_FALSE(fs::exists(hotsync::userDir("Nobody")));
   EXPECT_LT(PltInstallFile("Ana", (root / "missing.pdb").c_str()), 0);
   ASSERT_EQ(PltInstallFile("Ana", download.c_str()), 0);
-  writeText(download, "changed after queueing");
+  WriteFile(download, "changed after queueing");
   EXPECT_NO_THROW(pdb::readFile(hotsync::userInstallDir("Ana") / "News.pdb"));
 }
 
@@ -67,21 +67,21 @@ TEST_F(Desktop, ProgramFolderEndsInSlash) {
 }
 
 TEST_F(Desktop, QueuedFilesInstallOnCardZeroAndBadOnesAreRefused) {
-  auto old = recordDb("News", {bytesOf("old")});
+  auto old = recordDb("News", {BytesOf("old")});
   const auto dir = makeHandheld({old, recordDb("Keep")});
   connect(dir);  // makes user Ana current
   ASSERT_EQ(hotsync::currentUser(), "Ana");
   const fs::path queue = hotsync::userInstallDir("Ana");
-  writeBytes(queue / "a-news.pdb", pdb::serialize(recordDb("News", {bytesOf("new")})));
-  writeBytes(queue / "b-app.prc", pdb::serialize(resourceDb("Tarvo/App")));
-  writeText(queue / "c-bad.pdb", "this is no database");
+  WriteFile(queue / "a-news.pdb", pdb::serialize(recordDb("News", {BytesOf("new")})));
+  WriteFile(queue / "b-app.prc", pdb::serialize(resourceDb("Tarvo/App")));
+  WriteFile(queue / "c-bad.pdb", "this is no database");
 
   std::vector<std::string> messages;
   EXPECT_EQ(hotsync::installQueuedFiles(&messages), 2);
   EXPECT_TRUE(fs::is_empty(queue));
 
   // The replaced database keeps its file and place; the new one gets a safe name.
-  EXPECT_EQ(pdb::readFile(dir / "card0" / "News.pdb").db.records.at(0).data, bytesOf("new"));
+  EXPECT_EQ(pdb::readFile(dir / "card0" / "News.pdb").db.records.at(0).data, BytesOf("new"));
   EXPECT_EQ(pdb::readFile(dir / "card0" / "Tarvo_App.prc").db.name, "Tarvo/App");
   CDbList list[4];
   int32_t count = 4;
@@ -91,21 +91,21 @@ TEST_F(Desktop, QueuedFilesInstallOnCardZeroAndBadOnesAreRefused) {
   EXPECT_STREQ(list[1].m_Name, "News");
   EXPECT_EQ(+list[1].m_RecCount, 1u);
 
-  const std::string log = readText(hotsync::userLogFile("Ana"));
+  const std::string log = ReadFile(hotsync::userLogFile("Ana"));
   EXPECT_NE(log.find("c-bad.pdb"), std::string::npos) << log;
   EXPECT_NE(log.find("refused"), std::string::npos) << log;
   EXPECT_FALSE(fs::exists(dir / "card0" / "c-bad.pdb"));
 }
 
 TEST_F(Desktop, InstalledDatabaseIsTheQueuedFileAndWorksInTheSameHotSync) {
-  const auto dir = makeHandheld({recordDb("News", {bytesOf("old")})});
+  const auto dir = makeHandheld({recordDb("News", {BytesOf("old")})});
   connect(dir);
   const fs::path queue = hotsync::userInstallDir("Ana");
   // Odd block sizes and app info, so a copy that is not byte for byte shows.
-  auto news = recordDb("News", {bytesOf("first"), std::vector<uint8_t>(60001, 0x5A), bytesOf("third")});
-  news.appInfo = bytesOf("app info");
+  auto news = recordDb("News", {BytesOf("first"), std::vector<uint8_t>(60001, 0x5A), BytesOf("third")});
+  news.appInfo = BytesOf("app info");
   const std::vector<uint8_t> image = pdb::serialize(news);
-  writeBytes(queue / "News.pdb", image);
+  WriteFile(queue / "News.pdb", image);
   ASSERT_EQ(hotsync::installQueuedFiles(nullptr), 1);
   std::ifstream in(dir / "card0" / "News.pdb", std::ios::binary);
   EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), image);
@@ -124,7 +124,7 @@ TEST_F(Desktop, InstalledDatabaseIsTheQueuedFileAndWorksInTheSameHotSync) {
   rec.m_TotalBytes = static_cast<uint16_t>(buffer.size());
   ASSERT_EQ(SyncReadRecordByIndex(&rec), SYNCERR_NONE);
   EXPECT_EQ(rec.m_RecSize, 60001u);
-  std::vector<uint8_t> added = bytesOf("added");
+  std::vector<uint8_t> added = BytesOf("added");
   RecordInfo write{};
   write.m_FileHandle = h;
   write.m_RecSize = static_cast<uint32_t>(added.size());
@@ -134,9 +134,9 @@ TEST_F(Desktop, InstalledDatabaseIsTheQueuedFileAndWorksInTheSameHotSync) {
   hotsync::disconnectHandheld();
   const auto back = pdb::readFile(dir / "card0" / "News.pdb").db;
   ASSERT_EQ(back.records.size(), 4u);
-  EXPECT_EQ(back.records[2].data, bytesOf("third"));
+  EXPECT_EQ(back.records[2].data, BytesOf("third"));
   EXPECT_EQ(back.records[3].data, added);
-  EXPECT_EQ(back.appInfo, bytesOf("app info"));
+  EXPECT_EQ(back.appInfo, BytesOf("app info"));
 }
 
 TEST_F(Desktop, RegistrationStoreKeepsValuesPerCreator) {
@@ -184,7 +184,7 @@ TEST_F(Desktop, LogEntriesCarryActivityAndUtf8TextPrivately) {
   hotsync::setCurrentUser("Ana");
   EXPECT_EQ(LogAddEntry("", slSyncStarted, 0), 0);
   EXPECT_EQ(LogAddEntry("Conex\xE3o indispon\xED" "vel\n", slText, 0), 0);
-  const std::string log = readText(hotsync::userLogFile("Ana"));
+  const std::string log = ReadFile(hotsync::userLogFile("Ana"));
   EXPECT_NE(log.find("\t19\t\n"), std::string::npos) << log;
   EXPECT_NE(log.find("\t-1\tConexão indisponível\n"), std::string::npos) << log;
   struct stat st {};

@@ -85,7 +85,7 @@ TEST_F(Hardening, KilledInstallNeverLeavesTheReplacedDatabaseBehind) {
   connect(dir);
   const fs::path queue = hotsync::userInstallDir("Ana");
   hotsync::disconnectHandheld();
-  writeBytes(queue / "Tarvo.pdb", pdb::serialize(recordDb("Tarvo", {bytesOf("edition 2")})));
+  WriteFile(queue / "Tarvo.pdb", pdb::serialize(recordDb("Tarvo", {BytesOf("edition 2")})));
 
   killedAt("install-replace", [&] {
     std::string error;
@@ -113,8 +113,8 @@ TEST_F(Hardening, LeftoverQueueTemporaryIsRemovedNeverInstalled) {
   const fs::path queue = hotsync::userInstallDir("Ana");
   // What a writer killed before its rename leaves: a whole database, even.
   // A recent one may be another program's copy in progress and stays.
-  writeBytes(queue / ".News.pdb.tmp-Ab12Cd", pdb::serialize(recordDb("News")));
-  writeBytes(queue / ".Other.pdb.tmp-Xy34Zw", pdb::serialize(recordDb("Other")));
+  WriteFile(queue / ".News.pdb.tmp-Ab12Cd", pdb::serialize(recordDb("News")));
+  WriteFile(queue / ".Other.pdb.tmp-Xy34Zw", pdb::serialize(recordDb("Other")));
   fs::last_write_time(queue / ".News.pdb.tmp-Ab12Cd", fs::file_time_type::clock::now() - std::chrono::hours(1));
 
   std::vector<std::string> messages;
@@ -124,7 +124,7 @@ TEST_F(Hardening, LeftoverQueueTemporaryIsRemovedNeverInstalled) {
   EXPECT_TRUE(names().empty());
   EXPECT_TRUE(messages.empty()) << joined(messages);
   EXPECT_FALSE(fs::exists(hotsync::userLogFile("Ana")) &&
-               readText(hotsync::userLogFile("Ana")).find("News") != std::string::npos);
+               ReadFile(hotsync::userLogFile("Ana")).find("News") != std::string::npos);
 }
 
 TEST_F(Hardening, QueueingForAUserNameWindows1252CannotHoldReachesTheHostsUser) {
@@ -133,7 +133,7 @@ TEST_F(Hardening, QueueingForAUserNameWindows1252CannotHoldReachesTheHostsUser) 
   connect(dir);
   ASSERT_EQ(hotsync::currentUser(), "Łukasz");
   const fs::path download = root / "dl" / "News.pdb";
-  writeBytes(download, pdb::serialize(recordDb("News")));
+  WriteFile(download, pdb::serialize(recordDb("News")));
   ASSERT_EQ(PltInstallFile("?ukasz", download.c_str()), 0);
   EXPECT_TRUE(fs::exists(hotsync::userInstallDir("Łukasz") / "News.pdb"));
 }
@@ -144,9 +144,9 @@ TEST_F(Hardening, SpecialAndMalformedCardFilesAreSkippedWithOneWarningEach) {
   ASSERT_EQ(::mkfifo((card / "Fifo.pdb").c_str(), 0600), 0);
   fs::create_directory(card / "Folder.pdb");
   fs::create_symlink("/dev/zero", card / "Zero.pdb");
-  writeText(card / "Garbage.prc", "no database at all");
+  WriteFile(card / "Garbage.prc", "no database at all");
   // A header that claims no records in front of 64 MiB of nothing.
-  writeBytes(card / "Huge.pdb", pdb::serialize(recordDb("Huge")));
+  WriteFile(card / "Huge.pdb", pdb::serialize(recordDb("Huge")));
   fs::resize_file(card / "Huge.pdb", 64u << 20);
 
   connect(dir);
@@ -156,12 +156,12 @@ TEST_F(Hardening, SpecialAndMalformedCardFilesAreSkippedWithOneWarningEach) {
   for (const char* file : {"Fifo.pdb", "Folder.pdb", "Zero.pdb", "Garbage.prc", "Huge.pdb"}) {
     EXPECT_NE(joined(warnings).find(file), std::string::npos) << file << "\n" << joined(warnings);
   }
-  EXPECT_NE(readText(hotsync::userLogFile("Ana")).find("Huge.pdb"), std::string::npos);
+  EXPECT_NE(ReadFile(hotsync::userLogFile("Ana")).find("Huge.pdb"), std::string::npos);
 }
 
 TEST_F(Hardening, TwoFilesOfOneDatabaseNameGiveOneWarningNamingBoth) {
-  const auto dir = makeHandheld({recordDb("Good", {bytesOf("original")})});
-  writeBytes(dir / "card0" / "Copy.pdb", pdb::serialize(recordDb("Good")));
+  const auto dir = makeHandheld({recordDb("Good", {BytesOf("original")})});
+  WriteFile(dir / "card0" / "Copy.pdb", pdb::serialize(recordDb("Good")));
 
   connect(dir);
   EXPECT_EQ(names(), (std::vector<std::string>{"Good"}));
@@ -170,21 +170,21 @@ TEST_F(Hardening, TwoFilesOfOneDatabaseNameGiveOneWarningNamingBoth) {
   // The first in name order is the one used; the other is named as skipped.
   EXPECT_EQ(warnings[0].rfind("card0/Good.pdb skipped:", 0), 0u) << warnings[0];
   EXPECT_NE(warnings[0].find("card0/Copy.pdb, which is used"), std::string::npos) << warnings[0];
-  EXPECT_NE(readText(hotsync::userLogFile("Ana")).find("card0/Good.pdb skipped"), std::string::npos);
+  EXPECT_NE(ReadFile(hotsync::userLogFile("Ana")).find("card0/Good.pdb skipped"), std::string::npos);
   hotsync::disconnectHandheld();
   // The skipped file is left as it was.
   EXPECT_EQ(pdb::readFile(dir / "card0" / "Good.pdb").db.records.size(), 1u);
 }
 
 TEST_F(Hardening, JournalLinksAreNeverFollowed) {
-  const auto dir = makeHandheld({recordDb("A", {bytesOf("base")})});
+  const auto dir = makeHandheld({recordDb("A", {BytesOf("base")})});
   const fs::path outside = root / "outside";
   // A link planted while connected: the close must not write through it.
   connect(dir);
   fs::create_symlink(outside, dir / "card0" / "A.pdb.journal");
   uint8_t h = 0;
   ASSERT_EQ(SyncOpenDB("A", 0, &h, eDbRead | eDbWrite), SYNCERR_NONE);
-  std::vector<uint8_t> data = bytesOf("new");
+  std::vector<uint8_t> data = BytesOf("new");
   RecordInfo rec{};
   rec.m_FileHandle = h;
   rec.m_RecSize = static_cast<uint32_t>(data.size());
@@ -206,14 +206,14 @@ TEST_F(Hardening, JournalLinksAreNeverFollowed) {
 
 TEST_F(Hardening, JournalFramesThatCannotApplyAreRefusedOnce) {
   const auto app = resourceDb("App");
-  const auto notes = recordDb("Notes", {bytesOf("one")});
+  const auto notes = recordDb("Notes", {BytesOf("one")});
   const auto dir = makeHandheld({app, notes});
   const auto appImage = pdb::serialize(app);
   const auto notesImage = pdb::serialize(notes);
   // A record written into a resource database cannot apply; the frame after
   // it, and the other database's journal, still do.
-  writeText(dir / "card0" / "App.prc.journal", journalFor(appImage, {writeOp(5, "x"), "S" + std::string(8, '\1')}));
-  writeText(dir / "card0" / "Notes.pdb.journal", journalFor(notesImage, {writeOp(7, "two")}));
+  WriteFile(dir / "card0" / "App.prc.journal", journalFor(appImage, {writeOp(5, "x"), "S" + std::string(8, '\1')}));
+  WriteFile(dir / "card0" / "Notes.pdb.journal", journalFor(notesImage, {writeOp(7, "two")}));
 
   connect(dir);
   const auto warnings = hotsync::connectWarnings();
@@ -239,7 +239,7 @@ TEST_F(Hardening, ClockOffsetOutOfRangeIsRefusedInOneLine) {
   EXPECT_FALSE(hotsync::connectHandheld(dir, &error));
   EXPECT_NE(error.find("clock.offset"), std::string::npos) << error;
   EXPECT_EQ(error.find('\n'), std::string::npos) << error;
-  writeText(dir / "device.conf", "clock.offset = -3600\n");
+  WriteFile(dir / "device.conf", "clock.offset = -3600\n");
   connect(dir);
 }
 

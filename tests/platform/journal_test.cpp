@@ -21,7 +21,7 @@ class Journal : public TempRoot {
   static uint32_t append(const char* db, const std::string& data) {
     uint8_t h = 0;
     if (SyncOpenDB(db, 0, &h, eDbRead | eDbWrite) != SYNCERR_NONE) return 0;
-    std::vector<uint8_t> bytes = bytesOf(data);
+    std::vector<uint8_t> bytes = BytesOf(data);
     RecordInfo rec{};
     rec.m_FileHandle = h;
     rec.m_RecSize = static_cast<uint32_t>(bytes.size());
@@ -47,7 +47,7 @@ class Journal : public TempRoot {
 };
 
 TEST_F(Journal, CompletedClosesSurviveAKillAndAreFoldedAtConnect) {
-  const auto dir = makeHandheld({recordDb("A", {bytesOf("base")})});
+  const auto dir = makeHandheld({recordDb("A", {BytesOf("base")})});
   connect(dir);
   ASSERT_NE(append("A", "first"), 0u);
   ASSERT_NE(append("A", "second"), 0u);
@@ -77,10 +77,10 @@ TEST_F(Journal, TornTailIsDroppedAndStaleJournalIgnored) {
   }
   // B's file was replaced after its journal was written (a fold whose
   // journal removal was lost): the journal must not be applied again.
-  auto replaced = recordDb("B", {bytesOf("reinstalled")});
-  writeBytes(crashed / "card0" / "B.pdb", pdb::serialize(replaced));
+  auto replaced = recordDb("B", {BytesOf("reinstalled")});
+  WriteFile(crashed / "card0" / "B.pdb", pdb::serialize(replaced));
   // A journal without its database (deleted mid-way).
-  writeText(crashed / "card0" / "Gone.pdb.journal", "TJNL");
+  WriteFile(crashed / "card0" / "Gone.pdb.journal", "TJNL");
 
   connect(crashed);
   hotsync::disconnectHandheld();
@@ -93,7 +93,7 @@ TEST_F(Journal, TornTailIsDroppedAndStaleJournalIgnored) {
 // A journal written before journals named their file by the block hash
 // (version 1, a byte-wise FNV-1a hash) is still replayed.
 TEST_F(Journal, FirstVersionJournalIsReplayed) {
-  const auto dir = makeHandheld({recordDb("A", {bytesOf("base")})});
+  const auto dir = makeHandheld({recordDb("A", {BytesOf("base")})});
   connect(dir);
   ASSERT_NE(append("A", "kept"), 0u);
   const fs::path crashed = snapshot(dir, "crashed");
@@ -141,7 +141,7 @@ TEST_F(Journal, SecondProgramCannotConnectTheSameHandheld) {
 // A writer killed at random moments: every database still parses and holds
 // every record whose SyncCloseDB had returned.
 TEST_F(Journal, WriterKilledAtRandomKeepsEveryCompletedClose) {
-  const auto dir = makeHandheld({recordDb("Log"), recordDb("Other", {bytesOf("x")})});
+  const auto dir = makeHandheld({recordDb("Log"), recordDb("Other", {BytesOf("x")})});
   std::mt19937 random(12345);
   int next = 0;
   for (int round = 0; round < 12; ++round) {

@@ -26,7 +26,7 @@ class SyncManager : public TempRoot {
     return SyncReadRecordByIndex(rec);
   }
   int32_t write(uint8_t h, uint32_t id, const std::string& data, RecordInfo* out = nullptr) {
-    std::vector<uint8_t> bytes = bytesOf(data);
+    std::vector<uint8_t> bytes = BytesOf(data);
     RecordInfo rec{};
     rec.m_FileHandle = h;
     rec.m_RecId = id;
@@ -95,8 +95,8 @@ TEST_F(SyncManager, DefaultsAndBadDeviceConf) {
 
 TEST_F(SyncManager, CardsEndWithNotFoundAndCountTheirDatabases) {
   const auto dir = makeHandheld({recordDb("A"), recordDb("B")});
-  writeBytes(dir / "card1" / "C.pdb", pdb::serialize(recordDb("C")));
-  writeBytes(dir / "card3" / "D.pdb", pdb::serialize(recordDb("D")));  // after a gap: not a card
+  WriteFile(dir / "card1" / "C.pdb", pdb::serialize(recordDb("C")));
+  WriteFile(dir / "card3" / "D.pdb", pdb::serialize(recordDb("D")));  // after a gap: not a card
   connect(dir);
   CardInfo info{};
   info.m_CardNo = 0;
@@ -112,12 +112,12 @@ TEST_F(SyncManager, CardsEndWithNotFoundAndCountTheirDatabases) {
 }
 
 TEST_F(SyncManager, DatabaseListFollowsOrderFileAndFillsEntries) {
-  auto news = recordDb("News", {bytesOf("a"), bytesOf("b")}, "DATA", "Tarv");
+  auto news = recordDb("News", {BytesOf("a"), BytesOf("b")}, "DATA", "Tarv");
   news.version = 7;
   news.modificationDate = 3'100'000'000u;
   const auto dir = makeHandheld({recordDb("Alpha"), news, resourceDb("Tarvo")});
-  writeText(dir / "card0" / "order", "Tarvo.prc\nmissing.pdb\nNews.pdb\n");
-  writeText(dir / "card0" / "Broken.pdb", "not a database");
+  WriteFile(dir / "card0" / "order", "Tarvo.prc\nmissing.pdb\nNews.pdb\n");
+  WriteFile(dir / "card0" / "Broken.pdb", "not a database");
   connect(dir);
 
   CDbList list[8];
@@ -155,7 +155,7 @@ TEST_F(SyncManager, DatabaseListFollowsOrderFileAndFillsEntries) {
 TEST_F(SyncManager, OpenModesAndHandles) {
   auto rom = recordDb("Rom");
   rom.attributes = pdb::kAttrReadOnly;
-  connect(makeHandheld({recordDb("A", {bytesOf("x")}), recordDb("B"), rom}));
+  connect(makeHandheld({recordDb("A", {BytesOf("x")}), recordDb("B"), rom}));
   uint8_t h1 = 0, h2 = 0, h3 = 0;
   EXPECT_EQ(SyncOpenDB("Missing", 0, &h1, eDbRead), SYNCERR_NOT_FOUND);
   EXPECT_EQ(SyncOpenDB("A", 5, &h1, eDbRead), SYNCERR_NOT_FOUND);
@@ -194,7 +194,7 @@ TEST_F(SyncManager, OpenModesAndHandles) {
 }
 
 TEST_F(SyncManager, ReadRecordFillsFieldsAndNeverOverflows) {
-  auto db = recordDb("A", {bytesOf("hello"), std::vector<uint8_t>(300, 7)});
+  auto db = recordDb("A", {BytesOf("hello"), std::vector<uint8_t>(300, 7)});
   db.records[0].attributes = pdb::kRecDirty | 0x03;
   connect(makeHandheld({db}));
   const uint8_t h = open("A", eDbRead | eDbShowSecret);
@@ -215,7 +215,7 @@ TEST_F(SyncManager, ReadRecordFillsFieldsAndNeverOverflows) {
 }
 
 TEST_F(SyncManager, WriteDeletePurgeAndResetReachTheFile) {
-  const auto dir = makeHandheld({recordDb("A", {bytesOf("one"), bytesOf("two")})});
+  const auto dir = makeHandheld({recordDb("A", {BytesOf("one"), BytesOf("two")})});
   connect(dir);
   const uint8_t h = open("A", eDbRead | eDbWrite | eDbShowSecret);
 
@@ -267,7 +267,7 @@ TEST_F(SyncManager, WriteDeletePurgeAndResetReachTheFile) {
   const pdb::Database db = onDisk(dir, "A.pdb");
   ASSERT_EQ(db.records.size(), 4u);
   EXPECT_EQ(db.records[0].uniqueId, 100u);
-  EXPECT_EQ(db.records[0].data, bytesOf("ONE"));
+  EXPECT_EQ(db.records[0].data, BytesOf("ONE"));
   EXPECT_EQ(db.records[1].uniqueId, +made.m_RecId);
   EXPECT_EQ(db.records[3].uniqueId, 5000u);
   for (const auto& r : db.records) EXPECT_EQ(r.attributes & pdb::kRecDirty, 0) << r.uniqueId;
@@ -304,7 +304,7 @@ TEST_F(SyncManager, ResourceDatabasesAreListedButHaveNoRecords) {
 }
 
 TEST_F(SyncManager, SecretRecordsNeedTheSecretMode) {
-  auto db = recordDb("A", {bytesOf("s")});
+  auto db = recordDb("A", {BytesOf("s")});
   db.records[0].attributes = pdb::kRecSecret;
   connect(makeHandheld({db}));
   const uint8_t h = open("A", eDbRead);

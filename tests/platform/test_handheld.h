@@ -7,12 +7,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "hotsync/host.h"
 #include "pdb/pdb.h"
+#include "files.h"
+#include "handheld_writer.h"
 #include "temp_folder.h"
 
 namespace testing_hh {
@@ -43,23 +44,9 @@ inline pdb::Database resourceDb(const std::string& name) {
   return db;
 }
 
-inline void writeBytes(const fs::path& file, const std::vector<uint8_t>& bytes) {
-  fs::create_directories(file.parent_path());
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline void writeText(const fs::path& file, const std::string& text) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
-}
-
-inline std::string readText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+using tarvo::test::BytesOf;
+using tarvo::test::ReadFile;
+using tarvo::test::WriteFile;
 
 // A temporary root holding the data folder and handheld folders.
 class TempRoot : public ::testing::Test {
@@ -77,11 +64,9 @@ class TempRoot : public ::testing::Test {
   fs::path makeHandheld(const std::vector<pdb::Database>& card0, const std::string& conf = "user.name = Ana\n",
                         const std::string& folder = "hh") {
     const fs::path dir = root / folder;
-    writeText(dir / "device.conf", conf);
+    WriteFile(dir / "device.conf", conf);
     fs::create_directories(dir / "card0");
-    for (const auto& db : card0) {
-      writeBytes(dir / "card0" / (db.name + (db.isResourceDb() ? ".prc" : ".pdb")), pdb::serialize(db));
-    }
+    for (const auto& db : card0) tarvo::test::WriteDatabase(dir, db);
     return dir;
   }
 

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "files.h"
 #include "server_process.h"
 
 using namespace syncserver_test;
@@ -35,7 +36,7 @@ protected:
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     void start(const std::string& script, std::vector<std::string> extra = {}) {
-        write_file(dir_ + "/script.json", script);
+        tarvo::test::WriteFile(dir_ + "/script.json", script);
         std::vector<std::string> args = {"--port", "0", "--script", dir_ + "/script.json", "--files",
                                          dir_ + "/files", "--log", dir_ + "/log.jsonl"};
         args.insert(args.end(), extra.begin(), extra.end());
@@ -57,7 +58,7 @@ TEST_F(SyncServer, PlaysAConversationAndLogsEveryRequest) {
          "body": "<tarvoconduit><pput url=\"{{base}}/files/News.pdb\"/></tarvoconduit>"},
         {"match": {"request": 4}, "status": 500, "body": "fourth"}
     ], "unmatched": {"status": 200, "body": "<tarvoconduit></tarvoconduit>"}})");
-    write_file(dir_ + "/files/News.pdb", std::string("PDB\0\xE9\xFF", 6));
+    tarvo::test::WriteFile(dir_ + "/files/News.pdb", std::string("PDB\0\xE9\xFF", 6));
 
     const Fetch login = conduit_post("language=PT&cmd=login&login=&senha=");
     Reply first = fetch(at("sync.asp"), login);
@@ -77,7 +78,7 @@ TEST_F(SyncServer, PlaysAConversationAndLogsEveryRequest) {
     EXPECT_EQ(again.status, 200);
     EXPECT_EQ(again.body, "<tarvoconduit></tarvoconduit>");
 
-    const auto lines = read_lines(dir_ + "/log.jsonl");
+    const auto lines = tarvo::test::ReadLines(dir_ + "/log.jsonl");
     ASSERT_EQ(lines.size(), 5u);
     const auto entry = nlohmann::json::parse(lines[0]);
     EXPECT_EQ(entry["method"], "POST");
@@ -97,7 +98,7 @@ TEST_F(SyncServer, LogKeepsBodyBytesExactly) {
     Reply reply = fetch(at("sync.asp"), conduit_post(body));
     EXPECT_EQ(reply.status, 404);
 
-    const auto lines = read_lines(dir_ + "/log.jsonl");
+    const auto lines = tarvo::test::ReadLines(dir_ + "/log.jsonl");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(log_body(lines[0]) == body) << "the logged body differs from the one sent";
     EXPECT_NE(lines[0].find("\\u0000\\u00e9"), std::string::npos);
@@ -109,7 +110,7 @@ TEST_F(SyncServer, ClosesAfterTheGivenNumberOfBodyBytes) {
         {"match": {"path": "/cut"}, "body": "0123456789abcdefghij", "close_after": 10},
         {"match": {"path": "/files/News.pdb"}, "close_after": 0}
     ])");
-    write_file(dir_ + "/files/News.pdb", "a whole database");
+    tarvo::test::WriteFile(dir_ + "/files/News.pdb", "a whole database");
     for (bool http10 : {true, false}) {
         Reply cut = fetch(at("cut"), Fetch{}.old_http(http10));
         EXPECT_EQ(cut.code, CURLE_PARTIAL_FILE);
@@ -199,7 +200,7 @@ TEST_F(SyncServer, StopsCleanlyWhileARequestIsDelayed) {
     start(R"([{"body": "slow", "delay_ms": 60000}])");
     std::thread client([this] { fetch(at("sync.asp")); });
     // The request is logged before its delay starts.
-    for (int i = 0; i < 200 && read_lines(dir_ + "/log.jsonl").empty(); ++i)
+    for (int i = 0; i < 200 && tarvo::test::ReadLines(dir_ + "/log.jsonl").empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     EXPECT_EQ(server_.stop(2), 0);
     client.join();
@@ -219,10 +220,10 @@ TEST(SyncServerCommandLine, ExplainsBadInputInOneLine) {
     };
     EXPECT_NE(one_line_error(run_to_end({"--bogus"})).find("unknown option: --bogus"), std::string::npos);
     EXPECT_NE(one_line_error(run_to_end({"--files", dir + "/none"})).find("not a folder"), std::string::npos);
-    write_file(dir + "/bad.json", R"([{"match": {"cmd": "login"}}, {"delay": 5}])");
+    tarvo::test::WriteFile(dir + "/bad.json", R"([{"match": {"cmd": "login"}}, {"delay": 5}])");
     EXPECT_NE(one_line_error(run_to_end({"--script", dir + "/bad.json"})).find("rule 2: unknown key \"delay\""),
               std::string::npos);
-    write_file(dir + "/x.pem", "not a certificate");
+    tarvo::test::WriteFile(dir + "/x.pem", "not a certificate");
     EXPECT_NE(one_line_error(run_to_end({"--tls", dir + "/x.pem", dir + "/x.pem"})).find("TLS"),
               std::string::npos);
     std::filesystem::remove_all(dir);

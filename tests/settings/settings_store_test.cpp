@@ -63,6 +63,12 @@ TEST_F(SettingsStoreTest, ValueOfTheWrongKindReadsAsDefault) {
   EXPECT_EQ(store_.ReadInt("ana", "big", 7), 7);
   EXPECT_EQ(store_.ReadInt("ana", "word", 7), 7);
   EXPECT_EQ(store_.ReadText("ana", "blob", "d"), "d");
+  // A listing reads the rows the same way: no truncated 4294967296 as 0.
+  const auto entries = store_.List("ana");
+  ASSERT_TRUE(entries);
+  std::vector<std::string> listed;
+  for (const auto& entry : *entries) listed.push_back(entry.key);
+  EXPECT_EQ(listed, (std::vector<std::string>{"login", "proximo"}));
 }
 
 TEST_F(SettingsStoreTest, TextIsWindows1252InsideAndUtf8InTheFile) {

@@ -1,0 +1,191 @@
+#include "host/cmd_settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <iostream>
+#include <ostream>
+
+#include "resources/text_codec.h"
+#include "settings/known_keys.h"
+#include "settings/settings_keys.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tarvo-hotsync settings list [SECTION]\n"
+    "       tarvo-hotsync settings get SECTION KEY\n"
+    "       tarvo-hotsync settings set [--int] SECTION KEY VALUE\n"
+    "Shows or changes the settings of Tarvo Sync for this Linux user.\n"
+    "Texts are UTF-8; --int stores VALUE as a 32-bit integer. A key the conduit\n"
+    "reads as an integer (timeout, usarproxy, proxyport, usarautenticacao,\n"
+    "proximo, padrao) is stored as one without --int; setting a key the conduit\n"
+    "does not read warns. list also shows, marked (default), the value that\n"
+    "applies to each key the conduit reads that is not set.\n";
+
+void PrintEntry(std::ostream& out, const SettingsEntry& e) {
+  out << e.section << '\t' << e.key << '\t' << (e.isInteger ? "integer" : "text") << '\t';
+  if (e.isInteger) out << e.intValue;
+  else out << e.text;
+  out << '\n';
+}
+
+bool ParseInt32(const std::string& text, int32_t& value) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (begin != end && *begin == '+') ++begin;
+  auto [ptr, ec] = std::from_chars(begin, end, value);
+  return ec == std::errc() && ptr == end && begin != end;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string_view SectionName(std::string_view section) {
+  while (!section.empty() && section.back() == '\\') section.remove_suffix(1);
+  return section;
+}
+
+// The keys the conduit reads in `section` that are not set, with the value
+// that applies to them.
+void PrintDefaults(std::ostream& out, std::string_view section, const std::vector<SettingsEntry>& entries) {
+  for (const settings::KnownKey& known : settings::KeysOfSection(section)) {
+    const bool set = std::any_of(entries.begin(), entries.end(), [&](const SettingsEntry& e) {
+      return EqualNoCase(SectionName(e.section), SectionName(section)) && EqualNoCase(e.key, known.key);
+    });
+    if (!set)
+      out << SectionName(section) << '\t' << known.key << '\t' << (known.isInteger ? "integer" : "text") << '\t'
+          << known.defaultValue << "\t(default)\n";
+  }
+}
+
+}  // namespace
+
+int settingsCommand(const std::vector<std::string>& args, const SettingsStore& store, std::ostream& out,
+                    std::ostream& err) {
+  if (args.empty()) {
+    err << "settings: missing action (list, get or set); see --help\n";
+    return 2;
+  }
+  const std::string& action = args[0];
+  if (action == "help" || std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; })) {
+    out << kUsage;
+    return 0;
+  }
+
+  // Names and texts come from a terminal: refuse what is not UTF-8 rather
+  // than store something the conduit would read differently.
+  for (const auto& arg : args) {
+    if (!IsValidUtf8(arg)) {
+      err << "settings: arguments must be UTF-8 text\n";
+      return 2;
+    }
+  }
+
+  if (action == "list") {
+    if (args.size() > 2) {
+      err << "settings: list takes at most one SECTION\n";
+      return 2;
+    }
+    auto entries = args.size() == 2 ? store.List(args[1]) : store.List();
+    if (!entries) {
+      err << "settings: cannot read " << store.file().string() << '\n';
+      return 1;
+    }
+    for (const auto& e : *entries) PrintEntry(out, e);
+    // Then what applies where nothing is set: the communication keys, and
+    // the keys of every section listed.
+    std::vector<std::string> sections;
+    if (args.size() == 2) sections.push_back(entries->empty() ? args[1] : entries->front().section);
+    else sections.push_back(settings::kComunicacao);
+    for (const auto& e : *entries) {
+      const bool seen = std::any_of(sections.begin(), sections.end(),
+                                    [&](const std::string& known) { return EqualNoCase(SectionName(known), SectionName(e.section)); });
+      if (!seen) sections.push_back(e.section);
+    }
+    for (const std::string& section : sections) PrintDefaults(out, section, *entries);
+    return 0;
+  }
+
+  if (action == "get") {
+    if (args.size() != 3) {
+      err << "settings: get needs SECTION KEY\n";
+      return 2;
+    }
+    auto entry = store.Find(args[1], args[2]);
+    if (!entry) {
+      err << "settings: " << args[1] << ' ' << args[2] << " is not set\n";
+      return 1;
+    }
+    if (entry->isInteger) out << entry->intValue << '\n';
+    else out << entry->text << '\n';
+    return 0;
+  }
+
+  if (action == "set") {
+    size_t first = 1;
+    bool asInt = false;
+    if (args.size() > 1 && args[1] == "--int") {
+      asInt = true;
+      first = 2;
+    }
+    if (args.size() - first != 3) {
+      err << "settings: set needs [--int] SECTION KEY VALUE\n";
+      return 2;
+    }
+    const std::string& section = args[first];
+    const std::string& key = args[first + 1];
+    const std::string& value = args[first + 2];
+    if (key.empty()) {
+      err << "settings: KEY must not be empty\n";
+      return 2;
+    }
+    // Stored the way the conduit reads it: a known integer key as an
+    // integer even without --int; a key nobody reads is stored, with a word.
+    const std::optional<settings::KnownKey> known = settings::FindKnownKey(section, key);
+    if (!known) {
+      err << "settings: warning: the conduit reads no key " << key << " in section " << section << '\n';
+    } else if (known->isInteger) {
+      asInt = true;
+    } else if (asInt) {
+      err << "settings: warning: the conduit reads " << key << " as text\n";
+    }
+    bool ok;
+    if (asInt) {
+      int32_t number = 0;
+      if (!ParseInt32(value, number)) {
+        err << "settings: " << key << " takes a 32-bit integer, not " << value << '\n';
+        return 2;
+      }
+      ok = store.WriteIntUtf8(section, key, number);
+    } else {
+      ok = store.WriteTextUtf8(section, key, value);
+    }
+    if (!ok) {
+      err << "settings: cannot write " << store.file().string() << '\n';
+      return 1;
+    }
+    return 0;
+  }
+
+  err << "settings: unknown action '" << action << "'; see --help\n";
+  return 2;
+}
+
+int settingsCommand(int argc, char** argv) {
+  try {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+    return settingsCommand(args, AppSettings(), std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "settings: " << e.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace tarvo
