@@ -11,10 +11,6 @@
 #include "engine/envelope.h"
 #include "engine/tarvo_conduit.h"
 
-// The engine notes each answer for its failure lines in a file the target
-// does not link; the readers fuzzed here do not depend on it.
-void CTarvoConduit::NoteAnswer(const std::string&) {}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6) return 0;
   const uint32_t id = (data[0] | data[1] << 8 | data[2] << 16) & 0xFFFFFF;

@@ -8,10 +8,6 @@
 #include "engine/envelope.h"
 #include "engine/tarvo_conduit.h"
 
-// The engine notes each answer for its failure lines in a file the target
-// does not link; the readers fuzzed here do not depend on it.
-void CTarvoConduit::NoteAnswer(const std::string&) {}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string page(reinterpret_cast<const char*>(data), size);
   std::deque<std::string> commands;

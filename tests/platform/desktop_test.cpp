@@ -123,7 +123,7 @@ TEST_F(Desktop, InstalledDatabaseIsTheQueuedFileAndWorksInTheSameHotSync) {
   rec.m_pBytes = buffer.data();
   rec.m_TotalBytes = static_cast<uint16_t>(buffer.size());
   ASSERT_EQ(SyncReadRecordByIndex(&rec), SYNCERR_NONE);
-  EXPECT_EQ(rec.m_RecSize, 60001u);
+  EXPECT_EQ(uint32_t{rec.m_RecSize}, 60001u);
   std::vector<uint8_t> added = BytesOf("added");
   RecordInfo write{};
   write.m_FileHandle = h;
