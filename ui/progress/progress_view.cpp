@@ -1,27 +1,13 @@
 #include "ui/progress/progress_view.h"
 
-#include <mutex>
+#include "ui/front_end_factory.h"
 
 namespace {
 
-std::mutex g_factoryMutex;
-ProgressViewFactory g_factory;
+FrontEndFactorySlot<ProgressView, NullProgressView> g_factory;
 
 }  // namespace
 
-void SetProgressViewFactory(ProgressViewFactory factory) {
-  std::lock_guard<std::mutex> lock(g_factoryMutex);
-  g_factory = std::move(factory);
-}
+void SetProgressViewFactory(ProgressViewFactory factory) { g_factory.Set(std::move(factory)); }
 
-std::unique_ptr<ProgressView> MakeProgressView() {
-  ProgressViewFactory factory;
-  {
-    std::lock_guard<std::mutex> lock(g_factoryMutex);
-    factory = g_factory;
-  }
-  std::unique_ptr<ProgressView> view;
-  if (factory) view = factory();
-  if (!view) view = std::make_unique<NullProgressView>();
-  return view;
-}
+std::unique_ptr<ProgressView> MakeProgressView() { return g_factory.Make(); }
