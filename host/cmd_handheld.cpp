@@ -25,11 +25,9 @@ constexpr const char* kHelp =
 int commandHandheld(int argc, char** argv) {
   Args args;
   std::string error;
-  std::vector<char*> rest;
   std::string address;
   bool listen = false;
-  takeListenOption(argc, argv, &rest, &address, &listen);
-  if (!parseArgs(static_cast<int>(rest.size()), rest.data(), 1, {{"handheld", true}}, &args, &error)) return fail(error);
+  if (!parseArgsWithListen(argc, argv, {{"handheld", true}}, &args, &listen, &address, &error)) return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;

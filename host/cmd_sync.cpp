@@ -133,14 +133,12 @@ const char* outcomeLine(int status, bool listen) {
 int commandSync(int argc, char** argv) {
   Args args;
   std::string error;
-  std::vector<char*> rest;
   std::string address;
   bool listen = false;
-  takeListenOption(argc, argv, &rest, &address, &listen);
-  if (!parseArgs(static_cast<int>(rest.size()), rest.data(), 1,
-                 {{"handheld", true}, {"conduit", true}, {"no-gui", false}, {"offline", false},
-                  {"online", false}},
-                 &args, &error))
+  if (!parseArgsWithListen(argc, argv,
+                           {{"handheld", true}, {"conduit", true}, {"no-gui", false}, {"offline", false},
+                            {"online", false}},
+                           &args, &listen, &address, &error))
     return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);

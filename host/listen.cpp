@@ -39,6 +39,13 @@ void takeListenOption(int argc, char** argv, std::vector<char*>* rest, std::stri
   }
 }
 
+bool parseArgsWithListen(int argc, char** argv, const std::vector<OptionDef>& known, Args* args,
+                         bool* listen, std::string* address, std::string* error) {
+  std::vector<char*> rest;
+  takeListenOption(argc, argv, &rest, address, listen);
+  return parseArgs(static_cast<int>(rest.size()), rest.data(), 1, known, args, error);
+}
+
 uint16_t openHandheldListener(const std::string& address, std::string* error) {
   const std::string where = address.empty() ? kDefaultAddress : address;
   if (!isLoopback(where)) {
