@@ -9,19 +9,13 @@ namespace {
 constexpr int64_t kPalmEpochOffset = 2082844800;  // 1904-01-01 to 1970-01-01
 }
 
-DateTime dateFromPalm(uint32_t palmSeconds) {
-  if (palmSeconds == 0) return {};
-  // Palm dates count local wall-clock seconds, so no time zone applies.
-  const std::time_t t = static_cast<std::time_t>(int64_t{palmSeconds} - kPalmEpochOffset);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
+DateTime dateFromTm(const std::tm& tm) {
   return DateTime{static_cast<uint16_t>(tm.tm_year + 1900), static_cast<uint8_t>(tm.tm_mon + 1),
                   static_cast<uint8_t>(tm.tm_mday),         static_cast<uint8_t>(tm.tm_hour),
                   static_cast<uint8_t>(tm.tm_min),          static_cast<uint8_t>(tm.tm_sec)};
 }
 
-uint32_t palmFromDate(const DateTime& d) {
-  if (d.year < 1904 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31) return 0;
+std::tm tmFromDate(const DateTime& d) {
   std::tm tm{};
   tm.tm_year = d.year - 1900;
   tm.tm_mon = d.month - 1;
@@ -29,6 +23,21 @@ uint32_t palmFromDate(const DateTime& d) {
   tm.tm_hour = d.hour;
   tm.tm_min = d.minute;
   tm.tm_sec = d.second;
+  return tm;
+}
+
+DateTime dateFromPalm(uint32_t palmSeconds) {
+  if (palmSeconds == 0) return {};
+  // Palm dates count local wall-clock seconds, so no time zone applies.
+  const std::time_t t = static_cast<std::time_t>(int64_t{palmSeconds} - kPalmEpochOffset);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  return dateFromTm(tm);
+}
+
+uint32_t palmFromDate(const DateTime& d) {
+  if (d.year < 1904 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31) return 0;
+  std::tm tm = tmFromDate(d);
   const int64_t seconds = static_cast<int64_t>(timegm(&tm)) + kPalmEpochOffset;
   return seconds <= 0 || seconds > 0xFFFFFFFFLL ? 0 : static_cast<uint32_t>(seconds);
 }

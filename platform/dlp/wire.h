@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -27,6 +28,10 @@ struct DateTime {
   uint8_t second = 0;
   bool operator==(const DateTime&) const = default;
 };
+
+// The same fields in a std::tm; tmFromDate leaves its other fields zero.
+DateTime dateFromTm(const std::tm& tm);
+std::tm tmFromDate(const DateTime& date);
 
 // Seconds since 1904-01-01 (how a database stores its dates) and back; 0 is "no date".
 DateTime dateFromPalm(uint32_t palmSeconds);

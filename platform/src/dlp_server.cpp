@@ -149,20 +149,12 @@ dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg
       const std::time_t now = static_cast<std::time_t>(hh_.unixNow() + clockShift_);
       std::tm local{};
       localtime_r(&now, &local);
-      out.date({static_cast<uint16_t>(local.tm_year + 1900), static_cast<uint8_t>(local.tm_mon + 1),
-                static_cast<uint8_t>(local.tm_mday), static_cast<uint8_t>(local.tm_hour),
-                static_cast<uint8_t>(local.tm_min), static_cast<uint8_t>(local.tm_sec)});
+      out.date(dlp::dateFromTm(local));
       return reply(request, dlp::ErrNone, std::move(out.out()));
     }
     case dlp::SetSysDateTime: {
       const dlp::DateTime d = in.date();
-      std::tm local{};
-      local.tm_year = d.year - 1900;
-      local.tm_mon = d.month - 1;
-      local.tm_mday = d.day;
-      local.tm_hour = d.hour;
-      local.tm_min = d.minute;
-      local.tm_sec = d.second;
+      std::tm local = dlp::tmFromDate(d);
       local.tm_isdst = -1;
       const std::time_t wanted = std::mktime(&local);
       if (d.month < 1 || d.month > 12 || wanted == static_cast<std::time_t>(-1)) return reply(request, dlp::ErrParam);
