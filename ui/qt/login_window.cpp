@@ -77,12 +77,8 @@ LoginWindow::LoginWindow(LoginDialogModel& model) : QDialog(nullptr), m_model(mo
       }
       case ControlKind::kDefaultButton:
       case ControlKind::kButton: {
-        auto* button = new QPushButton(FromUtf8(control.text), this);
-        const bool ok = control.kind == ControlKind::kDefaultButton;
-        button->setDefault(ok);
-        button->setAutoDefault(ok);
-        connect(button, &QPushButton::clicked, this, ok ? &LoginWindow::accept : &LoginWindow::reject);
-        if (ok) m_ok = button;
+        QPushButton* button = MakeDialogButton(*this, control);
+        if (control.kind == ControlKind::kDefaultButton) m_ok = button;
         widget = button;
         break;
       }

@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 #include "ui/progress/progress_templates.h"
 #include "ui/qt/template_layout.h"
@@ -35,15 +34,9 @@ ProxyPromptWindow::ProxyPromptWindow(const ProxyCredentials& current, QWidget* p
         break;
       }
       case ControlKind::kDefaultButton:
-      case ControlKind::kButton: {
-        auto* button = new QPushButton(FromUtf8(control.text), this);
-        const bool ok = control.kind == ControlKind::kDefaultButton;
-        button->setDefault(ok);
-        button->setAutoDefault(ok);
-        connect(button, &QPushButton::clicked, this, ok ? &QDialog::accept : &QDialog::reject);
-        widget = button;
+      case ControlKind::kButton:
+        widget = MakeDialogButton(*this, control);
         break;
-      }
       default:
         continue;
     }

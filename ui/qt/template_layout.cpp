@@ -18,6 +18,15 @@ void TemplateLayout::Place(QWidget& widget, const tarvo::ui::TemplateControl& co
   widget.setGeometry(m_units.ToPixels(control.x, control.y, control.width, control.height));
 }
 
+QPushButton* MakeDialogButton(QDialog& dialog, const tarvo::ui::TemplateControl& control) {
+  auto* button = new QPushButton(FromUtf8(control.text), &dialog);
+  const bool ok = control.kind == tarvo::ui::ControlKind::kDefaultButton;
+  button->setDefault(ok);
+  button->setAutoDefault(ok);
+  QObject::connect(button, &QPushButton::clicked, &dialog, ok ? &QDialog::accept : &QDialog::reject);
+  return button;
+}
+
 QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }

@@ -2,6 +2,8 @@
 // turned into pixels through the template font's metrics.
 #pragma once
 
+#include <QDialog>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 #include <string_view>
@@ -24,6 +26,10 @@ class TemplateLayout {
  private:
   DialogUnits m_units;
 };
+
+// The template's OK (its default button) or Cancel button: it accepts or
+// rejects `dialog`, through the dialog's own accept() or reject().
+QPushButton* MakeDialogButton(QDialog& dialog, const tarvo::ui::TemplateControl& control);
 
 // UTF-8 text of a template or a model.
 QString FromUtf8(std::string_view text);
