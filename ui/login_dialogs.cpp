@@ -13,6 +13,14 @@ std::string Label(const DialogTemplate& dialog, int id) { return std::string(Lab
 
 }  // namespace
 
+LoginControls LoginFieldsDialog::MembersToControls() const { return {m_login, m_password, m_save == 1}; }
+
+void LoginFieldsDialog::ControlsToMembers(const LoginControls& controls) {
+  m_login = controls.login;
+  m_password = controls.password;
+  m_save = controls.save ? 1 : 0;
+}
+
 CLoginDialog::CLoginDialog()
     : m_linkForgot(TemplateText(StandardLoginTemplate(), kStdForgotLink)),
       m_linkRegister(TemplateText(StandardLoginTemplate(), kStdRegisterLink)) {
@@ -44,13 +52,6 @@ void CLoginDialog::BuildCaption() {
   SetWindowText(m_caption);
 }
 
-LoginControls CLoginDialog::MembersToControls() const { return {m_login, m_password, m_save == 1}; }
-
-void CLoginDialog::ControlsToMembers(const LoginControls& controls) {
-  m_login = controls.login;
-  m_password = controls.password;
-  m_save = controls.save ? 1 : 0;
-}
 
 LoginLayout CLoginDlgCorp::Layout() {
   const DialogTemplate& dialog = CorporateLoginTemplate();
@@ -73,12 +74,4 @@ void CLoginDlgCorp::BuildCaption() {
   SetWindowText(m_title);
   m_caption = WindowText() + ": " + m_server;
   SetWindowText(m_caption);
-}
-
-LoginControls CLoginDlgCorp::MembersToControls() const { return {m_login, m_password, m_save == 1}; }
-
-void CLoginDlgCorp::ControlsToMembers(const LoginControls& controls) {
-  m_login = controls.login;
-  m_password = controls.password;
-  m_save = controls.save ? 1 : 0;
 }

@@ -9,9 +9,21 @@
 #include "ui/login_dialog_model.h"
 #include "ui/static_link.h"
 
+// What both dialogs ask for and the login command reads back.
+class LoginFieldsDialog : public LoginDialogModel {
+ public:
+  std::string m_login;
+  std::string m_password;
+  int m_save = 0;
+
+ protected:
+  LoginControls MembersToControls() const override;
+  void ControlsToMembers(const LoginControls& controls) override;
+};
+
 // The default sync server's dialog: login, password, "Salvar login e
 // senha" and two links to the product's web site.
-class CLoginDialog final : public LoginDialogModel {
+class CLoginDialog final : public LoginFieldsDialog {
  public:
   static constexpr std::size_t kLoginLimit = 100;
   static constexpr std::size_t kPasswordLimit = 10;
@@ -23,21 +35,16 @@ class CLoginDialog final : public LoginDialogModel {
   std::string m_captionSuffix;
   CStaticLink m_linkForgot;
   CStaticLink m_linkRegister;
-  std::string m_login;
-  std::string m_password;
-  int m_save = 0;
 
  protected:
   std::string TemplateCaption() const override;
   void BuildCaption() override;
-  LoginControls MembersToControls() const override;
-  void ControlsToMembers(const LoginControls& controls) override;
   bool TakesValuesOnCancel() const override { return false; }
 };
 
 // Any other server's dialog: shows the server's host, and its "Salvar
 // senha" box can be forbidden by the server's modules.
-class CLoginDlgCorp final : public LoginDialogModel {
+class CLoginDlgCorp final : public LoginFieldsDialog {
  public:
   CLoginDlgCorp() = default;
 
@@ -46,14 +53,9 @@ class CLoginDlgCorp final : public LoginDialogModel {
   bool m_noSave = false;
   std::string m_title;
   std::string m_server;
-  std::string m_login;
-  std::string m_password;
-  int m_save = 0;
 
  protected:
   std::string TemplateCaption() const override;
   void BuildCaption() override;
-  LoginControls MembersToControls() const override;
-  void ControlsToMembers(const LoginControls& controls) override;
   bool TakesValuesOnCancel() const override { return true; }
 };
