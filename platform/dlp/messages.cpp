@@ -65,7 +65,7 @@ std::vector<Arg> encodeSysInfo(const SysInfo& s) {
   Writer a;
   const std::string product = s.productId.substr(0, 0xFF);
   a.u32(s.romVersion).u32(s.locale).u8(0).u8(static_cast<uint8_t>(product.size()));
-  a.bytes(std::span(reinterpret_cast<const uint8_t*>(product.data()), product.size()));
+  a.chars(product);
   Writer b;
   b.u16(s.dlpMajor).u16(s.dlpMinor).u16(1).u16(0).u32(s.maxRecordSize);
   return {Arg{kFirstArgId, std::move(a.out())}, Arg{kFirstArgId + 1, std::move(b.out())}};
@@ -77,8 +77,7 @@ SysInfo decodeSysInfo(const Response& response) {
   s.romVersion = a.u32();
   s.locale = a.u32();
   a.u8();
-  const auto product = a.take(a.u8());
-  s.productId.assign(product.begin(), product.end());
+  s.productId = a.chars(a.u8());
   if (const Arg* versions = response.find(kFirstArgId + 1)) {
     Reader b(versions->data);
     s.dlpMajor = b.u16();
@@ -98,8 +97,7 @@ std::vector<Arg> encodeStorageInfo(const StorageInfo& c, uint8_t lastCard) {
   Writer card;
   card.u8(c.card).u16(c.version).date(c.created).u32(c.romSize).u32(c.ramSize).u32(c.freeRam);
   card.u8(static_cast<uint8_t>(name.size())).u8(static_cast<uint8_t>(maker.size()));
-  card.bytes(std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
-  card.bytes(std::span(reinterpret_cast<const uint8_t*>(maker.data()), maker.size()));
+  card.chars(name).chars(maker);
   if (card.out().size() % 2) card.u8(0);
   Writer a;
   a.u8(lastCard).u8(c.more ? 1 : 0).u8(0).u8(1);
@@ -127,10 +125,8 @@ StorageInfo decodeStorageInfo(const Response& response) {
   c.freeRam = e.u32();
   const std::size_t nameLength = e.u8();
   const std::size_t makerLength = e.u8();
-  const auto name = e.take(nameLength);
-  const auto maker = e.take(makerLength);
-  c.name.assign(name.begin(), name.end());
-  c.maker.assign(maker.begin(), maker.end());
+  c.name = e.chars(nameLength);
+  c.maker = e.chars(makerLength);
   if (const Arg* counts = response.find(kFirstArgId + 1)) {
     Reader b(counts->data);
     c.romDbCount = b.u16();

@@ -76,6 +76,11 @@ std::span<const uint8_t> Reader::take(std::size_t n) {
   return part;
 }
 
+std::string Reader::chars(std::size_t n) {
+  const auto part = take(n);
+  return std::string(part.begin(), part.end());
+}
+
 std::string Reader::text(std::size_t field) {
   const std::size_t limit = field == 0 ? remaining() : field;
   need(limit);
@@ -113,6 +118,11 @@ Writer& Writer::u32(uint32_t v) { return u16(static_cast<uint16_t>(v >> 16)).u16
 
 Writer& Writer::bytes(std::span<const uint8_t> b) {
   out_.insert(out_.end(), b.begin(), b.end());
+  return *this;
+}
+
+Writer& Writer::chars(const std::string& s) {
+  out_.insert(out_.end(), s.begin(), s.end());
   return *this;
 }
 

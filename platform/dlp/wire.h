@@ -45,6 +45,8 @@ class Reader {
   uint32_t u32();
   std::span<const uint8_t> take(std::size_t n);
   void skip(std::size_t n) { take(n); }
+  // The next n bytes as they are, zeros included.
+  std::string chars(std::size_t n);
   // Text up to a zero byte that must lie within the next `field` bytes (or
   // the rest); the zero is consumed, and with a fixed field the whole field.
   std::string text(std::size_t field = 0);
@@ -64,6 +66,7 @@ class Writer {
   Writer& u16(uint16_t v);
   Writer& u32(uint32_t v);
   Writer& bytes(std::span<const uint8_t> b);
+  Writer& chars(const std::string& s);  // without a terminating zero
   Writer& zeros(std::size_t n);
   Writer& text(const std::string& s);  // with its terminating zero
   Writer& date(const DateTime& d);
