@@ -74,11 +74,9 @@ int commandConfigure(int argc, char** argv) {
   const std::string user = chooseUser(args, &error);
   if (user.empty()) return fail(error);
 
-  ConduitChoice choice;
-  if (!chooseConduit(args.value("conduit"), &choice, &error)) return fail(error, kExitNoConduit);
   LoadedConduit conduit;
-  if (!conduit.load(choice.path, &error)) return fail(error, kExitNoConduit);
-  if (conduit.cfgConduit == nullptr) return fail("the conduit " + choice.path.string() + " has no CfgConduit", kExitNoConduit);
+  if (!loadChosenConduit(args.value("conduit"), &LoadedConduit::cfgConduit, "CfgConduit", &conduit, &error))
+    return fail(error, kExitNoConduit);
 
   CfgConduitInfoType info{};
   info.dwVersion = 1;

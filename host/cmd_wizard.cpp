@@ -76,11 +76,9 @@ int commandWizard(int argc, char** argv) {
   if (!args.positional.empty()) return fail("wizard takes no argument " + args.positional[0]);
   if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
 
-  ConduitChoice choice;
-  if (!chooseConduit(args.value("conduit"), &choice, &error)) return fail(error, kExitNoConduit);
   LoadedConduit conduit;
-  if (!conduit.load(choice.path, &error)) return fail(error, kExitNoConduit);
-  if (conduit.wizard == nullptr) return fail("the conduit " + choice.path.string() + " has no Wizard", kExitNoConduit);
+  if (!loadChosenConduit(args.value("conduit"), &LoadedConduit::wizard, "Wizard", &conduit, &error))
+    return fail(error, kExitNoConduit);
 
   const bool installAll = args.has("installall");
   const size_t users = hotsync::users().size();

@@ -44,4 +44,16 @@ class LoadedConduit {
   void* handle_ = nullptr;
 };
 
+// chooseConduit, then load what it chose, needing the entry point `has`
+// (e.g. &LoadedConduit::wizard), called `entry` in the error.
+template <class Fn>
+bool loadChosenConduit(const std::string& explicitPath, Fn LoadedConduit::*has, const char* entry,
+                       LoadedConduit* conduit, std::string* error) {
+  ConduitChoice choice;
+  if (!chooseConduit(explicitPath, &choice, error) || !conduit->load(choice.path, error)) return false;
+  if (conduit->*has != nullptr) return true;
+  *error = "the conduit " + choice.path.string() + " has no " + entry;
+  return false;
+}
+
 }  // namespace tarvo::host
