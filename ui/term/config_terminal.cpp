@@ -1,6 +1,5 @@
 #include "ui/term/config_terminal.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <optional>
@@ -11,6 +10,7 @@
 #include "ui/config_texts.h"
 #include "ui/config_wizard.h"
 #include "ui/props_conduit.h"
+#include "ui/term/foreground_terminal.h"
 #include "ui/term/line_prompt.h"
 
 namespace tarvo::term {
@@ -261,12 +261,8 @@ void TerminalConfigFrontEnd::RunWizard(CConfigWizard& wizard) {
 }
 
 std::unique_ptr<ConfigFrontEnd> OpenTerminalConfigFrontEnd() {
-  const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  const int fd = OpenForegroundTerminal();
   if (fd < 0) return nullptr;
-  if (tcgetpgrp(fd) != getpgrp()) {
-    close(fd);
-    return nullptr;
-  }
   return std::make_unique<TerminalConfigFrontEnd>(fd, true);
 }
 

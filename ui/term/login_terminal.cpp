@@ -1,6 +1,5 @@
 #include "ui/term/login_terminal.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -13,6 +12,7 @@
 #include "handheld/host_cancel.h"
 #include "resources/text_codec.h"
 #include "ui/login_dialog_model.h"
+#include "ui/term/foreground_terminal.h"
 #include "ui/term/login_keys.h"
 #include "ui/term/progress_render.h"
 
@@ -239,13 +239,8 @@ void TerminalLoginFrontEnd::Run(LoginDialogModel& model) {
 }
 
 std::unique_ptr<LoginFrontEnd> OpenTerminalLoginFrontEnd() {
-  const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  const int fd = OpenForegroundTerminal();
   if (fd < 0) return nullptr;
-  // A HotSync started in the background must not stop for terminal input.
-  if (tcgetpgrp(fd) != getpgrp()) {
-    close(fd);
-    return nullptr;
-  }
   return std::make_unique<TerminalLoginFrontEnd>(fd, true);
 }
 
