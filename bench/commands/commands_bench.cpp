@@ -32,7 +32,8 @@ long PeakKb() {
 
 std::string RecordBytes(int n) {
   std::string data(kRecordSize, '\0');
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 31 + static_cast<std::size_t>(n)) & 0xFF);
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<char>((i * 31 + static_cast<std::size_t>(n)) & 0xFF);
   return data;
 }
 

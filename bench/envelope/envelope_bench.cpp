@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   const double small = Seconds(100000);
   const double large = Seconds(1000000);
-  std::printf("envelope of 100000 elements: %.3f s\nenvelope of 1000000 elements: %.3f s\nratio: %.1f\n", small,
-              large, large / small);
+  std::printf("envelope of 100000 elements: %.3f s\nenvelope of 1000000 elements: %.3f s\nratio: %.1f\n", small, large,
+              large / small);
   return 0;
 }

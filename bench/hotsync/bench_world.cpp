@@ -21,12 +21,13 @@ void writeRecordDb(const fs::path& file, const std::string& name, uint32_t creat
     pdb::Record record;
     record.uniqueId = static_cast<uint32_t>(100 + n);
     record.data.resize(recordSize);
-    for (std::size_t i = 0; i < recordSize; ++i) record.data[i] = static_cast<uint8_t>((i * 31 + static_cast<std::size_t>(n)) & 0xFF);
+    for (std::size_t i = 0; i < recordSize; ++i)
+      record.data[i] = static_cast<uint8_t>((i * 31 + static_cast<std::size_t>(n)) & 0xFF);
     db.records.push_back(std::move(record));
   }
   const std::vector<uint8_t> image = pdb::serialize(db);
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                              static_cast<std::streamsize>(image.size()));
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
 }
 
 BenchWorld::BenchWorld(const std::string& tag, const std::string& answer)

@@ -55,7 +55,9 @@ void pget(int rounds) {
   if (!world.ok()) return;
   const Pair pair = interleave(
       rounds, [&] { return world.sync(); },
-      [&] { return runChild({tool("bench_pget_c"), file.string(), "Big", world.base() + "sync"}); });
+      [&] {
+        return runChild({tool("bench_pget_c"), file.string(), "Big", world.base() + "sync"});
+      });
   report("pget of a 64 MiB database, whole HotSync", "C program: read records, encode, post with libcurl", pair);
 }
 
@@ -73,7 +75,9 @@ void pput(int rounds) {
         world.clearQueue();
         return run;
       },
-      [&] { return runChild({tool("bench_pput_c"), world.base() + "files/Big.pdb", copies.string()}); });
+      [&] {
+        return runChild({tool("bench_pput_c"), world.base() + "files/Big.pdb", copies.string()});
+      });
   report("pput of a 64 MiB file, whole HotSync", "C program: libcurl download, save, fsynced copy", pair);
 
   std::vector<double> idle;
@@ -90,8 +94,9 @@ void pput(int rounds) {
     install.push_back(run.seconds);
     installPeak.push_back(run.peakMb);
   }
-  std::printf("  the next HotSync, installing it: %.3f s, host peak growth over an idle HotSync %.0f MB, %.2f x the file\n",
-              median(install), median(installPeak) - median(idle), (median(installPeak) - median(idle)) / fileMb);
+  std::printf(
+      "  the next HotSync, installing it: %.3f s, host peak growth over an idle HotSync %.0f MB, %.2f x the file\n",
+      median(install), median(installPeak) - median(idle), (median(installPeak) - median(idle)) / fileMb);
 }
 
 void listing(int rounds) {
@@ -100,8 +105,13 @@ void listing(int rounds) {
   if (!world.ok()) return;
   const std::string dir = world.handheld().string();
   const Pair pair = interleave(
-      rounds, [&] { return world.host({"handheld", "list", "--handheld", dir}); },
-      [&] { return runChild({tool("bench_pdb_headers_c"), dir}); });
+      rounds,
+      [&] {
+        return world.host({"handheld", "list", "--handheld", dir});
+      },
+      [&] {
+        return runChild({tool("bench_pdb_headers_c"), dir});
+      });
   report("handheld list, one 64 MiB database", "C program: headers and entry lists only", pair);
   // What the host costs before it does anything: its own start and its libraries'.
   std::vector<double> start;

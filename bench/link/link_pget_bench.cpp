@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "handheld_writer.h"
 #include "hotsync/host.h"
 #include "hotsync/link.h"
 #include "hotsync/syncmgr.h"
-#include "handheld_writer.h"
 #include "pdb/pdb.h"
 #include "scripted_server.h"
 
@@ -94,9 +94,9 @@ double pilotXferBackup(const fs::path& handheld, const fs::path& root) {
   fs::create_directories(root / "backup");
   const uint16_t port = freePort();
   const auto start = Clock::now();
-  const pid_t xfer = spawn({bin + "/pilot-xfer", "-p", "net:any:" + std::to_string(port), "-b",
-                            (root / "backup").string()},
-                           root / "xfer.out");
+  const pid_t xfer =
+      spawn({bin + "/pilot-xfer", "-p", "net:any:" + std::to_string(port), "-b", (root / "backup").string()},
+            root / "xfer.out");
   const pid_t player = spawn({TARVO_HANDHELD_BIN, "--handheld", handheld.string(), "--hotsync",
                               "127.0.0.1:" + std::to_string(port), "--retry", "30", "--quiet"},
                              root / "handheld2.out");
@@ -126,9 +126,11 @@ int main() {
   std::printf("pget reads over the link:  %6d records in %.3f s = %8.0f records/s\n", kRecords, link, kRecords / link);
   const double xfer = pilotXferBackup(handheld, root);
   if (xfer <= 0) {
-    std::printf("pilot-xfer -b:             not measured (pilot-link could not be built or run; see %s)\n", root.c_str());
+    std::printf("pilot-xfer -b:             not measured (pilot-link could not be built or run; see %s)\n",
+                root.c_str());
   } else {
-    std::printf("pilot-xfer -b (whole run): %6d records in %.3f s = %8.0f records/s\n", kRecords, xfer, kRecords / xfer);
+    std::printf("pilot-xfer -b (whole run): %6d records in %.3f s = %8.0f records/s\n", kRecords, xfer,
+                kRecords / xfer);
     std::printf("ratio link / pilot-xfer:   %.2f\n", xfer / link);
   }
   fs::remove_all(root);

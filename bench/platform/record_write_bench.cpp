@@ -94,7 +94,6 @@ int main(int argc, char** argv) {
   show("same, into a database of 50,000 records", cycles, full);
   show("same, each close flushed to disk", 1'000, flushed);
   std::printf("ratio 60,000 / 6,000: %.2f (linear cost gives about 10)\n", large / small);
-  std::printf("ratio full / empty database: %.2f (about 1 when the database size does not matter)\n",
-              full / target);
+  std::printf("ratio full / empty database: %.2f (about 1 when the database size does not matter)\n", full / target);
   return 0;
 }

@@ -94,9 +94,10 @@ double report(const char* what, Load& load) {
   std::vector<double>& sorted = load.latencies;
   std::sort(sorted.begin(), sorted.end());
   const double p99 = percentile(sorted, 0.99), p999 = percentile(sorted, 0.999);
-  std::printf("%s\n  requests %zu (%ld failed), p50 %.2f ms, p99 %.2f ms, p99.9 %.2f ms, max %.2f ms, p99.9 / p99 %.1f\n",
-              what, sorted.size(), load.failures, percentile(sorted, 0.5), p99, p999, sorted.empty() ? 0 : sorted.back(),
-              p99 > 0 ? p999 / p99 : 0);
+  std::printf(
+      "%s\n  requests %zu (%ld failed), p50 %.2f ms, p99 %.2f ms, p99.9 %.2f ms, max %.2f ms, p99.9 / p99 %.1f\n", what,
+      sorted.size(), load.failures, percentile(sorted, 0.5), p99, p999, sorted.empty() ? 0 : sorted.back(),
+      p99 > 0 ? p999 / p99 : 0);
   return p999;
 }
 
@@ -147,7 +148,8 @@ int main(int argc, char** argv) {
   const auto made = tarvo::test::runProgram(
       TARVO_MAKE_EXAMPLE, {"--news-edition", (state / "catalogue" / "files" / "Tarvo_News.pdb").string()}, {});
   syncserver_test::ServerProcess server;
-  if (made.status != 0 || !server.start({"--catalogue", (state / "catalogue").string(), "--state", (state / "state").string()})) {
+  if (made.status != 0 ||
+      !server.start({"--catalogue", (state / "catalogue").string(), "--state", (state / "state").string()})) {
     std::printf("the server did not start\n");
     return 1;
   }
