@@ -39,8 +39,7 @@ TARVO_EXPORT uint32_t GetConduitVersion() { return kConduitVersion; }
 
 TARVO_EXPORT int32_t ConfigureConduit(void* /*info*/) { return -1; }
 
-TARVO_EXPORT int32_t GetConduitInfo(ConduitInfoEnum infoType, void* pInArgs, void* pOut,
-                                    uint32_t* pdwOutSize) {
+TARVO_EXPORT int32_t GetConduitInfo(ConduitInfoEnum infoType, void* pInArgs, void* pOut, uint32_t* pdwOutSize) {
   if (!pOut) return kErrNoOutput;
   if (!pdwOutSize) return kErrNoOutputSize;
   switch (infoType) {
