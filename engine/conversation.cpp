@@ -19,43 +19,30 @@ struct CommandWord {
 
 // Tested in this order; the first match wins.
 constexpr CommandWord kCommands[] = {
-    {"pput", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv, const CTarvoServer& s) {
-       c.RunCommandPPut(cmd, srv, s);
-     }},
-    {"pdel", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv, const CTarvoServer& s) {
-       c.RunCommandPDel(cmd, srv, s);
-     }},
-    {"pget", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv, const CTarvoServer& s) {
-       c.RunCommandPGet(cmd, srv, s);
-     }},
-    {"openbrowser",
-     [](CTarvoConduit& c, const std::string& cmd, const std::string& srv, const CTarvoServer& s) {
-       c.RunCommandOpenBrowser(cmd, srv, s);
-     }},
-    {"conduit", [](CTarvoConduit& c, const std::string& cmd, const std::string&, const CTarvoServer&) {
-       c.RunCommandConduit(cmd);
-     }},
-    {"login", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv, const CTarvoServer& s) {
-       c.RunCommandLogin(cmd, srv, s);
-     }},
-    {"list", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv, const CTarvoServer& s) {
-       c.RunCommandListModules(cmd, srv, s);
-     }},
-    {"logmessage", [](CTarvoConduit& c, const std::string& cmd, const std::string&, const CTarvoServer& s) {
-       c.RunCommandLogMessage(cmd, s);
-     }},
-    {"device", [](CTarvoConduit& c, const std::string& cmd, const std::string&, const CTarvoServer&) {
-       c.RunCommandDeviceId(cmd);
-     }},
-    {"rput", [](CTarvoConduit& c, const std::string& cmd, const std::string&, const CTarvoServer&) {
-       c.RunCommanRPut(cmd);
-     }},
-    {"rget", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv, const CTarvoServer& s) {
-       c.RunCommandRGet(cmd, srv, s);
-     }},
-    {"rdel", [](CTarvoConduit& c, const std::string& cmd, const std::string&, const CTarvoServer&) {
-       c.RunCommanRDel(cmd);
-     }},
+    {"pput", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv,
+                const CTarvoServer& s) { c.RunCommandPPut(cmd, srv, s); }},
+    {"pdel", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv,
+                const CTarvoServer& s) { c.RunCommandPDel(cmd, srv, s); }},
+    {"pget", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv,
+                const CTarvoServer& s) { c.RunCommandPGet(cmd, srv, s); }},
+    {"openbrowser", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv,
+                       const CTarvoServer& s) { c.RunCommandOpenBrowser(cmd, srv, s); }},
+    {"conduit", [](CTarvoConduit& c, const std::string& cmd, const std::string&,
+                   const CTarvoServer&) { c.RunCommandConduit(cmd); }},
+    {"login", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv,
+                 const CTarvoServer& s) { c.RunCommandLogin(cmd, srv, s); }},
+    {"list", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv,
+                const CTarvoServer& s) { c.RunCommandListModules(cmd, srv, s); }},
+    {"logmessage", [](CTarvoConduit& c, const std::string& cmd, const std::string&,
+                      const CTarvoServer& s) { c.RunCommandLogMessage(cmd, s); }},
+    {"device", [](CTarvoConduit& c, const std::string& cmd, const std::string&,
+                  const CTarvoServer&) { c.RunCommandDeviceId(cmd); }},
+    {"rput",
+     [](CTarvoConduit& c, const std::string& cmd, const std::string&, const CTarvoServer&) { c.RunCommanRPut(cmd); }},
+    {"rget", [](CTarvoConduit& c, const std::string& cmd, const std::string& srv,
+                const CTarvoServer& s) { c.RunCommandRGet(cmd, srv, s); }},
+    {"rdel",
+     [](CTarvoConduit& c, const std::string& cmd, const std::string&, const CTarvoServer&) { c.RunCommanRDel(cmd); }},
 };
 
 }  // namespace

@@ -46,7 +46,9 @@ bool CTarvoConduit::Engage() {
       Finalize();
     }
     // The host reads this entry back to tell a cancelled HotSync from a done one.
-    if (cancelled) tarvo::handheld::AddDesktopLogEntry(RCString(tarvo::res::kSyncCancelled).c_str(), tarvo::handheld::LogActivity::SyncAborted);
+    if (cancelled)
+      tarvo::handheld::AddDesktopLogEntry(RCString(tarvo::res::kSyncCancelled).c_str(),
+                                          tarvo::handheld::LogActivity::SyncAborted);
   } catch (...) {
     result = false;
   }

@@ -62,9 +62,9 @@ bool CTarvoConduit::Initialize() {
   const std::string trimmed = tarvo::engine::TrimRight(userName);
   const std::string encodedName =
       trimmed.empty() ? std::string() : FullURLEncode(trimmed.data(), static_cast<int32_t>(trimmed.size()));
-  m_baseParams = Format("&conduit=%s&palmos=%d.%d&processor=%u&userid=%u&username=%s", kConduitProtocol,
-                        static_cast<int>(osMajor), static_cast<int>(osMinor), processor, m_userInfo.m_Id,
-                        encodedName.c_str());
+  m_baseParams =
+      Format("&conduit=%s&palmos=%d.%d&processor=%u&userid=%u&username=%s", kConduitProtocol, static_cast<int>(osMajor),
+             static_cast<int>(osMinor), processor, m_userInfo.m_Id, encodedName.c_str());
 
   namespace keys = tarvo::settings;
   const tarvo::SettingsStore settings = tarvo::AppSettings();
@@ -83,8 +83,7 @@ bool CTarvoConduit::Initialize() {
   m_pHttp = &m_dlgprg->m_http;
 
   // Seconds to milliseconds without overflowing on an absurd setting.
-  const int64_t timeoutMs = std::clamp<int64_t>(static_cast<int64_t>(timeoutSeconds) * 1000,
-                                                INT32_MIN, INT32_MAX);
+  const int64_t timeoutMs = std::clamp<int64_t>(static_cast<int64_t>(timeoutSeconds) * 1000, INT32_MIN, INT32_MAX);
   m_pHttp->SetTimeout(static_cast<int32_t>(timeoutMs));
   m_pHttp->SetUserAgent(kUserAgent);
 

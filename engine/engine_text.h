@@ -9,9 +9,7 @@
 
 namespace tarvo::engine {
 
-inline bool IsTrimSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
+inline bool IsTrimSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 inline std::string TrimRight(std::string_view text) {
   std::size_t end = text.size();
@@ -28,8 +26,6 @@ inline std::string AsciiLower(std::string_view text) {
 }
 
 // A fixed-size name field as text: up to its first zero, never past its end.
-inline std::string FieldText(const char* field, std::size_t size) {
-  return std::string(field, strnlen(field, size));
-}
+inline std::string FieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
 
 }  // namespace tarvo::engine

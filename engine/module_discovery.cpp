@@ -55,8 +55,8 @@ int32_t CTarvoConduit::GetModules() {
   int remaining = m_dbCount;
   for (int card = 0; card < m_cardCount; ++card) {
     int count = remaining;
-    const int32_t rc = g_pMobileDeviceSync->ReadDBList(static_cast<uint8_t>(card), 0, DB_LIST_RAM,
-                                                       dblist.get() + offset, count);
+    const int32_t rc =
+        g_pMobileDeviceSync->ReadDBList(static_cast<uint8_t>(card), 0, DB_LIST_RAM, dblist.get() + offset, count);
     // A failed read contributes nothing, and no answer may claim more room
     // than it was given.
     if (rc != SYNCERR_NONE || count < 0) count = 0;

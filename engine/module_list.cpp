@@ -54,8 +54,7 @@ std::string CTarvoConduit::OpenUnknownDatabase(CDbList& item) {
       if (record.m_RecSize == 0 || record.m_RecSize > kRecordBufferSize) continue;
       // The record's last byte is not sent; a one-byte record becomes the
       // encoder's "up to the first zero" of the buffer.
-      result += "&" + encodedName + "_record=" +
-                FullURLEncode(buffer, static_cast<int32_t>(record.m_RecSize - 1));
+      result += "&" + encodedName + "_record=" + FullURLEncode(buffer, static_cast<int32_t>(record.m_RecSize - 1));
       result += "&" + encodedName + "_record_id=" + std::to_string(static_cast<int32_t>(record.m_RecId));
     }
   }

@@ -90,7 +90,7 @@ struct AssyncPage {
   CTHttp* http = nullptr;
   std::string url;
   std::string params;
-  PageResult result;                // written by the worker only, read after `event`
+  PageResult result;                   // written by the worker only, read after `event`
   std::atomic<bool> abandoned{false};  // GetPage has given up on this fetch
 
   static uint32_t Get(std::shared_ptr<AssyncPage> context);
@@ -104,7 +104,8 @@ uint32_t AssyncPage::Get(std::shared_ptr<AssyncPage> context) {
   uint32_t code = 0;
   try {
     // A cancel that came before the request started: do not start it.
-    if (!context->abandoned.load()) FetchPage(*context->http, context->url, std::move(context->params), context->result);
+    if (!context->abandoned.load())
+      FetchPage(*context->http, context->url, std::move(context->params), context->result);
   } catch (...) {
     code = 1;
   }

@@ -7,8 +7,8 @@
 #include "engine/commands/login_prompt.h"
 #include "engine/envelope.h"
 #include "engine/tarvo_conduit.h"
-#include "http/internet_error.h"
 #include "handheld/platform_services.h"
+#include "http/internet_error.h"
 #include "resources/rcstring.h"
 #include "ui/progress/conduit_progress.h"
 
@@ -17,14 +17,22 @@ namespace {
 unsigned TextId(ServerFailure::Kind kind) {
   using Kind = ServerFailure::Kind;
   switch (kind) {
-    case Kind::kUnreachable: return tarvo::res::kServerUnreachable;
-    case Kind::kTimedOut: return tarvo::res::kServerTimedOut;
-    case Kind::kHttpError: return tarvo::res::kServerHttpError;
-    case Kind::kEmptyAnswer: return tarvo::res::kServerEmptyAnswer;
-    case Kind::kUnreadableAnswer: return tarvo::res::kServerUnreadableAnswer;
-    case Kind::kLoginDeclined: return tarvo::res::kLoginDeclined;
-    case Kind::kLoginTimedOut: return tarvo::res::kLoginTimedOut;
-    case Kind::kNone: break;
+    case Kind::kUnreachable:
+      return tarvo::res::kServerUnreachable;
+    case Kind::kTimedOut:
+      return tarvo::res::kServerTimedOut;
+    case Kind::kHttpError:
+      return tarvo::res::kServerHttpError;
+    case Kind::kEmptyAnswer:
+      return tarvo::res::kServerEmptyAnswer;
+    case Kind::kUnreadableAnswer:
+      return tarvo::res::kServerUnreadableAnswer;
+    case Kind::kLoginDeclined:
+      return tarvo::res::kLoginDeclined;
+    case Kind::kLoginTimedOut:
+      return tarvo::res::kLoginTimedOut;
+    case Kind::kNone:
+      break;
   }
   return 0;
 }
@@ -74,5 +82,6 @@ void CTarvoConduit::ReportServerFailure(const CTarvoServer& server) {
   const ServerFailure failure = m_serverFailure;
   m_serverFailure = {};
   if (!failure || (m_dlgprg && m_dlgprg->m_cancel)) return;
-  tarvo::handheld::AddDesktopLogEntry(ServerFailureText(failure, server).c_str(), tarvo::handheld::LogActivity::Warning);
+  tarvo::handheld::AddDesktopLogEntry(ServerFailureText(failure, server).c_str(),
+                                      tarvo::handheld::LogActivity::Warning);
 }

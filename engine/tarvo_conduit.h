@@ -50,8 +50,7 @@ class CTarvoConduit {
   void RunCommand(std::string cmd, std::string SyncSrv, CTarvoServer ActualServer);
   void ParseResponse(std::string page);
   static std::string GetCommandId(const std::string& cmd);
-  static std::string GetAttribute(const std::string& cmd, const std::string& name,
-                                  const std::string& defaultValue);
+  static std::string GetAttribute(const std::string& cmd, const std::string& name, const std::string& defaultValue);
 
   // Page fetch (engine/page_fetch.cpp).
   std::string GetPage(std::string url, std::string params);

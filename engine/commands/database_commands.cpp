@@ -93,8 +93,8 @@ void CTarvoConduit::RunCommandPPut(std::string cmd, std::string SyncSrv, CTarvoS
     tarvo::handheld::AddDesktopLogEntry(failed.c_str());
     return;
   }
-  const std::string line = match ? "Tarvo: " + title + " on card: " + std::to_string(match->m_CardNum) + "\n"
-                                 : "Tarvo: " + title + "\n";
+  const std::string line =
+      match ? "Tarvo: " + title + " on card: " + std::to_string(match->m_CardNum) + "\n" : "Tarvo: " + title + "\n";
   g_pMobileDeviceSync->AddLogEntry(line.c_str());
 }
 

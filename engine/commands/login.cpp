@@ -106,7 +106,8 @@ int32_t CTarvoConduit::RunCommandLogin(std::string cmd, std::string SyncSrv, CTa
       // Nothing sent, credentials unchanged. A dialog the host's Cancel
       // closed ends the HotSync; any other is this server's failure.
       m_dlgprg->Pump();
-      NoteServerFailure({answer.timedOut ? ServerFailure::Kind::kLoginTimedOut : ServerFailure::Kind::kLoginDeclined, 0});
+      NoteServerFailure(
+          {answer.timedOut ? ServerFailure::Kind::kLoginTimedOut : ServerFailure::Kind::kLoginDeclined, 0});
       return 0;
     }
 
