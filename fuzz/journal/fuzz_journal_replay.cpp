@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // ...and once as frames that passed their checksums: 2-byte length, payload.
   std::vector<std::string> frames;
   for (std::size_t at = 0; at + 2 <= rest.size();) {
-    const std::size_t length = static_cast<uint8_t>(rest[at]) | static_cast<std::size_t>(static_cast<uint8_t>(rest[at + 1])) << 8;
+    const std::size_t length =
+        static_cast<uint8_t>(rest[at]) | static_cast<std::size_t>(static_cast<uint8_t>(rest[at + 1])) << 8;
     at += 2;
     frames.push_back(rest.substr(at, length));
     at += std::min(length, rest.size() - at);

@@ -21,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A smaller capacity stops the decoder at the capacity.
   if (!decoded.empty()) {
     std::vector<unsigned char> small(decoded.size() / 2);
-    if (FullURLEdcode(source, small.data(), static_cast<int32_t>(small.size())) >
-        static_cast<int32_t>(small.size()))
+    if (FullURLEdcode(source, small.data(), static_cast<int32_t>(small.size())) > static_cast<int32_t>(small.size()))
       __builtin_trap();
   }
 
