@@ -19,8 +19,7 @@ class CMobileDeviceSync {
   virtual uint16_t GetHHOSVersion(uint16_t& minor) = 0;
   virtual int32_t OpenDB(const char* name, int cardNo, uint8_t& handle, uint8_t openMode) = 0;
   virtual int32_t PurgeDeletedRecords(uint8_t handle) = 0;
-  virtual int32_t ReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list,
-                             int& count) = 0;
+  virtual int32_t ReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int& count) = 0;
   virtual int32_t ReadFeature(uint32_t creator, uint16_t featureNum, uint32_t& value) = 0;
   virtual int32_t ReadOpenDbInfo(const OpenDbInfoRequest& request, OpenDbInfo& info) = 0;
   virtual int32_t ReadSingleCardInfo(CardInfo& info) = 0;

@@ -11,9 +11,7 @@ int32_t CPalmSync::DeleteDB(const char* name, int cardNo) { return SyncDeleteDB(
 
 int32_t CPalmSync::DeleteRecord(RecordInfo& rec) { return SyncDeleteRec(&rec); }
 
-int32_t CPalmSync::GetDBRecordCount(uint8_t handle, uint16_t& count) {
-  return SyncGetDBRecordCount(handle, &count);
-}
+int32_t CPalmSync::GetDBRecordCount(uint8_t handle, uint16_t& count) { return SyncGetDBRecordCount(handle, &count); }
 
 uint16_t CPalmSync::GetHHOSVersion(uint16_t& minor) { return SyncGetHHOSVersion(&minor); }
 
@@ -23,8 +21,7 @@ int32_t CPalmSync::OpenDB(const char* name, int cardNo, uint8_t& handle, uint8_t
 
 int32_t CPalmSync::PurgeDeletedRecords(uint8_t handle) { return SyncPurgeDeletedRecs(handle); }
 
-int32_t CPalmSync::ReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list,
-                              int& count) {
+int32_t CPalmSync::ReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int& count) {
   int32_t n = count;
   const int32_t status = SyncReadDBList(cardNo, startIndex, flags, list, &n);
   count = n;

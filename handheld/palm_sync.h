@@ -15,8 +15,7 @@ class CPalmSync : public virtual CMobileDeviceSync {
   uint16_t GetHHOSVersion(uint16_t& minor) override;
   int32_t OpenDB(const char* name, int cardNo, uint8_t& handle, uint8_t openMode) override;
   int32_t PurgeDeletedRecords(uint8_t handle) override;
-  int32_t ReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list,
-                     int& count) override;
+  int32_t ReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int& count) override;
   int32_t ReadFeature(uint32_t creator, uint16_t featureNum, uint32_t& value) override;
   int32_t ReadOpenDbInfo(const OpenDbInfoRequest& request, OpenDbInfo& info) override;
   int32_t ReadSingleCardInfo(CardInfo& info) override;
