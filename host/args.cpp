@@ -7,8 +7,7 @@ std::string Args::value(const std::string& name, const std::string& fallback) co
   return it == values.end() ? fallback : it->second;
 }
 
-bool parseArgs(int argc, char** argv, int first, const std::vector<OptionDef>& known, Args* out,
-               std::string* error) {
+bool parseArgs(int argc, char** argv, int first, const std::vector<OptionDef>& known, Args* out, std::string* error) {
   bool optionsEnded = false;
   for (int i = first; i < argc; ++i) {
     const std::string arg = argv[i];

@@ -27,7 +27,6 @@ struct Args {
 
 // Parses argv[first..argc). "--help" is always known. False with a
 // one-line *error on an unknown option or a missing value.
-bool parseArgs(int argc, char** argv, int first, const std::vector<OptionDef>& known, Args* out,
-               std::string* error);
+bool parseArgs(int argc, char** argv, int first, const std::vector<OptionDef>& known, Args* out, std::string* error);
 
 }  // namespace tarvo::host

@@ -9,9 +9,9 @@
 #include "host/args.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
-#include "text/cp1252.h"
 #include "host/user_lookup.h"
 #include "hotsync/host.h"
+#include "text/cp1252.h"
 
 namespace tarvo::host {
 namespace {
@@ -51,9 +51,7 @@ std::string chooseUser(const Args& args, std::string* error) {
   return {};
 }
 
-const char* actionName(int32_t action) {
-  return action == eFast ? "fast" : action == eDoNothing ? "nothing" : "other";
-}
+const char* actionName(int32_t action) { return action == eFast ? "fast" : action == eDoNothing ? "nothing" : "other"; }
 
 const char* preferenceName(int32_t preference) {
   return preference == eTemporaryPreference ? "temporary" : preference == ePermanentPreference ? "permanent" : "none";
@@ -64,7 +62,8 @@ const char* preferenceName(int32_t preference) {
 int commandConfigure(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"user", true}, {"conduit", true}, {"no-gui", false}}, &args, &error)) return fail(error);
+  if (!parseArgs(argc, argv, 1, {{"user", true}, {"conduit", true}, {"no-gui", false}}, &args, &error))
+    return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;

@@ -37,12 +37,12 @@ int commandHandheld(int argc, char** argv) {
   const size_t wanted = action == "dump" ? 2 : 1;
   if (action != "list" && action != "dump") return fail("unknown handheld command " + action);
   if (args.positional.size() != wanted)
-    return fail(action == "dump" ? "handheld dump needs one database NAME"
-                                 : "handheld list takes no argument");
+    return fail(action == "dump" ? "handheld dump needs one database NAME" : "handheld list takes no argument");
   if (args.hasValue("handheld") == listen) return fail("handheld " + action + " needs --handheld DIR or --listen");
 
   ConnectedHandheld handheld;
-  if (!(listen ? handheld.listen(address, &error) : handheld.connect(args.value("handheld"), &error))) return fail(error);
+  if (!(listen ? handheld.listen(address, &error) : handheld.connect(args.value("handheld"), &error)))
+    return fail(error);
 
   if (action == "list") {
     printListHeading(stdout);
@@ -51,8 +51,7 @@ int commandHandheld(int argc, char** argv) {
   }
   DbHeader header;
   std::vector<DbEntry> entries;
-  if (!readDatabase(Utf8ToCp1252(args.positional[1]), &header, &entries, &error))
-    return fail(Cp1252ToUtf8(error));
+  if (!readDatabase(Utf8ToCp1252(args.positional[1]), &header, &entries, &error)) return fail(Cp1252ToUtf8(error));
   printDump(stdout, header, entries);
   return kExitOk;
 }

@@ -3,11 +3,11 @@
 
 #include "host/args.h"
 #include "host/commands.h"
-#include "text/cp1252.h"
 #include "host/user_lookup.h"
 #include "hotsync/host.h"
 #include "hotsync/instaide.h"
 #include "pdb/pdb.h"
+#include "text/cp1252.h"
 
 namespace tarvo::host {
 namespace {
@@ -24,8 +24,7 @@ constexpr const char* kHelp =
 int commandInstall(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"user", true}, {"create", false}}, &args, &error))
-    return fail(error);
+  if (!parseArgs(argc, argv, 1, {{"user", true}, {"create", false}}, &args, &error)) return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;

@@ -83,15 +83,16 @@ int commandLog(int argc, char** argv) {
   }
   // Connect first so that a bad folder fails before anything is printed.
   ConnectedHandheld handheld;
-  if (args.hasValue("handheld") && !handheld.connect(args.value("handheld"), &error))
-    return fail(error);
+  if (args.hasValue("handheld") && !handheld.connect(args.value("handheld"), &error)) return fail(error);
 
   for (const std::string& user : users) printDesktopLog(user, json);
   if (args.hasValue("handheld")) {
     if (!json) std::printf("== handheld log of %s\n", args.value("handheld").c_str());
     for (const std::string& line : hotsync::handheldLog()) {  // already UTF-8 on disk
-      if (json) printJson({{"log", "handheld"}, {"text", line}});
-      else std::printf("%s\n", line.c_str());
+      if (json)
+        printJson({{"log", "handheld"}, {"text", line}});
+      else
+        std::printf("%s\n", line.c_str());
     }
   }
   return kExitOk;

@@ -9,12 +9,12 @@
 
 #include "host/args.h"
 #include "host/commands.h"
-#include "text/cp1252.h"
 #include "hotsync/host.h"
 #include "resources/rcstring.h"
 #include "settings/password_scramble.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "text/cp1252.h"
 
 namespace tarvo::host {
 namespace {

@@ -27,8 +27,7 @@ int commandPdb(int argc, char** argv) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (args.positional.empty() || args.positional[0] != "dump")
-    return fail("pdb needs dump FILE (see --help)");
+  if (args.positional.empty() || args.positional[0] != "dump") return fail("pdb needs dump FILE (see --help)");
   if (args.positional.size() != 2) return fail("pdb dump needs one FILE");
 
   const std::string& file = args.positional[1];
@@ -55,8 +54,7 @@ int commandPdb(int argc, char** argv) {
   header.modificationDate = db.modificationDate;
   header.backupDate = db.backupDate;
   header.resourceDb = db.isResourceDb();
-  header.entryCount =
-      static_cast<uint32_t>(header.resourceDb ? db.resources.size() : db.records.size());
+  header.entryCount = static_cast<uint32_t>(header.resourceDb ? db.resources.size() : db.records.size());
   std::vector<DbEntry> entries;
   if (header.resourceDb) {
     appendResourceEntries(db.resources, &entries);

@@ -62,11 +62,15 @@ int commandRegister(int argc, char** argv) {
   const int32_t result = call();
   dlclose(library);
   if (result < 0) {
-    return fail(std::string(symbol) + " failed (0x" + [&] {
-      char hex[9];
-      std::snprintf(hex, sizeof hex, "%08x", static_cast<uint32_t>(result));
-      return std::string(hex);
-    }() + ")", kExitConduitFailed);
+    return fail(
+        std::string(symbol) + " failed (0x" +
+            [&] {
+              char hex[9];
+              std::snprintf(hex, sizeof hex, "%08x", static_cast<uint32_t>(result));
+              return std::string(hex);
+            }() +
+            ")",
+        kExitConduitFailed);
   }
   std::printf("%s %s\n", verb == "register" ? "registered" : "unregistered", file.c_str());
   return kExitOk;

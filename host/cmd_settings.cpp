@@ -27,8 +27,10 @@ constexpr const char* kUsage =
 
 void PrintEntry(std::ostream& out, const SettingsEntry& e) {
   out << e.section << '\t' << e.key << '\t' << (e.isInteger ? "integer" : "text") << '\t';
-  if (e.isInteger) out << e.intValue;
-  else out << e.text;
+  if (e.isInteger)
+    out << e.intValue;
+  else
+    out << e.text;
   out << '\n';
 }
 
@@ -73,7 +75,8 @@ int settingsCommand(const std::vector<std::string>& args, const SettingsStore& s
     return 2;
   }
   const std::string& action = args[0];
-  if (action == "help" || std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; })) {
+  if (action == "help" ||
+      std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; })) {
     out << kUsage;
     return 0;
   }
@@ -101,11 +104,14 @@ int settingsCommand(const std::vector<std::string>& args, const SettingsStore& s
     // Then what applies where nothing is set: the communication keys, and
     // the keys of every section listed.
     std::vector<std::string> sections;
-    if (args.size() == 2) sections.push_back(entries->empty() ? args[1] : entries->front().section);
-    else sections.push_back(settings::kComunicacao);
+    if (args.size() == 2)
+      sections.push_back(entries->empty() ? args[1] : entries->front().section);
+    else
+      sections.push_back(settings::kComunicacao);
     for (const auto& e : *entries) {
-      const bool seen = std::any_of(sections.begin(), sections.end(),
-                                    [&](const std::string& known) { return EqualNoCase(SectionName(known), SectionName(e.section)); });
+      const bool seen = std::any_of(sections.begin(), sections.end(), [&](const std::string& known) {
+        return EqualNoCase(SectionName(known), SectionName(e.section));
+      });
       if (!seen) sections.push_back(e.section);
     }
     for (const std::string& section : sections) PrintDefaults(out, section, *entries);
@@ -122,8 +128,10 @@ int settingsCommand(const std::vector<std::string>& args, const SettingsStore& s
       err << "settings: " << args[1] << ' ' << args[2] << " is not set\n";
       return 1;
     }
-    if (entry->isInteger) out << entry->intValue << '\n';
-    else out << entry->text << '\n';
+    if (entry->isInteger)
+      out << entry->intValue << '\n';
+    else
+      out << entry->text << '\n';
     return 0;
   }
 

@@ -11,9 +11,9 @@
 #include "host/handheld_reader.h"
 #include "host/listen.h"
 #include "host/sync_handoff.h"
-#include "text/cp1252.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
+#include "text/cp1252.h"
 
 namespace tarvo::host {
 namespace {
@@ -120,11 +120,16 @@ int runConduit(const std::string& explicitConduit, const std::string& user) {
 
 const char* outcomeLine(int status, bool listen) {
   switch (status) {
-    case kExitOk: return listen ? "HotSync complete" : "HotSync finished";
-    case kExitServersFailed: return "HotSync finished; some servers could not be done";
-    case kExitCancelled: return "HotSync cancelled";
-    case kExitOffline: return "HotSync not run: offline";
-    default: return "HotSync failed";
+    case kExitOk:
+      return listen ? "HotSync complete" : "HotSync finished";
+    case kExitServersFailed:
+      return "HotSync finished; some servers could not be done";
+    case kExitCancelled:
+      return "HotSync cancelled";
+    case kExitOffline:
+      return "HotSync not run: offline";
+    default:
+      return "HotSync failed";
   }
 }
 
@@ -135,10 +140,9 @@ int commandSync(int argc, char** argv) {
   std::string error;
   std::string address;
   bool listen = false;
-  if (!parseArgsWithListen(argc, argv,
-                           {{"handheld", true}, {"conduit", true}, {"no-gui", false}, {"offline", false},
-                            {"online", false}},
-                           &args, &listen, &address, &error))
+  if (!parseArgsWithListen(
+          argc, argv, {{"handheld", true}, {"conduit", true}, {"no-gui", false}, {"offline", false}, {"online", false}},
+          &args, &listen, &address, &error))
     return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
@@ -164,7 +168,8 @@ int commandSync(int argc, char** argv) {
   // Connecting makes the handheld's user a HotSync user if it is new.
   const std::vector<std::string> knownUsers = hotsync::users();
   ConnectedHandheld handheld;
-  if (!(listen ? handheld.listen(address, &error) : handheld.connect(args.value("handheld"), &error))) return fail(error);
+  if (!(listen ? handheld.listen(address, &error) : handheld.connect(args.value("handheld"), &error)))
+    return fail(error);
   const std::string user = hotsync::currentUser();
   if (user.empty()) return fail("the handheld's user name cannot be a HotSync user");
   std::printf("handheld: %s, user \"%s\"\n", listen ? "network HotSync" : args.value("handheld").c_str(), user.c_str());

@@ -25,8 +25,8 @@ int commandUsers(int argc, char** argv) {
   for (const std::string& user : hotsync::users()) {
     size_t queued = 0;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(hotsync::userInstallDir(user), ec), end;
-         !ec && it != end; it.increment(ec))
+    for (std::filesystem::directory_iterator it(hotsync::userInstallDir(user), ec), end; !ec && it != end;
+         it.increment(ec))
       ++queued;
     std::printf("%s\t%zu queued\n", user.c_str(), queued);
   }

@@ -68,7 +68,8 @@ int reportQueued(const Queues& before, const Queues& after) {
 int commandWizard(int argc, char** argv) {
   Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"installall", false}, {"conduit", true}, {"no-gui", false}}, &args, &error)) return fail(error);
+  if (!parseArgs(argc, argv, 1, {{"installall", false}, {"conduit", true}, {"no-gui", false}}, &args, &error))
+    return fail(error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;

@@ -7,14 +7,14 @@
 namespace tarvo::host {
 
 // Exit statuses. 2 is kept for bad usage across the host (settings).
-constexpr int kExitOk = 0;              // sync: every server done
-constexpr int kExitBadInput = 1;        // bad usage, missing folder, not a database, unknown user
-constexpr int kExitConduitFailed = 3;   // sync: the conduit returned an unknown result
-constexpr int kExitServersFailed = 4;   // sync: some servers could not be done (log lines say which)
-constexpr int kExitCancelled = 5;       // sync: cancelled (a signal, or Cancel in the dialog)
-constexpr int kExitOffline = 6;         // sync: no Internet connection, no server contacted
-constexpr int kExitNoConduit = 7;       // sync: no conduit found, or it could not be loaded
-constexpr int kExitHandheldLost = 8;    // sync: a network handheld went away before the HotSync ended
+constexpr int kExitOk = 0;             // sync: every server done
+constexpr int kExitBadInput = 1;       // bad usage, missing folder, not a database, unknown user
+constexpr int kExitConduitFailed = 3;  // sync: the conduit returned an unknown result
+constexpr int kExitServersFailed = 4;  // sync: some servers could not be done (log lines say which)
+constexpr int kExitCancelled = 5;      // sync: cancelled (a signal, or Cancel in the dialog)
+constexpr int kExitOffline = 6;        // sync: no Internet connection, no server contacted
+constexpr int kExitNoConduit = 7;      // sync: no conduit found, or it could not be loaded
+constexpr int kExitHandheldLost = 8;   // sync: a network handheld went away before the HotSync ended
 
 int commandSync(int argc, char** argv);
 int commandHandheld(int argc, char** argv);

@@ -57,8 +57,7 @@ bool chooseConduit(const std::string& explicitPath, ConduitChoice* choice, std::
   }
   const std::filesystem::path path = resolveBesideHost(kDefaultLibrary);
   if (!isFile(path)) {
-    *error = std::string("no conduit registered for creator Tarv and no ") + kDefaultLibrary +
-             " beside the host";
+    *error = std::string("no conduit registered for creator Tarv and no ") + kDefaultLibrary + " beside the host";
     return false;
   }
   choice->path = path;

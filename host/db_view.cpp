@@ -84,14 +84,13 @@ std::string fourCharText(uint32_t code) {
 }
 
 void printListHeading(std::FILE* out) {
-  std::fprintf(out, "%-4s  %-31s  %-4s  %-7s  %7s  %7s\n", "card", "name", "type", "creator",
-               "version", "records");
+  std::fprintf(out, "%-4s  %-31s  %-4s  %-7s  %7s  %7s\n", "card", "name", "type", "creator", "version", "records");
 }
 
 void printListLine(std::FILE* out, const DbHeader& header) {
-  std::fprintf(out, "%-4d  %-31s  %-4s  %-7s  %7u  %7u\n", header.card,
-               Cp1252ToUtf8(header.name).c_str(), fourCharText(header.type).c_str(),
-               fourCharText(header.creator).c_str(), header.version, header.entryCount);
+  std::fprintf(out, "%-4d  %-31s  %-4s  %-7s  %7u  %7u\n", header.card, Cp1252ToUtf8(header.name).c_str(),
+               fourCharText(header.type).c_str(), fourCharText(header.creator).c_str(), header.version,
+               header.entryCount);
 }
 
 void printDump(std::FILE* out, const DbHeader& header, const std::vector<DbEntry>& entries) {
@@ -100,22 +99,19 @@ void printDump(std::FILE* out, const DbHeader& header, const std::vector<DbEntry
   std::fprintf(out, "type:          %s\n", fourCharText(header.type).c_str());
   std::fprintf(out, "creator:       %s\n", fourCharText(header.creator).c_str());
   std::fprintf(out, "version:       %u\n", header.version);
-  std::fprintf(out, "attributes:    0x%04x %s\n", header.attributes,
-               headerFlags(header.attributes).c_str());
+  std::fprintf(out, "attributes:    0x%04x %s\n", header.attributes, headerFlags(header.attributes).c_str());
   std::fprintf(out, "modification:  %u\n", header.modificationNumber);
   std::fprintf(out, "created:       %s\n", formatPalmDate(header.creationDate).c_str());
   std::fprintf(out, "modified:      %s\n", formatPalmDate(header.modificationDate).c_str());
   std::fprintf(out, "backed up:     %s\n", formatPalmDate(header.backupDate).c_str());
-  std::fprintf(out, "%s %u\n", header.resourceDb ? "resources:    " : "records:      ",
-               header.entryCount);
+  std::fprintf(out, "%s %u\n", header.resourceDb ? "resources:    " : "records:      ", header.entryCount);
   for (const DbEntry& entry : entries) {
     if (entry.resource) {
-      std::fprintf(out, "resource %u: type %s id %u size %zu\n", entry.index,
-                   fourCharText(entry.resourceType).c_str(), entry.resourceId, entry.data.size());
+      std::fprintf(out, "resource %u: type %s id %u size %zu\n", entry.index, fourCharText(entry.resourceType).c_str(),
+                   entry.resourceId, entry.data.size());
     } else {
-      std::fprintf(out, "record %u: id %u attributes 0x%02x %s category %u size %zu\n",
-                   entry.index, entry.uniqueId, entry.attributes,
-                   recordFlags(entry.attributes).c_str(), entry.attributes & 0x0Fu,
+      std::fprintf(out, "record %u: id %u attributes 0x%02x %s category %u size %zu\n", entry.index, entry.uniqueId,
+                   entry.attributes, recordFlags(entry.attributes).c_str(), entry.attributes & 0x0Fu,
                    entry.data.size());
     }
     if (!entry.error.empty()) {

@@ -12,8 +12,8 @@
 namespace tarvo::host {
 
 struct DbHeader {
-  int card = -1;       // -1: a loose file
-  std::string name;    // Windows-1252 bytes, as on the handheld
+  int card = -1;     // -1: a loose file
+  std::string name;  // Windows-1252 bytes, as on the handheld
   uint32_t type = 0;
   uint32_t creator = 0;
   uint16_t version = 0;
@@ -29,8 +29,8 @@ struct DbHeader {
 struct DbEntry {
   uint32_t index = 0;
   bool resource = false;
-  uint32_t uniqueId = 0;    // records
-  uint8_t attributes = 0;   // records: flags and category
+  uint32_t uniqueId = 0;   // records
+  uint8_t attributes = 0;  // records: flags and category
   uint32_t resourceType = 0;
   uint16_t resourceId = 0;
   std::vector<uint8_t> data;

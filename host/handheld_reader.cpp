@@ -33,8 +33,7 @@ DbHeader headerFromList(const CDbList& entry, int card) {
 
 // The Sync Manager hands out records only. A resource database cannot be
 // changed through it, so its file on the card holds what the handheld has.
-bool readResourcesFromFile(const DbHeader& header, std::vector<DbEntry>* entries,
-                           std::string* error) {
+bool readResourcesFromFile(const DbHeader& header, std::vector<DbEntry>* entries, std::string* error) {
   const std::filesystem::path card = hotsync::handheldDir() / ("card" + std::to_string(header.card));
   std::error_code ec;
   for (std::filesystem::directory_iterator it(card, ec), end; !ec && it != end; it.increment(ec)) {
@@ -100,17 +99,14 @@ std::vector<DbHeader> listDatabases() {
     if (status != SYNCERR_NONE || info.m_ramDbCount == 0) continue;
     std::vector<CDbList> list(info.m_ramDbCount);
     int32_t count = static_cast<int32_t>(list.size());
-    if (SyncReadDBList(static_cast<uint8_t>(card), 0, DB_LIST_RAM, list.data(), &count) !=
-        SYNCERR_NONE)
-      continue;
+    if (SyncReadDBList(static_cast<uint8_t>(card), 0, DB_LIST_RAM, list.data(), &count) != SYNCERR_NONE) continue;
     for (int32_t i = 0; i < count && i < static_cast<int32_t>(list.size()); ++i)
       result.push_back(headerFromList(list[i], card));
   }
   return result;
 }
 
-bool readDatabase(const std::string& name, DbHeader* header, std::vector<DbEntry>* entries,
-                  std::string* error) {
+bool readDatabase(const std::string& name, DbHeader* header, std::vector<DbEntry>* entries, std::string* error) {
   const DbHeader* found = nullptr;
   const std::vector<DbHeader> all = listDatabases();
   for (const DbHeader& candidate : all) {

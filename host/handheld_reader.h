@@ -36,7 +36,6 @@ std::vector<DbHeader> listDatabases();
 // Finds the database `name` (Windows-1252) on the first card that has it
 // and reads its header and entries. False with *error when there is none
 // or it cannot be opened.
-bool readDatabase(const std::string& name, DbHeader* header, std::vector<DbEntry>* entries,
-                  std::string* error);
+bool readDatabase(const std::string& name, DbHeader* header, std::vector<DbEntry>* entries, std::string* error);
 
 }  // namespace tarvo::host

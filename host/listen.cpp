@@ -15,8 +15,10 @@ constexpr const char* kDefaultAddress = "127.0.0.1";
 
 bool isLoopback(const std::string& address) {
   std::string host = address;
-  if (host.starts_with('[')) host = host.substr(1, host.find(']') - 1);
-  else if (std::count(host.begin(), host.end(), ':') == 1) host = host.substr(0, host.find(':'));
+  if (host.starts_with('['))
+    host = host.substr(1, host.find(']') - 1);
+  else if (std::count(host.begin(), host.end(), ':') == 1)
+    host = host.substr(0, host.find(':'));
   return host == "localhost" || host == "::1" || host.starts_with("127.");
 }
 
@@ -39,8 +41,8 @@ void takeListenOption(int argc, char** argv, std::vector<char*>* rest, std::stri
   }
 }
 
-bool parseArgsWithListen(int argc, char** argv, const std::vector<OptionDef>& known, Args* args,
-                         bool* listen, std::string* address, std::string* error) {
+bool parseArgsWithListen(int argc, char** argv, const std::vector<OptionDef>& known, Args* args, bool* listen,
+                         std::string* address, std::string* error) {
   std::vector<char*> rest;
   takeListenOption(argc, argv, &rest, address, listen);
   return parseArgs(static_cast<int>(rest.size()), rest.data(), 1, known, args, error);
@@ -69,7 +71,8 @@ bool waitForHandheld(const std::string& address, std::string* error) {
   if (port == 0) return false;
   std::printf("waiting for a handheld's network HotSync on port %u\n", port);
   std::fflush(stdout);
-  struct sigaction stop{}, oldInt{}, oldTerm{};
+  struct sigaction stop {
+  }, oldInt{}, oldTerm{};
   stop.sa_handler = stopOnSignal;
   sigaction(SIGINT, &stop, &oldInt);
   sigaction(SIGTERM, &stop, &oldTerm);

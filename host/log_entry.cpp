@@ -23,12 +23,18 @@ std::optional<StoredLogEntry> parseLogLine(const std::string& line) {
 
 std::string activityWord(int32_t activity) {
   switch (activity) {
-    case slText: return "texto";
-    case slSyncAborted: return "cancelado";
-    case slSyncStarted: return "início";
-    case slSyncFinished: return "fim";
-    case slWarning: return "aviso";
-    default: return {};
+    case slText:
+      return "texto";
+    case slSyncAborted:
+      return "cancelado";
+    case slSyncStarted:
+      return "início";
+    case slSyncFinished:
+      return "fim";
+    case slWarning:
+      return "aviso";
+    default:
+      return {};
   }
 }
 

@@ -17,8 +17,9 @@ std::string trimmed(const std::string& text) {
 std::filesystem::path managerConfigFile() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
-  const std::filesystem::path base = config != nullptr && *config != '\0' ? std::filesystem::path(config)
-                                     : std::filesystem::path(home != nullptr ? home : "") / ".config";
+  const std::filesystem::path base = config != nullptr && *config != '\0'
+                                         ? std::filesystem::path(config)
+                                         : std::filesystem::path(home != nullptr ? home : "") / ".config";
   return base / "tarvo-hotsync" / "manager.conf";
 }
 

@@ -33,9 +33,9 @@ namespace {
 constexpr long kMaxWaitingHandhelds = 8;
 
 struct Request {
-  int client = -1;                   // -1: a network HotSync
-  std::vector<int> fds;              // the caller's stdin, stdout, stderr; or the handheld's connection
-  std::vector<std::string> fields;   // "sync", data folders, working folder, arguments...
+  int client = -1;                  // -1: a network HotSync
+  std::vector<int> fds;             // the caller's stdin, stdout, stderr; or the handheld's connection
+  std::vector<std::string> fields;  // "sync", data folders, working folder, arguments...
 };
 
 void closeRequest(Request& r) {
@@ -258,7 +258,8 @@ int ManagerServer::run() {
     if (fd < 0) return;
     // Connections cost nothing to open, so a flood must not use up the
     // manager's descriptors: past a few waiting handhelds one is turned away.
-    const auto waiting = std::count_if(s.pending.begin(), s.pending.end(), [](const Request& r) { return r.client < 0; });
+    const auto waiting =
+        std::count_if(s.pending.begin(), s.pending.end(), [](const Request& r) { return r.client < 0; });
     if (s.quitting || waiting >= kMaxWaitingHandhelds) {
       ::close(fd);
       return;

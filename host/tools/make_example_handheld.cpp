@@ -60,9 +60,10 @@ pdb::Database newsModule() {
   db.uniqueIdSeed = 4;
   db.records.push_back({0, 1, bytes("Tarvo News\nWelcome to the demo handheld.", true)});
   db.records.push_back({0, 2, bytes("Edition 1: fresh content arrives at each HotSync.", true)});
-  db.records.push_back({0, 3, parameterRecord("ZembraParameterBlock|"
-                                              "__tarvo_sync_caption:Tarvo News;"
-                                              "__tarvo_timestamp:20240101000000;")});
+  db.records.push_back({0, 3,
+                        parameterRecord("ZembraParameterBlock|"
+                                        "__tarvo_sync_caption:Tarvo News;"
+                                        "__tarvo_timestamp:20240101000000;")});
   return db;
 }
 
@@ -75,9 +76,10 @@ pdb::Database newsEdition() {
   db.records.push_back({0, 1, bytes("Tarvo News\nEdition 2, June 2024.", true)});
   db.records.push_back({0, 2, bytes("The content service sent this edition at the first HotSync.", true)});
   db.records.push_back({0, 3, bytes("It reached the handheld through the install queue at the second.", true)});
-  db.records.push_back({0, 4, parameterRecord("ZembraParameterBlock|"
-                                              "__tarvo_sync_caption:Tarvo News;"
-                                              "__tarvo_timestamp:20240601000000;")});
+  db.records.push_back({0, 4,
+                        parameterRecord("ZembraParameterBlock|"
+                                        "__tarvo_sync_caption:Tarvo News;"
+                                        "__tarvo_timestamp:20240601000000;")});
   return db;
 }
 
