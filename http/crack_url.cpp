@@ -12,20 +12,43 @@ struct KnownScheme {
 
 // The schemes the URL splitter has always recognised, with their ports.
 constexpr std::array<KnownScheme, 14> kKnownSchemes{{
-    {"http", 80},    {"https", 443}, {"ftp", 21},   {"gopher", 70},   {"file", 0},
-    {"mailto", 0},   {"mid", 0},     {"cid", 0},    {"news", 119},    {"nntp", 119},
-    {"prospero", 1525}, {"telnet", 23}, {"wais", 210}, {"afs", 0},
+    {"http", 80},
+    {"https", 443},
+    {"ftp", 21},
+    {"gopher", 70},
+    {"file", 0},
+    {"mailto", 0},
+    {"mid", 0},
+    {"cid", 0},
+    {"news", 119},
+    {"nntp", 119},
+    {"prospero", 1525},
+    {"telnet", 23},
+    {"wais", 210},
+    {"afs", 0},
 }};
 
-bool IsSchemeChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-}
+bool IsSchemeChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'; }
 
 bool IsHostChar(char c) {
   if (std::isalnum(static_cast<unsigned char>(c))) return true;
   switch (c) {
-    case '-': case '.': case '_': case '~': case '%': case '!': case '$': case '&':
-    case '\'': case '(': case ')': case '*': case '+': case ',': case ';': case '=':
+    case '-':
+    case '.':
+    case '_':
+    case '~':
+    case '%':
+    case '!':
+    case '$':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=':
       return true;
     default:
       return false;
@@ -35,7 +58,15 @@ bool IsHostChar(char c) {
 bool NeedsEscape(unsigned char c) {
   if (c <= 0x20 || c >= 0x7F) return true;
   switch (c) {
-    case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
+    case '"':
+    case '<':
+    case '>':
+    case '\\':
+    case '^':
+    case '`':
+    case '{':
+    case '|':
+    case '}':
       return true;
     default:
       return false;
@@ -101,7 +132,8 @@ std::optional<CrackedUrl> CrackUrl(std::string_view url) {
 
   const size_t authorityEnd = rest.find_first_of("/?");
   std::string_view authority = rest.substr(0, authorityEnd);
-  const std::string_view object = authorityEnd == std::string_view::npos ? std::string_view{} : rest.substr(authorityEnd);
+  const std::string_view object =
+      authorityEnd == std::string_view::npos ? std::string_view{} : rest.substr(authorityEnd);
 
   // Credentials written into the URL are never kept.
   if (const size_t at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);

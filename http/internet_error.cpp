@@ -1,5 +1,3 @@
 #include "http/internet_error.h"
 
-const char* CInternetException::what() const noexcept {
-  return "Internet error";
-}
+const char* CInternetException::what() const noexcept { return "Internet error"; }

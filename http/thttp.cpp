@@ -172,8 +172,8 @@ struct CTHttp::Request {
   std::string rawHeaders;           // header block of the latest answer
   bool started = false;
   bool inPieces = false;
-  std::string origin;            // scheme, host and port asked for
-  std::string refusedRedirect;   // a 307/308 to elsewhere, which would resend the body
+  std::string origin;           // scheme, host and port asked for
+  std::string refusedRedirect;  // a 307/308 to elsewhere, which would resend the body
 };
 
 // libcurl calls back into C code: nothing may throw through it.
@@ -233,9 +233,7 @@ struct TransferCallbacks {
   }
 };
 
-CTHttp::CTHttp() : m_session(std::make_unique<Session>()) {
-  TarvoTrace("CTHttp::CTHttp()");
-}
+CTHttp::CTHttp() : m_session(std::make_unique<Session>()) { TarvoTrace("CTHttp::CTHttp()"); }
 
 CTHttp::~CTHttp() {
   // A Post may still be running on the worker: break it off and let it leave

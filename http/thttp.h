@@ -107,7 +107,7 @@ class CTHttp {
   std::string m_urlExtra;     // query with its leading "?", empty when none
   std::string m_path;
   std::string m_host;
-  std::string m_scheme;       // lower case; empty for a scheme we do not know
+  std::string m_scheme;  // lower case; empty for a scheme we do not know
   std::string m_userAgent = "Tarvo Sync 1.0";
   std::unique_ptr<Connection> m_pConnection;  // set only while a POST runs
   std::unique_ptr<Request> m_pRequest;
@@ -120,16 +120,16 @@ class CTHttp {
  private:
   friend struct TransferCallbacks;  // libcurl's callbacks, in thttp.cpp
 
-  void Configure();                 // options of a new connection
+  void Configure();  // options of a new connection
   void ApplyProxyCredentials();
   int RunTransfer(const std::string& body);  // one send and answer; a CURLcode
   void ReleaseTransfer() noexcept;
   void Notify(uint32_t status) noexcept;
   bool StopRequested() const noexcept;
 
-  std::mutex m_postMutex;                    // held for the whole of a Post
+  std::mutex m_postMutex;  // held for the whole of a Post
   std::atomic<bool> m_abortRequested{false};
-  std::atomic<bool> m_closing{false};        // set by the destructor
+  std::atomic<bool> m_closing{false};           // set by the destructor
   std::atomic<std::thread::id> m_postThread{};  // the thread inside Post, if any
-  bool m_inTransfer = false;                 // inside libcurl (Post's thread only)
+  bool m_inTransfer = false;                    // inside libcurl (Post's thread only)
 };

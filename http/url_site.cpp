@@ -44,7 +44,7 @@ std::string BuildSiteUrl(const std::string& base, const std::string& page, const
 }  // namespace tarvo
 
 TarvoUrl::TarvoUrl(const std::string& page, const std::string& query)
-    : m_fullUrl(tarvo::BuildSiteUrl(RCString(tarvo::res::kWebsiteBase), page, query,
-                                    RCString(tarvo::res::kLanguage), RCString(tarvo::res::kSubLanguage))) {}
+    : m_fullUrl(tarvo::BuildSiteUrl(RCString(tarvo::res::kWebsiteBase), page, query, RCString(tarvo::res::kLanguage),
+                                    RCString(tarvo::res::kSubLanguage))) {}
 
 TarvoUrl::~TarvoUrl() = default;
