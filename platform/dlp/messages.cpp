@@ -143,27 +143,48 @@ const Arg& firstArg(const Response& response) {
 
 std::string errorText(uint16_t error) {
   switch (error) {
-    case ErrNone: return "no error";
-    case ErrSystem: return "system error";
-    case ErrIllegalRequest: return "illegal request";
-    case ErrMemory: return "out of memory";
-    case ErrParam: return "bad parameter";
-    case ErrNotFound: return "not found";
-    case ErrNoneOpen: return "no database open";
-    case ErrAlreadyOpen: return "already open";
-    case ErrTooManyOpen: return "too many open";
-    case ErrExists: return "already exists";
-    case ErrOpen: return "database open";
-    case ErrDeleted: return "deleted";
-    case ErrBusy: return "busy";
-    case ErrNotSupported: return "not supported";
-    case ErrReadOnly: return "read-only";
-    case ErrSpace: return "out of space";
-    case ErrLimit: return "limit exceeded";
-    case ErrSync: return "cancelled";
-    case ErrArgument: return "bad argument";
-    case ErrSize: return "bad size";
-    default: return "error " + std::to_string(error);
+    case ErrNone:
+      return "no error";
+    case ErrSystem:
+      return "system error";
+    case ErrIllegalRequest:
+      return "illegal request";
+    case ErrMemory:
+      return "out of memory";
+    case ErrParam:
+      return "bad parameter";
+    case ErrNotFound:
+      return "not found";
+    case ErrNoneOpen:
+      return "no database open";
+    case ErrAlreadyOpen:
+      return "already open";
+    case ErrTooManyOpen:
+      return "too many open";
+    case ErrExists:
+      return "already exists";
+    case ErrOpen:
+      return "database open";
+    case ErrDeleted:
+      return "deleted";
+    case ErrBusy:
+      return "busy";
+    case ErrNotSupported:
+      return "not supported";
+    case ErrReadOnly:
+      return "read-only";
+    case ErrSpace:
+      return "out of space";
+    case ErrLimit:
+      return "limit exceeded";
+    case ErrSync:
+      return "cancelled";
+    case ErrArgument:
+      return "bad argument";
+    case ErrSize:
+      return "bad size";
+    default:
+      return "error " + std::to_string(error);
   }
 }
 

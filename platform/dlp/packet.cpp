@@ -11,14 +11,12 @@ constexpr uint8_t kResponseBit = 0x80;
 
 // The opening exchange as the handheld and the desktop send it.
 constexpr uint8_t kHello[22] = {0x90, 0x01, 0, 0, 0, 0, 0, 0, 0, 0x20, 0, 0, 0, 0x08, 0x01, 0, 0, 0, 0, 0, 0, 0};
-constexpr uint8_t kWelcome[50] = {0x12, 0x01, 0,    0,    0,    0,    0,    0,    0,    0x20, 0,    0, 0,
-                                  0x24, 0xff, 0xff, 0xff, 0xff, 0x3c, 0x00, 0x3c, 0x00, 0,    0,    0, 0,
-                                  0,    0,    0,    0,    0xc0, 0xa8, 0xa5, 0x1f, 0x04, 0x27, 0,    0, 0,
-                                  0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0};
-constexpr uint8_t kConfirm[50] = {0x92, 0x01, 0,    0,    0,    0,    0,    0,    0,    0x20, 0,    0, 0,
-                                  0x24, 0xff, 0xff, 0xff, 0xff, 0x00, 0x3c, 0x00, 0x3c, 0x40, 0,    0, 0,
-                                  0x01, 0,    0,    0,    0xc0, 0xa8, 0xa5, 0x1e, 0x04, 0x01, 0,    0, 0,
-                                  0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0};
+constexpr uint8_t kWelcome[50] = {0x12, 0x01, 0,    0,    0,    0, 0, 0, 0, 0x20, 0, 0, 0, 0x24, 0xff, 0xff, 0xff,
+                                  0xff, 0x3c, 0x00, 0x3c, 0x00, 0, 0, 0, 0, 0,    0, 0, 0, 0xc0, 0xa8, 0xa5, 0x1f,
+                                  0x04, 0x27, 0,    0,    0,    0, 0, 0, 0, 0,    0, 0, 0, 0,    0,    0};
+constexpr uint8_t kConfirm[50] = {0x92, 0x01, 0,    0,    0,    0,    0, 0, 0, 0x20, 0, 0, 0, 0x24, 0xff, 0xff, 0xff,
+                                  0xff, 0x00, 0x3c, 0x00, 0x3c, 0x40, 0, 0, 0, 0x01, 0, 0, 0, 0xc0, 0xa8, 0xa5, 0x1e,
+                                  0x04, 0x01, 0,    0,    0,    0,    0, 0, 0, 0,    0, 0, 0, 0,    0,    0};
 constexpr uint8_t kAccept[46] = {0x13, 0x01, 0,    0,    0,    0,    0, 0, 0, 0x20, 0, 0, 0, 0x20, 0xff, 0xff,
                                  0xff, 0xff, 0x00, 0x3c, 0x00, 0x3c, 0, 0, 0, 0,    0, 1, 0, 0,    0,    0,
                                  0,    0,    0,    0,    0,    0,    0, 0, 0, 0,    0, 0, 0, 0};

@@ -44,8 +44,8 @@ uint32_t palmFromDate(const DateTime& d) {
 
 void Reader::need(std::size_t n) const {
   if (n > remaining()) {
-    throw WireError("a packet ends early (" + std::to_string(n) + " bytes wanted, " +
-                    std::to_string(remaining()) + " left)");
+    throw WireError("a packet ends early (" + std::to_string(n) + " bytes wanted, " + std::to_string(remaining()) +
+                    " left)");
   }
 }
 

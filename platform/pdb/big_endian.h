@@ -18,8 +18,7 @@ inline uint32_t readU24(std::span<const uint8_t> b, std::size_t at) {
 }
 
 inline uint32_t readU32(std::span<const uint8_t> b, std::size_t at) {
-  return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) |
-         uint32_t{b[at + 3]};
+  return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | uint32_t{b[at + 3]};
 }
 
 inline void putU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }

@@ -43,8 +43,8 @@ std::vector<Entry> readEntries(std::span<const uint8_t> b, std::size_t fileSize,
   const char* kind = resources ? "resource" : "record";
   const std::size_t listEnd = kHeaderSize + count * entrySize;
   if (listEnd > fileSize) {
-    fail(std::string(kind) + " list of " + num(count) + " entries needs " + num(listEnd) +
-         " bytes but the file has " + num(fileSize));
+    fail(std::string(kind) + " list of " + num(count) + " entries needs " + num(listEnd) + " bytes but the file has " +
+         num(fileSize));
   }
   std::vector<Entry> entries(count);
   for (std::size_t i = 0; i < count; ++i) {
@@ -64,12 +64,12 @@ std::vector<Entry> readEntries(std::span<const uint8_t> b, std::size_t fileSize,
            " lies inside the header or entry list (ends at " + num(listEnd) + ")");
     }
     if (e.offset > fileSize) {
-      fail(std::string(kind) + " " + num(i) + " offset " + num(e.offset) +
-           " is past the end of the file (" + num(fileSize) + " bytes)");
+      fail(std::string(kind) + " " + num(i) + " offset " + num(e.offset) + " is past the end of the file (" +
+           num(fileSize) + " bytes)");
     }
     if (i > 0 && e.offset < entries[i - 1].offset) {
-      fail(std::string(kind) + " " + num(i) + " offset " + num(e.offset) + " comes before entry " +
-           num(i - 1) + " offset " + num(entries[i - 1].offset));
+      fail(std::string(kind) + " " + num(i) + " offset " + num(e.offset) + " comes before entry " + num(i - 1) +
+           " offset " + num(entries[i - 1].offset));
     }
   }
   return entries;
@@ -85,11 +85,10 @@ void checkBlockOffset(const char* what, uint32_t offset, std::size_t listEnd, st
          num(listEnd) + ")");
   }
   if (offset > size) {
-    fail(std::string(what) + " offset " + num(offset) + " is past the end of the file (" + num(size) +
-         " bytes)");
+    fail(std::string(what) + " offset " + num(offset) + " is past the end of the file (" + num(size) + " bytes)");
   }
-  auto same = std::lower_bound(entries.begin(), entries.end(), offset,
-                               [](const Entry& e, uint32_t v) { return e.offset < v; });
+  auto same =
+      std::lower_bound(entries.begin(), entries.end(), offset, [](const Entry& e, uint32_t v) { return e.offset < v; });
   if (same != entries.end() && same->offset == offset) {
     fail(std::string(what) + " offset " + num(offset) + " is also the offset of entry " +
          num(static_cast<std::size_t>(same - entries.begin())));

@@ -27,7 +27,7 @@ constexpr uint8_t kRecSecret = 0x10;
 constexpr uint8_t kRecCategoryMask = 0x0F;
 
 constexpr std::size_t kHeaderSize = 78;
-constexpr std::size_t kNameSize = 32;  // including the terminating zero
+constexpr std::size_t kNameSize = 32;           // including the terminating zero
 constexpr std::size_t kRecordEntrySize = 8;     // offset, attributes, 3-byte unique id
 constexpr std::size_t kResourceEntrySize = 10;  // type, id, offset
 constexpr uint32_t kMaxUniqueId = 0xFFFFFF;
@@ -65,8 +65,8 @@ struct Database {
   uint32_t type = 0;     // four characters, first one in the high byte
   uint32_t creator = 0;  // four characters, first one in the high byte
   uint32_t uniqueIdSeed = 0;
-  std::vector<uint8_t> appInfo;   // empty: no app info block
-  std::vector<uint8_t> sortInfo;  // empty: no sort info block
+  std::vector<uint8_t> appInfo;     // empty: no app info block
+  std::vector<uint8_t> sortInfo;    // empty: no sort info block
   std::vector<Record> records;      // record databases
   std::vector<Resource> resources;  // resource databases
 

@@ -6,9 +6,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <vector>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 #include "pdb/pdb.h"
 

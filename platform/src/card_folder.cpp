@@ -96,8 +96,8 @@ std::string checkDatabaseFile(const fs::path& file) {
   // handheld; a file larger than its entry list allows is no database.
   const bool resources = (header[32] << 8 | header[33]) & pdb::kAttrResourceDb;
   const uint64_t count = static_cast<uint64_t>(header[76]) << 8 | header[77];
-  const uint64_t most = pdb::kHeaderSize + count * (resources ? pdb::kResourceEntrySize : pdb::kRecordEntrySize) +
-                        2 + (count + 2) * 0x10000;
+  const uint64_t most = pdb::kHeaderSize + count * (resources ? pdb::kResourceEntrySize : pdb::kRecordEntrySize) + 2 +
+                        (count + 2) * 0x10000;
   if (static_cast<uint64_t>(st.st_size) > most) {
     return std::to_string(st.st_size) + " bytes, more than a database of " + std::to_string(count) +
            " entries can hold";

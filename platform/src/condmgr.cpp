@@ -109,7 +109,9 @@ HOTSYNC_API int32_t CmInstallCreator(const char* creator, int32_t type) {
   });
 }
 
-HOTSYNC_API int32_t CmSetCreatorModule(const char* creator, const char* path) { return setText(creator, "module", path); }
+HOTSYNC_API int32_t CmSetCreatorModule(const char* creator, const char* path) {
+  return setText(creator, "module", path);
+}
 HOTSYNC_API int32_t CmSetCreatorDirectory(const char* creator, const char* text) {
   return setText(creator, "directory", text);
 }
@@ -124,9 +126,8 @@ HOTSYNC_API int32_t CmSetCreatorPriority(const char* creator, int32_t value) {
 }
 
 HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator) {
-  return changeStore(creator, [&](Registrations& all, const std::string& c) {
-    return all.erase(c) == 1 ? 0 : ERR_NO_CONDUIT;
-  });
+  return changeStore(creator,
+                     [&](Registrations& all, const std::string& c) { return all.erase(c) == 1 ? 0 : ERR_NO_CONDUIT; });
 }
 
 HOTSYNC_API int32_t CmBeginUpdate() {

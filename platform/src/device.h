@@ -31,8 +31,7 @@ class Device {
   virtual int32_t readDateTime(SysDateTime* dateTime) = 0;
 
   virtual int32_t readCardInfo(CardInfo* info) = 0;
-  virtual int32_t readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list,
-                             int32_t* count) = 0;
+  virtual int32_t readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count) = 0;
   virtual int32_t openDb(const char* name, int32_t cardNo, uint8_t* handle, uint8_t mode) = 0;
   virtual int32_t closeDb(uint8_t handle) = 0;
   virtual int32_t deleteDb(const char* name, int32_t cardNo) = 0;

@@ -89,8 +89,8 @@ bool parseDeviceConfig(const std::string& text, DeviceConfig* config, std::strin
       int64_t offset = 0;
       if (!parseNumber(value, &offset) || offset > kMaxOffset || offset < -kMaxOffset) {
         if (error) {
-          *error = "device.conf line " + std::to_string(lineNo) + ": clock.offset must be a whole number of seconds within ±" +
-                   std::to_string(kMaxOffset);
+          *error = "device.conf line " + std::to_string(lineNo) +
+                   ": clock.offset must be a whole number of seconds within ±" + std::to_string(kMaxOffset);
         }
         return false;
       }

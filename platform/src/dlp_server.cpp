@@ -17,16 +17,26 @@ using dlp::Writer;
 // The Sync Manager's status as the handheld would answer it.
 uint16_t toDlp(int32_t status) {
   switch (status) {
-    case SYNCERR_NONE: return dlp::ErrNone;
-    case SYNCERR_NOT_FOUND: return dlp::ErrNotFound;
-    case SYNCERR_FILE_NOT_OPEN: return dlp::ErrNoneOpen;
-    case SYNCERR_FILE_OPEN: return dlp::ErrOpen;
-    case SYNCERR_READ_ONLY: return dlp::ErrReadOnly;
-    case SYNCERR_NOT_ENOUGH_SPACE: return dlp::ErrSpace;
-    case SYNCERR_LIMIT_EXCEEDED: return dlp::ErrLimit;
-    case SYNCERR_BAD_ARG: return dlp::ErrParam;
-    case SYNCERR_LOCAL_BUFF_TOO_SMALL: return dlp::ErrSize;
-    default: return dlp::ErrSystem;
+    case SYNCERR_NONE:
+      return dlp::ErrNone;
+    case SYNCERR_NOT_FOUND:
+      return dlp::ErrNotFound;
+    case SYNCERR_FILE_NOT_OPEN:
+      return dlp::ErrNoneOpen;
+    case SYNCERR_FILE_OPEN:
+      return dlp::ErrOpen;
+    case SYNCERR_READ_ONLY:
+      return dlp::ErrReadOnly;
+    case SYNCERR_NOT_ENOUGH_SPACE:
+      return dlp::ErrSpace;
+    case SYNCERR_LIMIT_EXCEEDED:
+      return dlp::ErrLimit;
+    case SYNCERR_BAD_ARG:
+      return dlp::ErrParam;
+    case SYNCERR_LOCAL_BUFF_TOO_SMALL:
+      return dlp::ErrSize;
+    default:
+      return dlp::ErrSystem;
   }
 }
 
@@ -65,7 +75,8 @@ bool DlpServer::run() {
     while (!ended_) {
       const dlp::Request request = dlp::decodeRequest(link_.receive());
       link_.send(dlp::encodeResponse(answer(request)));
-      if (++answered_ == hangUpAfter_ && !ended_) throw LinkError("hung up after " + std::to_string(answered_) + " requests");
+      if (++answered_ == hangUpAfter_ && !ended_)
+        throw LinkError("hung up after " + std::to_string(answered_) + " requests");
     }
   } catch (...) {
     closeAll();
@@ -195,8 +206,8 @@ dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg
       CDbList probe{};
       int32_t more = 1;
       const uint16_t last = entries[static_cast<std::size_t>(count - 1)].m_Index;
-      const bool hasMore = hh_.readDbList(card, static_cast<uint16_t>(last + 1), DB_LIST_RAM, &probe, &more) ==
-                               SYNCERR_NONE && more > 0;
+      const bool hasMore =
+          hh_.readDbList(card, static_cast<uint16_t>(last + 1), DB_LIST_RAM, &probe, &more) == SYNCERR_NONE && more > 0;
       out.u16(last).u8(hasMore ? 0x80 : 0).u8(static_cast<uint8_t>(count));
       for (int32_t i = 0; i < count; ++i) dlp::putDbEntry(out, entryOf(entries[static_cast<std::size_t>(i)]));
       return reply(request, dlp::ErrNone, std::move(out.out()));
@@ -269,7 +280,8 @@ dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg
       const auto data = in.take(length);
       if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
       if (!o->created) return reply(request, dlp::ErrNotSupported);  // only while installing a database
-      (request.command == dlp::WriteAppBlock ? o->created->appInfo : o->created->sortInfo).assign(data.begin(), data.end());
+      (request.command == dlp::WriteAppBlock ? o->created->appInfo : o->created->sortInfo)
+          .assign(data.begin(), data.end());
       return reply(request, dlp::ErrNone);
     }
     case dlp::ReadRecord: {

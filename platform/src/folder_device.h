@@ -41,9 +41,7 @@ class FolderDevice : public Device {
   int32_t purgeDeleted(uint8_t handle) override { return hh_->purgeDeleted(handle); }
   int32_t resetSyncFlags(uint8_t handle) override { return hh_->resetSyncFlags(handle); }
 
-  bool install(const std::filesystem::path& file, std::string* error) override {
-    return hh_->installFile(file, error);
-  }
+  bool install(const std::filesystem::path& file, std::string* error) override { return hh_->installFile(file, error); }
   void appendLog(const std::string& utf8Text) override { hh_->appendLog(utf8Text); }
   std::vector<std::string> logLines() const override { return hh_->logLines(); }
   // What cannot be folded now stays in the journals for the next connect,

@@ -244,8 +244,7 @@ void Handheld::fillEntry(const DbSlot& slot, std::size_t card, std::size_t index
   entry->m_dwReserved = 0;
 }
 
-int32_t Handheld::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list,
-                             int32_t* count) const {
+int32_t Handheld::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count) const {
   if (list == nullptr || count == nullptr || *count < 0) return SYNCERR_BAD_ARG;
   const int32_t capacity = *count;
   *count = 0;

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "desktop_log.h"
-#include "hotsync/host.h"
 #include "folder_device.h"
+#include "hotsync/host.h"
 #include "hotsync/hslog.h"
 #include "session.h"
 

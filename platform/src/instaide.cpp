@@ -95,9 +95,10 @@ HOTSYNC_API int32_t PltGetPath(int16_t selector, char* buffer, int16_t* size) {
     std::error_code ec;
     fs::path dir = fs::read_symlink("/proc/self/exe", ec).parent_path();
     Dl_info self{};
-    if ((ec || !fs::exists(dir / "tarvo-hotsync", ec)) &&
-        dladdr(reinterpret_cast<void*>(&PltGetPath), &self) != 0 && self.dli_fname != nullptr) {
-      const fs::path besideLibrary = fs::weakly_canonical(fs::path(self.dli_fname), ec).parent_path().parent_path() / "bin";
+    if ((ec || !fs::exists(dir / "tarvo-hotsync", ec)) && dladdr(reinterpret_cast<void*>(&PltGetPath), &self) != 0 &&
+        self.dli_fname != nullptr) {
+      const fs::path besideLibrary =
+          fs::weakly_canonical(fs::path(self.dli_fname), ec).parent_path().parent_path() / "bin";
       if (fs::exists(besideLibrary / "tarvo-hotsync", ec)) dir = besideLibrary;
     }
     if (dir.empty()) return 0;

@@ -6,8 +6,8 @@
 
 #include "card_folder.h"
 #include "desktop_log.h"
-#include "hotsync/hslog.h"
 #include "hotsync/host.h"
+#include "hotsync/hslog.h"
 #include "session.h"
 
 namespace hotsync {

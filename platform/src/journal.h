@@ -26,8 +26,7 @@ constexpr uint32_t kJournalVersion = 2;
 
 // The base of a file on disk, with the hash of journal `version`; nullopt
 // when the file cannot be read.
-std::optional<JournalBase> journalBaseOfFile(const std::filesystem::path& file,
-                                             uint32_t version = kJournalVersion);
+std::optional<JournalBase> journalBaseOfFile(const std::filesystem::path& file, uint32_t version = kJournalVersion);
 std::filesystem::path journalPathFor(const std::filesystem::path& dbFile);
 
 // Appends one frame with a single write, creating the journal with its base

@@ -43,8 +43,9 @@ bool readAll(int fd, char* data, size_t size) {
 
 fs::path managerDir(std::string* error) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  fs::path base = runtime != nullptr && runtime[0] == '/' ? fs::path(runtime)
-                                                          : fs::path("/tmp") / ("tarvo-hotsync-" + std::to_string(::getuid()));
+  fs::path base = runtime != nullptr && runtime[0] == '/'
+                      ? fs::path(runtime)
+                      : fs::path("/tmp") / ("tarvo-hotsync-" + std::to_string(::getuid()));
   const fs::path dir = base / "tarvo-hotsync";
   for (const fs::path& p : {base, dir}) {
     if (p == base && runtime != nullptr && runtime[0] == '/') continue;  // the session's own
@@ -55,8 +56,7 @@ fs::path managerDir(std::string* error) {
     // Another user's folder, a link, or one open to others is never used:
     // whoever can reach the socket can make this user sync or quit.
     struct stat st {};
-    if (::lstat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
-        (st.st_mode & 077) != 0) {
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
       if (error) *error = p.string() + " is not a folder of this user's own with mode 0700";
       return {};
     }
@@ -86,8 +86,8 @@ bool sendManagerFrame(int socket, const std::vector<std::string>& fields, const 
   for (const std::string& field : fields) payload.append(field).push_back('\0');
   if (payload.size() > kMaxFrame || fds.size() > kMaxFds) return false;
   const auto size = static_cast<uint32_t>(payload.size());
-  const char header[4] = {static_cast<char>(size >> 24), static_cast<char>(size >> 16),
-                          static_cast<char>(size >> 8), static_cast<char>(size)};
+  const char header[4] = {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
+                          static_cast<char>(size)};
   // The descriptors ride on the header's bytes.
   iovec part{const_cast<char*>(header), sizeof header};
   msghdr message{};
@@ -108,7 +108,8 @@ bool sendManagerFrame(int socket, const std::vector<std::string>& fields, const 
     sent = ::sendmsg(socket, &message, MSG_NOSIGNAL);
   } while (sent < 0 && errno == EINTR);
   if (sent <= 0) return false;
-  if (sent < static_cast<ssize_t>(sizeof header) && !writeAll(socket, header + sent, sizeof header - sent)) return false;
+  if (sent < static_cast<ssize_t>(sizeof header) && !writeAll(socket, header + sent, sizeof header - sent))
+    return false;
   return writeAll(socket, payload.data(), payload.size());
 }
 
@@ -143,7 +144,8 @@ bool receiveManagerFrame(int socket, std::vector<std::string>* fields, std::vect
   };
   if (got <= 0 || (message.msg_flags & MSG_CTRUNC) != 0) return fail();
   if (got < 4 && !readAll(socket, reinterpret_cast<char*>(header) + got, 4 - static_cast<size_t>(got))) return fail();
-  const uint32_t size = (uint32_t{header[0]} << 24) | (uint32_t{header[1]} << 16) | (uint32_t{header[2]} << 8) | header[3];
+  const uint32_t size =
+      (uint32_t{header[0]} << 24) | (uint32_t{header[1]} << 16) | (uint32_t{header[2]} << 8) | header[3];
   if (size == 0 || size > kMaxFrame) return fail();
   std::string payload(size, '\0');
   if (!readAll(socket, payload.data(), size) || payload.back() != '\0') return fail();

@@ -15,8 +15,8 @@ bool anyInterfaceUp() {
   for (ifaddrs* i = list; i != nullptr && !up; i = i->ifa_next) {
     if (i->ifa_addr == nullptr) continue;
     const int family = i->ifa_addr->sa_family;
-    up = (i->ifa_flags & IFF_UP) != 0 && (i->ifa_flags & IFF_LOOPBACK) == 0 &&
-         (family == AF_INET || family == AF_INET6);
+    up =
+        (i->ifa_flags & IFF_UP) != 0 && (i->ifa_flags & IFF_LOOPBACK) == 0 && (family == AF_INET || family == AF_INET6);
   }
   ::freeifaddrs(list);
   return up;

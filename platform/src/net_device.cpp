@@ -40,21 +40,30 @@ void fillEntry(const dlp::DbEntry& d, uint8_t card, CDbList* e) {
 
 int32_t syncStatusOf(uint16_t error) {
   switch (error) {
-    case dlp::ErrNone: return SYNCERR_NONE;
+    case dlp::ErrNone:
+      return SYNCERR_NONE;
     case dlp::ErrNotFound:
-    case dlp::ErrDeleted: return SYNCERR_NOT_FOUND;
-    case dlp::ErrNoneOpen: return SYNCERR_FILE_NOT_OPEN;
+    case dlp::ErrDeleted:
+      return SYNCERR_NOT_FOUND;
+    case dlp::ErrNoneOpen:
+      return SYNCERR_FILE_NOT_OPEN;
     case dlp::ErrOpen:
-    case dlp::ErrAlreadyOpen: return SYNCERR_FILE_OPEN;
-    case dlp::ErrReadOnly: return SYNCERR_READ_ONLY;
+    case dlp::ErrAlreadyOpen:
+      return SYNCERR_FILE_OPEN;
+    case dlp::ErrReadOnly:
+      return SYNCERR_READ_ONLY;
     case dlp::ErrSpace:
-    case dlp::ErrMemory: return SYNCERR_NOT_ENOUGH_SPACE;
+    case dlp::ErrMemory:
+      return SYNCERR_NOT_ENOUGH_SPACE;
     case dlp::ErrLimit:
-    case dlp::ErrTooManyOpen: return SYNCERR_LIMIT_EXCEEDED;
+    case dlp::ErrTooManyOpen:
+      return SYNCERR_LIMIT_EXCEEDED;
     case dlp::ErrParam:
     case dlp::ErrArgument:
-    case dlp::ErrSize: return SYNCERR_BAD_ARG;
-    default: return SYNCERR_UNKNOWN;
+    case dlp::ErrSize:
+      return SYNCERR_BAD_ARG;
+    default:
+      return SYNCERR_UNKNOWN;
   }
 }
 
@@ -63,7 +72,8 @@ NetDevice::NetDevice(std::unique_ptr<Link> link) : link_(std::move(link)) {
   if (!call({dlp::ReadSysInfo, {{dlp::kFirstArgId, {0, 1, 0, 2}}}}, &response)) throw LinkError(lost_);
   if (response.error == dlp::ErrNone) sys_ = dlp::decodeSysInfo(response);
   if (!call({dlp::ReadUserInfo, {}}, &response)) throw LinkError(lost_);
-  if (response.error != dlp::ErrNone) throw LinkError("the handheld does not tell its user: " + dlp::errorText(response.error));
+  if (response.error != dlp::ErrNone)
+    throw LinkError("the handheld does not tell its user: " + dlp::errorText(response.error));
   Reader r(dlp::firstArg(response).data);
   user_ = dlp::getUserInfo(r);
   if (!call({dlp::OpenConduit, {}}, &response)) throw LinkError(lost_);
@@ -366,7 +376,8 @@ bool NetDevice::install(const std::filesystem::path& file, std::string* error) {
   dlp::Response response;
   if (!call({dlp::CreateDB, {{dlp::kFirstArgId, std::move(w.out())}}}, &response)) return failed("", 0);
   if (response.error != dlp::ErrNone || response.find() == nullptr || response.find()->data.empty()) {
-    return failed("the handheld cannot make the database: " + dlp::errorText(response.error), syncStatusOf(response.error));
+    return failed("the handheld cannot make the database: " + dlp::errorText(response.error),
+                  syncStatusOf(response.error));
   }
   const uint8_t h = response.find()->data[0];
   const auto tooLong = [](const std::vector<uint8_t>& data) { return data.size() > 0xFFFF - 100; };

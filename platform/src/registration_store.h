@@ -8,7 +8,7 @@
 
 namespace hotsync::detail {
 
-using Registration = std::map<std::string, std::string>;  // key -> value
+using Registration = std::map<std::string, std::string>;    // key -> value
 using Registrations = std::map<std::string, Registration>;  // creator -> values
 
 // nullopt when the file exists but cannot be read.

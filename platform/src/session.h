@@ -21,7 +21,7 @@ namespace hotsync::detail {
 struct Session {
   std::mutex mutex;
   std::unique_ptr<Device> handheld;
-  std::string linkLost;  // why the last network handheld went, when it went early
+  std::string linkLost;     // why the last network handheld went, when it went early
   std::string currentUser;  // UTF-8
   std::vector<std::string> connectWarnings;
   std::function<void()> yieldPump;

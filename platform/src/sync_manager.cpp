@@ -77,8 +77,7 @@ HOTSYNC_API int32_t SyncReadSingleCardInfo(CardInfo* info) {
   return withHandheld([&](Device& hh) { return hh.readCardInfo(info); });
 }
 
-HOTSYNC_API int32_t SyncReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list,
-                                   int32_t* count) {
+HOTSYNC_API int32_t SyncReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count) {
   return withHandheld([&](Device& hh) { return hh.readDbList(cardNo, startIndex, flags, list, count); });
 }
 

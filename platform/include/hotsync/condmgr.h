@@ -23,7 +23,7 @@ HOTSYNC_API int32_t CmConvertCreatorIDToString(uint32_t code, char* text, int32_
 HOTSYNC_API int32_t CmInstallCreator(const char* creator, int32_t type);
 // Text values of a registration; each fails with ERR_NO_CONDUIT when the
 // creator has no registration.
-HOTSYNC_API int32_t CmSetCreatorModule(const char* creator, const char* path);   // the library to load
+HOTSYNC_API int32_t CmSetCreatorModule(const char* creator, const char* path);  // the library to load
 HOTSYNC_API int32_t CmSetCreatorDirectory(const char* creator, const char* text);
 HOTSYNC_API int32_t CmSetCreatorName(const char* creator, const char* text);
 HOTSYNC_API int32_t CmSetCreatorFile(const char* creator, const char* text);

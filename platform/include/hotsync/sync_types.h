@@ -18,7 +18,7 @@ constexpr int32_t SYNCERR_NOT_ENOUGH_SPACE = 0x400A;
 constexpr int32_t SYNCERR_LIMIT_EXCEEDED = 0x400B;
 constexpr int32_t SYNCERR_BAD_ARG = 0x4010;
 constexpr int32_t SYNCERR_LOCAL_BUFF_TOO_SMALL = 0x4011;
-constexpr int32_t SYNCERR_FILE_BAD = 0x4012;  // the database file does not parse
+constexpr int32_t SYNCERR_FILE_BAD = 0x4012;       // the database file does not parse
 constexpr int32_t SYNCERR_NOT_CONNECTED = 0x4013;  // no handheld connected
 
 // Open modes of SyncOpenDB (bits).
@@ -34,20 +34,20 @@ constexpr uint32_t DB_LIST_RAM = 1;
 
 // One entry of a card's database list, 78 bytes.
 struct CDbList {
-  int32_t m_CardNum;        // 0
-  uint16_t m_DbFlags;       // 4  header attributes
-  uint32_t m_DbType;        // 6  four characters, first in the high byte
-  char m_Name[32];          // 10 zero-terminated
-  uint32_t m_Creator;       // 42 four characters, first in the high byte
-  uint16_t m_Version;       // 46
-  uint32_t m_ModNumber;     // 48
-  uint16_t m_Index;         // 52 position in the card's list
-  uint32_t m_CreateDate;    // 54 seconds since 1904
-  uint32_t m_ModDate;       // 58
-  uint32_t m_BackupDate;    // 62
-  uint32_t m_MiscFlags;     // 66
-  uint32_t m_RecCount;      // 70 records or resources
-  uint32_t m_dwReserved;    // 74
+  int32_t m_CardNum;      // 0
+  uint16_t m_DbFlags;     // 4  header attributes
+  uint32_t m_DbType;      // 6  four characters, first in the high byte
+  char m_Name[32];        // 10 zero-terminated
+  uint32_t m_Creator;     // 42 four characters, first in the high byte
+  uint16_t m_Version;     // 46
+  uint32_t m_ModNumber;   // 48
+  uint16_t m_Index;       // 52 position in the card's list
+  uint32_t m_CreateDate;  // 54 seconds since 1904
+  uint32_t m_ModDate;     // 58
+  uint32_t m_BackupDate;  // 62
+  uint32_t m_MiscFlags;   // 66
+  uint32_t m_RecCount;    // 70 records or resources
+  uint32_t m_dwReserved;  // 74
 };
 static_assert(sizeof(CDbList) == 78);
 static_assert(offsetof(CDbList, m_DbType) == 6);
@@ -58,16 +58,16 @@ static_assert(offsetof(CDbList, m_Version) == 46);
 // The record transfer record: 28 bytes on a 32-bit build; the buffer
 // pointer takes 8 bytes on a 64-bit build, which makes it 32.
 struct RecordInfo {
-  uint8_t m_FileHandle;     // 0
-  uint32_t m_RecId;         // 1
-  uint16_t m_RecIndex;      // 5
-  uint8_t m_Attribs;        // 7
-  int16_t m_CatId;          // 8
-  uint32_t m_ConduitId;     // 10 not used
-  uint32_t m_RecSize;       // 14
-  uint16_t m_TotalBytes;    // 18 buffer capacity
-  uint8_t* m_pBytes;        // 20
-  uint32_t m_dwReserved;    // 24 (28 on 64-bit)
+  uint8_t m_FileHandle;   // 0
+  uint32_t m_RecId;       // 1
+  uint16_t m_RecIndex;    // 5
+  uint8_t m_Attribs;      // 7
+  int16_t m_CatId;        // 8
+  uint32_t m_ConduitId;   // 10 not used
+  uint32_t m_RecSize;     // 14
+  uint16_t m_TotalBytes;  // 18 buffer capacity
+  uint8_t* m_pBytes;      // 20
+  uint32_t m_dwReserved;  // 24 (28 on 64-bit)
 };
 static_assert(offsetof(RecordInfo, m_RecId) == 1);
 static_assert(offsetof(RecordInfo, m_RecIndex) == 5);
@@ -100,22 +100,22 @@ static_assert(offsetof(CardInfo, m_ramDbCount) == 87);
 
 // The HotSync user of the handheld, 160 bytes.
 struct UserInfo {
-  char m_pName[128];        // 0 zero-terminated
-  int32_t m_NameLength;     // 128
-  int32_t m_PasswordLength; // 132
-  uint32_t m_LastSyncDate;  // 136
-  uint32_t m_LastSyncPC;    // 140
-  uint32_t m_Id;            // 144
-  uint32_t m_ViewerId;      // 148
-  uint32_t m_dwReserved[2]; // 152
+  char m_pName[128];         // 0 zero-terminated
+  int32_t m_NameLength;      // 128
+  int32_t m_PasswordLength;  // 132
+  uint32_t m_LastSyncDate;   // 136
+  uint32_t m_LastSyncPC;     // 140
+  uint32_t m_Id;             // 144
+  uint32_t m_ViewerId;       // 148
+  uint32_t m_dwReserved[2];  // 152
 };
 static_assert(sizeof(UserInfo) == 160);
 static_assert(offsetof(UserInfo, m_Id) == 144);
 
 // The open database's list entry followed by its record count.
 struct OpenDbInfo {
-  CDbList m_DbInfo;         // 0
-  uint32_t m_RecCount;      // 78
+  CDbList m_DbInfo;     // 0
+  uint32_t m_RecCount;  // 78
 };
 static_assert(sizeof(OpenDbInfo) == 82);
 static_assert(offsetof(OpenDbInfo, m_RecCount) == 78);
@@ -130,8 +130,8 @@ static_assert(sizeof(OpenDbInfoRequest) == 2);
 // The handheld's clock.
 struct SysDateTime {
   uint16_t m_Year;
-  uint8_t m_Month;   // 1..12
-  uint8_t m_Day;     // 1..31
+  uint8_t m_Month;  // 1..12
+  uint8_t m_Day;    // 1..31
   uint8_t m_Hour;
   uint8_t m_Minute;
   uint8_t m_Second;

@@ -25,8 +25,7 @@ HOTSYNC_API int32_t SyncReadFeature(uint32_t creator, uint16_t featureNum, uint3
 // 0 when the card in info->m_CardNo exists, SYNCERR_NOT_FOUND past the last card.
 HOTSYNC_API int32_t SyncReadSingleCardInfo(CardInfo* info);
 // Fills at most *count entries from startIndex; *count becomes the number filled.
-HOTSYNC_API int32_t SyncReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags,
-                                   CDbList* list, int32_t* count);
+HOTSYNC_API int32_t SyncReadDBList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count);
 
 HOTSYNC_API int32_t SyncOpenDB(const char* name, int32_t cardNo, uint8_t* handle, uint8_t openMode);
 // Changes made through the handle are kept once this returns.
