@@ -61,15 +61,18 @@ int main(int argc, char** argv) {
       if (text.empty() || end == nullptr || *end != '\0' || number < 0 || number > 1000000000) {
         return fail(arg + " needs a number", kExitBadInput);
       }
-      if (arg == "--retry") options.retrySeconds = static_cast<int>(number);
-      else options.hangUpAfter = static_cast<uint64_t>(number);
+      if (arg == "--retry")
+        options.retrySeconds = static_cast<int>(number);
+      else
+        options.hangUpAfter = static_cast<uint64_t>(number);
     } else if (arg == "--quiet") {
       quiet = true;
     } else {
       return fail("unknown argument " + arg + " (see --help)", kExitBadInput);
     }
   }
-  if (dir.empty() || desktop.empty()) return fail("give --handheld DIR and --hotsync HOST[:PORT] (see --help)", kExitBadInput);
+  if (dir.empty() || desktop.empty())
+    return fail("give --handheld DIR and --hotsync HOST[:PORT] (see --help)", kExitBadInput);
 
   auto notice = [quiet](const std::string& line) {
     if (!quiet) std::printf("%s\n", line.c_str());
