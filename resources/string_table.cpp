@@ -48,16 +48,15 @@ constexpr std::array kTable{
     Entry{57344, "Tarvo Sync"},
 };
 
-static_assert(std::is_sorted(kTable.begin(), kTable.end(),
-                             [](const Entry& a, const Entry& b) { return a.id < b.id; }));
+static_assert(std::is_sorted(kTable.begin(), kTable.end(), [](const Entry& a, const Entry& b) { return a.id < b.id; }));
 
 }  // namespace
 
 namespace tarvo {
 
 const char* StringResourceUtf8(unsigned id) {
-  auto it = std::lower_bound(kTable.begin(), kTable.end(), id,
-                             [](const Entry& e, unsigned wanted) { return e.id < wanted; });
+  auto it =
+      std::lower_bound(kTable.begin(), kTable.end(), id, [](const Entry& e, unsigned wanted) { return e.id < wanted; });
   return it != kTable.end() && it->id == id ? it->text : nullptr;
 }
 

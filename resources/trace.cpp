@@ -12,8 +12,8 @@
 namespace {
 
 std::mutex g_mutex;
-std::string g_openName;    // the TARVO_TRACE value g_file was opened for
-FILE* g_file = nullptr;    // null: stderr or nothing
+std::string g_openName;  // the TARVO_TRACE value g_file was opened for
+FILE* g_file = nullptr;  // null: stderr or nothing
 
 // Writes one line under the lock; opens (or reopens) the trace file when the
 // variable names another one than last time.
