@@ -46,13 +46,21 @@ std::optional<std::string> base64_decode(std::string_view text) {
     for (const char c : text) {
         if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
         int value;
-        if (c >= 'A' && c <= 'Z') value = c - 'A';
-        else if (c >= 'a' && c <= 'z') value = c - 'a' + 26;
-        else if (c >= '0' && c <= '9') value = c - '0' + 52;
-        else if (c == '+') value = 62;
-        else if (c == '/') value = 63;
-        else if (c == '=') { padding = true; continue; }
-        else return std::nullopt;
+        if (c >= 'A' && c <= 'Z')
+            value = c - 'A';
+        else if (c >= 'a' && c <= 'z')
+            value = c - 'a' + 26;
+        else if (c >= '0' && c <= '9')
+            value = c - '0' + 52;
+        else if (c == '+')
+            value = 62;
+        else if (c == '/')
+            value = 63;
+        else if (c == '=') {
+            padding = true;
+            continue;
+        } else
+            return std::nullopt;
         if (padding) return std::nullopt;  // data after '='
         bits = (bits << 6) | static_cast<std::uint32_t>(value);
         count += 6;

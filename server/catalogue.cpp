@@ -20,10 +20,12 @@ namespace fs = std::filesystem;
     throw CatalogueError(where + ": " + what);
 }
 
-void only_keys(const json& object, const std::string& where, std::initializer_list<const char*> known) {
+void only_keys(const json& object, const std::string& where,
+               std::initializer_list<const char*> known) {
     if (!object.is_object()) fail(where, "must be an object");
     for (const auto& item : object.items()) {
-        if (std::none_of(known.begin(), known.end(), [&](const char* k) { return item.key() == k; }))
+        if (std::none_of(known.begin(), known.end(),
+                         [&](const char* k) { return item.key() == k; }))
             fail(where, "unknown key \"" + item.key() + "\"");
     }
 }
@@ -35,7 +37,8 @@ std::string bytes_of(const json& value, const std::string& where) {
     return *bytes;
 }
 
-std::string text(const json& object, const char* key, const std::string& where, bool required = true) {
+std::string text(const json& object, const char* key, const std::string& where,
+                 bool required = true) {
     if (!object.contains(key)) {
         if (required) fail(where, std::string("\"") + key + "\" is missing");
         return {};
@@ -68,7 +71,8 @@ std::uint32_t record_id(const json& value, const std::string& where) {
 }
 
 bool all_digits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Edition files are named in download addresses and become file names in
@@ -76,8 +80,8 @@ bool all_digits(std::string_view text) {
 bool plain_file_name(std::string_view name) {
     if (name.empty() || name.front() == '.') return false;
     return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-               c == '_' || c == '-';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '.' || c == '_' || c == '-';
     });
 }
 
@@ -94,9 +98,11 @@ CatalogueModule read_module(const json& entry, const std::string& where, const f
     if (!entry.contains("name")) fail(where, "\"name\" is missing");
     module.name = database_name(entry.at("name"), where + ".name");
     module.edition = text(entry, "edition", where);
-    if (!all_digits(module.edition)) fail(where + ".edition", "must be decimal digits, e.g. 20240601000000");
+    if (!all_digits(module.edition))
+        fail(where + ".edition", "must be decimal digits, e.g. 20240601000000");
     module.file = text(entry, "file", where);
-    if (!plain_file_name(module.file)) fail(where + ".file", "must be a plain file name (letters, digits, . _ -)");
+    if (!plain_file_name(module.file))
+        fail(where + ".file", "must be a plain file name (letters, digits, . _ -)");
     std::error_code ec;
     if (!fs::is_regular_file(files / module.file, ec))
         fail(where + ".file", "no such file: " + (files / module.file).string());
@@ -114,7 +120,8 @@ RecordChanges read_changes(const json& entry, const std::string& where) {
     changes.db = database_name(entry.at("db"), where + ".db");
     if (entry.contains("card")) {
         const json& card = entry.at("card");
-        if (!card.is_number_unsigned() || card.get<std::uint64_t>() > 255) fail(where + ".card", "must be 0 to 255");
+        if (!card.is_number_unsigned() || card.get<std::uint64_t>() > 255)
+            fail(where + ".card", "must be 0 to 255");
         changes.card = card.get<std::uint32_t>();
     }
     if (entry.contains("write")) {
@@ -145,7 +152,8 @@ RecordChanges read_changes(const json& entry, const std::string& where) {
         const json& deletes = entry.at("delete");
         if (!deletes.is_array()) fail(where + ".delete", "must be a list");
         for (std::size_t i = 0; i < deletes.size(); ++i)
-            changes.deletes.push_back(record_id(deletes[i], where + ".delete[" + std::to_string(i) + "]"));
+            changes.deletes.push_back(
+                record_id(deletes[i], where + ".delete[" + std::to_string(i) + "]"));
     }
     return changes;
 }
@@ -216,24 +224,28 @@ Catalogue read_catalogue(const json& root, const fs::path& folder) {
     for (std::size_t i = 0; i < users.size(); ++i) {
         const std::string where = "users[" + std::to_string(i) + "]";
         catalogue.users.push_back(read_user(users[i], where));
-        if (!seen.insert(catalogue.users.back().login).second) fail(where + ".login", "appears twice");
+        if (!seen.insert(catalogue.users.back().login).second)
+            fail(where + ".login", "appears twice");
     }
     seen.clear();
     const json& modules = list_at(root, "modules");
     for (std::size_t i = 0; i < modules.size(); ++i) {
         const std::string where = "modules[" + std::to_string(i) + "]";
         catalogue.modules.push_back(read_module(modules[i], where, catalogue.files_folder()));
-        if (!seen.insert(catalogue.modules.back().name).second) fail(where + ".name", "appears twice");
+        if (!seen.insert(catalogue.modules.back().name).second)
+            fail(where + ".name", "appears twice");
     }
     const json& collect = list_at(root, "collect");
     for (std::size_t i = 0; i < collect.size(); ++i)
-        catalogue.collect.push_back(database_name(collect[i], "collect[" + std::to_string(i) + "]"));
+        catalogue.collect.push_back(
+            database_name(collect[i], "collect[" + std::to_string(i) + "]"));
     seen.clear();
     const json& changes = list_at(root, "record_changes");
     for (std::size_t i = 0; i < changes.size(); ++i) {
         const std::string where = "record_changes[" + std::to_string(i) + "]";
         catalogue.record_changes.push_back(read_changes(changes[i], where));
-        if (!seen.insert(catalogue.record_changes.back().name).second) fail(where + ".name", "appears twice");
+        if (!seen.insert(catalogue.record_changes.back().name).second)
+            fail(where + ".name", "appears twice");
     }
     return catalogue;
 }

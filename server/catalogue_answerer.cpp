@@ -66,8 +66,12 @@ void log_both(std::vector<std::string>& answer, const std::string& text) {
 
 }  // namespace
 
-CatalogueAnswerer::CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state, std::FILE* trace)
-    : catalogue_(std::move(catalogue)), files_(catalogue_.files_folder()), trace_(trace), state_(std::move(state)) {}
+CatalogueAnswerer::CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state,
+                                     std::FILE* trace)
+    : catalogue_(std::move(catalogue)),
+      files_(catalogue_.files_folder()),
+      trace_(trace),
+      state_(std::move(state)) {}
 
 void CatalogueAnswerer::note(const std::string& line) const {
     if (!trace_) return;
@@ -79,7 +83,8 @@ Response CatalogueAnswerer::answer(const Request& request) {
     try {
         if (request.path.starts_with(FileStore::kPrefix)) return download(request);
         const std::string cmd = form_value(request.form, "cmd").value_or("");
-        if (cmd != "login" && cmd != "list" && cmd != "pget") return page(commands::envelope({}), "catalogue");
+        if (cmd != "login" && cmd != "list" && cmd != "pget")
+            return page(commands::envelope({}), "catalogue");
 
         const CatalogueUser* user = authenticate(catalogue_.users, request.form);
         std::lock_guard lock(mutex_);
@@ -110,7 +115,8 @@ Response CatalogueAnswerer::download(const Request& request) const {
     return response;
 }
 
-std::string CatalogueAnswerer::known_device(const Request& request, const CatalogueUser& user) const {
+std::string CatalogueAnswerer::known_device(const Request& request,
+                                            const CatalogueUser& user) const {
     const std::string id = form_value(request.form, "device_id").value_or("");
     return !id.empty() && state_->owns(user.login, id) ? id : std::string{};
 }
@@ -138,17 +144,20 @@ Response CatalogueAnswerer::on_list(const Request& request, const CatalogueUser&
             base_address(request.scheme, request.host, request.port) + "/files/" + module->file;
         answer.push_back(commands::pput(url, module->title));
         log_both(answer, "Nova edi\xE7\xE3o de " + module->title + ": " + module->edition);
-        note("list " + user.login + ": offers " + module->file + " (edition " + module->edition + ")");
+        note("list " + user.login + ": offers " + module->file + " (edition " + module->edition +
+             ")");
     }
 
     // Record changes and collection belong to one device: without a known
     // one there is nowhere to keep what was sent or received.
     if (!device.empty()) {
         for (const auto& changes : catalogue_.record_changes) {
-            if (!held.holds(changes.db) || state_->delivered(user.login, device, changes.name)) continue;
+            if (!held.holds(changes.db) || state_->delivered(user.login, device, changes.name))
+                continue;
             for (const auto& write : changes.writes)
                 answer.push_back(commands::rput(changes.db, changes.card, write.id, write.data));
-            for (const auto id : changes.deletes) answer.push_back(commands::rdel(changes.db, changes.card, id));
+            for (const auto id : changes.deletes)
+                answer.push_back(commands::rdel(changes.db, changes.card, id));
             log_both(answer, "Registros atualizados em " + changes.db);
             // The protocol reports nothing back: a change set counts as
             // delivered once it has been sent.
@@ -174,10 +183,10 @@ Response CatalogueAnswerer::on_pget(const Request& request, const CatalogueUser&
     }
     state_->store_database(user.login, device, *db);
     const std::string count = std::to_string(db->records.size());
-    note("pget " + user.login + "/" + device + ": kept " + db->name + " (" + count + " records) in " +
-         state_->database_file(user.login, device, db->name).string());
-    return page(commands::envelope({commands::logmessage(db->name + ": " + count + " registros recebidos pelo servidor",
-                                                         false, true)}),
+    note("pget " + user.login + "/" + device + ": kept " + db->name + " (" + count +
+         " records) in " + state_->database_file(user.login, device, db->name).string());
+    return page(commands::envelope({commands::logmessage(
+                    db->name + ": " + count + " registros recebidos pelo servidor", false, true)}),
                 "catalogue pget");
 }
 

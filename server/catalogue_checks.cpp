@@ -27,16 +27,19 @@ std::vector<std::string> catalogue_warnings(const Catalogue& catalogue) {
         try {
             db = pdb::readFile(catalogue.files_folder() / module.file).db;
         } catch (const std::exception& e) {
-            warnings.push_back(where + ": not a Palm database, the handheld will refuse it: " + e.what());
+            warnings.push_back(where +
+                               ": not a Palm database, the handheld will refuse it: " + e.what());
             continue;
         }
         editions[module.name] = {db.name, db.creator, db.isResourceDb()};
         if (db.name != module.name)
-            warnings.push_back(where + ": holds the database \"" + db.name + "\", not \"" + module.name +
+            warnings.push_back(where + ": holds the database \"" + db.name + "\", not \"" +
+                               module.name +
                                "\": once installed the handheld lists it under that name");
         if (db.creator != product)
-            warnings.push_back(where + ": creator " + pdb::fourCCText(db.creator) +
-                               ", not Tarv: handhelds never list it, so no later edition is offered");
+            warnings.push_back(
+                where + ": creator " + pdb::fourCCText(db.creator) +
+                ", not Tarv: handhelds never list it, so no later edition is offered");
     }
     // Collection and record changes follow what a handheld lists, which is
     // the product's databases only; a module's file says whether it is one.
@@ -46,15 +49,18 @@ std::vector<std::string> catalogue_warnings(const Catalogue& catalogue) {
     };
     for (std::size_t i = 0; i < catalogue.collect.size(); ++i) {
         if (other_creator(catalogue.collect[i]))
-            warnings.push_back("collect[" + std::to_string(i) + "] (" + catalogue.collect[i] +
-                               "): another creator's database: handhelds never list it, so it is never collected");
+            warnings.push_back(
+                "collect[" + std::to_string(i) + "] (" + catalogue.collect[i] +
+                "): another creator's database: handhelds never list it, so it is never collected");
     }
     for (std::size_t i = 0; i < catalogue.record_changes.size(); ++i) {
         const RecordChanges& changes = catalogue.record_changes[i];
         const std::string where = "record_changes[" + std::to_string(i) + "] (" + changes.db + ")";
         const auto found = editions.find(changes.db);
         if (other_creator(changes.db))
-            warnings.push_back(where + ": another creator's database: handhelds never list it, so it never changes");
+            warnings.push_back(
+                where +
+                ": another creator's database: handhelds never list it, so it never changes");
         else if (found != editions.end() && found->second.resource)
             warnings.push_back(where + ": a resource database: records cannot be written into it");
     }

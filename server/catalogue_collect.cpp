@@ -21,7 +21,8 @@ std::optional<std::uint32_t> parse_id(const std::string& text) {
 
 std::optional<pdb::Database> database_from_pget(const FormFields& form, std::uint32_t now) {
     const auto name = form_value(form, "dbname");
-    if (!name || name->empty() || name->size() >= pdb::kNameSize || name->find('\0') != std::string::npos)
+    if (!name || name->empty() || name->size() >= pdb::kNameSize ||
+        name->find('\0') != std::string::npos)
         return std::nullopt;
 
     pdb::Database db;
@@ -29,7 +30,8 @@ std::optional<pdb::Database> database_from_pget(const FormFields& form, std::uin
     db.version = 1;
     db.creationDate = now;
     db.modificationDate = now;
-    if (const auto type = form_value(form, "dbtype"); type && type->size() == 4) db.type = pdb::fourCC(type->c_str());
+    if (const auto type = form_value(form, "dbtype"); type && type->size() == 4)
+        db.type = pdb::fourCC(type->c_str());
 
     const std::string data_field = *name + "_record";
     const std::string id_field = *name + "_record_id";
@@ -39,7 +41,8 @@ std::optional<pdb::Database> database_from_pget(const FormFields& form, std::uin
     for (const auto& [key, value] : form) {
         if (key == data_field) {
             if (db.records.size() >= 0xFFFF) break;
-            db.records.push_back(pdb::Record{0, 0, std::vector<std::uint8_t>(value.begin(), value.end())});
+            db.records.push_back(
+                pdb::Record{0, 0, std::vector<std::uint8_t>(value.begin(), value.end())});
             ids.emplace_back();
             awaiting_id = true;
         } else if (key == id_field && awaiting_id) {

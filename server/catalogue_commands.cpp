@@ -32,7 +32,8 @@ std::string element_text(std::string_view word, const std::vector<Attribute>& at
 // up to the next quote; the element ends at the first "/>".
 bool reads_back(const std::string& text, const std::vector<Attribute>& attributes) {
     const std::string_view inner = std::string_view(text).substr(1, text.size() - 3);
-    if (inner.find("/>") != std::string_view::npos || inner.find('\0') != std::string_view::npos) return false;
+    if (inner.find("/>") != std::string_view::npos || inner.find('\0') != std::string_view::npos)
+        return false;
     std::string lower(inner);
     std::transform(lower.begin(), lower.end(), lower.begin(), ascii_lower);
     for (const auto& [name, value] : attributes) {
@@ -42,7 +43,8 @@ bool reads_back(const std::string& text, const std::vector<Attribute>& attribute
         if (found == std::string::npos) return false;
         const std::size_t start = found + pattern.size();
         const std::size_t quote = inner.find('"', start);
-        if (quote == std::string_view::npos || inner.substr(start, quote - start) != value) return false;
+        if (quote == std::string_view::npos || inner.substr(start, quote - start) != value)
+            return false;
     }
     return true;
 }
@@ -60,7 +62,8 @@ std::string element(std::string_view word, std::vector<Attribute> attributes) {
         text = element_text(word, attributes, order);
         if (reads_back(text, attributes)) return text;
     }
-    throw std::invalid_argument("the " + std::string(word) + " command cannot be written so the conduit reads it");
+    throw std::invalid_argument("the " + std::string(word) +
+                                " command cannot be written so the conduit reads it");
 }
 
 }  // namespace
@@ -91,7 +94,9 @@ std::string rput(std::string_view db, std::uint32_t card, std::uint32_t id, std:
 }
 
 std::string rdel(std::string_view db, std::uint32_t card, std::uint32_t id) {
-    return element("rdel", {{"db", std::string(db)}, {"cardno", std::to_string(card)}, {"id", std::to_string(id)}});
+    return element(
+        "rdel",
+        {{"db", std::string(db)}, {"cardno", std::to_string(card)}, {"id", std::to_string(id)}});
 }
 
 std::string logmessage(std::string_view message, bool handheld, bool desktop) {
@@ -100,20 +105,23 @@ std::string logmessage(std::string_view message, bool handheld, bool desktop) {
         if (c == '"') c = '\'';
         if (c == '<' || c == '>') c = ' ';
     }
-    return element("logmessage",
-                   {{"handheld", handheld ? "1" : "0"}, {"desktop", desktop ? "1" : "0"}, {"message", clean}});
+    return element(
+        "logmessage",
+        {{"handheld", handheld ? "1" : "0"}, {"desktop", desktop ? "1" : "0"}, {"message", clean}});
 }
 
 std::string full_url_encode(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 3);
     for (const char c : bytes) {
-        const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        const bool keep =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
         if (keep) {
             out += c;
         } else {
             char escape[4];
-            std::snprintf(escape, sizeof escape, "%%%.2x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            std::snprintf(escape, sizeof escape, "%%%.2x",
+                          static_cast<unsigned>(static_cast<unsigned char>(c)));
             out += escape;
         }
     }

@@ -9,7 +9,8 @@ std::string scramble(std::string_view clear) {
     out.reserve(clear.size() * 3);
     for (const char c : clear) {
         char digits[4];
-        std::snprintf(digits, sizeof digits, "%03u", static_cast<unsigned>(static_cast<unsigned char>(c)));
+        std::snprintf(digits, sizeof digits, "%03u",
+                      static_cast<unsigned>(static_cast<unsigned char>(c)));
         out += digits;
     }
     return out;

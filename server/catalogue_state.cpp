@@ -33,8 +33,9 @@ std::string file_name_for(std::string_view name) {
     std::string out;
     for (std::size_t i = 0; i < name.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(name[i]);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == ' ' || c == '_' || c == '-' || (c == '.' && i > 0);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == ' ' || c == '_' || c == '-' ||
+                           (c == '.' && i > 0);
         if (plain) {
             out += static_cast<char>(c);
         } else {
@@ -63,7 +64,8 @@ CatalogueState::CatalogueState(fs::path root) : root_(std::move(root)) {
     // private to the server's user.
     std::error_code ec;
     if (fs::create_directories(root_, ec)) fs::permissions(root_, fs::perms::owner_all, ec);
-    if (ec || !fs::is_directory(root_, ec)) throw StateError(root_.string() + ": cannot create the state folder");
+    if (ec || !fs::is_directory(root_, ec))
+        throw StateError(root_.string() + ": cannot create the state folder");
     const fs::path file = root_ / "devices.json";
     if (!fs::exists(file, ec)) return;
     auto content = read_whole_file(file);
@@ -72,7 +74,8 @@ CatalogueState::CatalogueState(fs::path root) : root_(std::move(root)) {
         const json doc = json::parse(*content);
         next_id_ = doc.at("next_id").get<std::uint64_t>();
         for (const auto& entry : doc.at("devices")) {
-            devices_.push_back(Device{bytes_from_json(entry.at("id")), bytes_from_json(entry.at("login")),
+            devices_.push_back(Device{bytes_from_json(entry.at("id")),
+                                      bytes_from_json(entry.at("login")),
                                       HandheldIdentity{bytes_from_json(entry.at("user_name")),
                                                        bytes_from_json(entry.at("user_id"))}});
         }
@@ -95,7 +98,8 @@ void CatalogueState::save_devices() const {
 
 std::string CatalogueState::device_for(const std::string& login, const HandheldIdentity& handheld) {
     for (const auto& d : devices_) {
-        if (d.login == login && d.handheld.user_name == handheld.user_name && d.handheld.user_id == handheld.user_id)
+        if (d.login == login && d.handheld.user_name == handheld.user_name &&
+            d.handheld.user_id == handheld.user_id)
             return d.id;
     }
     devices_.push_back(Device{std::to_string(next_id_++), login, handheld});
@@ -118,11 +122,13 @@ bool CatalogueState::owns(const std::string& login, const std::string& device_id
     return false;
 }
 
-fs::path CatalogueState::device_folder(const std::string& login, const std::string& device_id) const {
+fs::path CatalogueState::device_folder(const std::string& login,
+                                       const std::string& device_id) const {
     return root_ / "users" / file_name_for(login) / file_name_for(device_id);
 }
 
-std::set<std::string> CatalogueState::read_delivered(const std::string& login, const std::string& device_id) const {
+std::set<std::string> CatalogueState::read_delivered(const std::string& login,
+                                                     const std::string& device_id) const {
     std::set<std::string> names;
     const fs::path file = device_folder(login, device_id) / "delivered.json";
     std::error_code ec;
@@ -159,7 +165,8 @@ fs::path CatalogueState::database_file(const std::string& login, const std::stri
     return device_folder(login, device_id) / (file_name_for(db) + ".pdb");
 }
 
-void CatalogueState::store_database(const std::string& login, const std::string& device_id, const pdb::Database& db) {
+void CatalogueState::store_database(const std::string& login, const std::string& device_id,
+                                    const pdb::Database& db) {
     const fs::path file = database_file(login, device_id, db.name);
     fs::create_directories(file.parent_path());
     pdb::writeFileAtomic(file, pdb::serialize(db));

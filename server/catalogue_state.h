@@ -38,12 +38,15 @@ public:
     // True when the id was given to this login.
     bool owns(const std::string& login, const std::string& device_id) const;
 
-    bool delivered(const std::string& login, const std::string& device_id, const std::string& changes) const;
-    void mark_delivered(const std::string& login, const std::string& device_id, const std::string& changes);
+    bool delivered(const std::string& login, const std::string& device_id,
+                   const std::string& changes) const;
+    void mark_delivered(const std::string& login, const std::string& device_id,
+                        const std::string& changes);
 
     std::filesystem::path database_file(const std::string& login, const std::string& device_id,
                                         const std::string& db) const;
-    void store_database(const std::string& login, const std::string& device_id, const pdb::Database& db);
+    void store_database(const std::string& login, const std::string& device_id,
+                        const pdb::Database& db);
 
     const std::filesystem::path& root() const { return root_; }
 
@@ -54,8 +57,10 @@ private:
         HandheldIdentity handheld;
     };
 
-    std::filesystem::path device_folder(const std::string& login, const std::string& device_id) const;
-    std::set<std::string> read_delivered(const std::string& login, const std::string& device_id) const;
+    std::filesystem::path device_folder(const std::string& login,
+                                        const std::string& device_id) const;
+    std::set<std::string> read_delivered(const std::string& login,
+                                         const std::string& device_id) const;
     void save_devices() const;
 
     std::filesystem::path root_;

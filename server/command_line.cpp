@@ -22,7 +22,8 @@ const char* const kUsage =
     "  --help             show this text\n"
     "  --version          show the server's version and the protocol it speaks\n"
     "\n"
-    "The first line on standard output is \"listening on URL\". SIGTERM or SIGINT ends the server.\n";
+    "The first line on standard output is \"listening on URL\". SIGTERM or SIGINT ends the "
+    "server.\n";
 
 ParsedOptions parse_command_line(const std::vector<std::string>& args) {
     ParsedOptions parsed;
@@ -80,7 +81,8 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
             if (!value(text) || text.empty()) return fail("--state needs a folder");
             options.state = text;
         } else if (name == "--tls") {
-            if (inline_value || i + 2 >= args.size()) return fail("--tls needs a certificate and a key file");
+            if (inline_value || i + 2 >= args.size())
+                return fail("--tls needs a certificate and a key file");
             options.tls_cert = args[++i];
             options.tls_key = args[++i];
         } else {
@@ -88,7 +90,8 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
         }
     }
     if (options.catalogue && (options.script || options.files))
-        return fail("--catalogue serves its own files and answers: it takes neither --script nor --files");
+        return fail(
+            "--catalogue serves its own files and answers: it takes neither --script nor --files");
     if (options.state && !options.catalogue) return fail("--state goes with --catalogue");
     return parsed;
 }

@@ -21,7 +21,8 @@ constexpr int kListenBacklog = 1024;
 
 // httplib files the connection's addresses among the request headers.
 bool is_pseudo_header(const std::string& name) {
-    return name == "LOCAL_ADDR" || name == "LOCAL_PORT" || name == "REMOTE_ADDR" || name == "REMOTE_PORT";
+    return name == "LOCAL_ADDR" || name == "LOCAL_PORT" || name == "REMOTE_ADDR" ||
+           name == "REMOTE_PORT";
 }
 
 bool is_form(const httplib::Request& in) {
@@ -40,9 +41,11 @@ std::unique_ptr<HttpFront> HttpFront::create(const FrontSettings& settings, Answ
                                              RequestLog* log, std::string& error) {
     std::unique_ptr<HttpFront> front(new HttpFront(settings, answerer, log));
     if (settings.tls_cert && settings.tls_key) {
-        auto tls = std::make_unique<httplib::SSLServer>(settings.tls_cert->c_str(), settings.tls_key->c_str());
+        auto tls = std::make_unique<httplib::SSLServer>(settings.tls_cert->c_str(),
+                                                        settings.tls_key->c_str());
         if (!tls->is_valid()) {
-            error = "cannot load TLS certificate " + *settings.tls_cert + " with key " + *settings.tls_key;
+            error = "cannot load TLS certificate " + *settings.tls_cert + " with key " +
+                    *settings.tls_key;
             return nullptr;
         }
         front->server_ = std::move(tls);
@@ -196,10 +199,11 @@ void HttpFront::send(Response answer, httplib::Response& out) {
                                      return send_piece(*body, faults, offset, sink, true);
                                  });
     } else {
-        out.set_content_provider(body->size(), answer.content_type,
-                                 [this, body, faults](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                     return send_piece(*body, faults, offset, sink, false);
-                                 });
+        out.set_content_provider(
+            body->size(), answer.content_type,
+            [this, body, faults](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                return send_piece(*body, faults, offset, sink, false);
+            });
     }
 }
 
@@ -212,11 +216,13 @@ bool HttpFront::send_piece(const std::string& body, const Faults& faults, std::s
 
     std::size_t end = body.size();
     if (faults.chunk_bytes > 0) end = std::min(end, offset + faults.chunk_bytes);
-    if (faults.pause.count() > 0 && offset < faults.pause_after) end = std::min(end, faults.pause_after);
+    if (faults.pause.count() > 0 && offset < faults.pause_after)
+        end = std::min(end, faults.pause_after);
     if (faults.close_after) end = std::min(end, *faults.close_after);
 
     // Piece boundaries fall on pause_after, so this offset is met exactly once.
-    if (faults.pause.count() > 0 && offset == faults.pause_after && !pause(faults.pause)) return false;
+    if (faults.pause.count() > 0 && offset == faults.pause_after && !pause(faults.pause))
+        return false;
     if (faults.chunk_bytes > 0 && offset > 0 && !pause(faults.chunk_delay)) return false;
 
     return sink.write(body.data() + offset, end - offset);

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "catalogue.h"
-#include "catalogue_checks.h"
 #include "catalogue_answerer.h"
+#include "catalogue_checks.h"
 #include "catalogue_state.h"
 #include "command_line.h"
 #include "file_store.h"
@@ -39,9 +39,10 @@ std::unique_ptr<Answerer> catalogue_answerer(const Options& options, std::string
     try {
         Catalogue catalogue = load_catalogue(folder);
         for (const std::string& warning : catalogue_warnings(catalogue))
-            std::cerr << "tarvo-syncserver: warning: catalogue " << folder.string() << ": " << warning << "\n";
-        auto state = std::make_unique<CatalogueState>(options.state ? std::filesystem::path(*options.state)
-                                                                    : folder / "state");
+            std::cerr << "tarvo-syncserver: warning: catalogue " << folder.string() << ": "
+                      << warning << "\n";
+        auto state = std::make_unique<CatalogueState>(
+            options.state ? std::filesystem::path(*options.state) : folder / "state");
         return std::make_unique<CatalogueAnswerer>(std::move(catalogue), std::move(state), stdout);
     } catch (const CatalogueError& e) {
         error = "catalogue " + folder.string() + ": " + e.what();
@@ -82,7 +83,8 @@ int serve(const Options& options, const sigset_t& stop_signals) {
         if (!log) return complain(error, 2);
     }
 
-    if (!answerer) answerer = std::make_unique<ScriptedAnswerer>(std::move(script), std::move(files));
+    if (!answerer)
+        answerer = std::make_unique<ScriptedAnswerer>(std::move(script), std::move(files));
     FrontSettings settings{options.host, options.port, options.tls_cert, options.tls_key};
     auto front = HttpFront::create(settings, *answerer, log.get(), error);
     if (!front) return complain(error, 2);
@@ -119,7 +121,8 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);  // a client that hangs up must not end the server
 
     try {
-        const ParsedOptions parsed = parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
+        const ParsedOptions parsed =
+            parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
         if (!parsed.error.empty()) return complain(parsed.error + " (try --help)", 2);
         if (parsed.options.help) {
             std::fputs(kUsage, stdout);

@@ -31,7 +31,8 @@ std::string utc_now() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm parts{};
     gmtime_r(&seconds, &parts);
     char text[32];
@@ -43,7 +44,8 @@ std::string utc_now() {
 
 }  // namespace
 
-std::unique_ptr<RequestLog> RequestLog::open(const std::filesystem::path& file, std::string& error) {
+std::unique_ptr<RequestLog> RequestLog::open(const std::filesystem::path& file,
+                                             std::string& error) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
         error = "cannot open log " + file.string() + ": " + std::strerror(errno);

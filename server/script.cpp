@@ -21,9 +21,11 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 const std::initializer_list<std::string_view> kAnswerKeys = {
-    "status",    "body",        "body_b64",    "file",       "content_type",
-    "headers",   "delay_ms",    "close_after", "no_content_length", "pause_after",
-    "pause_ms",  "chunk_bytes", "chunk_delay_ms"};
+    "status",        "body",         "body_b64",
+    "file",          "content_type", "headers",
+    "delay_ms",      "close_after",  "no_content_length",
+    "pause_after",   "pause_ms",     "chunk_bytes",
+    "chunk_delay_ms"};
 const std::initializer_list<std::string_view> kMatchKeys = {"method", "path", "cmd", "form",
                                                             "request"};
 
@@ -68,7 +70,8 @@ public:
     bool end_object() override { return true; }
     bool start_array(std::size_t) override { return true; }
     bool end_array() override { return true; }
-    bool parse_error(std::size_t position, const std::string& token, const nlohmann::detail::exception&) override {
+    bool parse_error(std::size_t position, const std::string& token,
+                     const nlohmann::detail::exception&) override {
         place = "byte " + std::to_string(position) + " (\"" + shown(token) + "\")";
         return false;
     }
@@ -94,7 +97,8 @@ std::string text(const json& object, const char* key, const std::string& where) 
 std::string bytes(const json& object, const char* key, const std::string& where) {
     auto converted = json_text_to_bytes(text(object, key, where));
     if (!converted)
-        fail(where, std::string(key) + " holds a character above U+00FF (use body_b64 for raw bytes)");
+        fail(where,
+             std::string(key) + " holds a character above U+00FF (use body_b64 for raw bytes)");
     return *converted;
 }
 
@@ -106,13 +110,17 @@ std::uint64_t count(const json& object, const char* key, const std::string& wher
 
 std::chrono::milliseconds wait_ms(const json& object, const char* key, const std::string& where) {
     const std::uint64_t ms = count(object, key, where);
-    if (ms > kMaxWaitMs) fail(where, std::string(key) + " must be at most " + std::to_string(kMaxWaitMs) + " (an hour)");
+    if (ms > kMaxWaitMs)
+        fail(where,
+             std::string(key) + " must be at most " + std::to_string(kMaxWaitMs) + " (an hour)");
     return std::chrono::milliseconds(ms);
 }
 
 std::string header_safe(std::string value, const std::string& where) {
-    if (value.find_first_of("\r\n") != std::string::npos) fail(where, "header text holds a line break");
-    if (std::any_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; }))
+    if (value.find_first_of("\r\n") != std::string::npos)
+        fail(where, "header text holds a line break");
+    if (std::any_of(value.begin(), value.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; }))
         fail(where, "header text holds a control character");
     return value;
 }
@@ -149,7 +157,8 @@ AnswerSpec parse_answer(const json& object, const fs::path& base_dir, const std:
         const json& headers = object.at("headers");
         if (!headers.is_object()) fail(where, "headers must be an object");
         for (const auto& item : headers.items()) {
-            if (!item.value().is_string()) fail(where, "header " + shown(item.key()) + " must be a string");
+            if (!item.value().is_string())
+                fail(where, "header " + shown(item.key()) + " must be a string");
             answer.headers.emplace_back(header_safe(item.key(), where),
                                         header_safe(item.value().get<std::string>(), where));
         }
@@ -159,13 +168,15 @@ AnswerSpec parse_answer(const json& object, const fs::path& base_dir, const std:
     if (object.contains("delay_ms")) faults.delay = wait_ms(object, "delay_ms", where);
     if (object.contains("close_after")) faults.close_after = count(object, "close_after", where);
     if (object.contains("no_content_length")) {
-        if (!object.at("no_content_length").is_boolean()) fail(where, "no_content_length must be true or false");
+        if (!object.at("no_content_length").is_boolean())
+            fail(where, "no_content_length must be true or false");
         faults.no_content_length = object.at("no_content_length").get<bool>();
     }
     if (object.contains("pause_after")) faults.pause_after = count(object, "pause_after", where);
     if (object.contains("pause_ms")) faults.pause = wait_ms(object, "pause_ms", where);
     if (object.contains("chunk_bytes")) faults.chunk_bytes = count(object, "chunk_bytes", where);
-    if (object.contains("chunk_delay_ms")) faults.chunk_delay = wait_ms(object, "chunk_delay_ms", where);
+    if (object.contains("chunk_delay_ms"))
+        faults.chunk_delay = wait_ms(object, "chunk_delay_ms", where);
     if (faults.chunk_delay.count() > 0 && faults.chunk_bytes == 0)
         fail(where, "chunk_delay_ms needs chunk_bytes");
     return answer;
@@ -187,8 +198,11 @@ RequestMatch parse_match(const json& object, const std::string& where) {
         if (!form.is_object()) fail(where, "form must be an object");
         for (const auto& item : form.items()) {
             auto name = json_text_to_bytes(item.key());
-            auto value = item.value().is_string() ? json_text_to_bytes(item.value().get<std::string>()) : std::nullopt;
-            if (!name || !value) fail(where, "form field " + shown(item.key()) + " must be text of bytes");
+            auto value = item.value().is_string()
+                             ? json_text_to_bytes(item.value().get<std::string>())
+                             : std::nullopt;
+            if (!name || !value)
+                fail(where, "form field " + shown(item.key()) + " must be text of bytes");
             match.form.emplace_back(*name, *value);
         }
     }
@@ -209,7 +223,8 @@ Script read_script(const json& document, const fs::path& base_dir);
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
     });
 }
 
@@ -271,7 +286,8 @@ bool matches(const RequestMatch& match, const Request& request) {
     if (match.path) {
         const std::string& want = *match.path;
         if (!want.empty() && want.back() == '*') {
-            if (!request.path.starts_with(std::string_view(want).substr(0, want.size() - 1))) return false;
+            if (!request.path.starts_with(std::string_view(want).substr(0, want.size() - 1)))
+                return false;
         } else if (want != request.path) {
             return false;
         }

@@ -34,7 +34,7 @@ struct RequestMatch {
 // so a rule may only add faults to a download.
 struct AnswerSpec {
     std::optional<int> status;
-    std::optional<std::string> body;       // bytes
+    std::optional<std::string> body;  // bytes
     bool body_is_template = false;
     std::optional<std::filesystem::path> file;
     std::optional<std::string> content_type;

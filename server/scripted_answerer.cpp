@@ -52,13 +52,16 @@ Response ScriptedAnswerer::without_rule(const Request& request) const {
     return plain(404, "no rule answers this request\n", "unmatched");
 }
 
-Response ScriptedAnswerer::from_spec(const AnswerSpec& spec, const Request& request, Response base) {
+Response ScriptedAnswerer::from_spec(const AnswerSpec& spec, const Request& request,
+                                     Response base) {
     Response response;
     if (spec.body) {
         response.body = spec.body_is_template ? expand_template(*spec.body, request) : *spec.body;
     } else if (spec.file) {
         auto bytes = read_whole_file(*spec.file);
-        if (!bytes) return plain(404, "script file missing: " + spec.file->string() + "\n", base.answered_by);
+        if (!bytes)
+            return plain(404, "script file missing: " + spec.file->string() + "\n",
+                         base.answered_by);
         response.body = std::move(*bytes);
         response.content_type = "application/octet-stream";
     } else {

@@ -21,9 +21,8 @@ void scan(std::string_view text, const std::function<void(std::string_view)>& on
           const std::function<void(std::string_view)>& on_name) {
     while (!text.empty()) {
         const auto open = text.find(kOpen);
-        const auto close = open == std::string_view::npos
-                               ? std::string_view::npos
-                               : text.find(kClose, open + kOpen.size());
+        const auto close = open == std::string_view::npos ? std::string_view::npos
+                                                          : text.find(kClose, open + kOpen.size());
         if (close == std::string_view::npos) {
             on_text(text);
             return;
@@ -43,26 +42,34 @@ std::string base_address(const std::string& scheme, const std::string& host, int
 
 std::optional<std::string> unknown_placeholder(std::string_view text) {
     std::optional<std::string> unknown;
-    scan(text, [](std::string_view) {},
-         [&](std::string_view name) {
-             if (!unknown && !known(name)) unknown = std::string(name);
-         });
+    scan(
+        text, [](std::string_view) {},
+        [&](std::string_view name) {
+            if (!unknown && !known(name)) unknown = std::string(name);
+        });
     return unknown;
 }
 
 std::string expand_template(std::string_view text, const Request& request) {
     std::string out;
-    scan(text, [&](std::string_view literal) { out += literal; },
-         [&](std::string_view name) {
-             if (name == "port") out += std::to_string(request.port);
-             else if (name == "host") out += request.host;
-             else if (name == "scheme") out += request.scheme;
-             else if (name == "base") out += base_address(request.scheme, request.host, request.port);
-             else if (name == "seq") out += std::to_string(request.seq);
-             else if (name.starts_with(kFormPrefix) && name.size() > kFormPrefix.size())
-                 out += form_value(request.form, name.substr(kFormPrefix.size())).value_or("");
-             else out += std::string(kOpen) + std::string(name) + std::string(kClose);
-         });
+    scan(
+        text, [&](std::string_view literal) { out += literal; },
+        [&](std::string_view name) {
+            if (name == "port")
+                out += std::to_string(request.port);
+            else if (name == "host")
+                out += request.host;
+            else if (name == "scheme")
+                out += request.scheme;
+            else if (name == "base")
+                out += base_address(request.scheme, request.host, request.port);
+            else if (name == "seq")
+                out += std::to_string(request.seq);
+            else if (name.starts_with(kFormPrefix) && name.size() > kFormPrefix.size())
+                out += form_value(request.form, name.substr(kFormPrefix.size())).value_or("");
+            else
+                out += std::string(kOpen) + std::string(name) + std::string(kClose);
+        });
     return out;
 }
 
