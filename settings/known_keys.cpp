@@ -16,9 +16,8 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 const std::vector<KnownKey> kComunicacaoKeys = {
-    {kTimeout, true, "60"},         {kUsarProxy, true, "0"},        {kProxyHost, false, ""},
-    {kProxyPort, true, "0"},        {kUsarAutenticacao, true, "0"}, {kProxyUsuario, false, ""},
-    {kProxySenha, false, ""},       {kSyncServer, false, ""},
+    {kTimeout, true, "60"},         {kUsarProxy, true, "0"},    {kProxyHost, false, ""},  {kProxyPort, true, "0"},
+    {kUsarAutenticacao, true, "0"}, {kProxyUsuario, false, ""}, {kProxySenha, false, ""}, {kSyncServer, false, ""},
 };
 const std::vector<KnownKey> kUserKeys = {
     {kProximo, true, "1"}, {kPadrao, true, "1"}, {kLogin, false, ""}, {kSenha, false, ""}};

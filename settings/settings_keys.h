@@ -8,7 +8,7 @@ namespace tarvo::settings {
 
 // Global communication settings.
 inline constexpr const char* kComunicacao = "Comunicacao";
-inline constexpr const char* kTimeout = "timeout";                    // int, seconds
+inline constexpr const char* kTimeout = "timeout";  // int, seconds
 inline constexpr int32_t kTimeoutDefault = 60;
 inline constexpr const char* kUsarProxy = "usarproxy";                // int 0/1
 inline constexpr const char* kProxyHost = "proxyhost";                // text
@@ -25,11 +25,11 @@ inline constexpr const char* kSyncName = "syncname";                  // text, r
 inline constexpr const char* kProximo = "proximo";  // int 0/1, next HotSync: 1 update, 0 nothing
 inline constexpr const char* kPadrao = "padrao";    // int 0/1, the HotSyncs after it
 inline constexpr int32_t kActionDefault = 1;
-inline constexpr const char* kLogin = "login";      // text, scrambled
-inline constexpr const char* kSenha = "senha";      // text, scrambled
+inline constexpr const char* kLogin = "login";  // text, scrambled
+inline constexpr const char* kSenha = "senha";  // text, scrambled
 
 // Per HotSync user and corporate server: login, senha and
-inline constexpr const char* kNome = "nome";        // text, the server's caption
+inline constexpr const char* kNome = "nome";  // text, the server's caption
 
 // The section of one corporate server's credentials: user, backslash, URL.
 // (Writers add a trailing backslash; the store ignores trailing backslashes,

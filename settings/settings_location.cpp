@@ -27,8 +27,7 @@ std::filesystem::path HomeFolder() {
 std::filesystem::path DefaultSettingsFile() {
   // A relative XDG_CONFIG_HOME is invalid and must be ignored.
   const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::filesystem::path base = config && *config == '/' ? std::filesystem::path(config)
-                                                       : HomeFolder() / ".config";
+  std::filesystem::path base = config && *config == '/' ? std::filesystem::path(config) : HomeFolder() / ".config";
   return base / "tarvo" / "settings.sqlite";
 }
 

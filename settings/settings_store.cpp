@@ -159,8 +159,7 @@ std::optional<SettingsEntry> DecodeRow(sqlite3_stmt* stmt) {
   return entry;
 }
 
-std::optional<SettingsEntry> Lookup(const std::filesystem::path& file, std::string_view section,
-                                    std::string_view key) {
+std::optional<SettingsEntry> Lookup(const std::filesystem::path& file, std::string_view section, std::string_view key) {
   Connection db;
   if (!OpenForRead(db, file)) return std::nullopt;
   Statement stmt(db.get(), "SELECT section, key, kind, value FROM settings WHERE section = ?1 AND key = ?2");
@@ -171,8 +170,8 @@ std::optional<SettingsEntry> Lookup(const std::filesystem::path& file, std::stri
   return DecodeRow(stmt.get());
 }
 
-bool StoreOnce(const std::filesystem::path& file, std::string_view section, std::string_view key,
-               const int32_t* number, std::string_view text) {
+bool StoreOnce(const std::filesystem::path& file, std::string_view section, std::string_view key, const int32_t* number,
+               std::string_view text) {
   Connection db;
   if (!OpenForWrite(db, file)) return false;
   Statement stmt(db.get(),
@@ -200,8 +199,8 @@ bool StoreOnce(const std::filesystem::path& file, std::string_view section, std:
 // locks that its busy handler does not wait for (switching to write-ahead
 // logging, creating the table); such a write is tried again, a bounded
 // number of times, so that it is not lost.
-bool Store(const std::filesystem::path& file, std::string_view section, std::string_view key,
-           const int32_t* number, std::string_view text) {
+bool Store(const std::filesystem::path& file, std::string_view section, std::string_view key, const int32_t* number,
+           std::string_view text) {
   constexpr int kAttempts = 20;
   for (int attempt = 1;; ++attempt) {
     if (StoreOnce(file, section, key, number, text)) return true;
@@ -211,7 +210,7 @@ bool Store(const std::filesystem::path& file, std::string_view section, std::str
 }
 
 std::optional<std::vector<SettingsEntry>> ListEntries(const std::filesystem::path& file,
-                                                     const std::string_view* section) {
+                                                      const std::string_view* section) {
   std::vector<SettingsEntry> entries;
   std::error_code ec;
   if (!std::filesystem::exists(file, ec)) return entries;  // nothing stored yet
@@ -240,8 +239,7 @@ int32_t SettingsStore::ReadInt(std::string_view section, std::string_view key, i
   return entry && entry->isInteger ? entry->intValue : def;
 }
 
-std::string SettingsStore::ReadText(std::string_view section, std::string_view key,
-                                    std::string_view def) const {
+std::string SettingsStore::ReadText(std::string_view section, std::string_view key, std::string_view def) const {
   auto entry = Lookup(m_file, Cp1252ToUtf8(section), Cp1252ToUtf8(key));
   return entry && !entry->isInteger ? Utf8ToCp1252(entry->text) : std::string(def);
 }

@@ -21,7 +21,7 @@ struct SettingsEntry {
   std::string key;      // UTF-8
   bool isInteger = false;
   int32_t intValue = 0;
-  std::string text;     // UTF-8 (text entries)
+  std::string text;  // UTF-8 (text entries)
 };
 
 class SettingsStore {
