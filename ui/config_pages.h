@@ -29,7 +29,10 @@ class CConfigPage {
   // The sheet closes without saving.
   virtual void OnCancel() {}
   // A new modal run: pages are loaded again when they are next shown.
-  void Reset() { m_loaded = false; m_modified = false; }
+  void Reset() {
+    m_loaded = false;
+    m_modified = false;
+  }
 
   // Writes the page's values to the store (the wizard calls it after Finish).
   virtual void Save() = 0;

@@ -7,8 +7,18 @@
 
 namespace tarvo::ui {
 
-enum class ControlKind { kLabel, kEdit, kPasswordEdit, kCheckBox, kLink, kDefaultButton, kButton, kIcon,
-                         kProgressBar, kAnimation };
+enum class ControlKind {
+  kLabel,
+  kEdit,
+  kPasswordEdit,
+  kCheckBox,
+  kLink,
+  kDefaultButton,
+  kButton,
+  kIcon,
+  kProgressBar,
+  kAnimation
+};
 
 struct TemplateControl {
   int id;  // -1: none

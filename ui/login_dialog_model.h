@@ -25,7 +25,7 @@ inline constexpr int IDCANCEL = 2;
 // What a front end lays out (texts UTF-8).
 struct LoginLayout {
   const tarvo::ui::DialogTemplate* dialog = nullptr;  // the arrangement a window follows
-  std::string serverLabel;  // empty: no server line
+  std::string serverLabel;                            // empty: no server line
   std::string server;
   std::string loginLabel;
   std::string passwordLabel;

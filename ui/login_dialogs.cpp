@@ -43,15 +43,12 @@ LoginLayout CLoginDialog::Layout() {
   return layout;
 }
 
-std::string CLoginDialog::TemplateCaption() const {
-  return tarvo::Utf8ToCp1252(StandardLoginTemplate().caption);
-}
+std::string CLoginDialog::TemplateCaption() const { return tarvo::Utf8ToCp1252(StandardLoginTemplate().caption); }
 
 void CLoginDialog::BuildCaption() {
   m_caption = WindowText() + ": " + m_captionSuffix;
   SetWindowText(m_caption);
 }
-
 
 LoginLayout CLoginDlgCorp::Layout() {
   const DialogTemplate& dialog = CorporateLoginTemplate();
@@ -66,9 +63,7 @@ LoginLayout CLoginDlgCorp::Layout() {
   return layout;
 }
 
-std::string CLoginDlgCorp::TemplateCaption() const {
-  return tarvo::Utf8ToCp1252(CorporateLoginTemplate().caption);
-}
+std::string CLoginDlgCorp::TemplateCaption() const { return tarvo::Utf8ToCp1252(CorporateLoginTemplate().caption); }
 
 void CLoginDlgCorp::BuildCaption() {
   SetWindowText(m_title);

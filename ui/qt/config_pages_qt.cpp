@@ -255,8 +255,7 @@ void UsuarioPage::Refresh() {
   m_refreshing = false;
 }
 
-FinalPage::FinalPage(CPropFinal& model, const OpenUrl& open, const std::function<void(bool)>& another,
-                     QWidget* parent)
+FinalPage::FinalPage(CPropFinal& model, const OpenUrl& open, const std::function<void(bool)>& another, QWidget* parent)
     : ConfigPageWidget(parent), m_model(model) {
   Layout at(*this);
   at.Label(Utf8(text::kDone), 57, 7, 214, 13);
@@ -282,11 +281,13 @@ void FinalPage::Refresh() {
   m_refreshing = true;
   const CStaticLink* links[3] = {&m_model.m_linkSite, &m_model.m_linkFaq, &m_model.m_linkTerms};
   for (int i = 0; i < 3; ++i) {
-    const QString colour = QStringLiteral("#%1").arg(
-        ((links[i]->TextColour() & 0xFF) << 16) | (links[i]->TextColour() & 0xFF00) | ((links[i]->TextColour() >> 16) & 0xFF),
-        6, 16, QLatin1Char('0'));
-    m_links[i]->setText(QStringLiteral("<a href=\"%1\" style=\"color:%2\">%3</a>")
-                            .arg(Utf8(links[i]->m_url).toHtmlEscaped(), colour, Utf8(links[i]->m_text).toHtmlEscaped()));
+    const QString colour =
+        QStringLiteral("#%1").arg(((links[i]->TextColour() & 0xFF) << 16) | (links[i]->TextColour() & 0xFF00) |
+                                      ((links[i]->TextColour() >> 16) & 0xFF),
+                                  6, 16, QLatin1Char('0'));
+    m_links[i]->setText(
+        QStringLiteral("<a href=\"%1\" style=\"color:%2\">%3</a>")
+            .arg(Utf8(links[i]->m_url).toHtmlEscaped(), colour, Utf8(links[i]->m_text).toHtmlEscaped()));
   }
   m_another->setChecked(m_model.m_another != 0);
   m_refreshing = false;

@@ -25,10 +25,12 @@ QString Resource(unsigned id) { return QString::fromStdString(RCString(id).utf8(
 // Calls `changed` after every edit the user makes on `page` (the page's own
 // handlers, connected first, have already told the model).
 void WatchEdits(QWidget& page, QObject* context, const std::function<void()>& changed) {
-  for (QLineEdit* edit : page.findChildren<QLineEdit*>()) QObject::connect(edit, &QLineEdit::textEdited, context, changed);
+  for (QLineEdit* edit : page.findChildren<QLineEdit*>())
+    QObject::connect(edit, &QLineEdit::textEdited, context, changed);
   for (QAbstractButton* box : page.findChildren<QAbstractButton*>())
     QObject::connect(box, &QAbstractButton::toggled, context, changed);
-  for (QSlider* slider : page.findChildren<QSlider*>()) QObject::connect(slider, &QSlider::valueChanged, context, changed);
+  for (QSlider* slider : page.findChildren<QSlider*>())
+    QObject::connect(slider, &QSlider::valueChanged, context, changed);
 }
 
 // A message over the window that does not block the caller.

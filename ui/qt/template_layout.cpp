@@ -27,9 +27,7 @@ QPushButton* MakeDialogButton(QDialog& dialog, const tarvo::ui::TemplateControl&
   return button;
 }
 
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 void CentreOnScreen(QWidget& window) {
   if (const QScreen* screen = window.screen()) {

@@ -212,14 +212,19 @@ void TerminalConfigFrontEnd::RunSheet(CPropsConduit& sheet) {
     if (answer == "OK" || answer == "ok" || key == 'o') {
       if (!sheet.OK()) io.Line(sheet.Page(sheet.Current()).ValidationError());
     } else if (key == AccessKey(apply)) {
-      if (sheet.Apply()) io.Line("Alterações gravadas.");
-      else io.Line(sheet.Page(sheet.Current()).ValidationError());
+      if (sheet.Apply())
+        io.Line("Alterações gravadas.");
+      else
+        io.Line(sheet.Page(sheet.Current()).ValidationError());
     } else if (key == AccessKey(cancel)) {
       sheet.Cancel();
-    } else if (answer.size() == 1 && answer[0] >= '1' && answer[0] < static_cast<char>('1' + CPropsConduit::kPageCount)) {
+    } else if (answer.size() == 1 && answer[0] >= '1' &&
+               answer[0] < static_cast<char>('1' + CPropsConduit::kPageCount)) {
       const std::size_t index = static_cast<std::size_t>(answer[0] - '1');
-      if (sheet.SelectPage(index)) showPage = true;
-      else io.Line(sheet.Page(sheet.Current()).ValidationError());
+      if (sheet.SelectPage(index))
+        showPage = true;
+      else
+        io.Line(sheet.Page(sheet.Current()).ValidationError());
     } else {
       io.Line("?");
     }
@@ -238,8 +243,8 @@ void TerminalConfigFrontEnd::RunWizard(CConfigWizard& wizard) {
     for (;;) {
       const bool last = wizard.Current() == CConfigWizard::kFinal;
       const std::string forward = last ? wizard.FinishText() : next;
-      std::string buttons = (wizard.BackEnabled() ? ButtonLabel(back) + "  " : "") + ButtonLabel(forward) + "  " +
-                            ButtonLabel(cancel);
+      std::string buttons =
+          (wizard.BackEnabled() ? ButtonLabel(back) + "  " : "") + ButtonLabel(forward) + "  " + ButtonLabel(cancel);
       io.Line(buttons);
       std::optional<std::string> choice = io.AskText("Escolha", std::string(1, AccessKey(forward)));
       if (!choice) return wizard.Cancel();

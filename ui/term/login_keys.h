@@ -10,12 +10,12 @@
 namespace tarvo::term {
 
 enum class KeyKind {
-  kText,       // one character, `text` holds its UTF-8 bytes
+  kText,  // one character, `text` holds its UTF-8 bytes
   kEnter,
   kTab,
   kBackspace,
-  kClear,      // Ctrl-U: empty the field
-  kCancel,     // Escape, Ctrl-C, Ctrl-D
+  kClear,   // Ctrl-U: empty the field
+  kCancel,  // Escape, Ctrl-C, Ctrl-D
 };
 
 struct Key {

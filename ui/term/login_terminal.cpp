@@ -162,7 +162,7 @@ class Session {
   }
 
   std::string FieldText() const {
-    return m_field == Field::kLogin ? m_model.Controls().login
+    return m_field == Field::kLogin      ? m_model.Controls().login
            : m_field == Field::kPassword ? m_model.Controls().password
                                          : std::string();
   }

@@ -32,8 +32,7 @@ std::string FitColumns(std::string_view utf8, int columns) {
   return std::string(utf8.substr(0, end));
 }
 
-std::string RenderBlock(std::string_view task, std::string_view status, int32_t percent,
-                        int columns, bool redraw) {
+std::string RenderBlock(std::string_view task, std::string_view status, int32_t percent, int columns, bool redraw) {
   const int usable = std::max(columns - 1, 10);  // the last column would wrap on some terminals
   std::string out;
   if (redraw) out += "\x1b[3A";

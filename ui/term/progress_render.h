@@ -16,8 +16,7 @@ std::string FitColumns(std::string_view utf8, int columns);
 
 // The three lines redrawn in place (task, detail, bar), each cleared first;
 // `redraw` moves the cursor back over the previous three lines.
-std::string RenderBlock(std::string_view task, std::string_view status, int32_t percent,
-                        int columns, bool redraw);
+std::string RenderBlock(std::string_view task, std::string_view status, int32_t percent, int columns, bool redraw);
 
 // One plain line for a log-like output: "[ 45%] text".
 std::string RenderPlainLine(int32_t percent, std::string_view text);

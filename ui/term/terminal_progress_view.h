@@ -34,7 +34,7 @@ class TerminalProgressView final : public ProgressView {
   std::string m_task;
   std::string m_status;
   int32_t m_percent = 0;
-  bool m_drawn = false;   // the block is on screen (in place)
+  bool m_drawn = false;  // the block is on screen (in place)
   bool m_closed = false;
 };
 
