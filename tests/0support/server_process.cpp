@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "files.h"
+
 extern char** environ;
 
 namespace syncserver_test {
@@ -179,6 +181,46 @@ std::string log_bytes(const std::string& text) {
         }
     }
     return bytes;
+}
+
+bool ServerProcess::start_logged(const std::filesystem::path& dir, std::vector<std::string> args) {
+    dir_ = dir;
+    std::filesystem::create_directories(dir);
+    args.insert(args.end(), {"--log", (dir / "requests.jsonl").string()});
+    return start(args);
+}
+
+bool ServerProcess::play(const std::filesystem::path& dir, const std::string& script, bool log) {
+    dir_ = dir;
+    std::filesystem::create_directories(files());
+    tarvo::test::WriteFile(dir / "script.json", script);
+    const std::vector<std::string> args = {"--script", (dir / "script.json").string(), "--files", files().string()};
+    return log ? start_logged(dir, args) : start(args);
+}
+
+std::vector<nlohmann::json> ServerProcess::logged() const {
+    std::vector<nlohmann::json> entries;
+    for (const std::string& line : tarvo::test::ReadLines(dir_ / "requests.jsonl")) {
+        entries.push_back(nlohmann::json::parse(line));
+    }
+    return entries;
+}
+
+std::vector<LoggedRequest> ServerProcess::requests() const {
+    std::vector<LoggedRequest> requests;
+    for (const nlohmann::json& entry : logged()) {
+        requests.push_back({log_bytes(entry.at("method").get<std::string>()),
+                            log_bytes(entry.at("target").get<std::string>()),
+                            log_bytes(entry.at("body").get<std::string>())});
+    }
+    return requests;
+}
+
+std::string form_value(const nlohmann::json& entry, const std::string& name) {
+    for (const auto& pair : entry["form"]) {
+        if (pair[0] == name) return pair[1];
+    }
+    return "";
 }
 
 std::string temp_folder(const std::string& name) {
