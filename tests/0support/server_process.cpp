@@ -190,12 +190,13 @@ bool ServerProcess::start_logged(const std::filesystem::path& dir, std::vector<s
     return start(args);
 }
 
-bool ServerProcess::play(const std::filesystem::path& dir, const std::string& script, bool log) {
+bool ServerProcess::play(const std::filesystem::path& dir, const std::string& script, std::vector<std::string> more,
+                         bool log) {
     dir_ = dir;
-    std::filesystem::create_directories(files());
     tarvo::test::WriteFile(dir / "script.json", script);
-    const std::vector<std::string> args = {"--script", (dir / "script.json").string(), "--files", files().string()};
-    return log ? start_logged(dir, args) : start(args);
+    std::filesystem::create_directories(dir / "files");
+    more.insert(more.end(), {"--script", (dir / "script.json").string(), "--files", (dir / "files").string()});
+    return log ? start_logged(dir, more) : start(more);
 }
 
 std::vector<nlohmann::json> ServerProcess::logged() const {
@@ -214,6 +215,17 @@ std::vector<LoggedRequest> ServerProcess::requests() const {
                             log_bytes(entry.at("body").get<std::string>())});
     }
     return requests;
+}
+
+std::string ServerProcess::steps(std::size_t from) const {
+    const std::vector<nlohmann::json> entries = logged();
+    std::string text;
+    for (std::size_t i = from; i < entries.size(); ++i) {
+        const std::string cmd = form_value(entries[i], "cmd");
+        const std::string device = form_value(entries[i], "device_id");
+        text += (cmd.empty() ? entries[i]["path"].get<std::string>() : cmd + (device.empty() ? "" : "@" + device)) + " ";
+    }
+    return text;
 }
 
 std::string form_value(const nlohmann::json& entry, const std::string& name) {

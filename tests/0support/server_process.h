@@ -42,13 +42,17 @@ public:
     // dir/requests.jsonl.
     bool start_logged(const std::filesystem::path& dir, std::vector<std::string> args);
     // Starts the server playing `script` (JSON text, kept as dir/script.json)
-    // and serving dir/files under /files/; without `log` it keeps no request
-    // log (for large bodies).
-    bool play(const std::filesystem::path& dir, const std::string& script, bool log = true);
+    // and serving dir/files under /files/, with any further arguments; logged
+    // as above unless `log` is false (for large bodies).
+    bool play(const std::filesystem::path& dir, const std::string& script, std::vector<std::string> more = {},
+              bool log = true);
     std::filesystem::path files() const { return dir_ / "files"; }
     // The request log's entries in order, and the same as the wire's bytes.
     std::vector<nlohmann::json> logged() const;
     std::vector<LoggedRequest> requests() const;
+    // The logged requests from the n-th on, each as its command and device
+    // ("list@7") or, without a command, its path; a space after each.
+    std::string steps(std::size_t from = 0) const;
 
     // Sends the signal and waits for the exit status (nullopt: it did not end in time).
     std::optional<int> stop(int signal_number = 15);
