@@ -59,9 +59,10 @@ void PGet() {
   for (int i = 0; i < kRecords; ++i) records.push_back(RecordBytes(i));
   world.AddDatabase(RecordDb("Big", records));
   records.clear();
-  SyncServer server(world.root / "server", R"({"rules": [], "unmatched": {"body": "<tarvoconduit></tarvoconduit>"}})",
-                    false);
-  if (!server.running() || !world.Connect()) {
+  SyncServer server;
+  if (!server.play(world.root / "server", R"({"rules": [], "unmatched": {"body": "<tarvoconduit></tarvoconduit>"}})", {},
+                   false) ||
+      !world.Connect()) {
     std::printf("pget: set-up failed\n");
     return;
   }

@@ -32,6 +32,15 @@ int Listen(int& port) {
   return fd;
 }
 
+void SendAll(int fd, const std::string& bytes) {
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += static_cast<size_t>(n);
+  }
+}
+
 // Reads one request: headers, then as many body bytes as Content-Length says.
 // Gives up after a quiet second.
 std::string ReadRequest(int fd) {
@@ -47,7 +56,7 @@ std::string ReadRequest(int fd) {
         if (at != std::string::npos && at < end) length = std::strtoul(data.c_str() + at + 15, nullptr, 10);
         wanted = end + 4 + length;
         const size_t expect = data.find("100-continue");
-        if (expect != std::string::npos && expect < end) ScriptedServer::SendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n");
+        if (expect != std::string::npos && expect < end) SendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n");
       }
     }
     if (wanted != std::string::npos && data.size() >= wanted) return data;
@@ -75,6 +84,13 @@ RecordedRequest Parse(const std::string& raw) {
 
 }  // namespace
 
+std::string RecordedRequest::Header(const std::string& name) const {
+  const size_t at = raw.find("\r\n" + name + ": ");
+  if (at == std::string::npos || at > raw.find("\r\n\r\n")) return "";
+  const size_t start = at + name.size() + 4;
+  return raw.substr(start, raw.find("\r\n", start) - start);
+}
+
 int FreeLoopbackPort() {
   int port = 0;
   const int fd = Listen(port);
@@ -83,7 +99,7 @@ int FreeLoopbackPort() {
 }
 
 ScriptedServer::ScriptedServer(std::shared_ptr<std::atomic<bool>> arrived) : slowArrived(std::move(arrived)) {
-  m_answer = [this](int fd, const std::string&) { PlayQueued(fd); };
+  m_answer = [this](const RecordedRequest&) { return PlayQueued(); };
   Start();
 }
 
@@ -103,9 +119,9 @@ std::string ScriptedServer::Url(const std::string& pathAndQuery) const {
   return "http://127.0.0.1:" + std::to_string(m_port) + pathAndQuery;
 }
 
-std::string ScriptedServer::HttpAnswer(const std::string& body, int status) {
-  return "HTTP/1.0 " + std::to_string(status) + (status == 200 ? " OK" : " Status") +
-         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+std::string ScriptedServer::HttpAnswer(const std::string& body, int status, const std::string& headers) {
+  return "HTTP/1.0 " + std::to_string(status) + (status == 200 ? " OK" : " Status") + "\r\n" + headers +
+         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 void ScriptedServer::Queue(ScriptedAnswer answer) {
@@ -113,7 +129,7 @@ void ScriptedServer::Queue(ScriptedAnswer answer) {
   m_queue.push_back(std::move(answer));
 }
 
-void ScriptedServer::PlayQueued(int fd) {
+std::string ScriptedServer::PlayQueued() {
   ScriptedAnswer answer;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -126,7 +142,7 @@ void ScriptedServer::PlayQueued(int fd) {
     slowArrived->store(true);
     WaitForRelease();
   }
-  SendAll(fd, HttpAnswer(answer.body, answer.status));
+  return HttpAnswer(answer.body, answer.status);
 }
 
 void ScriptedServer::Run() {
@@ -137,13 +153,13 @@ void ScriptedServer::Run() {
     if (fd < 0) continue;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_handlers.emplace_back([this, fd] {
-      const std::string request = ReadRequest(fd);
+      const RecordedRequest request = Parse(ReadRequest(fd));
       {
         std::lock_guard<std::mutex> inner(m_mutex);
-        m_requests.push_back(Parse(request));
+        m_requests.push_back(request);
       }
       m_changed.notify_all();
-      m_answer(fd, request);
+      SendAll(fd, m_answer(request));
       close(fd);
     });
   }
@@ -186,15 +202,6 @@ void ScriptedServer::Stop() {
   m_handlers.clear();
   if (m_listen >= 0) close(m_listen);
   m_listen = -1;
-}
-
-void ScriptedServer::SendAll(int fd, const std::string& bytes) {
-  size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return;
-    sent += static_cast<size_t>(n);
-  }
 }
 
 }  // namespace tarvo::test

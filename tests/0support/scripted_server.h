@@ -1,8 +1,8 @@
 // The one in-process HTTP server of the tests, on 127.0.0.1. It reads each
-// request whole (headers and Content-Length body), records it, and answers
-// either from a queue of scripted answers or through a function that writes
-// the answer's bytes itself (for malformed or cut answers). Every wait is
-// bounded; Stop() closes everything.
+// request whole (headers and Content-Length body), records it, and sends the
+// bytes an answer function returns for it: by default the next of a queue of
+// scripted answers; a test's own function can route, hold or send malformed
+// or cut answers. Every wait is bounded; Stop() closes everything.
 #pragma once
 
 #include <atomic>
@@ -33,16 +33,20 @@ struct RecordedRequest {
   std::string path;    // "/sync.asp"
   std::string body;
   int sequence = 0;  // across every server of the process
+
+  // The value of the named header; empty when absent.
+  std::string Header(const std::string& name) const;
 };
 
 class ScriptedServer {
  public:
-  using Answer = std::function<void(int fd, const std::string& request)>;
+  // The answer's bytes, sent as they are; nothing sent when empty.
+  using Answer = std::function<std::string(const RecordedRequest& request)>;
 
   // Plays the queued answers in turn; an empty 200 once none is left.
   // `slowArrived` is set once a slow answer has its request in hand.
   explicit ScriptedServer(std::shared_ptr<std::atomic<bool>> slowArrived = std::make_shared<std::atomic<bool>>(false));
-  // Hands each request and its socket to the function.
+  // Answers each request with what the function returns.
   explicit ScriptedServer(Answer answer);
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
@@ -60,16 +64,16 @@ class ScriptedServer {
   bool WaitForRelease();
   void Stop();
 
-  static void SendAll(int fd, const std::string& bytes);
-  // "HTTP/1.0 <status>" with the body and its Content-Length.
-  static std::string HttpAnswer(const std::string& body, int status = 200);
+  // "HTTP/1.0 <status>" with the extra header lines ("Name: value\r\n" each),
+  // the body and its Content-Length.
+  static std::string HttpAnswer(const std::string& body, int status = 200, const std::string& headers = "");
 
   std::shared_ptr<std::atomic<bool>> slowArrived;
 
  private:
   void Start();
   void Run();
-  void PlayQueued(int fd);
+  std::string PlayQueued();
 
   Answer m_answer;
   int m_listen = -1;

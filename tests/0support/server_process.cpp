@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "files.h"
+
 extern char** environ;
 
 namespace syncserver_test {
@@ -179,6 +181,58 @@ std::string log_bytes(const std::string& text) {
         }
     }
     return bytes;
+}
+
+bool ServerProcess::start_logged(const std::filesystem::path& dir, std::vector<std::string> args) {
+    dir_ = dir;
+    std::filesystem::create_directories(dir);
+    args.insert(args.end(), {"--log", (dir / "requests.jsonl").string()});
+    return start(args);
+}
+
+bool ServerProcess::play(const std::filesystem::path& dir, const std::string& script, std::vector<std::string> more,
+                         bool log) {
+    dir_ = dir;
+    tarvo::test::WriteFile(dir / "script.json", script);
+    std::filesystem::create_directories(dir / "files");
+    more.insert(more.end(), {"--script", (dir / "script.json").string(), "--files", (dir / "files").string()});
+    return log ? start_logged(dir, more) : start(more);
+}
+
+std::vector<nlohmann::json> ServerProcess::logged() const {
+    std::vector<nlohmann::json> entries;
+    for (const std::string& line : tarvo::test::ReadLines(dir_ / "requests.jsonl")) {
+        entries.push_back(nlohmann::json::parse(line));
+    }
+    return entries;
+}
+
+std::vector<LoggedRequest> ServerProcess::requests() const {
+    std::vector<LoggedRequest> requests;
+    for (const nlohmann::json& entry : logged()) {
+        requests.push_back({log_bytes(entry.at("method").get<std::string>()),
+                            log_bytes(entry.at("target").get<std::string>()),
+                            log_bytes(entry.at("body").get<std::string>())});
+    }
+    return requests;
+}
+
+std::string ServerProcess::steps(std::size_t from) const {
+    const std::vector<nlohmann::json> entries = logged();
+    std::string text;
+    for (std::size_t i = from; i < entries.size(); ++i) {
+        const std::string cmd = form_value(entries[i], "cmd");
+        const std::string device = form_value(entries[i], "device_id");
+        text += (cmd.empty() ? entries[i]["path"].get<std::string>() : cmd + (device.empty() ? "" : "@" + device)) + " ";
+    }
+    return text;
+}
+
+std::string form_value(const nlohmann::json& entry, const std::string& name) {
+    for (const auto& pair : entry["form"]) {
+        if (pair[0] == name) return pair[1];
+    }
+    return "";
 }
 
 std::string temp_folder(const std::string& name) {

@@ -7,7 +7,10 @@
 
 #include <curl/curl.h>
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +18,13 @@
 #include "run_program.h"
 
 namespace syncserver_test {
+
+// One request as the server's log recorded it; texts are the wire's bytes.
+struct LoggedRequest {
+    std::string method;
+    std::string target;
+    std::string body;
+};
 
 class ServerProcess {
 public:
@@ -26,6 +36,23 @@ public:
     // Starts the server and reads its "listening on URL" line.
     bool start(const std::vector<std::string>& args);
     const std::string& url() const { return url_; }  // "http://127.0.0.1:PORT/"
+    std::string base() const { return url_.substr(0, url_.size() - 1); }  // without the closing slash
+
+    // Starts the server with these arguments, logging every request into
+    // dir/requests.jsonl.
+    bool start_logged(const std::filesystem::path& dir, std::vector<std::string> args);
+    // Starts the server playing `script` (JSON text, kept as dir/script.json)
+    // and serving dir/files under /files/, with any further arguments; logged
+    // as above unless `log` is false (for large bodies).
+    bool play(const std::filesystem::path& dir, const std::string& script, std::vector<std::string> more = {},
+              bool log = true);
+    std::filesystem::path files() const { return dir_ / "files"; }
+    // The request log's entries in order, and the same as the wire's bytes.
+    std::vector<nlohmann::json> logged() const;
+    std::vector<LoggedRequest> requests() const;
+    // The logged requests from the n-th on, each as its command and device
+    // ("list@7") or, without a command, its path; a space after each.
+    std::string steps(std::size_t from = 0) const;
 
     // Sends the signal and waits for the exit status (nullopt: it did not end in time).
     std::optional<int> stop(int signal_number = 15);
@@ -33,6 +60,7 @@ public:
 private:
     pid_t pid_ = -1;
     std::string url_;
+    std::filesystem::path dir_;
 };
 
 using ProgramRun = tarvo::test::ProgramResult;
@@ -85,6 +113,8 @@ private:
 
 // The request log carries byte b as code point b; back from UTF-8 to the bytes.
 std::string log_bytes(const std::string& text);
+// The first value of a form field of a logged request; empty when absent.
+std::string form_value(const nlohmann::json& entry, const std::string& name);
 
 std::string temp_folder(const std::string& name);  // empty new folder
 

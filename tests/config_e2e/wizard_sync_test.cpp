@@ -5,9 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
 
+#include "files.h"
 #include "pty_session.h"
 #include "run_program.h"
 #include "server_process.h"
@@ -33,13 +32,15 @@ class ConfigCommands : public ::testing::Test {
     run["TARVO_NO_GUI"] = "1";
     return tarvo::test::runProgram(TARVO_HOST_BIN, args, run);
   }
-  // A first, offline HotSync makes the handheld's user a HotSync user.
   // An offline HotSync (status 6) makes the handheld's user a HotSync user.
   void MakeUser() { ASSERT_EQ(host({"sync", "--offline", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld()}).status, 6); }
   std::string handheld() const { return (root / "handheld").string(); }
-  void Answer(tarvo::test::PtySession& pty, const std::string& prompt, const std::string& line) {
-    ASSERT_TRUE(pty.waitFor(prompt)) << pty.screen();
-    pty.type(line + "\n");
+  // Types each line once its prompt shows.
+  void Answer(tarvo::test::PtySession& pty, const std::vector<std::pair<std::string, std::string>>& prompts) {
+    for (const auto& [prompt, line] : prompts) {
+      ASSERT_TRUE(pty.waitFor(prompt)) << pty.screen();
+      pty.type(line + "\n");
+    }
   }
 
   tarvo::test::TempFolder temp{"tarvo-config-e2e"};
@@ -52,31 +53,18 @@ TEST_F(ConfigCommands, WizardOnATerminalThenAHotSyncLogsInAndInstallsTheApplicat
   fs::copy(fs::path(TARVO_EXAMPLES) / "catalogue" / "catalogue.json", root / "catalogue");
   ASSERT_EQ(tarvo::test::runProgram(TARVO_MAKE_EXAMPLE, {"--news-edition", (root / "catalogue" / "files" / "Tarvo_News.pdb").string()}, {}).status, 0);
   syncserver_test::ServerProcess server;
-  ASSERT_TRUE(server.start({"--catalogue", (root / "catalogue").string(), "--state", (root / "state").string(), "--log",
-                            (root / "requests.jsonl").string()}));
+  ASSERT_TRUE(server.start_logged(root, {"--catalogue", (root / "catalogue").string(), "--state", (root / "state").string()}));
   const std::string port = server.url().substr(server.url().rfind(':') + 1, std::string::npos);
   MakeUser();
 
   tarvo::test::PtySession pty;
-  std::map<std::string, std::string> run = env;
-  ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"wizard", "--no-gui", "--conduit", TARVO_CONDUIT_LIB}, run));
+  ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"wizard", "--no-gui", "--conduit", TARVO_CONDUIT_LIB}, env));
   ASSERT_TRUE(pty.waitFor("  1 Demo User")) << pty.screen();
-  Answer(pty, "[1]: ", "");
-  Answer(pty, "Escolha [p]: ", "");
-  Answer(pty, "Login: ", "demo");
-  Answer(pty, "Senha: ", "palmtop");
-  Answer(pty, "Escolha [p]: ", "p");
-  Answer(pty, "[1]: ", "");
-  Answer(pty, "[1]: ", "");
-  Answer(pty, "Escolha [p]: ", "");
-  Answer(pty, "[60]: ", "");
-  Answer(pty, "Internet Explorer (s/n) [n]: ", "s");
-  Answer(pty, "Servidor: ", "127.0.0.1");
-  Answer(pty, "Porta [80]: ", port.substr(0, port.find('/')));
-  Answer(pty, "Proxy (s/n) [n]: ", "");
-  Answer(pty, "Escolha [p]: ", "");
-  Answer(pty, "Hotsync. (s/n) [n]: ", "");
-  Answer(pty, "Escolha [t]: ", "");
+  Answer(pty, {{"[1]: ", ""}, {"Escolha [p]: ", ""}, {"Login: ", "demo"}, {"Senha: ", "palmtop"},
+              {"Escolha [p]: ", "p"}, {"[1]: ", ""}, {"[1]: ", ""}, {"Escolha [p]: ", ""}, {"[60]: ", ""},
+              {"Internet Explorer (s/n) [n]: ", "s"}, {"Servidor: ", "127.0.0.1"},
+              {"Porta [80]: ", port.substr(0, port.find('/'))}, {"Proxy (s/n) [n]: ", ""}, {"Escolha [p]: ", ""},
+              {"Hotsync. (s/n) [n]: ", ""}, {"Escolha [t]: ", ""}});
   EXPECT_EQ(pty.finish(), 0) << pty.screen();
   EXPECT_EQ(pty.screen().find("palmtop"), std::string::npos) << "the password was echoed";
   EXPECT_NE(pty.screen().find("queued tarvo.prc for Demo User"), std::string::npos) << pty.screen();
@@ -89,16 +77,12 @@ TEST_F(ConfigCommands, WizardOnATerminalThenAHotSyncLogsInAndInstallsTheApplicat
   EXPECT_NE(listing.find("Tarvo Prefs"), std::string::npos) << listing;
   EXPECT_NE(listing.find("appl"), std::string::npos) << listing;
 
-  std::ifstream log(root / "requests.jsonl");
-  std::string first;
-  ASSERT_TRUE(std::getline(log, first));
-  const auto request = nlohmann::json::parse(first);
-  EXPECT_EQ(request["target"], "http://sync.tarvo.example/sync.asp");
-  std::map<std::string, std::string> form;
-  for (const auto& pair : request["form"]) form[pair[0]] = pair[1];
-  EXPECT_EQ(form["cmd"], "login");
-  EXPECT_EQ(form["login"], "100101109111");            // "demo", scrambled
-  EXPECT_EQ(form["senha"], "112097108109116111112");  // "palmtop"
+  const std::vector<nlohmann::json> log = server.logged();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log[0]["target"], "http://sync.tarvo.example/sync.asp");
+  EXPECT_EQ(syncserver_test::form_value(log[0], "cmd"), "login");
+  EXPECT_EQ(syncserver_test::form_value(log[0], "login"), "100101109111");           // "demo", scrambled
+  EXPECT_EQ(syncserver_test::form_value(log[0], "senha"), "112097108109116111112");  // "palmtop"
   server.stop();
 }
 
@@ -106,18 +90,13 @@ TEST_F(ConfigCommands, ConfigureTellsWhetherTheNextHotSyncRunsTheConduit) {
   MakeUser();
   tarvo::test::PtySession pty;
   ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"configure", "--no-gui", "--conduit", TARVO_CONDUIT_LIB}, env));
-  Answer(pty, "Login: ", "");
-  Answer(pty, "Senha: ", "");
-  Answer(pty, "Escolha [OK]: ", "2");
-  Answer(pty, "[1]: ", "2");
-  Answer(pty, "[1]: ", "");
-  Answer(pty, "Escolha [OK]: ", "");
+  Answer(pty, {{"Login: ", ""}, {"Senha: ", ""}, {"Escolha [OK]: ", "2"}, {"[1]: ", "2"}, {"[1]: ", ""},
+              {"Escolha [OK]: ", ""}});
   EXPECT_EQ(pty.finish(), 0) << pty.screen();
   EXPECT_NE(pty.screen().find("next HotSync of Demo User: the conduit does nothing (that HotSync only)"),
             std::string::npos)
       << pty.screen();
-  std::ifstream kept(root / "data" / "tarvo-hotsync" / "users" / "Demo User" / "Tarv.action");
-  const std::string text((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
+  const std::string text = tarvo::test::ReadFile(root / "data" / "tarvo-hotsync" / "users" / "Demo User" / "Tarv.action");
   EXPECT_NE(text.find("action = nothing"), std::string::npos) << text;
 
   // Unattended: one line, nothing saved, and the stored choice answered.

@@ -4,12 +4,11 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
+#include "files.h"
 #include "pdb/pdb.h"
 #include "run_program.h"
 #include "server_process.h"
@@ -30,10 +29,6 @@ std::string scramble(const std::string& clear) {
     return out;
 }
 
-struct Logged {
-    std::string path, cmd, device_id;
-};
-
 class ContentServiceSync : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -51,8 +46,8 @@ protected:
                 {"XDG_RUNTIME_DIR", (root_ / "run").string()},
                 {"TARVO_NO_TTY", "1"}};
         fs::create_directories(root_ / "run");
-        ASSERT_TRUE(server_.start({"--catalogue", (root_ / "catalogue").string(), "--state",
-                                   (root_ / "state").string(), "--log", (root_ / "requests.jsonl").string()}));
+        ASSERT_TRUE(server_.start_logged(root_, {"--catalogue", (root_ / "catalogue").string(), "--state",
+                                                 (root_ / "state").string()}));
         url_ = server_.url() + "sync";
         host({"settings", "set", "Comunicacao", "syncserver", url_});
     }
@@ -81,20 +76,6 @@ protected:
                     expected);
     }
     std::string listing() { return host({"handheld", "list", "--handheld", (root_ / "handheld").string()}).out; }
-    std::vector<Logged> requests() const {
-        std::vector<Logged> out;
-        std::ifstream in(root_ / "requests.jsonl");
-        for (std::string line; std::getline(in, line);) {
-            const auto entry = nlohmann::json::parse(line);
-            Logged logged{entry["path"], "", ""};
-            for (const auto& pair : entry["form"]) {
-                if (pair[0] == "cmd") logged.cmd = pair[1];
-                if (pair[0] == "device_id" && logged.device_id.empty()) logged.device_id = pair[1];
-            }
-            out.push_back(logged);
-        }
-        return out;
-    }
 
     fs::path root_;
     std::map<std::string, std::string> env_;
@@ -102,14 +83,6 @@ protected:
     std::string url_;
 };
 
-std::string steps(const std::vector<Logged>& log, std::size_t from = 0) {
-    std::string text;
-    for (std::size_t i = from; i < log.size(); ++i) {
-        text += log[i].cmd.empty() ? log[i].path : log[i].cmd + (log[i].device_id.empty() ? "" : "@" + log[i].device_id);
-        text += ' ';
-    }
-    return text;
-}
 
 // The same HotSyncs run directly and handed to a running HotSync manager:
 // the server sees the same requests and the handheld ends the same.
@@ -123,8 +96,7 @@ protected:
         if (GetParam()) {
             host({"manager", "--quit"});
             // Each HotSync was the manager's.
-            std::ifstream log(root_ / "run" / "tarvo-hotsync" / "manager.log");
-            const std::string text{std::istreambuf_iterator<char>(log), {}};
+            const std::string text = tarvo::test::ReadFile(root_ / "run" / "tarvo-hotsync" / "manager.log");
             EXPECT_NE(text.find("ended with status 0"), std::string::npos) << text;
         }
         ContentServiceSync::TearDown();
@@ -137,7 +109,7 @@ TEST_P(ContentServiceSyncBothWays, FirstHotSyncQueuesTheEditionAndTheSecondInsta
     store_credentials("demo", "palmtop");
 
     sync();
-    EXPECT_EQ(steps(requests()), "login list@1 /files/Tarvo_News.pdb pget@1 ");
+    EXPECT_EQ(server_.steps(), "login list@1 /files/Tarvo_News.pdb pget@1 ");
     EXPECT_NE(host({"users"}).out.find("Demo User\t1 queued"), std::string::npos);
     // The record changes reached the handheld before the upload, so the
     // server's copy holds them too.
@@ -147,12 +119,12 @@ TEST_P(ContentServiceSyncBothWays, FirstHotSyncQueuesTheEditionAndTheSecondInsta
     EXPECT_EQ(kept.records[1].uniqueId, 100u);
     EXPECT_NE(listing().find("Tarvo News                       DATA  Tarv           1"), std::string::npos);
 
-    const std::size_t first = requests().size();
+    const std::size_t first = server_.logged().size();
     const ProgramResult second = sync();
     EXPECT_NE(second.out.find("installed 1 queued file"), std::string::npos) << second.out;
     EXPECT_NE(listing().find("Tarvo News                       DATA  Tarv           2        4"), std::string::npos);
     // Same device, nothing new to download, the notes collected again.
-    EXPECT_EQ(steps(requests(), first), "login list@1 pget@1 ");
+    EXPECT_EQ(server_.steps(first), "login list@1 pget@1 ");
     EXPECT_NE(host({"users"}).out.find("Demo User\t0 queued"), std::string::npos);
 
     const std::string log = host({"log", "--user", "Demo User"}).out;
@@ -167,7 +139,7 @@ TEST_F(ContentServiceSync, WrongPasswordEndsTheConversationAfterTheLogin) {
     EXPECT_NE(r.out.find("OpenConduit returned 1"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("Tarvo - 127.0.0.1: login n\xC3\xA3o informado."), std::string::npos) << r.err;
     // Asked to log in again, the conduit had nobody to ask and stopped.
-    EXPECT_EQ(steps(requests()), "login ");
+    EXPECT_EQ(server_.steps(), "login ");
     EXPECT_EQ(listing(), before);
     EXPECT_FALSE(fs::exists(root_ / "state" / "users"));
 }

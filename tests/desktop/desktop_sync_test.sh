@@ -24,6 +24,33 @@ fail() {
   for f in host.out server.out; do [[ -f "$work/$f" ]] && { echo "--- $f" >&2; cat "$work/$f" >&2; }; done
   exit 1
 }
+# The reference server with these arguments, its URL in $base.
+start_server() {
+  "$bin/tarvo-syncserver" "$@" >"$work/server.out" 2>&1 &
+  server_pid=$!
+  base=
+  for _ in $(seq 100); do
+    line=$(head -n 1 "$work/server.out" 2>/dev/null || true)
+    if [[ "$line" == "listening on "* ]]; then base=${line#listening on }; break; fi
+    sleep 0.1
+  done
+  [[ -n "$base" ]] || fail "the reference server did not start"
+}
+start_sync() {
+  "$host" sync --online --handheld "$work/handheld" >"$work/host.out" 2>&1 </dev/null &
+  host_pid=$!
+}
+# Waits for the HotSync's end, at most $1 times $2 seconds; its status in $status.
+wait_sync() {
+  status=0
+  for _ in $(seq "$1"); do kill -0 "$host_pid" 2>/dev/null || break; sleep "$2"; done
+  wait "$host_pid" || status=$?
+  host_pid=
+}
+wait_slow_login() {
+  for _ in $(seq 300); do grep -q "cmd=login" "$work/slow.jsonl" 2>/dev/null && break; sleep 0.1; done
+  grep -q "cmd=login" "$work/slow.jsonl" || fail "the login request did not reach the slow server"
+}
 export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
 export TARVO_OPENER=/bin/true
 unset TARVO_NO_GUI TARVO_PROGRESS QT_QPA_PLATFORM http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
@@ -35,22 +62,12 @@ cp -r "$examples/catalogue" "$work/catalogue"
 mkdir -p "$work/catalogue/files"
 "$bin/tarvo-make-example-handheld" --news-edition "$work/catalogue/files/Tarvo_News.pdb"
 
-"$bin/tarvo-syncserver" --catalogue "$work/catalogue" --state "$work/state" \
-  --log "$work/requests.jsonl" >"$work/server.out" 2>&1 &
-server_pid=$!
-base=
-for _ in $(seq 100); do
-  line=$(head -n 1 "$work/server.out" 2>/dev/null || true)
-  if [[ "$line" == "listening on "* ]]; then base=${line#listening on }; break; fi
-  sleep 0.1
-done
-[[ -n "$base" ]] || fail "the reference server did not start"
+start_server --catalogue "$work/catalogue" --state "$work/state" --log "$work/requests.jsonl"
 url=${base}sync
 "$host" settings set Comunicacao syncserver "$url" >/dev/null
 
 # No stored credentials: the HotSync asks with the other servers' dialog.
-"$host" sync --online --handheld "$work/handheld" >"$work/host.out" 2>&1 </dev/null &
-host_pid=$!
+start_sync
 
 timeout 30 xdotool search --sync --onlyvisible --name '^Tarvo Sync 4\.7$' >/dev/null ||
   fail "the progress window did not appear"
@@ -63,10 +80,7 @@ xdotool key Tab
 xdotool type --delay 30 palmtop
 xdotool key Return
 
-status=0
-for _ in $(seq 600); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.1; done
-wait "$host_pid" || status=$?
-host_pid=
+wait_sync 600 0.1
 [[ $status -eq 0 ]] || fail "the host ended with status $status"
 grep -q "HotSync finished" "$work/host.out" || fail "the HotSync did not finish"
 
@@ -85,32 +99,19 @@ kill "$server_pid"; wait "$server_pid" 2>/dev/null || true
 cat >"$work/slow.json" <<'JSON'
 [{"match": {"cmd": "login"}, "delay_ms": 20000, "body": "<tarvoconduit></tarvoconduit>"}]
 JSON
-"$bin/tarvo-syncserver" --script "$work/slow.json" --log "$work/slow.jsonl" >"$work/server.out" 2>&1 &
-server_pid=$!
-base=
-for _ in $(seq 100); do
-  line=$(head -n 1 "$work/server.out" 2>/dev/null || true)
-  if [[ "$line" == "listening on "* ]]; then base=${line#listening on }; break; fi
-  sleep 0.1
-done
-[[ -n "$base" ]] || fail "the scripted server did not start"
+start_server --script "$work/slow.json" --log "$work/slow.jsonl"
 "$host" settings set Comunicacao syncserver "${base}sync" >/dev/null
 "$host" settings set "Demo User\\${base}sync" login 100101109111 >/dev/null
 "$host" settings set "Demo User\\${base}sync" senha 112097108109116111112 >/dev/null
 
-"$host" sync --online --handheld "$work/handheld" >"$work/host.out" 2>&1 </dev/null &
-host_pid=$!
+start_sync
 progress=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tarvo Sync 4\.7$' | head -n 1) ||
   fail "the progress window did not appear"
-for _ in $(seq 300); do grep -q "cmd=login" "$work/slow.jsonl" 2>/dev/null && break; sleep 0.1; done
-grep -q "cmd=login" "$work/slow.jsonl" || fail "the login request did not reach the slow server"
+wait_slow_login
 timeout 10 xdotool windowfocus --sync "$progress"
 start=$(date +%s%N)
 xdotool key Return  # Cancelar is the window's default button
-status=0
-for _ in $(seq 300); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.01; done
-wait "$host_pid" || status=$?
-host_pid=
+wait_sync 300 0.01
 elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
 [[ $status -eq 5 ]] || fail "the cancelled HotSync ended with status $status (5: cancelled)"
 grep -q "HotSync cancelled" "$work/host.out" || fail "the cancelled HotSync did not end cleanly"
@@ -119,18 +120,13 @@ grep -q "HotSync cancelled" "$work/host.out" || fail "the cancelled HotSync did 
 
 # A signal cancels the window's HotSync as Cancelar does.
 : >"$work/slow.jsonl"
-"$host" sync --online --handheld "$work/handheld" >"$work/host.out" 2>&1 </dev/null &
-host_pid=$!
+start_sync
 timeout 30 xdotool search --sync --onlyvisible --name '^Tarvo Sync 4\.7$' >/dev/null ||
   fail "the progress window did not appear"
-for _ in $(seq 300); do grep -q "cmd=login" "$work/slow.jsonl" 2>/dev/null && break; sleep 0.1; done
-grep -q "cmd=login" "$work/slow.jsonl" || fail "the login request did not reach the slow server"
+wait_slow_login
 start=$(date +%s%N)
 kill -TERM "$host_pid"
-status=0
-for _ in $(seq 300); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.01; done
-wait "$host_pid" || status=$?
-host_pid=
+wait_sync 300 0.01
 signalled=$(( ($(date +%s%N) - start) / 1000000 ))
 [[ $status -eq 5 ]] || fail "the HotSync SIGTERM cancelled ended with status $status (5: cancelled)"
 grep -q "HotSync cancelled" "$work/host.out" || fail "the HotSync SIGTERM cancelled did not end cleanly"

@@ -1,13 +1,13 @@
 // The resident HotSync manager as real processes: one per user, restarted by
 // registration, running the HotSyncs handed to it.
 #include <sys/stat.h>
-
 #include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "files.h"
 #include "host_fixture.h"
 #include "server_process.h"
 
@@ -23,21 +23,15 @@ class ManagerTest : public HostTest {
   void TearDown() override { host({"manager", "--quit"}); }
 
   fs::path dir() const { return runtime_ / "tarvo-hotsync"; }
-  static std::string read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
   // The pid in the lock file, when that process still runs.
   int managerPid() const {
-    const int pid = std::atoi(read(dir() / "manager.lock").c_str());
-    const std::string stat = pid > 0 ? read("/proc/" + std::to_string(pid) + "/stat") : "";
+    const int pid = std::atoi(ReadFile(dir() / "manager.lock").c_str());
+    const std::string stat = pid > 0 ? ReadFile("/proc/" + std::to_string(pid) + "/stat") : "";
     const auto state = stat.find(") ");
     return state != std::string::npos && stat[state + 2] != 'Z' ? pid : 0;
   }
   static std::string commandLine(int pid) {
-    std::string text = read("/proc/" + std::to_string(pid) + "/cmdline");
+    std::string text = ReadFile("/proc/" + std::to_string(pid) + "/cmdline");
     std::replace(text.begin(), text.end(), '\0', ' ');
     return text;
   }
@@ -47,7 +41,7 @@ class ManagerTest : public HostTest {
   }
   // Where the running manager answers network HotSyncs, from its log.
   std::string networkDesktop() const {
-    const std::string log = read(dir() / "manager.log");
+    const std::string log = ReadFile(dir() / "manager.log");
     const std::string said = "listening for network HotSync on port ";
     const auto at = log.rfind(said);
     return at == std::string::npos ? "" : "127.0.0.1:" + std::to_string(std::atoi(log.c_str() + at + said.size()));
@@ -78,7 +72,7 @@ TEST_F(ManagerTest, OnePerUserOwnerOnlyAndQuitsOnRequest) {
 
   EXPECT_EQ(host({"manager", "--quit"}).status, 0);
   EXPECT_EQ(managerPid(), 0);
-  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("quits"));
+  EXPECT_THAT(ReadFile(dir() / "manager.log"), HasSubstr("quits"));
 }
 
 TEST_F(ManagerTest, RegisteringRestartsTheManagerWhichReadsTheNewRegistration) {
@@ -99,7 +93,7 @@ TEST_F(ManagerTest, RegisteringRestartsTheManagerWhichReadsTheNewRegistration) {
   EXPECT_THAT(listing, HasSubstr("Tarv\n"));
   EXPECT_THAT(listing, HasSubstr(std::string("  module     ") + TARVO_CONDUIT_FILE + "\n"));
   EXPECT_THAT(listing, HasSubstr("  name       Tarvo\n"));
-  EXPECT_THAT(read(dir() / "manager.log"),
+  EXPECT_THAT(ReadFile(dir() / "manager.log"),
               HasSubstr(std::string("conduit: ") + TARVO_CONDUIT_FILE + " (registered for creator Tarv)"));
 
   // Unregistering restarts it too, and it finds no registration.
@@ -108,7 +102,7 @@ TEST_F(ManagerTest, RegisteringRestartsTheManagerWhichReadsTheNewRegistration) {
   EXPECT_GT(third, 0);
   EXPECT_NE(third, second);
   EXPECT_EQ(host({"conduits"}).out, "no conduit registered\n");
-  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("none registered for creator Tarv"));
+  EXPECT_THAT(ReadFile(dir() / "manager.log"), HasSubstr("none registered for creator Tarv"));
 }
 
 TEST_F(ManagerTest, RegisteringWithNoManagerStartsOne) {
@@ -126,14 +120,14 @@ TEST_F(ManagerTest, SyncIsHandedToTheManagerOnlyFromItsOwnFolders) {
   ASSERT_EQ(handed.status, 0) << handed.out << handed.err;
   EXPECT_THAT(handed.out, HasSubstr("stub: card 0: Tarvo (appl/Tarv), Tarvo News (DATA/Tarv)\n"));
   EXPECT_THAT(handed.out, HasSubstr("HotSync finished"));
-  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("started in"));
+  EXPECT_THAT(ReadFile(dir() / "manager.log"), HasSubstr("started in"));
   EXPECT_THAT(host({"handheld", "dump", "--handheld", handheld_.string(), "Tarvo News"}).out, HasSubstr("handed"));
 
   // A caller with other data folders is not the manager's: it runs alone.
-  const std::string before = read(dir() / "manager.log");
+  const std::string before = ReadFile(dir() / "manager.log");
   const ProgramResult alone = host(args, {{"XDG_CACHE_HOME", (root_ / "other-cache").string()}});
   ASSERT_EQ(alone.status, 0) << alone.err;
-  EXPECT_EQ(read(dir() / "manager.log"), before);
+  EXPECT_EQ(ReadFile(dir() / "manager.log"), before);
 
   // A failing HotSync's status and messages come back through the manager
   // as they would from a HotSync run alone.
@@ -143,7 +137,7 @@ TEST_F(ManagerTest, SyncIsHandedToTheManagerOnlyFromItsOwnFolders) {
   EXPECT_NE(failed.status, 0);
   EXPECT_EQ(failed.status, failedAlone.status);
   EXPECT_EQ(failed.err, failedAlone.err);
-  EXPECT_THAT(read(dir() / "manager.log"), HasSubstr("ended with status " + std::to_string(failed.status)));
+  EXPECT_THAT(ReadFile(dir() / "manager.log"), HasSubstr("ended with status " + std::to_string(failed.status)));
 }
 
 // With network HotSync on in its settings file, the manager answers handhelds
@@ -158,7 +152,7 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
   std::ofstream(dataHome_ / "tarvo-hotsync" / "conduits.conf") << "Tarv\nTarv\tmodule\t" TARVO_STUB_CONDUIT "\n";
   startManager({{"TARVO_STUB_DB", "Tarvo News"}, {"TARVO_STUB_TEXT", "over the network"}});
   const std::string desktop = networkDesktop();
-  ASSERT_NE(desktop, "") << read(dir() / "manager.log");
+  ASSERT_NE(desktop, "") << ReadFile(dir() / "manager.log");
 
   // Two handhelds call at once; the second waits for the first to end.
   const fs::path second = root_ / "second";
@@ -174,7 +168,7 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
   for (std::thread& t : players) t.join();
   for (const ProgramResult& r : played) EXPECT_EQ(r.status, 0) << r.err;
 
-  const std::string after = read(dir() / "manager.log");
+  const std::string after = ReadFile(dir() / "manager.log");
   EXPECT_THAT(after, HasSubstr("stub: card 0: Tarvo (appl/Tarv), Tarvo News (DATA/Tarv)\n"));
   EXPECT_THAT(after, HasSubstr(" started in " + root_.string() + "\n"));  // the user's home
   std::vector<std::string> events;
@@ -194,10 +188,9 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
 // end cleanly and only then quits: a handed HotSync's caller gets the
 // cancelled status, a network handheld is told that the HotSync ended.
 TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
-  std::ofstream(root_ / "script.json")
-      << R"([{"match": {"cmd": "login"}, "delay_ms": 60000, "body": "<tarvoconduit></tarvoconduit>"}])";
   syncserver_test::ServerProcess server;
-  ASSERT_TRUE(server.start({"--script", (root_ / "script.json").string(), "--log", (root_ / "requests.jsonl").string()}));
+  ASSERT_TRUE(server.play(root_ / "server",
+                          R"([{"match": {"cmd": "login"}, "delay_ms": 60000, "body": "<tarvoconduit></tarvoconduit>"}])"));
   ASSERT_EQ(host({"settings", "set", "Comunicacao", "syncserver", server.url() + "sync"}).status, 0);
   const std::string before = host({"handheld", "list", "--handheld", handheld_.string()}).out;
   auto count = [](const std::string& text, const std::string& what) {
@@ -222,8 +215,8 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
     });
     // The server holds the login; the HotSync is in progress.
     bool offline = false;
-    for (int i = 0; i < 600 && count(read(root_ / "requests.jsonl"), "\"cmd\",\"login\"") < round && !offline; ++i) {
-      offline = count(read(dir() / "manager.log"), "ended with status 6\n") > 0;
+    for (int i = 0; i < 600 && count(ReadFile(root_ / "server" / "requests.jsonl"), "\"cmd\",\"login\"") < round && !offline; ++i) {
+      offline = count(ReadFile(dir() / "manager.log"), "ended with status 6\n") > 0;
       ::usleep(50 * 1000);
     }
     const ProgramResult quit = host({"manager", "--quit"});
@@ -235,7 +228,7 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
     EXPECT_EQ(managerPid(), 0);
     // Cancelled as a signal to a HotSync run alone cancels it: its status,
     // and the desktop log ends with the cancel and the end entries.
-    const std::string log = read(dir() / "manager.log");
+    const std::string log = ReadFile(dir() / "manager.log");
     const std::string ended = "ended with status 5\n";
     EXPECT_EQ(synced.status, network ? 0 : 5) << synced.out << synced.err;
     EXPECT_THAT(network ? log : synced.out, HasSubstr("HotSync cancelled"));

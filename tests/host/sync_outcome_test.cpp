@@ -5,7 +5,6 @@
 #include <signal.h>
 
 #include <chrono>
-#include <fstream>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -34,15 +33,13 @@ class SyncOutcomeTest : public HostTest {
 
   // Starts the scripted server with `rules` and points the conduit at it.
   void serve(const nlohmann::json& rules) {
-    const auto script = root_ / "script.json";
-    std::ofstream(script) << rules.dump();
-    ASSERT_TRUE(server_.start({"--script", script.string(), "--log", requestLog().string()}));
+    ASSERT_TRUE(server_.play(root_ / "server", rules.dump()));
     useServer(server_.url() + "sync");
   }
   void useServer(const std::string& url) {
     ASSERT_EQ(host({"settings", "set", "Comunicacao", "syncserver", url}).status, 0);
   }
-  std::filesystem::path requestLog() const { return root_ / "requests.jsonl"; }
+  std::filesystem::path requestLog() const { return root_ / "server" / "requests.jsonl"; }
   std::vector<std::string> syncArgs(const char* mode = "--online") const {
     return {"sync", "--no-gui", mode, "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld_.string()};
   }

@@ -49,7 +49,7 @@ class AbortTest : public ::testing::Test {
   void TearDown() override { g_pMobileDeviceSync = nullptr; }
 
   // Never answers until released (or the test ends).
-  ScriptedServer hanging{[this](int, const std::string&) { hanging.WaitForRelease(); }};
+  ScriptedServer hanging{[this](const auto&) { hanging.WaitForRelease(); return std::string(); }};
 };
 
 TEST_F(AbortTest, AbortFromAnotherThreadEndsTheRequestAndLeavesTheClientUsable) {
@@ -67,7 +67,7 @@ TEST_F(AbortTest, AbortFromAnotherThreadEndsTheRequestAndLeavesTheClientUsable) 
   EXPECT_EQ(http.m_pConnection, nullptr);
   EXPECT_EQ(http.m_pRequest, nullptr);
 
-  ScriptedServer good([](int fd, const std::string&) { ScriptedServer::SendAll(fd, ScriptedServer::HttpAnswer("again")); });
+  ScriptedServer good([](const auto&) { return ScriptedServer::HttpAnswer("again"); });
   http.SetUrl(good.Url("/"));
   Worker next(http);
   next.Join();
@@ -87,8 +87,8 @@ TEST_F(AbortTest, TheTimeoutEndsARequestThatMakesNoProgress) {
 }
 
 TEST_F(AbortTest, ASecondPostWhileOneIsInFlightIsRefusedWithoutDisturbingIt) {
-  ScriptedServer slow([&](int fd, const std::string&) {
-    if (slow.WaitForRelease()) ScriptedServer::SendAll(fd, ScriptedServer::HttpAnswer("first"));
+  ScriptedServer slow([&](const auto&) {
+    return slow.WaitForRelease() ? ScriptedServer::HttpAnswer("first") : std::string();
   });
   CTHttp http;
   http.SetUrl(slow.Url("/"));

@@ -8,20 +8,24 @@
 #endif
 #include <httplib.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
+#include "files.h"
 #include "http/thttp.h"
-#include "temp_folder.h"
 #include "httplib_runner.h"
 #include "loopback.h"
+#include "temp_folder.h"
 
 namespace {
 
 using http_test::ScriptedServer;
 using tarvo::test::HttplibRunner;
+using tarvo::test::RecordedRequest;
+
+// Answers every request with the same bytes.
+ScriptedServer::Answer Always(const std::string& bytes) {
+  return [bytes](const RecordedRequest&) { return bytes; };
+}
 
 const HeaderLines kFormHeaders{"Content-Type: application/x-www-form-urlencoded", "Content-Length: 9"};
 
@@ -46,9 +50,7 @@ class PostTest : public ::testing::Test {
 };
 
 TEST_F(PostTest, SendsAnHttp10FormPostToThePathAndReturnsBodyAndHeaders) {
-  ScriptedServer server([](int fd, const std::string&) {
-    ScriptedServer::SendAll(fd, "HTTP/1.0 200 OK\r\nX-Tag: a\r\nContent-Length: 5\r\n\r\nhello");
-  });
+  ScriptedServer server(Always("HTTP/1.0 200 OK\r\nX-Tag: a\r\nContent-Length: 5\r\n\r\nhello"));
   CTHttp http;
   http.SetUrl(server.Url("/sync.asp?x=1"));
   std::string result = "previous";
@@ -75,7 +77,7 @@ TEST_F(PostTest, BodiesAreKeptByteForByteWithOrWithoutALength) {
   std::string binary;
   for (int i = 0; i < 40000; ++i) binary += static_cast<char>(i * 7);  // zeros and high bytes included
   std::string reply;
-  ScriptedServer server([&](int fd, const std::string&) { ScriptedServer::SendAll(fd, reply); });
+  ScriptedServer server([&](const RecordedRequest&) { return reply; });
   CTHttp http;
   http.SetUrl(server.Url("/"));
   HeaderLines headers;
@@ -96,9 +98,7 @@ TEST_F(PostTest, BodiesAreKeptByteForByteWithOrWithoutALength) {
 }
 
 TEST_F(PostTest, AnAnswerCutShortFailsButKeepsWhatArrived) {
-  ScriptedServer server([](int fd, const std::string&) {
-    ScriptedServer::SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789");
-  });
+  ScriptedServer server(Always("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"));
   CTHttp http;
   http.SetUrl(server.Url("/"));
   std::string result = "previous";
@@ -109,9 +109,7 @@ TEST_F(PostTest, AnAnswerCutShortFailsButKeepsWhatArrived) {
 }
 
 TEST_F(PostTest, AStatusOtherThan200FailsAndLeavesTheOutputsAlone) {
-  ScriptedServer server([](int fd, const std::string&) {
-    ScriptedServer::SendAll(fd, "HTTP/1.0 500 Internal Server Error\r\nContent-Length: 4\r\n\r\noops");
-  });
+  ScriptedServer server(Always("HTTP/1.0 500 Internal Server Error\r\nContent-Length: 4\r\n\r\noops"));
   CTHttp http;
   http.SetUrl(server.Url("/"));
   std::string result = "previous";
@@ -127,51 +125,37 @@ TEST_F(PostTest, FailuresLeaveTheClientReadyForTheNextRequest) {
   CTHttp http;
   std::string result;
   HeaderLines headers;
-  int closedPort;
-  {
-    ScriptedServer gone([](int, const std::string&) {});
-    closedPort = gone.port();
-  }
-  http.SetUrl("http://127.0.0.1:" + std::to_string(closedPort) + "/");
+  http.SetUrl("http://127.0.0.1:" + std::to_string(tarvo::test::FreeLoopbackPort()) + "/");
   EXPECT_EQ(PostError(http, "a=1", result, headers), kErrorInternetCannotConnect);
   ExpectIdle(http);
 
-  ScriptedServer server([](int fd, const std::string&) { ScriptedServer::SendAll(fd, ScriptedServer::HttpAnswer("fine")); });
+  ScriptedServer server(Always(ScriptedServer::HttpAnswer("fine")));
   http.SetUrl(server.Url("/"));
   http.Post("a=1", kFormHeaders, result, headers);
   EXPECT_EQ(result, "fine");
 }
 
 TEST_F(PostTest, FollowsRedirectsAndKeepsCookiesForTheSession) {
-  httplib::Server server;
-  server.Post("/login", [](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Set-Cookie", "sid=abc123; Path=/");
-    res.set_redirect("/welcome");
+  ScriptedServer server([](const RecordedRequest& request) {
+    if (request.path == "/login") return ScriptedServer::HttpAnswer("", 302, "Set-Cookie: sid=abc123; Path=/\r\nLocation: /welcome\r\n");
+    return ScriptedServer::HttpAnswer(request.path == "/welcome" ? "welcome" : request.Header("Cookie"));
   });
-  server.Get("/welcome", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content("welcome", "text/plain");
-  });
-  server.Post("/check", [](const httplib::Request& req, httplib::Response& res) {
-    res.set_content(req.get_header_value("Cookie"), "text/plain");
-  });
-  HttplibRunner runner(server);
-  const std::string base = "http://127.0.0.1:" + std::to_string(runner.port());
 
   CTHttp http;
   std::string result;
   HeaderLines headers;
-  http.SetUrl(base + "/login");
+  http.SetUrl(server.Url("/login"));
   http.Post("user=a", kFormHeaders, result, headers);
   EXPECT_EQ(result, "welcome");
   ASSERT_FALSE(headers.empty());
   EXPECT_NE(headers.front().find(" 200 "), std::string::npos) << "headers of the final answer only";
 
-  http.SetUrl(base + "/check");
+  http.SetUrl(server.Url("/check"));
   http.Post("a=1", kFormHeaders, result, headers);
   EXPECT_EQ(result, "sid=abc123");
 
   CTHttp another;  // a new session starts without cookies
-  another.SetUrl(base + "/check");
+  another.SetUrl(server.Url("/check"));
   another.Post("a=1", kFormHeaders, result, headers);
   EXPECT_EQ(result, "");
 }
@@ -216,17 +200,15 @@ class ProxyTest : public PostTest {
   void SetUp() override {
     PostTest::SetUp();
     if (!proxy.running()) GTEST_SKIP() << "tinyproxy did not start";
-    server.Post("/s", [](const httplib::Request& req, httplib::Response& res) {
-      res.set_content(req.has_header("Via") ? "via proxy" : "direct", "text/plain");
-    });
   }
   void TearDown() override { http_test::ClearProxyEnvironment(); }
 
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(runner.port()) + "/s"; }
+  std::string Url() const { return server.Url("/s"); }
 
   http_test::Tinyproxy proxy;
-  httplib::Server server;
-  HttplibRunner runner{server};
+  ScriptedServer server{[](const RecordedRequest& request) {
+    return ScriptedServer::HttpAnswer(request.Header("Via").empty() ? "direct" : "via proxy");
+  }};
   std::string result;
   HeaderLines headers;
 };
@@ -320,45 +302,30 @@ TEST_F(ProxyTest, WithoutAnOwnProxyTheEnvironmentsIsUsed) {
   EXPECT_EQ(result, "direct");
 }
 
-}  // namespace
-
-namespace {
-
 // A 307 or 308 repeats the POST with its body (the scrambled credentials)
 // at the new address: followed on the same host only.
 TEST_F(PostTest, BodyIsNeverResentToAnotherHost) {
   tarvo::test::TempFolder data{"tarvo-http-log"};
   ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
-  std::atomic<int> stolen{0};
-  httplib::Server stranger;
-  stranger.Post("/steal", [&](const httplib::Request&, httplib::Response& res) {
-    ++stolen;
-    res.set_content("got it", "text/plain");
+  ScriptedServer stranger(Always(ScriptedServer::HttpAnswer("got it")));
+  const std::string elsewhere = stranger.Url("/steal");
+  ScriptedServer server([&](const RecordedRequest& request) {
+    if (request.path == "/here") return ScriptedServer::HttpAnswer("kept " + request.body);
+    const bool here = request.body.find("here=1") != std::string::npos;
+    const int code = request.body.find("code=308") != std::string::npos ? 308 : 307;
+    return ScriptedServer::HttpAnswer("", code, "Location: " + (here ? std::string("/here") : elsewhere) + "\r\n");
   });
-  HttplibRunner strangerRunner(stranger);
-  const std::string elsewhere = "http://127.0.0.1:" + std::to_string(strangerRunner.port()) + "/steal";
-
-  httplib::Server server;
-  server.Post("/sync", [&](const httplib::Request& req, httplib::Response& res) {
-    res.status = req.has_param("code") ? std::stoi(req.get_param_value("code")) : 307;
-    res.set_header("Location", req.has_param("here") ? "/here" : elsewhere);
-  });
-  server.Post("/here", [](const httplib::Request& req, httplib::Response& res) {
-    res.set_content("kept " + req.body, "text/plain");
-  });
-  HttplibRunner runner(server);
 
   CTHttp http;
   std::string result;
   HeaderLines headers;
-  http.SetUrl("http://127.0.0.1:" + std::to_string(runner.port()) + "/sync");
+  http.SetUrl(server.Url("/sync"));
   for (const char* code : {"307", "308"}) {
     EXPECT_EQ(PostError(http, std::string("senha=123&code=") + code, result, headers), kErrorHttpRedirectFailed);
     ExpectIdle(http);
   }
-  EXPECT_EQ(stolen.load(), 0);
-  std::ifstream log(data.path() / "tarvo-hotsync" / "hotsync.log");
-  const std::string logText((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(stranger.Requests().empty());
+  const std::string logText = tarvo::test::ReadFile(data.path() / "tarvo-hotsync" / "hotsync.log");
   EXPECT_NE(logText.find(elsewhere + " refused"), std::string::npos) << logText;
 
   http.Post("code=308&here=1", kFormHeaders, result, headers);  // the same host: followed, body and all

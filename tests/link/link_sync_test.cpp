@@ -2,12 +2,11 @@
 // the conduit and the content service, once over the link and once on the
 // folder, and links cut part-way.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
-#include <fstream>
 #include <random>
 #include <set>
 
+#include "files.h"
 #include "link_world.h"
 #include "server_process.h"
 #include "temp_folder.h"
@@ -36,8 +35,8 @@ class World {
             {"XDG_CONFIG_HOME", (root() / "config").string()},
             {"XDG_CACHE_HOME", (root() / "cache").string()},
             {"TARVO_NO_TTY", "1"}};
-    EXPECT_TRUE(server_.start({"--catalogue", (root() / "catalogue").string(), "--state", (root() / "state").string(),
-                               "--log", (root() / "requests.jsonl").string()}));
+    EXPECT_TRUE(server_.start_logged(root(), {"--catalogue", (root() / "catalogue").string(), "--state",
+                                              (root() / "state").string()}));
     const std::string url = server_.url() + "sync";
     host({"settings", "set", "Comunicacao", "syncserver", url});
     host({"settings", "set", "Demo User\\" + url, "login", scramble("demo")});
@@ -60,26 +59,8 @@ class World {
                      env_, handheld(), port, handheldArgs);
   }
   // The server's requests from the n-th on: "cmd@device path ...".
-  std::string requests(std::size_t from = 0) const {
-    std::ifstream in(root() / "requests.jsonl");
-    std::string text;
-    std::size_t n = 0;
-    for (std::string line; std::getline(in, line); ++n) {
-      if (n < from) continue;
-      const auto entry = nlohmann::json::parse(line);
-      std::string cmd, device;
-      for (const auto& pair : entry["form"]) {
-        if (pair[0] == "cmd") cmd = pair[1];
-        if (pair[0] == "device_id" && device.empty()) device = pair[1];
-      }
-      text += (cmd.empty() ? entry["path"].get<std::string>() : cmd + (device.empty() ? "" : "@" + device)) + " ";
-    }
-    return text;
-  }
-  std::size_t requestCount() const {
-    std::ifstream in(root() / "requests.jsonl");
-    return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
-  }
+  std::string requests(std::size_t from = 0) const { return server_.steps(from); }
+  std::size_t requestCount() const { return server_.logged().size(); }
   // Every database of card 0 by name, without what the handheld itself
   // stamps (dates, modification number, id seed of an installed database).
   std::map<std::string, pdb::Database> databases() const {
@@ -120,8 +101,7 @@ TEST(LinkSync, TwoHotSyncsOverTheLinkMatchTheFolderHotSyncs) {
   }
   // Second round: the edition queued by the first was installed over the link.
   EXPECT_EQ(link.databases().at("Tarvo News").version, 2);
-  std::ifstream a(folder.handheld() / "hotsync.log"), b(link.handheld() / "hotsync.log");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(b), {}), std::string(std::istreambuf_iterator<char>(a), {}));
+  EXPECT_EQ(tarvo::test::ReadFile(link.handheld() / "hotsync.log"), tarvo::test::ReadFile(folder.handheld() / "hotsync.log"));
 }
 
 TEST(LinkSync, ACutLinkLeavesEveryDatabaseWholeAndSaysSo) {

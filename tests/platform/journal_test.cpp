@@ -3,11 +3,11 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <iterator>
 #include <thread>
 #include <random>
 #include <sys/wait.h>
 
+#include "files.h"
 #include "hotsync/syncmgr.h"
 #include "test_handheld.h"
 
@@ -99,8 +99,7 @@ TEST_F(Journal, FirstVersionJournalIsReplayed) {
   const fs::path crashed = snapshot(dir, "crashed");
   hotsync::disconnectHandheld();
 
-  std::ifstream in(crashed / "card0" / "A.pdb", std::ios::binary);
-  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string file = tarvo::test::ReadFile(crashed / "card0" / "A.pdb");
   uint64_t hash = 0xcbf29ce484222325ull;
   for (const char c : file) hash = (hash ^ static_cast<uint8_t>(c)) * 0x100000001b3ull;
   std::fstream journal(crashed / "card0" / "A.pdb.journal", std::ios::binary | std::ios::in | std::ios::out);

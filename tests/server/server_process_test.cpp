@@ -35,12 +35,8 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    void start(const std::string& script, std::vector<std::string> extra = {}) {
-        tarvo::test::WriteFile(dir_ + "/script.json", script);
-        std::vector<std::string> args = {"--port", "0", "--script", dir_ + "/script.json", "--files",
-                                         dir_ + "/files", "--log", dir_ + "/log.jsonl"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        ASSERT_TRUE(server_.start(args));
+    void start(const std::string& script, std::vector<std::string> more = {}) {
+        ASSERT_TRUE(server_.play(dir_, script, more));
     }
     std::string at(const std::string& path) const { return server_.url() + path; }
 
@@ -78,7 +74,7 @@ TEST_F(SyncServer, PlaysAConversationAndLogsEveryRequest) {
     EXPECT_EQ(again.status, 200);
     EXPECT_EQ(again.body, "<tarvoconduit></tarvoconduit>");
 
-    const auto lines = tarvo::test::ReadLines(dir_ + "/log.jsonl");
+    const auto lines = tarvo::test::ReadLines(dir_ + "/requests.jsonl");
     ASSERT_EQ(lines.size(), 5u);
     const auto entry = nlohmann::json::parse(lines[0]);
     EXPECT_EQ(entry["method"], "POST");
@@ -98,7 +94,7 @@ TEST_F(SyncServer, LogKeepsBodyBytesExactly) {
     Reply reply = fetch(at("sync.asp"), conduit_post(body));
     EXPECT_EQ(reply.status, 404);
 
-    const auto lines = tarvo::test::ReadLines(dir_ + "/log.jsonl");
+    const auto lines = tarvo::test::ReadLines(dir_ + "/requests.jsonl");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(log_body(lines[0]) == body) << "the logged body differs from the one sent";
     EXPECT_NE(lines[0].find("\\u0000\\u00e9"), std::string::npos);
@@ -200,7 +196,7 @@ TEST_F(SyncServer, StopsCleanlyWhileARequestIsDelayed) {
     start(R"([{"body": "slow", "delay_ms": 60000}])");
     std::thread client([this] { fetch(at("sync.asp")); });
     // The request is logged before its delay starts.
-    for (int i = 0; i < 200 && tarvo::test::ReadLines(dir_ + "/log.jsonl").empty(); ++i)
+    for (int i = 0; i < 200 && tarvo::test::ReadLines(dir_ + "/requests.jsonl").empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     EXPECT_EQ(server_.stop(2), 0);
     client.join();

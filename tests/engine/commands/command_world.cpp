@@ -2,44 +2,11 @@
 
 #include <cstdlib>
 
-#include <nlohmann/json.hpp>
-
 #include "handheld/palm_sync.h"
 #include "hotsync/host.h"
 #include "handheld_writer.h"
 
 namespace cmdtest {
-
-SyncServer::SyncServer(const fs::path& dir, const std::string& script, bool log) {
-  files = dir / "files";
-  fs::create_directories(files);
-  log_ = dir / "requests.jsonl";
-  const fs::path scriptFile = dir / "script.json";
-  WriteFile(scriptFile, script);
-  std::vector<std::string> args = {"--port", "0", "--script", scriptFile.string(), "--files", files.string()};
-  if (log) {
-    args.push_back("--log");
-    args.push_back(log_.string());
-  }
-  if (!process_.start(args)) return;
-  base_ = process_.url();
-  while (!base_.empty() && base_.back() == '/') base_.pop_back();
-}
-
-SyncServer::~SyncServer() { process_.stop(); }
-
-std::vector<LoggedRequest> SyncServer::Requests() const {
-  std::vector<LoggedRequest> requests;
-  for (const std::string& line : ReadLines(log_)) {
-    const auto entry = nlohmann::json::parse(line);
-    requests.push_back({syncserver_test::log_bytes(entry.at("method").get<std::string>()),
-                        syncserver_test::log_bytes(entry.at("target").get<std::string>()),
-                        syncserver_test::log_bytes(entry.at("body").get<std::string>())});
-  }
-  return requests;
-}
-
-void SyncServer::AddFile(const std::string& name, const std::string& bytes) const { WriteFile(files / name, bytes); }
 
 pdb::Database RecordDb(const std::string& name, std::vector<std::string> records, const char* type) {
   pdb::Database db;

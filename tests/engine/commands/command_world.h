@@ -19,35 +19,8 @@ namespace cmdtest {
 
 namespace fs = std::filesystem;
 
-// One request as the server's log recorded it; texts are the wire's bytes.
-struct LoggedRequest {
-  std::string method;
-  std::string target;
-  std::string body;
-};
-
-// tarvo-syncserver on a free loopback port. The script is JSON text; files
-// put into `files` are served under /files/.
-class SyncServer {
- public:
-  // Without `log` the server keeps no request log (for large bodies).
-  SyncServer(const fs::path& dir, const std::string& script, bool log = true);
-  ~SyncServer();
-  SyncServer(const SyncServer&) = delete;
-  SyncServer& operator=(const SyncServer&) = delete;
-
-  bool running() const { return !base_.empty(); }
-  const std::string& base() const { return base_; }  // "http://127.0.0.1:PORT"
-  std::vector<LoggedRequest> Requests() const;
-  void AddFile(const std::string& name, const std::string& bytes) const;
-
-  fs::path files;
-
- private:
-  syncserver_test::ServerProcess process_;
-  fs::path log_;
-  std::string base_;
-};
+using SyncServer = syncserver_test::ServerProcess;
+using syncserver_test::LoggedRequest;
 
 pdb::Database RecordDb(const std::string& name, std::vector<std::string> records = {},
                        const char* type = "DATA");

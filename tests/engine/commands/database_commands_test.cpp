@@ -12,12 +12,11 @@ namespace {
 
 class DatabaseCommandsTest : public ::testing::Test {
  protected:
-  // `script` may use {{base}}; downloads come from server.files.
+  // `script` may use {{base}}; downloads come from server.files().
   void Start(const std::string& script = R"({"rules": []})") {
-    server = std::make_unique<SyncServer>(world.root / "server", script);
-    ASSERT_TRUE(server->running());
+    ASSERT_TRUE(server.play(world.root / "server", script));
     ASSERT_TRUE(world.Connect());
-    syncUrl = server->base() + "/sync.asp";
+    syncUrl = server.base() + "/sync.asp";
   }
   void Run(const std::string& cmd) {
     CTarvoServer actual;
@@ -27,7 +26,7 @@ class DatabaseCommandsTest : public ::testing::Test {
   fs::path Temp() const { return world.engine->m_tempPath; }
 
   CommandWorld world;
-  std::unique_ptr<SyncServer> server;
+  SyncServer server;
   std::string syncUrl;
 };
 
@@ -45,8 +44,8 @@ TEST_F(DatabaseCommandsTest, PPutSavesTheBodyAndQueuesItWithTheCardOfTheSameName
   // A database whose records hold a zero byte, CR LF and 0x1A: saved and
   // queued byte for byte.
   const std::string news = Image(RecordDb("News", {std::string("a\0b\r\n\x1A\xE9", 7), "second"}));
-  server->AddFile("News.pdb", news);
-  Run("pput url=\"" + server->base() + "/files/News.pdb\" title=\"Not\xED" "cias\"");
+  WriteFile(server.files() / "News.pdb", news);
+  Run("pput url=\"" + server.base() + "/files/News.pdb\" title=\"Not\xED" "cias\"");
 
   EXPECT_EQ(ReadFile(Temp() / "News.pdb"), news);
   EXPECT_EQ(ReadFile(world.InstallFolder() / "News.pdb"), news);
@@ -54,7 +53,7 @@ TEST_F(DatabaseCommandsTest, PPutSavesTheBodyAndQueuesItWithTheCardOfTheSameName
   EXPECT_EQ(world.engine->m_dlgprg->m_task, "Transferindo Not\xED" "cias");
 
   // The request carried only the language.
-  const auto requests = server->Requests();
+  const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].target, "/files/News.pdb");
   EXPECT_EQ(requests[0].body, "language=PT");
@@ -75,10 +74,10 @@ TEST_F(DatabaseCommandsTest, PPutSavesTheBodyAndQueuesItWithTheCardOfTheSameName
 TEST_F(DatabaseCommandsTest, PPutOfAFileThatIsNoDatabaseIsRefusedAtInstall) {
   world.AddDatabase(RecordDb("News"));
   Start();
-  server->AddFile("short.pdb", "tiny");                 // under 32 bytes: no name
-  server->AddFile("page.html", std::string(40, 'x'));  // a name no database has
-  Run("pput url=\"" + server->base() + "/files/short.pdb\" title=\"A\"");
-  Run("pput url=\"" + server->base() + "/files/page.html\" title=\"B\"");
+  WriteFile(server.files() / "short.pdb", "tiny");                 // under 32 bytes: no name
+  WriteFile(server.files() / "page.html", std::string(40, 'x'));  // a name no database has
+  Run("pput url=\"" + server.base() + "/files/short.pdb\" title=\"A\"");
+  Run("pput url=\"" + server.base() + "/files/page.html\" title=\"B\"");
   EXPECT_EQ(world.HandheldLog(), "Tarvo: A\nTarvo: B\n");
   EXPECT_EQ(ReadFile(world.InstallFolder() / "short.pdb"), "tiny");
 
@@ -94,9 +93,9 @@ TEST_F(DatabaseCommandsTest, PPutOfAFileThatIsNoDatabaseIsRefusedAtInstall) {
 
 TEST_F(DatabaseCommandsTest, PPutThatCannotQueueSaysSo) {
   Start();
-  server->AddFile("News.pdb", Image(RecordDb("News")));
+  WriteFile(server.files() / "News.pdb", Image(RecordDb("News")));
   world.engine->m_installTarget = "Nobody";  // no such HotSync user
-  Run("pput url=\"" + server->base() + "/files/News.pdb\" title=\"N\"");
+  Run("pput url=\"" + server.base() + "/files/News.pdb\" title=\"N\"");
   EXPECT_EQ(world.HandheldLog().find("Tarvo: N\n"), std::string::npos) << world.HandheldLog();
   EXPECT_NE(world.HandheldLog().find("not queued"), std::string::npos) << world.HandheldLog();
   const auto log = world.DesktopLog();
@@ -106,7 +105,7 @@ TEST_F(DatabaseCommandsTest, PPutThatCannotQueueSaysSo) {
 
 TEST_F(DatabaseCommandsTest, PPutNeverWritesOutsideThePrivateFolder) {
   Start(R"({"rules": [], "unmatched": {"status": 200, "body": "content"}})");
-  const std::string base = server->base();
+  const std::string base = server.base();
   struct Case {
     std::string url;
     std::string savedAs;  // empty: nothing may be saved or fetched
@@ -129,7 +128,7 @@ TEST_F(DatabaseCommandsTest, PPutNeverWritesOutsideThePrivateFolder) {
       EXPECT_EQ(ReadFile(Temp() / c.savedAs), "content") << c.url;
     }
   }
-  EXPECT_EQ(server->Requests().size(), fetched);
+  EXPECT_EQ(server.requests().size(), fetched);
   for (const fs::path& file : world.WrittenFiles()) {
     EXPECT_EQ(file.parent_path(), fs::path("cache/tarvo/tmp")) << file;
   }
@@ -137,7 +136,7 @@ TEST_F(DatabaseCommandsTest, PPutNeverWritesOutsideThePrivateFolder) {
 
 TEST_F(DatabaseCommandsTest, PPutOfAFailedDownloadSavesNothing) {
   Start();
-  Run("pput url=\"" + server->base() + "/files/missing.pdb\" title=\"t\"");
+  Run("pput url=\"" + server.base() + "/files/missing.pdb\" title=\"t\"");
   EXPECT_FALSE(fs::exists(Temp() / "missing.pdb"));
   EXPECT_TRUE(!fs::exists(world.InstallFolder()) || fs::is_empty(world.InstallFolder()));
   EXPECT_EQ(world.HandheldLog(), "");
@@ -165,7 +164,7 @@ TEST_F(DatabaseCommandsTest, PGetSendsEveryRecordAndRunsTheAnswer) {
   world.engine->m_device_id = "D1";
   Run("pget db=\"My Notes\"");
 
-  const auto requests = server->Requests();
+  const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].target, "/sync.asp");
   // The last byte of each record stays behind; an empty record is left
@@ -183,10 +182,10 @@ TEST_F(DatabaseCommandsTest, PGetOfAnEmptyOrMissingDatabase) {
   world.AddDatabase(RecordDb("Empty", {}, "Zz01"));
   world.AddDatabase(RecordDb("Card1"), 1);
   Start();
-  Run("pget db=\"Empty\" url=\"" + server->base() + "/other.asp?x=1\"");
+  Run("pget db=\"Empty\" url=\"" + server.base() + "/other.asp?x=1\"");
   Run("pget db=\"Missing\"");
   Run("pget db=\"Card1\"");  // only card 0 is looked at
-  const auto requests = server->Requests();
+  const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].target, "/other.asp");
   EXPECT_EQ(requests[0].body, "language=PT&cmd=pget&&dbname=Empty&dbtype=Zz01&x=1");
@@ -197,7 +196,7 @@ TEST_F(DatabaseCommandsTest, PGetLeavesOutARecordLargerThanTheBuffer) {
   world.AddDatabase(RecordDb("Big", {std::string(70000, 'b'), "ok!"}));
   Start();
   Run("pget db=\"Big\"");
-  const auto requests = server->Requests();
+  const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].body, "language=PT&cmd=pget&&dbname=Big&dbtype=DATA&Big_record=ok&Big_record_id=101");
 }

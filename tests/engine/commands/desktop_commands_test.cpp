@@ -27,13 +27,12 @@ class DesktopCommandsTest : public ::testing::Test {
                            "/$$\"\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\"\nmv \"$out.part\" \"$out\"\n");
     chmod(opener.c_str(), 0700);
     setenv("TARVO_OPENER", opener.c_str(), 1);
-    server = std::make_unique<SyncServer>(world.root / "server", R"({"rules": []})");
-    ASSERT_TRUE(server->running());
+    ASSERT_TRUE(server.play(world.root / "server", R"({"rules": []})"));
     ASSERT_TRUE(world.Connect());
   }
   void Run(const std::string& cmd) {
     CTarvoServer actual;
-    actual.sUrl = server->base() + "/sync.asp";
+    actual.sUrl = server.base() + "/sync.asp";
     world.engine->RunCommand(cmd, actual.sUrl, actual);
   }
   // What the opener was started with, once `count` starts have finished
@@ -55,7 +54,7 @@ class DesktopCommandsTest : public ::testing::Test {
   }
 
   CommandWorld world;
-  std::unique_ptr<SyncServer> server;
+  SyncServer server;
   fs::path opened;
 };
 
@@ -92,16 +91,16 @@ TEST_F(DesktopCommandsTest, ConduitStartsTheDownloadOnlyWhenItsChecksumMatches) 
     const auto b = static_cast<char>(i * 7 + 1);
     installer[i] = (b == '\r' || b == 0x1A) ? 'x' : b;
   }
-  const fs::path file = server->files / "setup.bin";
+  const fs::path file = server.files() / "setup.bin";
   WriteFile(file, installer);
   const uint16_t crc = tarvo::engine::ConduitFileChecksum(file.string());
   ASSERT_NE(crc, 0);
-  WriteFile(server->files / "other.bin", installer);
+  WriteFile(server.files() / "other.bin", installer);
 
-  Run("conduit url=\"" + server->base() + "/files/other.bin\"");  // no CRC: never started
-  Run("conduit url=\"" + server->base() + "/files/other.bin\" CRC=\"" + std::to_string(crc + 1) + "\"");
-  Run("conduit url=\"" + server->base() + "/files/setup.bin\" crc=\"" + std::to_string(crc) + "\"");
-  Run("conduit url=\"" + server->base() + "/files/missing.bin\" crc=\"0\"");  // a failed download
+  Run("conduit url=\"" + server.base() + "/files/other.bin\"");  // no CRC: never started
+  Run("conduit url=\"" + server.base() + "/files/other.bin\" CRC=\"" + std::to_string(crc + 1) + "\"");
+  Run("conduit url=\"" + server.base() + "/files/setup.bin\" crc=\"" + std::to_string(crc) + "\"");
+  Run("conduit url=\"" + server.base() + "/files/missing.bin\" crc=\"0\"");  // a failed download
   EXPECT_EQ(Opened(1), (std::vector<std::string>{world.engine->m_tempPath + "setup.bin"}));
   EXPECT_EQ(ReadFile(world.engine->m_tempPath + "setup.bin"), installer);
   EXPECT_EQ(ReadFile(world.engine->m_tempPath + "other.bin"), installer);  // kept, not started

@@ -57,11 +57,11 @@ TEST(Conversation, EveryCommandAgainstTheReferenceServer) {
   const std::string crc = std::to_string(tarvo::engine::ConduitFileChecksum(setup.string()));
 
   const std::string script = Replace(ReadFile(fs::path(COMMANDS_DATA) / "every_command.json"), "@CRC@", crc);
-  SyncServer server(world.root / "server", script);
-  ASSERT_TRUE(server.running());
-  server.AddFile("setup.bin", installer);
+  SyncServer server;
+  ASSERT_TRUE(server.play(world.root / "server", script));
+  WriteFile(server.files() / "setup.bin", installer);
   const std::vector<uint8_t> extra = pdb::serialize(RecordDb("Extra", {"e1"}));
-  server.AddFile("Extra.pdb", std::string(extra.begin(), extra.end()));
+  WriteFile(server.files() / "Extra.pdb", std::string(extra.begin(), extra.end()));
 
   const std::string url = server.base() + "/sync.asp";
   world.AddDatabase(RecordDb("News", {"velho", "apagar", ParameterRecord(url)}));
@@ -73,7 +73,7 @@ TEST(Conversation, EveryCommandAgainstTheReferenceServer) {
   ASSERT_TRUE(world.engine->Engage());
 
   const auto expected = ExpectedRequests(fs::path(COMMANDS_DATA) / "every_command.requests", url);
-  const auto requests = server.Requests();
+  const auto requests = server.requests();
   std::string seen;
   for (const LoggedRequest& r : requests) seen += "== " + r.target + "\n" + r.body + "\n";
   ASSERT_EQ(requests.size(), expected.size()) << seen;

@@ -1,16 +1,13 @@
 // Cancel while the sync's HTTP client is inside a request: the request must
 // end at once instead of waiting for the server.
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "http/internet_error.h"
-#include "httplib_runner.h"
 #include "recording_views.h"
+#include "scripted_server.h"
 #include "ui/progress/conduit_progress.h"
 #include "ui/progress/proxy_prompt_relay.h"
 
@@ -21,21 +18,12 @@ using namespace std::chrono_literals;
 TEST(ProgressCancelTest, CancelAbortsTheRequestInFlight) {
   tarvo::test::RecordingViews views;
 
-  // A server that answers only when the test lets it (or after 20 s).
-  std::mutex mutex;
-  std::condition_variable released;
-  bool release = false;
-  httplib::Server server;
-  server.Post("/sync", [&](const httplib::Request&, httplib::Response& response) {
-    std::unique_lock<std::mutex> lock(mutex);
-    released.wait_for(lock, 20s, [&] { return release; });
-    response.set_content("late", "text/plain");
-  });
-  tarvo::test::HttplibRunner runner(server);
+  tarvo::test::ScriptedServer server;  // answers only when the test lets it
+  server.Queue({"late", 200, true});
 
   CConduitProgress dialog;
   dialog.m_http.SetTimeout(30000);
-  dialog.m_http.SetUrl("http://127.0.0.1:" + std::to_string(runner.port()) + "/sync");
+  dialog.m_http.SetUrl(server.Url("/sync"));
   bool failed = false;
   std::thread worker([&] {
     std::string result;
@@ -55,12 +43,7 @@ TEST(ProgressCancelTest, CancelAbortsTheRequestInFlight) {
   EXPECT_TRUE(dialog.m_cancel);
   EXPECT_FALSE(dialog.m_http.IsBlocked());
   dialog.OnCancel();  // nothing in flight any more: only the flag
-
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    release = true;
-  }
-  released.notify_all();
+  server.Release();
 }
 
 // The proxy prompt: asked from the request's thread, shown by the HotSync

@@ -7,11 +7,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
 #include "engine/shell_open.h"
+#include "files.h"
 #include "temp_folder.h"
 #include "ui/login_dialogs.h"
 #include "ui/qt/login_window.h"
@@ -166,8 +166,7 @@ TEST(LoginWindow, LinksOpenThroughTheDesktopOpener) {
   std::string text;
   for (int i = 0; i < 200 && text.empty(); ++i) {
     std::this_thread::sleep_for(10ms);
-    std::ifstream in(opened);
-    text.assign(std::istreambuf_iterator<char>(in), {});
+    text = tarvo::test::ReadFile(opened);
   }
   unsetenv("TARVO_OPENER");
   EXPECT_EQ(text, dlg.m_linkRegister.m_url + "\n");

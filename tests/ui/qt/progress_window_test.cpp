@@ -69,7 +69,7 @@ TEST_F(ProgressWindowTest, FollowsTheDialogsTextsAndBar) {
 
 TEST_F(ProgressWindowTest, CancelarBreaksOffASlowRequest) {
   http_test::ClearProxyEnvironment();
-  http_test::ScriptedServer slow([&](int, const std::string&) { slow.WaitForRelease(); });  // answers too late
+  http_test::ScriptedServer slow([&](const auto&) { slow.WaitForRelease(); return std::string(); });  // answers too late
   CConduitProgress dialog;
   uint32_t error = 0;
   std::thread worker([&] {

@@ -79,8 +79,8 @@ class ProxyPromptTest : public testing::Test {
   void TearDown() override { SetProgressViewFactory({}); }
 
   http_test::Tinyproxy proxy;  // wants "user"/"pass"
-  ScriptedServer server{[](int fd, const std::string& request) {
-    ScriptedServer::SendAll(fd, ScriptedServer::HttpAnswer(request.find("Via:") != std::string::npos ? "via proxy" : "direct"));
+  ScriptedServer server{[](const tarvo::test::RecordedRequest& request) {
+    return ScriptedServer::HttpAnswer(request.Header("Via").empty() ? "direct" : "via proxy");
   }};
 };
 
