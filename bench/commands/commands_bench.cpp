@@ -60,8 +60,8 @@ void PGet() {
   world.AddDatabase(RecordDb("Big", records));
   records.clear();
   SyncServer server;
-  if (!server.play(world.root / "server", R"({"rules": [], "unmatched": {"body": "<tarvoconduit></tarvoconduit>"}})", {},
-                   false) ||
+  if (!server.play(world.root / "server", R"({"rules": [], "unmatched": {"body": "<tarvoconduit></tarvoconduit>"}})",
+                   {}, false) ||
       !world.Connect()) {
     std::printf("pget: set-up failed\n");
     return;

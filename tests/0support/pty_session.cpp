@@ -74,7 +74,8 @@ bool PtySession::waitFor(const std::string& text) {
       mark_ = at + text.size();
       return true;
     }
-    if (std::chrono::steady_clock::now() > deadline || !drain(100)) return screen_.find(text, mark_) != std::string::npos;
+    if (std::chrono::steady_clock::now() > deadline || !drain(100))
+      return screen_.find(text, mark_) != std::string::npos;
   }
 }
 

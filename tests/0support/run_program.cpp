@@ -48,7 +48,8 @@ pid_t spawnWithPipes(const std::string& program, const std::vector<std::string>&
   // Standard input: the given text on a pipe (small enough for its buffer).
   int inPipe[2] = {-1, -1};
   if (input != nullptr && pipe2(inPipe, O_CLOEXEC) == 0) {
-    if (write(inPipe[1], input->data(), input->size()) != static_cast<ssize_t>(input->size())) *error = "input too long";
+    if (write(inPipe[1], input->data(), input->size()) != static_cast<ssize_t>(input->size()))
+      *error = "input too long";
     close(inPipe[1]);
   }
   posix_spawn_file_actions_t actions;
@@ -140,8 +141,10 @@ ProgramResult runProgramWithInput(const std::string& program, const std::vector<
   if (!inTime) kill(pid, SIGKILL);
   int raw = 0;
   waitpid(pid, &raw, 0);
-  if (inTime) setStatus(raw, &result);
-  else result.err += "\n(killed: still running after the guard time)";
+  if (inTime)
+    setStatus(raw, &result);
+  else
+    result.err += "\n(killed: still running after the guard time)";
   return result;
 }
 
@@ -156,9 +159,8 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
     outFd = -1;
   }
   // Read until the pipes close; the guard in wait() ends a hung program.
-  reader_ = std::thread([this, outFd, errFd] {
-    drain(outFd, errFd, &result_, std::chrono::steady_clock::time_point::max());
-  });
+  reader_ = std::thread(
+      [this, outFd, errFd] { drain(outFd, errFd, &result_, std::chrono::steady_clock::time_point::max()); });
 }
 
 RunningProgram::~RunningProgram() {

@@ -21,9 +21,7 @@
 
 namespace {
 
-void report(PROGRESSFN progress, const std::string& text) {
-  progress(("stub: " + text).c_str());
-}
+void report(PROGRESSFN progress, const std::string& text) { progress(("stub: " + text).c_str()); }
 
 std::string fourChars(uint32_t code) {
   std::string text;
@@ -40,8 +38,8 @@ void reportUser(PROGRESSFN progress, CMobileDeviceSync& device, const CSyncPrope
   const uint16_t major = device.GetHHOSVersion(minor);
   uint32_t processor = 0;
   device.ReadFeature(0x70737973 /* psys */, 2, processor);
-  report(progress, "os " + std::to_string(major) + "." + std::to_string(minor) + " processor " +
-                       std::to_string(processor));
+  report(progress,
+         "os " + std::to_string(major) + "." + std::to_string(minor) + " processor " + std::to_string(processor));
 }
 
 void reportCards(PROGRESSFN progress, CMobileDeviceSync& device) {
@@ -56,8 +54,8 @@ void reportCards(PROGRESSFN progress, CMobileDeviceSync& device) {
     if (count > 0) device.ReadDBList(static_cast<uint8_t>(card), 0, DB_LIST_RAM, list.data(), count);
     std::string line = "card " + std::to_string(card) + ":";
     for (int i = 0; i < count; ++i) {
-      line += std::string(i == 0 ? " " : ", ") + list[i].m_Name + " (" + fourChars(list[i].m_DbType) +
-              "/" + fourChars(list[i].m_Creator) + ")";
+      line += std::string(i == 0 ? " " : ", ") + list[i].m_Name + " (" + fourChars(list[i].m_DbType) + "/" +
+              fourChars(list[i].m_Creator) + ")";
     }
     report(progress, line);
   }
@@ -78,8 +76,8 @@ void writeRecord(PROGRESSFN progress, CMobileDeviceSync& device, const char* nam
   rec.m_pBytes = reinterpret_cast<uint8_t*>(text.data());
   const int32_t status = device.WriteRecord(rec);
   device.CloseDB(handle);
-  report(progress, "wrote record id " + std::to_string(rec.m_RecId) + " into " + name + " status " +
-                       std::to_string(status));
+  report(progress,
+         "wrote record id " + std::to_string(rec.m_RecId) + " into " + name + " status " + std::to_string(status));
 }
 
 int32_t run(PROGRESSFN progress, CSyncProperties& props) {

@@ -33,7 +33,9 @@ class ConfigCommands : public ::testing::Test {
     return tarvo::test::runProgram(TARVO_HOST_BIN, args, run);
   }
   // An offline HotSync (status 6) makes the handheld's user a HotSync user.
-  void MakeUser() { ASSERT_EQ(host({"sync", "--offline", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld()}).status, 6); }
+  void MakeUser() {
+    ASSERT_EQ(host({"sync", "--offline", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld()}).status, 6);
+  }
   std::string handheld() const { return (root / "handheld").string(); }
   // Types each line once its prompt shows.
   void Answer(tarvo::test::PtySession& pty, const std::vector<std::pair<std::string, std::string>>& prompts) {
@@ -51,20 +53,35 @@ class ConfigCommands : public ::testing::Test {
 TEST_F(ConfigCommands, WizardOnATerminalThenAHotSyncLogsInAndInstallsTheApplication) {
   fs::create_directories(root / "catalogue" / "files");
   fs::copy(fs::path(TARVO_EXAMPLES) / "catalogue" / "catalogue.json", root / "catalogue");
-  ASSERT_EQ(tarvo::test::runProgram(TARVO_MAKE_EXAMPLE, {"--news-edition", (root / "catalogue" / "files" / "Tarvo_News.pdb").string()}, {}).status, 0);
+  ASSERT_EQ(tarvo::test::runProgram(TARVO_MAKE_EXAMPLE,
+                                    {"--news-edition", (root / "catalogue" / "files" / "Tarvo_News.pdb").string()}, {})
+                .status,
+            0);
   syncserver_test::ServerProcess server;
-  ASSERT_TRUE(server.start_logged(root, {"--catalogue", (root / "catalogue").string(), "--state", (root / "state").string()}));
+  ASSERT_TRUE(
+      server.start_logged(root, {"--catalogue", (root / "catalogue").string(), "--state", (root / "state").string()}));
   const std::string port = server.url().substr(server.url().rfind(':') + 1, std::string::npos);
   MakeUser();
 
   tarvo::test::PtySession pty;
   ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"wizard", "--no-gui", "--conduit", TARVO_CONDUIT_LIB}, env));
   ASSERT_TRUE(pty.waitFor("  1 Demo User")) << pty.screen();
-  Answer(pty, {{"[1]: ", ""}, {"Escolha [p]: ", ""}, {"Login: ", "demo"}, {"Senha: ", "palmtop"},
-              {"Escolha [p]: ", "p"}, {"[1]: ", ""}, {"[1]: ", ""}, {"Escolha [p]: ", ""}, {"[60]: ", ""},
-              {"Internet Explorer (s/n) [n]: ", "s"}, {"Servidor: ", "127.0.0.1"},
-              {"Porta [80]: ", port.substr(0, port.find('/'))}, {"Proxy (s/n) [n]: ", ""}, {"Escolha [p]: ", ""},
-              {"Hotsync. (s/n) [n]: ", ""}, {"Escolha [t]: ", ""}});
+  Answer(pty, {{"[1]: ", ""},
+               {"Escolha [p]: ", ""},
+               {"Login: ", "demo"},
+               {"Senha: ", "palmtop"},
+               {"Escolha [p]: ", "p"},
+               {"[1]: ", ""},
+               {"[1]: ", ""},
+               {"Escolha [p]: ", ""},
+               {"[60]: ", ""},
+               {"Internet Explorer (s/n) [n]: ", "s"},
+               {"Servidor: ", "127.0.0.1"},
+               {"Porta [80]: ", port.substr(0, port.find('/'))},
+               {"Proxy (s/n) [n]: ", ""},
+               {"Escolha [p]: ", ""},
+               {"Hotsync. (s/n) [n]: ", ""},
+               {"Escolha [t]: ", ""}});
   EXPECT_EQ(pty.finish(), 0) << pty.screen();
   EXPECT_EQ(pty.screen().find("palmtop"), std::string::npos) << "the password was echoed";
   EXPECT_NE(pty.screen().find("queued tarvo.prc for Demo User"), std::string::npos) << pty.screen();
@@ -90,13 +107,18 @@ TEST_F(ConfigCommands, ConfigureTellsWhetherTheNextHotSyncRunsTheConduit) {
   MakeUser();
   tarvo::test::PtySession pty;
   ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"configure", "--no-gui", "--conduit", TARVO_CONDUIT_LIB}, env));
-  Answer(pty, {{"Login: ", ""}, {"Senha: ", ""}, {"Escolha [OK]: ", "2"}, {"[1]: ", "2"}, {"[1]: ", ""},
-              {"Escolha [OK]: ", ""}});
+  Answer(pty, {{"Login: ", ""},
+               {"Senha: ", ""},
+               {"Escolha [OK]: ", "2"},
+               {"[1]: ", "2"},
+               {"[1]: ", ""},
+               {"Escolha [OK]: ", ""}});
   EXPECT_EQ(pty.finish(), 0) << pty.screen();
   EXPECT_NE(pty.screen().find("next HotSync of Demo User: the conduit does nothing (that HotSync only)"),
             std::string::npos)
       << pty.screen();
-  const std::string text = tarvo::test::ReadFile(root / "data" / "tarvo-hotsync" / "users" / "Demo User" / "Tarv.action");
+  const std::string text =
+      tarvo::test::ReadFile(root / "data" / "tarvo-hotsync" / "users" / "Demo User" / "Tarv.action");
   EXPECT_NE(text.find("action = nothing"), std::string::npos) << text;
 
   // Unattended: one line, nothing saved, and the stored choice answered.
@@ -112,7 +134,10 @@ TEST_F(ConfigCommands, InstallAllQueuesTheApplicationForEveryUserWithoutAsking) 
   EXPECT_EQ(none.status, 0) << none.err;
   EXPECT_NE(none.out.find("no HotSync users"), std::string::npos);
   MakeUser();
-  ASSERT_EQ(host({"install", "--user", "Ana", "--create", (fs::path(TARVO_EXAMPLES) / "handheld" / "card0" / "Tarvo_News.pdb").string()}).status, 0);
+  ASSERT_EQ(host({"install", "--user", "Ana", "--create",
+                  (fs::path(TARVO_EXAMPLES) / "handheld" / "card0" / "Tarvo_News.pdb").string()})
+                .status,
+            0);
   const ProgramResult all = host({"wizard", "--installall", "--conduit", TARVO_CONDUIT_LIB});
   EXPECT_EQ(all.status, 0) << all.err;
   EXPECT_EQ(all.out, "queued tarvo.prc for Ana\nqueued tarvo.prc for Demo User\n");

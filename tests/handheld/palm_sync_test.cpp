@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "handheld/palm_sync.h"
-#include "hotsync/host.h"
 #include "handheld_writer.h"
+#include "hotsync/host.h"
 #include "pdb/pdb.h"
 
 namespace {

@@ -26,7 +26,9 @@ TEST_F(SettingsCommandTest, SetGetAndListRoundTrip) {
   EXPECT_EQ(Run({"set", "--int", "Comunicacao", "timeout", "120"}), 0);
   EXPECT_EQ(Run({"set", "João", "nome", "Notícias"}), 0);
   EXPECT_EQ(store_.ReadInt("Comunicacao", "timeout", 60), 120);
-  EXPECT_EQ(store_.ReadText("Jo\xE3o", "nome", ""), "Not\xED" "cias");
+  EXPECT_EQ(store_.ReadText("Jo\xE3o", "nome", ""),
+            "Not\xED"
+            "cias");
 
   EXPECT_EQ(Run({"get", "Comunicacao", "timeout"}), 0);
   EXPECT_EQ(out_.str(), "120\n");

@@ -19,8 +19,7 @@ TEST_F(HostTest, ListShowsEveryDatabaseWithItsFields) {
 }
 
 TEST_F(HostTest, DumpShowsHeaderAndRecordBytes) {
-  const ProgramResult r =
-      host({"handheld", "dump", "--handheld", handheld_.string(), "Tarvo News"});
+  const ProgramResult r = host({"handheld", "dump", "--handheld", handheld_.string(), "Tarvo News"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("name:          Tarvo News\n"));
   EXPECT_THAT(r.out, HasSubstr("type:          DATA\n"));
@@ -43,7 +42,8 @@ TEST_F(HostTest, ResourceDatabasesListTheirResources) {
 TEST_F(HostTest, DumpOfARealFileFromAnotherTool) {
   const std::filesystem::path memo = std::filesystem::path(TARVO_TESTDATA) / "pdb" / "MemoDB.pdb";
   if (!std::filesystem::exists(memo))
-    GTEST_SKIP() << memo << " is missing: real Palm files made by other tools live beside the project in shared/testdata";
+    GTEST_SKIP() << memo
+                 << " is missing: real Palm files made by other tools live beside the project in shared/testdata";
   const ProgramResult r = host({"pdb", "dump", memo.string()});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("creator:       memo\n"));
@@ -54,12 +54,17 @@ TEST_F(HostTest, DumpOfARealFileFromAnotherTool) {
 // Names on the handheld are Windows-1252; the terminal gets UTF-8, and a
 // name typed in UTF-8 finds the database.
 TEST_F(HostTest, HandheldNamesArePrintedAndMatchedAsUtf8) {
-  writeDatabase(handheld_ / "card0" / "Noticias.pdb", "Not\xED" "cias", {"ol\xE1"});
+  writeDatabase(handheld_ / "card0" / "Noticias.pdb",
+                "Not\xED"
+                "cias",
+                {"ol\xE1"});
   const ProgramResult list = host({"handheld", "list", "--handheld", handheld_.string()});
   ASSERT_EQ(list.status, 0) << list.err;
-  EXPECT_THAT(list.out, HasSubstr("Not\xC3\xAD" "cias"));
-  const ProgramResult dump =
-      host({"handheld", "dump", "--handheld", handheld_.string(), "Not\xC3\xAD" "cias"});
+  EXPECT_THAT(list.out, HasSubstr("Not\xC3\xAD"
+                                  "cias"));
+  const ProgramResult dump = host({"handheld", "dump", "--handheld", handheld_.string(),
+                                   "Not\xC3\xAD"
+                                   "cias"});
   ASSERT_EQ(dump.status, 0) << dump.err;
   EXPECT_THAT(dump.out, ::testing::ContainsRegex("6f 6c e1 +ol\xC3\xA1\n"));
 }
@@ -182,8 +187,7 @@ TEST_F(HostTest, HelpAndMessagesSayWhatTheyMean) {
 
 // The settings command reaches the store under the host's XDG_CONFIG_HOME.
 TEST_F(HostTest, SettingsCommandUsesThePrivateConfigFolder) {
-  const ProgramResult set =
-      host({"settings", "set", "Comunicacao", "syncserver", "http://127.0.0.1:1/sync"});
+  const ProgramResult set = host({"settings", "set", "Comunicacao", "syncserver", "http://127.0.0.1:1/sync"});
   ASSERT_EQ(set.status, 0) << set.err;
   EXPECT_TRUE(std::filesystem::exists(root_ / "config" / "tarvo" / "settings.sqlite"));
   const ProgramResult get = host({"settings", "get", "Comunicacao", "syncserver"});

@@ -15,8 +15,7 @@ void HostTest::SetUp() {
   std::filesystem::copy(TARVO_EXAMPLE_HANDHELD, handheld_, std::filesystem::copy_options::recursive);
 }
 
-ProgramResult HostTest::host(const std::vector<std::string>& args,
-                             const std::map<std::string, std::string>& extraEnv) {
+ProgramResult HostTest::host(const std::vector<std::string>& args, const std::map<std::string, std::string>& extraEnv) {
   return runProgram(TARVO_HOST_BIN, args, hostEnv(extraEnv));
 }
 
@@ -34,8 +33,7 @@ std::map<std::string, std::string> HostTest::hostEnv(const std::map<std::string,
   return env;
 }
 
-std::filesystem::path HostTest::writeDatabase(const std::filesystem::path& path,
-                                              const std::string& name,
+std::filesystem::path HostTest::writeDatabase(const std::filesystem::path& path, const std::string& name,
                                               const std::vector<std::string>& records) {
   std::vector<std::vector<uint8_t>> data;
   for (const std::string& text : records) data.push_back(BytesOf(text));

@@ -20,8 +20,7 @@ class HostTest : public ::testing::Test {
   void SetUp() override;
 
   // Runs tarvo-hotsync with the test's XDG folders and `extraEnv`.
-  ProgramResult host(const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& extraEnv = {});
+  ProgramResult host(const std::vector<std::string>& args, const std::map<std::string, std::string>& extraEnv = {});
   // The environment host() runs it with.
   std::map<std::string, std::string> hostEnv(const std::map<std::string, std::string>& extraEnv = {}) const;
 

@@ -36,8 +36,7 @@ TEST_F(HostSyncTest, ConduitSeesTheHandheldAndItsChangesAreKept) {
   EXPECT_THAT(r.out, HasSubstr("OpenConduit returned 1"));
 
   // The record written in the sync is in the files after the host ended.
-  const ProgramResult dump =
-      host({"handheld", "dump", "--handheld", handheld_.string(), "Tarvo News"});
+  const ProgramResult dump = host({"handheld", "dump", "--handheld", handheld_.string(), "Tarvo News"});
   ASSERT_EQ(dump.status, 0) << dump.err;
   EXPECT_THAT(dump.out, HasSubstr("records:       4\n"));
   EXPECT_THAT(dump.out, HasSubstr("fresh news"));
@@ -61,8 +60,7 @@ TEST_F(HostSyncTest, QueuedFilesAreInstalledAndBadOnesRefused) {
   // Slipped into the queue behind the host's back, as a broken download would be.
   std::filesystem::path queue;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dataHome_)) {
-    if (entry.is_regular_file() && entry.path().filename() == "Extra.pdb")
-      queue = entry.path().parent_path();
+    if (entry.is_regular_file() && entry.path().filename() == "Extra.pdb") queue = entry.path().parent_path();
   }
   ASSERT_FALSE(queue.empty());
   std::ofstream(queue / "Broken.pdb") << "garbage";

@@ -114,7 +114,7 @@ TEST_F(ManagerTest, RegisteringWithNoManagerStartsOne) {
 TEST_F(ManagerTest, SyncIsHandedToTheManagerOnlyFromItsOwnFolders) {
   // The HotSyncs run in the manager's environment (its desktop session).
   startManager({{"TARVO_STUB_DB", "Tarvo News"}, {"TARVO_STUB_TEXT", "handed"}});
-  std::vector<std::string> args = {"sync", "--no-gui", "--online", "--handheld", handheld_.string(),
+  std::vector<std::string> args = {"sync",      "--no-gui",        "--online", "--handheld", handheld_.string(),
                                    "--conduit", TARVO_STUB_CONDUIT};
   const ProgramResult handed = host(args);
   ASSERT_EQ(handed.status, 0) << handed.out << handed.err;
@@ -161,8 +161,9 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
   std::thread players[2];
   for (int i = 0; i < 2; ++i) {
     players[i] = std::thread([&, i] {
-      played[i] = runProgram(TARVO_HANDHELD_BIN, {"--handheld", (i == 0 ? handheld_ : second).string(), "--hotsync",
-                                                  desktop, "--quiet"}, {});
+      played[i] =
+          runProgram(TARVO_HANDHELD_BIN,
+                     {"--handheld", (i == 0 ? handheld_ : second).string(), "--hotsync", desktop, "--quiet"}, {});
     });
   }
   for (std::thread& t : players) t.join();
@@ -175,12 +176,14 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
   std::istringstream lines(after);
   for (std::string line; std::getline(lines, line);) {
     if (line.find(" started in ") != std::string::npos) events.push_back("started");
-    if (const auto ended = line.find(" ended with "); ended != std::string::npos) events.push_back(line.substr(ended + 1));
+    if (const auto ended = line.find(" ended with "); ended != std::string::npos)
+      events.push_back(line.substr(ended + 1));
   }
   const std::string ok = "ended with status 0";
   EXPECT_EQ(events, (std::vector<std::string>{"started", ok, "started", ok})) << after;
   for (const fs::path& folder : {handheld_, second}) {
-    EXPECT_THAT(host({"handheld", "dump", "--handheld", folder.string(), "Tarvo News"}).out, HasSubstr("over the network"));
+    EXPECT_THAT(host({"handheld", "dump", "--handheld", folder.string(), "Tarvo News"}).out,
+                HasSubstr("over the network"));
   }
 }
 
@@ -189,8 +192,9 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
 // cancelled status, a network handheld is told that the HotSync ended.
 TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
   syncserver_test::ServerProcess server;
-  ASSERT_TRUE(server.play(root_ / "server",
-                          R"([{"match": {"cmd": "login"}, "delay_ms": 60000, "body": "<tarvoconduit></tarvoconduit>"}])"));
+  ASSERT_TRUE(
+      server.play(root_ / "server",
+                  R"([{"match": {"cmd": "login"}, "delay_ms": 60000, "body": "<tarvoconduit></tarvoconduit>"}])"));
   ASSERT_EQ(host({"settings", "set", "Comunicacao", "syncserver", server.url() + "sync"}).status, 0);
   const std::string before = host({"handheld", "list", "--handheld", handheld_.string()}).out;
   auto count = [](const std::string& text, const std::string& what) {
@@ -215,7 +219,9 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
     });
     // The server holds the login; the HotSync is in progress.
     bool offline = false;
-    for (int i = 0; i < 600 && count(ReadFile(root_ / "server" / "requests.jsonl"), "\"cmd\",\"login\"") < round && !offline; ++i) {
+    for (int i = 0;
+         i < 600 && count(ReadFile(root_ / "server" / "requests.jsonl"), "\"cmd\",\"login\"") < round && !offline;
+         ++i) {
       offline = count(ReadFile(dir() / "manager.log"), "ended with status 6\n") > 0;
       ::usleep(50 * 1000);
     }

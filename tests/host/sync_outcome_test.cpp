@@ -131,14 +131,14 @@ TEST_F(SyncOutcomeTest, DoneOfflineAndTheLogsWords) {
 // `signals` once it is waiting, and returns how the host ended.
 class SignalTest : public SyncOutcomeTest {
  protected:
-  ProgramResult syncAndSignal(const std::string& progress, const std::vector<int>& signals,
-                              bool closedStdout = false) {
+  ProgramResult syncAndSignal(const std::string& progress, const std::vector<int>& signals, bool closedStdout = false) {
     serve(nlohmann::json::array(
         {{{"match", {{"cmd", "login"}}}, {"delay_ms", 60000}, {"body", "<tarvoconduit></tarvoconduit>"}}}));
     RunningProgram program(TARVO_HOST_BIN, syncArgs(), env(progress), closedStdout);
     EXPECT_TRUE(program.started());
     // The server logs a request as it arrives, before its delay.
-    while (program.running() && !std::filesystem::exists(requestLog())) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    while (program.running() && !std::filesystem::exists(requestLog()))
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     while (program.running() && std::filesystem::file_size(requestLog()) == 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const auto sent = std::chrono::steady_clock::now();
@@ -159,8 +159,10 @@ TEST_F(SignalTest, EachSignalCancelsInEveryProgressMode) {
       EXPECT_EQ(r.status, kCancelled) << r.out << r.err;
       EXPECT_THAT(r.out, HasSubstr("HotSync cancelled"));
       EXPECT_THAT(r.err, HasSubstr("tarvo-hotsync: Tarvo - HotSync cancelado."));
-      if (std::string(progress) == "none") EXPECT_THAT(r.err, Not(HasSubstr("Autenticando")));
-      else EXPECT_THAT(r.err, HasSubstr("Autenticando"));
+      if (std::string(progress) == "none")
+        EXPECT_THAT(r.err, Not(HasSubstr("Autenticando")));
+      else
+        EXPECT_THAT(r.err, HasSubstr("Autenticando"));
       // The desktop log got its end entries; no warning blames the server.
       const auto entries = logEntries();
       ASSERT_GE(entries.size(), 2u);

@@ -49,7 +49,10 @@ class AbortTest : public ::testing::Test {
   void TearDown() override { g_pMobileDeviceSync = nullptr; }
 
   // Never answers until released (or the test ends).
-  ScriptedServer hanging{[this](const auto&) { hanging.WaitForRelease(); return std::string(); }};
+  ScriptedServer hanging{[this](const auto&) {
+    hanging.WaitForRelease();
+    return std::string();
+  }};
 };
 
 TEST_F(AbortTest, AbortFromAnotherThreadEndsTheRequestAndLeavesTheClientUsable) {
@@ -87,9 +90,8 @@ TEST_F(AbortTest, TheTimeoutEndsARequestThatMakesNoProgress) {
 }
 
 TEST_F(AbortTest, ASecondPostWhileOneIsInFlightIsRefusedWithoutDisturbingIt) {
-  ScriptedServer slow([&](const auto&) {
-    return slow.WaitForRelease() ? ScriptedServer::HttpAnswer("first") : std::string();
-  });
+  ScriptedServer slow(
+      [&](const auto&) { return slow.WaitForRelease() ? ScriptedServer::HttpAnswer("first") : std::string(); });
   CTHttp http;
   http.SetUrl(slow.Url("/"));
   Worker first(http);

@@ -44,8 +44,8 @@ bool Openssl(const std::vector<std::string>& args) {
 }  // namespace
 
 void ClearProxyEnvironment() {
-  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy",
-                           "NO_PROXY", "TARVO_CA_FILE"}) {
+  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY",
+                           "TARVO_CA_FILE"}) {
     unsetenv(name);
   }
 }
@@ -94,11 +94,10 @@ TestCertificates::TestCertificates() {
                                << "unique_subject = no\n[ anything ]\ncommonName = supplied\n";
   std::ofstream(d + "/index.txt");
   std::ofstream(d + "/serial") << "01\n";
-  m_ok = Openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-              "-keyout", d + "/ca.key", "-out", d + "/ca.pem", "-days", "3650", "-subj", "/CN=Tarvo Test CA"}) &&
-         Openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-              "-keyout", d + "/stranger.key", "-out", d + "/stranger.pem", "-days", "3650", "-subj",
-              "/CN=Stranger CA"});
+  m_ok = Openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                  d + "/ca.key", "-out", d + "/ca.pem", "-days", "3650", "-subj", "/CN=Tarvo Test CA"}) &&
+         Openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                  d + "/stranger.key", "-out", d + "/stranger.pem", "-days", "3650", "-subj", "/CN=Stranger CA"});
 }
 
 TestCertificates::Pair TestCertificates::Issue(const std::string& name, const std::string& start,
@@ -106,11 +105,10 @@ TestCertificates::Pair TestCertificates::Issue(const std::string& name, const st
   const std::string d = m_dir.path().string();
   const std::string base = d + "/srv" + std::to_string(m_serial++);
   Pair pair{base + ".pem", base + ".key"};
-  Openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
-       pair.key, "-out", base + ".csr", "-subj", "/CN=" + name});
-  std::vector<std::string> args{"ca",      "-batch",         "-config", d + "/ca.cnf",
-                                "-cert",   d + "/ca.pem", "-keyfile", d + "/ca.key", "-notext",
-                                "-in",     base + ".csr", "-out",    pair.cert};
+  Openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", pair.key, "-out",
+           base + ".csr", "-subj", "/CN=" + name});
+  std::vector<std::string> args{"ca",          "-batch",  "-config", d + "/ca.cnf", "-cert", d + "/ca.pem", "-keyfile",
+                                d + "/ca.key", "-notext", "-in",     base + ".csr", "-out",  pair.cert};
   if (!start.empty()) {
     args.insert(args.end(), {"-startdate", start, "-enddate", end});
   }
@@ -122,10 +120,10 @@ TestCertificates::Pair TestCertificates::IssueByStranger(const std::string& name
   const std::string d = m_dir.path().string();
   const std::string base = d + "/stranger-srv";
   Pair pair{base + ".pem", base + ".key"};
-  Openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
-       pair.key, "-out", base + ".csr", "-subj", "/CN=" + name});
-  if (!Openssl({"x509", "-req", "-in", base + ".csr", "-CA", d + "/stranger.pem", "-CAkey",
-            d + "/stranger.key", "-CAcreateserial", "-days", "30", "-out", pair.cert})) {
+  Openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", pair.key, "-out",
+           base + ".csr", "-subj", "/CN=" + name});
+  if (!Openssl({"x509", "-req", "-in", base + ".csr", "-CA", d + "/stranger.pem", "-CAkey", d + "/stranger.key",
+                "-CAcreateserial", "-days", "30", "-out", pair.cert})) {
     pair.cert.clear();
   }
   return pair;

@@ -56,8 +56,8 @@ TEST_F(PostTest, SendsAnHttp10FormPostToThePathAndReturnsBodyAndHeaders) {
   std::string result = "previous";
   HeaderLines headers{"old"};
   http.Post("language=PT&cmd=list",
-            {"Content-Type: application/x-www-form-urlencoded", "Content-Length: 20", "not a header line"},
-            result, headers);
+            {"Content-Type: application/x-www-form-urlencoded", "Content-Length: 20", "not a header line"}, result,
+            headers);
 
   EXPECT_EQ(result, "hello");
   EXPECT_EQ(headers, (HeaderLines{"HTTP/1.0 200 OK\r", "X-Tag: a\r", "Content-Length: 5\r", "\r"}));
@@ -137,7 +137,8 @@ TEST_F(PostTest, FailuresLeaveTheClientReadyForTheNextRequest) {
 
 TEST_F(PostTest, FollowsRedirectsAndKeepsCookiesForTheSession) {
   ScriptedServer server([](const RecordedRequest& request) {
-    if (request.path == "/login") return ScriptedServer::HttpAnswer("", 302, "Set-Cookie: sid=abc123; Path=/\r\nLocation: /welcome\r\n");
+    if (request.path == "/login")
+      return ScriptedServer::HttpAnswer("", 302, "Set-Cookie: sid=abc123; Path=/\r\nLocation: /welcome\r\n");
     return ScriptedServer::HttpAnswer(request.path == "/welcome" ? "welcome" : request.Header("Cookie"));
   });
 

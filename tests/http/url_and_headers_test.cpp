@@ -11,9 +11,7 @@ struct Parts {
   std::string scheme, host, port, path, extra;
 };
 
-Parts PartsOf(const CTHttp& http) {
-  return {http.m_scheme, http.m_host, http.m_port, http.m_path, http.m_urlExtra};
-}
+Parts PartsOf(const CTHttp& http) { return {http.m_scheme, http.m_host, http.m_port, http.m_path, http.m_urlExtra}; }
 
 void ExpectParts(const CTHttp& http, const Parts& want) {
   const Parts got = PartsOf(http);

@@ -123,9 +123,10 @@ int32_t readFirstRecord(std::vector<uint8_t>* buffer) {
 
 TEST_F(DesktopLink, TheHandheldsUserAndStatusesReachTheConduitAsTheSyncManagerGivesThem) {
   connect([](const dlp::Request& r) {
-    const uint16_t error = r.command == dlp::OpenDB ? dlp::ErrNotFound
+    const uint16_t error = r.command == dlp::OpenDB        ? dlp::ErrNotFound
                            : r.command == dlp::WriteRecord ? dlp::ErrReadOnly
-                           : r.command == dlp::ReadFeature ? dlp::ErrNone : dlp::ErrIllegalRequest;
+                           : r.command == dlp::ReadFeature ? dlp::ErrNone
+                                                           : dlp::ErrIllegalRequest;
     dlp::Response response{r.command, error, {}};
     if (r.command == dlp::ReadFeature) response.args.push_back({dlp::kFirstArgId, {0, 0, 0, 8}});
     return frame(response);

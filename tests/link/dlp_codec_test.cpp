@@ -10,8 +10,11 @@ namespace {
 using dlp::WireError;
 
 dlp::Response threeArgs() {
-  return {dlp::ReadRecord, 5, {{0x20, std::vector<uint8_t>(10, 1)}, {0x21, std::vector<uint8_t>(300, 2)},
-                               {0x22, std::vector<uint8_t>(70000, 3)}}};
+  return {dlp::ReadRecord,
+          5,
+          {{0x20, std::vector<uint8_t>(10, 1)},
+           {0x21, std::vector<uint8_t>(300, 2)},
+           {0x22, std::vector<uint8_t>(70000, 3)}}};
 }
 
 TEST(DlpPacket, ArgumentsOfEachSizeKindKeepTheirBytes) {

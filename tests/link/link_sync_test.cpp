@@ -35,8 +35,8 @@ class World {
             {"XDG_CONFIG_HOME", (root() / "config").string()},
             {"XDG_CACHE_HOME", (root() / "cache").string()},
             {"TARVO_NO_TTY", "1"}};
-    EXPECT_TRUE(server_.start_logged(root(), {"--catalogue", (root() / "catalogue").string(), "--state",
-                                              (root() / "state").string()}));
+    EXPECT_TRUE(server_.start_logged(
+        root(), {"--catalogue", (root() / "catalogue").string(), "--state", (root() / "state").string()}));
     const std::string url = server_.url() + "sync";
     host({"settings", "set", "Comunicacao", "syncserver", url});
     host({"settings", "set", "Demo User\\" + url, "login", scramble("demo")});
@@ -53,10 +53,10 @@ class World {
   }
   LinkRun linkSync(const std::vector<std::string>& handheldArgs = {}) {
     const uint16_t port = freePort();
-    return runLinked(TARVO_HOST_BIN,
-                     {"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB,
-                      "--listen=127.0.0.1:" + std::to_string(port)},
-                     env_, handheld(), port, handheldArgs);
+    return runLinked(
+        TARVO_HOST_BIN,
+        {"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--listen=127.0.0.1:" + std::to_string(port)},
+        env_, handheld(), port, handheldArgs);
   }
   // The server's requests from the n-th on: "cmd@device path ...".
   std::string requests(std::size_t from = 0) const { return server_.steps(from); }
@@ -101,7 +101,8 @@ TEST(LinkSync, TwoHotSyncsOverTheLinkMatchTheFolderHotSyncs) {
   }
   // Second round: the edition queued by the first was installed over the link.
   EXPECT_EQ(link.databases().at("Tarvo News").version, 2);
-  EXPECT_EQ(tarvo::test::ReadFile(link.handheld() / "hotsync.log"), tarvo::test::ReadFile(folder.handheld() / "hotsync.log"));
+  EXPECT_EQ(tarvo::test::ReadFile(link.handheld() / "hotsync.log"),
+            tarvo::test::ReadFile(folder.handheld() / "hotsync.log"));
 }
 
 TEST(LinkSync, ACutLinkLeavesEveryDatabaseWholeAndSaysSo) {

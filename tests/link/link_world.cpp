@@ -5,11 +5,11 @@
 namespace tarvo::test {
 
 LinkRun runLinked(const std::string& desktop, const std::vector<std::string>& desktopArgs,
-                  const std::map<std::string, std::string>& env, const std::filesystem::path& handheld,
-                  uint16_t port, const std::vector<std::string>& handheldArgs) {
+                  const std::map<std::string, std::string>& env, const std::filesystem::path& handheld, uint16_t port,
+                  const std::vector<std::string>& handheldArgs) {
   auto desktopRun = std::async(std::launch::async, [&] { return runProgram(desktop, desktopArgs, env, 120); });
-  std::vector<std::string> args{"--handheld", handheld.string(), "--hotsync", "127.0.0.1:" + std::to_string(port),
-                                "--retry", "30"};
+  std::vector<std::string> args{
+      "--handheld", handheld.string(), "--hotsync", "127.0.0.1:" + std::to_string(port), "--retry", "30"};
   args.insert(args.end(), handheldArgs.begin(), handheldArgs.end());
   LinkRun run;
   run.handheld = runProgram(TARVO_HANDHELD_BIN, args, env, 120);
@@ -29,7 +29,9 @@ std::filesystem::path pilotLinkPrograms(std::string* why) {
     } else {
       // Test processes may run side by side: one build at a time.
       const std::string lock = (std::filesystem::temp_directory_path() / "tarvo-pilot-link.lock").string();
-      const ProgramResult r = std::filesystem::exists("/usr/bin/flock") ? runProgram("/usr/bin/flock", {lock, script}, {}, 900) : runProgram(script, {}, {}, 900);
+      const ProgramResult r = std::filesystem::exists("/usr/bin/flock")
+                                  ? runProgram("/usr/bin/flock", {lock, script}, {}, 900)
+                                  : runProgram(script, {}, {}, 900);
       std::string out = r.out;
       while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
       if (r.status != 0 || !std::filesystem::exists(std::filesystem::path(out) / "pilot-xfer")) {

@@ -26,8 +26,8 @@ struct LinkRun {
 // `handheld` at the same time; the handheld keeps trying until the desktop
 // listens. Both runs are bounded.
 LinkRun runLinked(const std::string& desktop, const std::vector<std::string>& desktopArgs,
-                  const std::map<std::string, std::string>& env, const std::filesystem::path& handheld,
-                  uint16_t port, const std::vector<std::string>& handheldArgs = {});
+                  const std::map<std::string, std::string>& env, const std::filesystem::path& handheld, uint16_t port,
+                  const std::vector<std::string>& handheldArgs = {});
 
 // The folder holding pilot-xfer and pilot-dlpsh, built through the shared
 // script at most once at a time; empty with *why when they cannot be built.

@@ -68,8 +68,9 @@ TEST_F(PilotLinkInterop, BackupHoldsTheSameRecordsAndAttributes) {
   const LinkRun r = run("pilot-xfer", {"-b", backup.string()});
   ASSERT_EQ(r.handheld.status, 0) << r.handheld.err << r.desktop.out << r.desktop.err;
 
-  for (const auto& [file, copy] : {std::pair{"Interop_Notes.pdb", "Interop Notes.pdb"},
-                                  std::pair{"Tarvo_News.pdb", "Tarvo News.pdb"}, std::pair{"Tarvo.prc", "Tarvo.prc"}}) {
+  for (const auto& [file, copy] :
+       {std::pair{"Interop_Notes.pdb", "Interop Notes.pdb"}, std::pair{"Tarvo_News.pdb", "Tarvo News.pdb"},
+        std::pair{"Tarvo.prc", "Tarvo.prc"}}) {
     SCOPED_TRACE(file);
     pdb::Database want = onHandheld(file);
     const pdb::Database got = pdb::readFile(backup / copy).db;

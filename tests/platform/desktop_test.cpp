@@ -183,7 +183,10 @@ TEST_F(Desktop, RegistrationStoreKeepsValuesPerCreator) {
 TEST_F(Desktop, LogEntriesCarryActivityAndUtf8TextPrivately) {
   hotsync::setCurrentUser("Ana");
   EXPECT_EQ(LogAddEntry("", slSyncStarted, 0), 0);
-  EXPECT_EQ(LogAddEntry("Conex\xE3o indispon\xED" "vel\n", slText, 0), 0);
+  EXPECT_EQ(LogAddEntry("Conex\xE3o indispon\xED"
+                        "vel\n",
+                        slText, 0),
+            0);
   const std::string log = ReadFile(hotsync::userLogFile("Ana"));
   EXPECT_NE(log.find("\t19\t\n"), std::string::npos) << log;
   EXPECT_NE(log.find("\t-1\tConexão indisponível\n"), std::string::npos) << log;

@@ -1,11 +1,11 @@
 // Journals: what a process killed after SyncCloseDB left behind is replayed
 // at the next connect; torn and stale journals are not.
+#include <sys/wait.h>
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <thread>
 #include <random>
-#include <sys/wait.h>
+#include <thread>
 
 #include "files.h"
 #include "hotsync/syncmgr.h"

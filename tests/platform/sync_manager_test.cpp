@@ -49,8 +49,9 @@ TEST_F(SyncManager, EveryCallNeedsAConnectedHandheld) {
 }
 
 TEST_F(SyncManager, IdentityComesFromDeviceConf) {
-  const auto dir = makeHandheld({}, "# owner\nuser.name = José Silva\nuser.id = 0x1234\nos.version = 4.1\n"
-                                    "feature.psys.2 = 3\nfeature.Tarv.7 = 99\n");
+  const auto dir = makeHandheld({},
+                                "# owner\nuser.name = José Silva\nuser.id = 0x1234\nos.version = 4.1\n"
+                                "feature.psys.2 = 3\nfeature.Tarv.7 = 99\n");
   connect(dir);
   uint32_t conduit = 0;
   EXPECT_EQ(SyncRegisterConduit(&conduit), SYNCERR_NONE);
@@ -227,7 +228,7 @@ TEST_F(SyncManager, WriteDeletePurgeAndResetReachTheFile) {
   RecordInfo second{};
   ASSERT_EQ(write(h, 0, "newer", &second), SYNCERR_NONE);
   EXPECT_NE(+second.m_RecId, +made.m_RecId);
-  ASSERT_EQ(write(h, 100, "ONE"), SYNCERR_NONE);  // replaces in place
+  ASSERT_EQ(write(h, 100, "ONE"), SYNCERR_NONE);      // replaces in place
   ASSERT_EQ(write(h, 5000, "chosen"), SYNCERR_NONE);  // an unknown id is added with that id
   EXPECT_EQ(write(h, 0x1000000, "wide"), SYNCERR_BAD_ARG);
 
@@ -318,7 +319,9 @@ TEST_F(SyncManager, SecretRecordsNeedTheSecretMode) {
 
 TEST_F(SyncManager, HandheldLogAndClock) {
   connect(makeHandheld({}, "user.name = Ana\nclock.offset = 86400\n"));
-  EXPECT_EQ(SyncAddLogEntry("Tarvo: Not\xED" "cias on card: 0\n"), SYNCERR_NONE);
+  EXPECT_EQ(SyncAddLogEntry("Tarvo: Not\xED"
+                            "cias on card: 0\n"),
+            SYNCERR_NONE);
   const auto lines = hotsync::handheldLog();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], "Tarvo: Notícias on card: 0");

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "hotsync/host.h"
-#include "pdb/pdb.h"
 #include "files.h"
 #include "handheld_writer.h"
+#include "hotsync/host.h"
+#include "pdb/pdb.h"
 #include "temp_folder.h"
 
 namespace testing_hh {
@@ -56,9 +56,7 @@ class TempRoot : public ::testing::Test {
     ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
     hotsync::setCurrentUser("");
   }
-  void TearDown() override {
-    hotsync::disconnectHandheld();
-  }
+  void TearDown() override { hotsync::disconnectHandheld(); }
 
   // A handheld folder with device.conf and the given databases on card 0.
   fs::path makeHandheld(const std::vector<pdb::Database>& card0, const std::string& conf = "user.name = Ana\n",

@@ -22,8 +22,8 @@ TEST(Trace, SilentUnlessEnabledThenWholeLinesFromManyThreads) {
   TarvoTrace("hidden %d", 1);
   DebugOutput("hidden");
   setenv("TARVO_TRACE", path, 1);
-  DebugOutput("swallowed\n");                  // already ends its line
-  std::string longText(2000, 'x');             // longer than the stack buffer
+  DebugOutput("swallowed\n");       // already ends its line
+  std::string longText(2000, 'x');  // longer than the stack buffer
   TarvoTrace("%s", longText.c_str());
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)

@@ -8,11 +8,8 @@ TEST(PasswordScramble, ThreeUnsignedDigitsPerByte) {
   struct Case {
     std::string clear, scrambled;
   } cases[] = {
-      {"", ""},
-      {"abc", "097098099"},
-      {std::string("\0", 1), "000"},
-      {"\x80", "128"},
-      {"Jos\xE9", "074111115233"},  // accented letter of the code page
+      {"", ""},        {"abc", "097098099"},        {std::string("\0", 1), "000"},
+      {"\x80", "128"}, {"Jos\xE9", "074111115233"},  // accented letter of the code page
       {"\xFF", "255"},
   };
   for (const auto& c : cases) {

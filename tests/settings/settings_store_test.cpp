@@ -72,8 +72,10 @@ TEST_F(SettingsStoreTest, ValueOfTheWrongKindReadsAsDefault) {
 }
 
 TEST_F(SettingsStoreTest, TextIsWindows1252InsideAndUtf8InTheFile) {
-  const std::string user = "Jo\xE3o";                  // "João"
-  const std::string caption = "Not\xED" "cias \x80";   // "Notícias €"
+  const std::string user = "Jo\xE3o";  // "João"
+  const std::string caption =
+      "Not\xED"
+      "cias \x80";  // "Notícias €"
   ASSERT_TRUE(store_.WriteText(user, keys::kNome, caption));
   EXPECT_EQ(store_.ReadText(user, keys::kNome, ""), caption);
   auto entry = store_.Find("João", "nome");
@@ -125,8 +127,10 @@ TEST(SettingsLocation, FollowsXdgConfigHomeUnlessOverridden) {
 
   setenv("XDG_CONFIG_HOME", "relative/dir", 1);  // not a valid base: ignored
   EXPECT_TRUE(tarvo::DefaultSettingsFile().is_absolute());
-  if (saved) setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
-  else unsetenv("XDG_CONFIG_HOME");
+  if (saved)
+    setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 // The host during a sync and a configuration tool write the file at once.

@@ -22,23 +22,39 @@ using Store = std::map<std::string, std::map<std::string, std::string>>;
 class RecordingConduitManager final : public ConduitManager {
  public:
   explicit RecordingConduitManager(int failAt = 0, bool forward = false) : failAt_(failAt), forward_(forward) {}
-  int32_t beginUpdate() override { return note("begin", "", "", [] { return CmBeginUpdate(); }); }
-  int32_t endUpdate() override { return note("end", "", "", [] { return CmEndUpdate(); }); }
+  int32_t beginUpdate() override {
+    return note("begin", "", "", [] { return CmBeginUpdate(); });
+  }
+  int32_t endUpdate() override {
+    return note("end", "", "", [] { return CmEndUpdate(); });
+  }
   int32_t installCreator(const char* c, int32_t t) override {
     return step("67", c, std::to_string(t), [&] { return CmInstallCreator(c, t); });
   }
-  int32_t setModule(const char* c, const char* v) override { return step("46", c, v, [&] { return CmSetCreatorModule(c, v); }); }
+  int32_t setModule(const char* c, const char* v) override {
+    return step("46", c, v, [&] { return CmSetCreatorModule(c, v); });
+  }
   int32_t setDirectory(const char* c, const char* v) override {
     return step("48", c, v, [&] { return CmSetCreatorDirectory(c, v); });
   }
-  int32_t setName(const char* c, const char* v) override { return step("54", c, v, [&] { return CmSetCreatorName(c, v); }); }
-  int32_t setFile(const char* c, const char* v) override { return step("50", c, v, [&] { return CmSetCreatorFile(c, v); }); }
-  int32_t setRemote(const char* c, const char* v) override { return step("63", c, v, [&] { return CmSetCreatorRemote(c, v); }); }
+  int32_t setName(const char* c, const char* v) override {
+    return step("54", c, v, [&] { return CmSetCreatorName(c, v); });
+  }
+  int32_t setFile(const char* c, const char* v) override {
+    return step("50", c, v, [&] { return CmSetCreatorFile(c, v); });
+  }
+  int32_t setRemote(const char* c, const char* v) override {
+    return step("63", c, v, [&] { return CmSetCreatorRemote(c, v); });
+  }
   int32_t setPriority(const char* c, int32_t v) override {
     return step("44", c, std::to_string(v), [&] { return CmSetCreatorPriority(c, v); });
   }
-  int32_t setTitle(const char* c, const char* v) override { return step("58", c, v, [&] { return CmSetCreatorTitle(c, v); }); }
-  int32_t remove(const char* c) override { return note("65", c, "", [&] { return CmRemoveConduitByCreatorID(c); }); }
+  int32_t setTitle(const char* c, const char* v) override {
+    return step("58", c, v, [&] { return CmSetCreatorTitle(c, v); });
+  }
+  int32_t remove(const char* c) override {
+    return note("65", c, "", [&] { return CmRemoveConduitByCreatorID(c); });
+  }
 
   Calls calls;
 
@@ -77,8 +93,10 @@ class RecordingSyncHost final : public SyncHost {
   int answers_;
 };
 
-const Calls kEightValues = {"67 Tarv 1", "46 Tarv /opt/t/libtarvoconduit.so.1", "48 Tarv ", "54 Tarv Tarvo",
-                            "50 Tarv ",  "63 Tarv ",                           "44 Tarv 0", "58 Tarv "};
+const Calls kEightValues = {"67 Tarv 1", "46 Tarv /opt/t/libtarvoconduit.so.1",
+                            "48 Tarv ",  "54 Tarv Tarvo",
+                            "50 Tarv ",  "63 Tarv ",
+                            "44 Tarv 0", "58 Tarv "};
 
 TEST(SelfRegistration, ClosesRemovesWritesTheEightValuesInOrderAndStarts) {
   RecordingConduitManager manager;

@@ -36,7 +36,8 @@ class FileChecksumTest : public ::testing::Test {
   void SetUp() override { ASSERT_FALSE(dir_.empty()); }
   uint16_t OfFile(const std::string& bytes) {
     const fs::path file = dir_ / "setup.bin";
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return ConduitFileChecksum(file.string());
   }
   tarvo::test::TempFolder temp_{"tarvo-crc"};

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "handheld/palm_sync.h"
-#include "hotsync/host.h"
 #include "handheld_writer.h"
+#include "hotsync/host.h"
 
 namespace cmdtest {
 

@@ -12,8 +12,8 @@
 #include "files.h"
 #include "pdb/pdb.h"
 #include "server_process.h"
-#include "xdg_world.h"
 #include "ui/progress/conduit_progress.h"
+#include "xdg_world.h"
 
 namespace cmdtest {
 
@@ -22,8 +22,7 @@ namespace fs = std::filesystem;
 using SyncServer = syncserver_test::ServerProcess;
 using syncserver_test::LoggedRequest;
 
-pdb::Database RecordDb(const std::string& name, std::vector<std::string> records = {},
-                       const char* type = "DATA");
+pdb::Database RecordDb(const std::string& name, std::vector<std::string> records = {}, const char* type = "DATA");
 using tarvo::test::ReadFile;
 using tarvo::test::ReadLines;
 using tarvo::test::WriteFile;

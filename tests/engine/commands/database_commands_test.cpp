@@ -45,12 +45,18 @@ TEST_F(DatabaseCommandsTest, PPutSavesTheBodyAndQueuesItWithTheCardOfTheSameName
   // queued byte for byte.
   const std::string news = Image(RecordDb("News", {std::string("a\0b\r\n\x1A\xE9", 7), "second"}));
   WriteFile(server.files() / "News.pdb", news);
-  Run("pput url=\"" + server.base() + "/files/News.pdb\" title=\"Not\xED" "cias\"");
+  Run("pput url=\"" + server.base() +
+      "/files/News.pdb\" title=\"Not\xED"
+      "cias\"");
 
   EXPECT_EQ(ReadFile(Temp() / "News.pdb"), news);
   EXPECT_EQ(ReadFile(world.InstallFolder() / "News.pdb"), news);
-  EXPECT_EQ(world.HandheldLog(), "Tarvo: Not\xC3\xAD" "cias on card: 1\n");
-  EXPECT_EQ(world.engine->m_dlgprg->m_task, "Transferindo Not\xED" "cias");
+  EXPECT_EQ(world.HandheldLog(),
+            "Tarvo: Not\xC3\xAD"
+            "cias on card: 1\n");
+  EXPECT_EQ(world.engine->m_dlgprg->m_task,
+            "Transferindo Not\xED"
+            "cias");
 
   // The request carried only the language.
   const auto requests = server.requests();
@@ -74,7 +80,7 @@ TEST_F(DatabaseCommandsTest, PPutSavesTheBodyAndQueuesItWithTheCardOfTheSameName
 TEST_F(DatabaseCommandsTest, PPutOfAFileThatIsNoDatabaseIsRefusedAtInstall) {
   world.AddDatabase(RecordDb("News"));
   Start();
-  WriteFile(server.files() / "short.pdb", "tiny");                 // under 32 bytes: no name
+  WriteFile(server.files() / "short.pdb", "tiny");                // under 32 bytes: no name
   WriteFile(server.files() / "page.html", std::string(40, 'x'));  // a name no database has
   Run("pput url=\"" + server.base() + "/files/short.pdb\" title=\"A\"");
   Run("pput url=\"" + server.base() + "/files/page.html\" title=\"B\"");

@@ -23,8 +23,10 @@ class DesktopCommandsTest : public ::testing::Test {
     opened = world.root / "opened";
     fs::create_directories(opened);
     const fs::path opener = world.root / "opener.sh";
-    WriteFile(opener, "#!/bin/sh\nout=\"" + opened.string() +
-                           "/$$\"\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\"\nmv \"$out.part\" \"$out\"\n");
+    WriteFile(
+        opener,
+        "#!/bin/sh\nout=\"" + opened.string() +
+            "/$$\"\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\"\nmv \"$out.part\" \"$out\"\n");
     chmod(opener.c_str(), 0700);
     setenv("TARVO_OPENER", opener.c_str(), 1);
     ASSERT_TRUE(server.play(world.root / "server", R"({"rules": []})"));

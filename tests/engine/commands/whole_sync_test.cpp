@@ -34,7 +34,8 @@ std::vector<LoggedRequest> ExpectedRequests(const fs::path& file, const std::str
   std::vector<LoggedRequest> requests;
   const std::vector<std::string> lines = ReadLines(file);
   for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
-    requests.push_back({"POST", lines[i].substr(3), Replace(lines[i + 1], "@URL@", FullURLEncode(url.data(), static_cast<int32_t>(url.size())))});
+    requests.push_back({"POST", lines[i].substr(3),
+                        Replace(lines[i + 1], "@URL@", FullURLEncode(url.data(), static_cast<int32_t>(url.size())))});
   }
   return requests;
 }

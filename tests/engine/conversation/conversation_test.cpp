@@ -45,7 +45,8 @@ class Conversation : public ::testing::Test {
     app.version = 7;
     hh.AddDatabase(app);
     hh.AddDatabase(MakeDatabase("News", "DATA", "Tarv",
-                                {ParameterRecord("ZembraParameterBlock|__tarvo_sync_caption:Not\xED" "cias;")}));
+                                {ParameterRecord("ZembraParameterBlock|__tarvo_sync_caption:Not\xED"
+                                                 "cias;")}));
     tarvo::AppSettings().WriteText(tarvo::settings::kComunicacao, tarvo::settings::kSyncServer, url);
     hh.Connect();
     ASSERT_EQ(hh.engine->GetModules(), 2);
@@ -163,7 +164,7 @@ TEST_F(Conversation, Dispatch) {
   e.RunCommand(R"(DEVICE id="5")", "", CTarvoServer());
   EXPECT_EQ(e.m_device_id, "5");
   e.RunCommand(R"(devices id="6")", "", CTarvoServer());  // not a known word
-  e.RunCommand(R"(pput url="x")", "", CTarvoServer());     // recognised, handled later
+  e.RunCommand(R"(pput url="x")", "", CTarvoServer());    // recognised, handled later
   EXPECT_EQ(e.m_device_id, "5");
   e.m_dlgprg->m_cancel = true;
   e.RunCommand(R"(device id="7")", "", CTarvoServer());

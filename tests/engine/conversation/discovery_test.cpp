@@ -11,7 +11,9 @@ using testing_support::EngineHarness;
 using testing_support::MakeDatabase;
 using testing_support::ParameterRecord;
 
-const std::string kNewsBlock = "ZembraParameterBlock|__tarvo_sync_server:http://x/s;__tarvo_sync_caption:Not\xED" "cias;";
+const std::string kNewsBlock =
+    "ZembraParameterBlock|__tarvo_sync_server:http://x/s;__tarvo_sync_caption:Not\xED"
+    "cias;";
 
 TEST(Discovery, ModulesOfTwoCards) {
   EngineHarness hh;
@@ -34,7 +36,9 @@ TEST(Discovery, ModulesOfTwoCards) {
   EXPECT_EQ(news.sName, "News");
   EXPECT_EQ(news.sDbtype, "DATA");
   EXPECT_EQ(news.sParam, kNewsBlock);  // trailing white space gone
-  EXPECT_EQ(news.sCaption, "Not\xED" "cias");
+  EXPECT_EQ(news.sCaption,
+            "Not\xED"
+            "cias");
   EXPECT_EQ(news.dbIndex, 1);
   EXPECT_EQ(e.m_modules[1].sDbtype, "appl");
   EXPECT_EQ(e.m_modules[1].sVersion, "12");

@@ -90,14 +90,17 @@ TEST_F(Servers, OrderAndAssignment) {
       {"application joins the last server",
        {{"App", "appl", Tags("X")}, {"News", "DATA", Tags("X")}},
        {{"X", {"App", "News"}, ","}}},
-      {"no module of the default server", {{"A", "DATA", Tags("X")}, {"B", "DATA", Tags("Y")}},
+      {"no module of the default server",
+       {{"A", "DATA", Tags("X")}, {"B", "DATA", Tags("Y")}},
        {{"Y", {"B"}, ""}, {"X", {"A"}, ""}}},
       {"unterminated server tag means none",
-       {{"A", "DATA", "ZembraParameterBlock|__tarvo_sync_server:http://x/s"}}, {{def, {"A"}, ""}}},
+       {{"A", "DATA", "ZembraParameterBlock|__tarvo_sync_server:http://x/s"}},
+       {{def, {"A"}, ""}}},
       {"empty type is claimed by the first server, the empty default is dropped",
        {{"A", "DATA", Tags("X")}, {"B", "DATA", Tags("Y")}, {"E", "", ""}},
        {{"Y", {"B", "E"}, ""}, {"X", {"A"}, ""}}},
-      {"URLs compare with case", {{"A", "DATA", Tags("http://h/s")}, {"B", "DATA", Tags("http://H/s")}},
+      {"URLs compare with case",
+       {{"A", "DATA", Tags("http://h/s")}, {"B", "DATA", Tags("http://H/s")}},
        {{"http://H/s", {"B"}, ""}, {"http://h/s", {"A"}, ""}}},
       {"related types follow their server",
        {{"A", "DATA", Tags("X", "__tarvo_sync_related:sTbl,sIdx;")},
@@ -110,9 +113,9 @@ TEST_F(Servers, OrderAndAssignment) {
 
 TEST_F(Servers, FlagsAndCaptionOfAServer) {
   CTarvoConduit engine;
-  for (const auto& param : {Tags("X", "__tarvo_sync_caption:First;"),
-                            Tags("X", "__tarvo_sync_caption:Second;__tarvo_sync_dontsave:1;"),
-                            Tags("X", "__tarvo_sync_dontsave:yes;")}) {
+  for (const auto& param :
+       {Tags("X", "__tarvo_sync_caption:First;"), Tags("X", "__tarvo_sync_caption:Second;__tarvo_sync_dontsave:1;"),
+        Tags("X", "__tarvo_sync_dontsave:yes;")}) {
     CTarvoModule module;
     module.sDbtype = "DATA";
     module.sParam = param;

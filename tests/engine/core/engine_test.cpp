@@ -7,8 +7,8 @@
 #include "engine/tarvo_conduit.h"
 #include "handheld/palm_sync.h"
 #include "hotsync/host.h"
-#include "settings/settings_store.h"
 #include "recording_views.h"
+#include "settings/settings_store.h"
 #include "test_world.h"
 #include "ui/progress/conduit_progress.h"
 
@@ -76,14 +76,20 @@ TEST_F(EngineTest, ChoiceOfDoingNothingIsUsedOnceAndDefaultComesNext) {
 
 TEST_F(EngineTest, IdentityGoesIntoTheBaseParameters) {
   // A trailing form feed survives device.conf but not the engine's trim.
-  Connect("Ana L\xC3\xBA" "cia\f");
+  Connect(
+      "Ana L\xC3\xBA"
+      "cia\f");
   CTarvoConduit engine;
   ASSERT_TRUE(engine.Initialize());
-  EXPECT_EQ(engine.m_baseParams,
-            "&conduit=1.00f&palmos=4.1&processor=196608&userid=42&username=Ana%20L%facia");
-  EXPECT_EQ(std::string(engine.m_userInfo.m_pName), "Ana L\xFA" "cia\f");
+  EXPECT_EQ(engine.m_baseParams, "&conduit=1.00f&palmos=4.1&processor=196608&userid=42&username=Ana%20L%facia");
+  EXPECT_EQ(std::string(engine.m_userInfo.m_pName),
+            "Ana L\xFA"
+            "cia\f");
   // The per-user settings use the name exactly as the handheld gave it.
-  EXPECT_EQ(Settings().ReadInt("Ana L\xFA" "cia\f", "proximo", -1), 1);
+  EXPECT_EQ(Settings().ReadInt("Ana L\xFA"
+                               "cia\f",
+                               "proximo", -1),
+            1);
   ASSERT_NE(engine.m_dlgprg, nullptr);
   EXPECT_EQ(engine.m_pHttp, &engine.m_dlgprg->m_http);
 }

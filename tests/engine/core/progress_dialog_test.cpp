@@ -16,11 +16,11 @@ struct StepCase {
 TEST(ProgressDialogTest, SetStepPlacesItemInsideTheRangeWithoutOverflow) {
   RecordingViews views;
   const StepCase cases[] = {
-      {20, 40, 5, 0, 20},         // no total: the lower end
-      {20, 40, 3, 10, 26},        // 20 + 3*20/10
-      {0, 20, 6, 7, 17},          // truncates toward zero
-      {20, 40, 15, 10, 50},       // beyond the total passes the upper end
-      {90, 100, 30, 10, 100},     // the bar itself stops at 100
+      {20, 40, 5, 0, 20},           // no total: the lower end
+      {20, 40, 3, 10, 26},          // 20 + 3*20/10
+      {0, 20, 6, 7, 17},            // truncates toward zero
+      {20, 40, 15, 10, 50},         // beyond the total passes the upper end
+      {90, 100, 30, 10, 100},       // the bar itself stops at 100
       {0, 100, INT32_MAX, 1, 100},  // a wild step does not wrap around
       {0, 100, INT32_MAX, 2, 100},
   };
@@ -37,8 +37,12 @@ TEST(ProgressDialogTest, SetStepPlacesItemInsideTheRangeWithoutOverflow) {
 TEST(ProgressDialogTest, RefreshShowsWindowsTextAsUtf8) {
   RecordingViews views;
   CConduitProgress dialog;
-  dialog.m_task = "Verificando m\xF3" "dulos, aguarde...";
-  dialog.m_status = "Not\xED" "cias \x80";
+  dialog.m_task =
+      "Verificando m\xF3"
+      "dulos, aguarde...";
+  dialog.m_status =
+      "Not\xED"
+      "cias \x80";
   dialog.Refresh();
   EXPECT_EQ(views.record().texts.back().first, "Verificando módulos, aguarde...");
   EXPECT_EQ(views.record().texts.back().second, "Notícias €");

@@ -7,9 +7,7 @@ namespace {
 
 class RecordingView final : public ProgressView {
  public:
-  explicit RecordingView(std::shared_ptr<ViewRecord> record) : m_record(std::move(record)) {
-    ++m_record->created;
-  }
+  explicit RecordingView(std::shared_ptr<ViewRecord> record) : m_record(std::move(record)) { ++m_record->created; }
   void ShowCaption(const std::string& caption) override { m_record->captions.push_back(caption); }
   void ShowTexts(const std::string& task, const std::string& status) override {
     m_record->texts.emplace_back(task, status);

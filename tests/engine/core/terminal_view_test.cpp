@@ -70,9 +70,16 @@ TEST(TerminalViewTest, InPlaceRedrawsOnChangeAndErasesOnClose) {
   EXPECT_NE(redraw.find(" 30%"), std::string::npos);
 
   setenv("COLUMNS", "12", 1);  // a pipe has no size: the variable counts
-  view.ShowTexts("m\xC3\xB3" "dulos m\xC3\xB3" "dulos", "b");
+  view.ShowTexts(
+      "m\xC3\xB3"
+      "dulos m\xC3\xB3"
+      "dulos",
+      "b");
   unsetenv("COLUMNS");
-  EXPECT_NE(out.Take().find("\x1b[2Km\xC3\xB3" "dulos m\xC3\xB3" "d\n"), std::string::npos);  // 11 columns, cut between characters
+  EXPECT_NE(out.Take().find("\x1b[2Km\xC3\xB3"
+                            "dulos m\xC3\xB3"
+                            "d\n"),
+            std::string::npos);  // 11 columns, cut between characters
 
   view.Close();
   EXPECT_EQ(out.Take(), "\x1b[4A\r\x1b[J");

@@ -6,8 +6,7 @@
 namespace fs = std::filesystem;
 
 namespace tarvo::test {
-fs::path TempWorld::MakeHandheld(const std::string& userName, uint32_t userId,
-                                 const std::vector<TestModule>& modules) {
+fs::path TempWorld::MakeHandheld(const std::string& userName, uint32_t userId, const std::vector<TestModule>& modules) {
   const fs::path dir = root() / "handheld";
   fs::create_directories(dir / "card0");
   WriteDeviceConf(dir, {userName, userId, "4.1", "feature.psys.2 = 0x00030000\n"});

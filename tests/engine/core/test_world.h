@@ -30,5 +30,4 @@ class TempWorld : public XdgWorld {
   std::filesystem::path cacheHome() const { return root() / "cache"; }
 };
 
-
 }  // namespace tarvo::test

@@ -7,9 +7,7 @@
 
 namespace {
 
-std::string Encode(const std::string& bytes) {
-  return FullURLEncode(bytes.data(), static_cast<int32_t>(bytes.size()));
-}
+std::string Encode(const std::string& bytes) { return FullURLEncode(bytes.data(), static_cast<int32_t>(bytes.size())); }
 
 struct Decoded {
   int32_t result;

@@ -23,8 +23,7 @@ TEST(TarvoUrl, FourFormsOfQueryAndSubLanguage) {
 
 TEST(TarvoUrl, BaseIsNotUsedAsPrintfFormat) {
   // Only the first %s takes the page; other directives stay as text.
-  EXPECT_EQ(tarvo::BuildSiteUrl("http://h/%d/%%/%s/%s", "p.asp", "", "PT", ""),
-            "http://h/%d/%/p.asp?language=PT/%s");
+  EXPECT_EQ(tarvo::BuildSiteUrl("http://h/%d/%%/%s/%s", "p.asp", "", "PT", ""), "http://h/%d/%/p.asp?language=PT/%s");
 }
 
 TEST(TarvoUrl, UsesTheBuildsSiteBaseAndShippedLanguage) {

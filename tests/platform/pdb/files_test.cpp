@@ -33,7 +33,8 @@ class RealFiles : public ::testing::TestWithParam<RealFile> {};
 TEST_P(RealFiles, ReadWriteBackAndRewrite) {
   const fs::path path = fs::path(TARVO_PDB_TESTDATA) / GetParam().file;
   if (!fs::exists(path))
-    GTEST_SKIP() << path << " is missing: real Palm files made by other tools live beside the project in shared/testdata";
+    GTEST_SKIP() << path
+                 << " is missing: real Palm files made by other tools live beside the project in shared/testdata";
   const LoadedDatabase loaded = readFile(path);
   const Database& db = loaded.db;
   EXPECT_EQ(db.name, GetParam().name);
@@ -110,7 +111,8 @@ TEST_F(FileIo, WritesADatabaseBlockByBlockAsSerializeDoes) {
   Database db;
   db.name = "Blocks";
   db.appInfo.assign(3u << 20, 0xA5);  // larger than one write
-  for (uint32_t i = 0; i < 600; ++i) db.records.push_back(Record{0, i + 1, std::vector<uint8_t>(i * 7 % 4000, static_cast<uint8_t>(i))});
+  for (uint32_t i = 0; i < 600; ++i)
+    db.records.push_back(Record{0, i + 1, std::vector<uint8_t>(i * 7 % 4000, static_cast<uint8_t>(i))});
   EXPECT_EQ(writeDatabaseAtomic(dir / "blocks.pdb", db), serialize(db).size());
   EXPECT_EQ(readFile(dir / "blocks.pdb").original, serialize(db));
   db.name.assign(40, 'x');

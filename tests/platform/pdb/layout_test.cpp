@@ -33,8 +33,8 @@ TEST(Parse, RecordsWithAnyGapAfterTheList) {
 TEST(Parse, ResourcesAndEmptyDatabases) {
   const Database res = parse(test::resourceImage());
   EXPECT_TRUE(res.isResourceDb());
-  EXPECT_EQ(res.resources, (std::vector<Resource>{{fourCC("tSTR"), 1000, bytesOf("hello")},
-                                                  {fourCC("code"), 0, bytesOf("Nu")}}));
+  EXPECT_EQ(res.resources,
+            (std::vector<Resource>{{fourCC("tSTR"), 1000, bytesOf("hello")}, {fourCC("code"), 0, bytesOf("Nu")}}));
 
   EXPECT_EQ(parse(test::header(0, 0, 0, 0).bytes).records.size(), 0u);  // no pad either
   EXPECT_EQ(parse(test::header(0, 80, 0, 0).zeros(2).text("Unfiled").bytes).appInfo, bytesOf("Unfiled"));

@@ -26,7 +26,7 @@ void setU16(std::vector<uint8_t>& b, std::size_t at, uint16_t v) {
 struct Case {
   const char* label;
   void (*damage)(std::vector<uint8_t>&);
-  const char* expected;  // part of the message
+  const char* expected;    // part of the message
   bool resources = false;  // damage test::resourceImage() instead
 };
 
@@ -65,14 +65,13 @@ TEST_P(Malformed, IsRefusedWithOneLine) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, Malformed, ::testing::ValuesIn(kCases),
-                         [](const auto& info) {
-                           std::string name = info.param.label;
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Images, Malformed, ::testing::ValuesIn(kCases), [](const auto& info) {
+  std::string name = info.param.label;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+});
 
 // Every prefix of a valid image either parses (the tail was data of the last
 // block) or is refused; no other outcome and no read past the prefix.
@@ -101,7 +100,8 @@ TEST(BlockReader, AgreesWithAWholeParse) {
     c.damage(images.back());
   }
   for (const auto& image : {test::recordImage(2), test::recordImage(0), test::resourceImage()}) {
-    for (std::size_t n = 0; n <= image.size(); ++n) images.emplace_back(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(n));
+    for (std::size_t n = 0; n <= image.size(); ++n)
+      images.emplace_back(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(n));
   }
   for (const auto& image : images) {
     std::ofstream(file, std::ios::binary | std::ios::trunc)

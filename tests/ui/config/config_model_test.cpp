@@ -102,9 +102,8 @@ TEST_F(ConfigModel, EveryKeyIsWrittenWhereItBelongsWithSecretsScrambled) {
 
 TEST_F(ConfigModel, StoredTimeLimitsSnapToTheSlider) {
   const std::pair<int32_t, std::pair<int32_t, const char*>> cases[] = {
-      {10, {15, "15 segundos"}},    {100, {105, "1 minuto e 45 segundos"}},
-      {1000, {300, "5 minutos"}},   {60, {60, "1 minuto"}},
-      {90, {90, "1 minuto e 30 segundos"}}, {-5, {15, "15 segundos"}}};
+      {10, {15, "15 segundos"}}, {100, {105, "1 minuto e 45 segundos"}}, {1000, {300, "5 minutos"}},
+      {60, {60, "1 minuto"}},    {90, {90, "1 minuto e 30 segundos"}},   {-5, {15, "15 segundos"}}};
   for (const auto& [stored, shown] : cases) {
     store().WriteInt("Comunicacao", "timeout", stored);
     CPropComm page;
@@ -152,7 +151,7 @@ TEST_F(ConfigModel, SwitchedOffGroupsKeepTheirStoredValues) {
   CPropComm page;
   page.OnSetActive();
   EXPECT_EQ(page.m_proxyHost, "old.proxy");  // shown, though disabled
-  EXPECT_EQ(page.m_domain, "");               // no backslash: no domain
+  EXPECT_EQ(page.m_domain, "");              // no backslash: no domain
   EXPECT_EQ(page.m_proxyUser, "ana");
   page.EditProxyHost("new.proxy");
   page.EditProxyUser("bob");

@@ -31,7 +31,9 @@ class ConfigWindows : public ::testing::Test {
  protected:
   void SetUp() override { tarvo::SetSettingsFile(world.root() / "settings.sqlite"); }
   void TearDown() override { tarvo::SetSettingsFile({}); }
-  std::string Text(const char* section, const char* key) const { return tarvo::AppSettings().ReadText(section, key, "<none>"); }
+  std::string Text(const char* section, const char* key) const {
+    return tarvo::AppSettings().ReadText(section, key, "<none>");
+  }
   int32_t Int(const char* section, const char* key) const { return tarvo::AppSettings().ReadInt(section, key, -7); }
 
   tarvo::test::XdgWorld world{"tarvo-config-qt"};

@@ -29,7 +29,9 @@ class ConfigTerminal : public ::testing::Test {
     ASSERT_TRUE(pty.waitFor(prompt)) << pty.screen();
     pty.type(line + "\n");
   }
-  std::string Text(const char* section, const char* key) const { return tarvo::AppSettings().ReadText(section, key, "<none>"); }
+  std::string Text(const char* section, const char* key) const {
+    return tarvo::AppSettings().ReadText(section, key, "<none>");
+  }
   int32_t Int(const char* section, const char* key) const { return tarvo::AppSettings().ReadInt(section, key, -7); }
 
   tarvo::test::XdgWorld world{"tarvo-config-term"};

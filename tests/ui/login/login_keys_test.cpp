@@ -15,8 +15,8 @@ Key Of(KeyKind kind) { return {kind, {}}; }
 TEST(LoginKeys, EditingAndControlKeys) {
   KeyDecoder decoder;
   EXPECT_EQ(decoder.Feed("a \x7f\b\t\r\n\x15\x01"),
-            (std::vector<Key>{Text("a"), Text(" "), Of(KeyKind::kBackspace), Of(KeyKind::kBackspace),
-                              Of(KeyKind::kTab), Of(KeyKind::kEnter), Of(KeyKind::kEnter), Of(KeyKind::kClear)}));
+            (std::vector<Key>{Text("a"), Text(" "), Of(KeyKind::kBackspace), Of(KeyKind::kBackspace), Of(KeyKind::kTab),
+                              Of(KeyKind::kEnter), Of(KeyKind::kEnter), Of(KeyKind::kClear)}));
   EXPECT_EQ(decoder.Feed("\x03"), std::vector<Key>{Of(KeyKind::kCancel)});
   EXPECT_EQ(decoder.Feed("\x04"), std::vector<Key>{Of(KeyKind::kCancel)});
   EXPECT_EQ(decoder.Feed("\x1b"), std::vector<Key>{Of(KeyKind::kCancel)});  // Escape alone
@@ -24,7 +24,9 @@ TEST(LoginKeys, EditingAndControlKeys) {
 
 TEST(LoginKeys, SequencesAreDroppedEvenWhenSplit) {
   KeyDecoder decoder;
-  EXPECT_EQ(decoder.Feed("\x1b[Ax\x1bOPy\x1b" "bz"), (std::vector<Key>{Text("x"), Text("y"), Text("z")}));
+  EXPECT_EQ(decoder.Feed("\x1b[Ax\x1bOPy\x1b"
+                         "bz"),
+            (std::vector<Key>{Text("x"), Text("y"), Text("z")}));
   EXPECT_TRUE(decoder.Feed("\x1b[1;").empty());
   EXPECT_EQ(decoder.Feed("5Cq"), std::vector<Key>{Text("q")});
 }

@@ -2,8 +2,8 @@
 // field limits, the save box, how each dialog ends, and the links.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <stdlib.h>
+#include <chrono>
 
 #include "quiet_device.h"
 #include "ui/login_dialogs.h"

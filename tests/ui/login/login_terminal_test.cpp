@@ -66,7 +66,9 @@ class Screen {
   std::string m_text;
 };
 
-void Type(int fd, const std::string& keys) { ASSERT_EQ(write(fd, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+void Type(int fd, const std::string& keys) {
+  ASSERT_EQ(write(fd, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+}
 
 class LoginTerminal : public ::testing::Test {
  protected:

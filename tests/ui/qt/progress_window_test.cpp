@@ -48,7 +48,9 @@ TEST_F(ProgressWindowTest, FollowsTheDialogsTextsAndBar) {
   EXPECT_EQ(m_window->size(), units.ToPixels(186, 94));
   EXPECT_EQ(m_window->cancelButton()->geometry(), units.ToPixels(67, 73, 50, 14));
 
-  dialog.m_task = "Verificando m\xf3" "dulos, aguarde...";  // Windows-1252
+  dialog.m_task =
+      "Verificando m\xf3"
+      "dulos, aguarde...";  // Windows-1252
   dialog.m_status = "Tarvo News";
   dialog.Refresh();
   EXPECT_EQ(m_window->task()->text(), QString::fromUtf8("Verificando módulos, aguarde..."));
@@ -69,7 +71,10 @@ TEST_F(ProgressWindowTest, FollowsTheDialogsTextsAndBar) {
 
 TEST_F(ProgressWindowTest, CancelarBreaksOffASlowRequest) {
   http_test::ClearProxyEnvironment();
-  http_test::ScriptedServer slow([&](const auto&) { slow.WaitForRelease(); return std::string(); });  // answers too late
+  http_test::ScriptedServer slow([&](const auto&) {
+    slow.WaitForRelease();
+    return std::string();
+  });  // answers too late
   CConduitProgress dialog;
   uint32_t error = 0;
   std::thread worker([&] {

@@ -38,7 +38,7 @@ struct Person {
         prompt->user()->setText(user);
         prompt->password()->setText(password);
         prompt->domain()->setText(domain);
-        confirm && prompts <= 3 ? prompt->accept() : prompt->reject();
+        confirm&& prompts <= 3 ? prompt->accept() : prompt->reject();
       }
       AnswerPrompts();
     });
