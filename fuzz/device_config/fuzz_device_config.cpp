@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string>
 
-#include "device_config.h"
+#include "folder/device_config.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

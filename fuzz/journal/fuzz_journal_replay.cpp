@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "journal.h"
+#include "folder/journal.h"
+#include "folder/record_ops.h"
 #include "pdb/pdb.h"
-#include "record_ops.h"
 
 namespace {
 

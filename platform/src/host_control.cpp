@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "desktop_log.h"
-#include "folder_device.h"
+#include "folder/folder_device.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
 #include "session.h"

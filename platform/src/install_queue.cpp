@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "card_folder.h"
 #include "desktop_log.h"
+#include "folder/card_folder.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
 #include "session.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "block_hash.h"
+#include "folder/block_hash.h"
 
 namespace {
 

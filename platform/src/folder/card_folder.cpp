@@ -1,4 +1,4 @@
-#include "card_folder.h"
+#include "folder/card_folder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "journal.h"
+#include "folder/journal.h"
 #include "pdb/pdb.h"
 #include "text/cp1252.h"
 

@@ -1,7 +1,8 @@
 // The handheld's end of a network HotSync, played by a simulated handheld.
-#include "dlp/packet.h"
-#include "dlp_server.h"
 #include "hotsync/link.h"
+#include "link/dlp_server.h"
+#include "link/net/net_link.h"
+#include "link/net/tcp.h"
 
 namespace hotsync {
 
@@ -18,7 +19,7 @@ bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& des
     try {
       // The desktop may think for a long time (a conduit talking to its
       // server), so the handheld waits longer than for a single answer.
-      auto link = detail::Link::connect(host, port, std::chrono::seconds(std::max(options.retrySeconds, 0)));
+      auto link = detail::NetLink::connect(host, port, std::chrono::seconds(std::max(options.retrySeconds, 0)));
       link->setTimeout(std::chrono::minutes(10));
       if (notice) notice("connected to " + link->peer());
       detail::DlpServer server(*handheld, *link, notice);

@@ -1,9 +1,13 @@
-// The desktop's end of a network HotSync: listening, and connecting the
-// handheld that calls behind the Sync Manager.
+// The desktop's end of a HotSync: listening for network handhelds, and
+// connecting the handheld that calls behind the Sync Manager.
+#include "link/connect.h"
+
 #include <atomic>
 
 #include "hotsync/link.h"
-#include "net_device.h"
+#include "link/dlp_device.h"
+#include "link/net/listener.h"
+#include "link/net/tcp.h"
 #include "session.h"
 
 namespace hotsync {
@@ -32,21 +36,21 @@ uint16_t listenForHandheld(const std::string& address, std::string* error) {
   }
 }
 
-namespace {
+namespace detail {
 
-bool attachLink(std::unique_ptr<detail::Link> link, std::string* error) {
-  auto device = std::make_unique<detail::NetDevice>(std::move(link));
-  auto& s = detail::session();
+bool attachLinkedHandheld(std::unique_ptr<Link> link, std::string* error) {
+  auto device = std::make_unique<DlpDevice>(std::move(link));
+  auto& s = session();
   std::unique_lock lock(s.mutex);
   if (s.handheld) {
     if (error) *error = "a handheld is connected already: " + s.handheld->describe();
     return false;
   }
-  detail::attachDevice(std::move(device), lock);
+  attachDevice(std::move(device), lock);
   return true;
 }
 
-}  // namespace
+}  // namespace detail
 
 bool acceptNetworkHandheld(std::string* error) {
   try {
@@ -59,7 +63,7 @@ bool acceptNetworkHandheld(std::string* error) {
       }
       link = listener->accept();
     }
-    return attachLink(std::move(link), error);
+    return detail::attachLinkedHandheld(std::move(link), error);
   } catch (const std::exception& e) {
     if (error) *error = e.what();
     return false;
@@ -73,7 +77,7 @@ int listenerSocket() {
 
 bool connectHandedOverHandheld(int fd, std::string* error) {
   try {
-    return attachLink(detail::Link::handedOver(fd), error);
+    return detail::attachLinkedHandheld(detail::NetLink::handedOver(fd), error);
   } catch (const std::exception& e) {
     if (error) *error = e.what();
     return false;

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "device_config.h"
+#include "folder/device_config.h"
+#include "folder/journal.h"
+#include "folder/record_ops.h"
 #include "hotsync/sync_types.h"
-#include "journal.h"
-#include "record_ops.h"
 
 namespace hotsync::detail {
 

@@ -1,4 +1,4 @@
-#include "block_hash.h"
+#include "folder/block_hash.h"
 
 #include <bit>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "net_device.h"
+#include "link/dlp_device.h"
 
 #include <algorithm>
 #include <cstring>
@@ -67,7 +67,7 @@ int32_t syncStatusOf(uint16_t error) {
   }
 }
 
-NetDevice::NetDevice(std::unique_ptr<Link> link) : link_(std::move(link)) {
+DlpDevice::DlpDevice(std::unique_ptr<Link> link) : link_(std::move(link)) {
   dlp::Response response;
   if (!call({dlp::ReadSysInfo, {{dlp::kFirstArgId, {0, 1, 0, 2}}}}, &response)) throw LinkError(lost_);
   if (response.error == dlp::ErrNone) sys_ = dlp::decodeSysInfo(response);
@@ -80,7 +80,7 @@ NetDevice::NetDevice(std::unique_ptr<Link> link) : link_(std::move(link)) {
   if (response.error == dlp::ErrSync) throw LinkError("the HotSync was cancelled on the handheld");
 }
 
-bool NetDevice::call(const dlp::Request& request, dlp::Response* response) {
+bool DlpDevice::call(const dlp::Request& request, dlp::Response* response) {
   if (!lost_.empty()) return false;
   try {
     lastSent_ = std::chrono::steady_clock::now();
@@ -94,7 +94,7 @@ bool NetDevice::call(const dlp::Request& request, dlp::Response* response) {
   }
 }
 
-void NetDevice::keepAlive() {
+void DlpDevice::keepAlive() {
   // A handheld gives up on a desktop that is silent for long; a conduit
   // waiting for its server yields often, so a few seconds apart is enough.
   if (!lost_.empty() || std::chrono::steady_clock::now() - lastSent_ < std::chrono::seconds(5)) return;
@@ -106,15 +106,15 @@ void NetDevice::keepAlive() {
   }
 }
 
-int32_t NetDevice::simple(uint8_t command, std::vector<uint8_t> arg) {
+int32_t DlpDevice::simple(uint8_t command, std::vector<uint8_t> arg) {
   dlp::Response response;
   if (!call({command, {{dlp::kFirstArgId, std::move(arg)}}}, &response)) return SYNCERR_NOT_CONNECTED;
   return syncStatusOf(response.error);
 }
 
-std::string NetDevice::userName() const { return tarvo::Cp1252ToUtf8(user_.name); }
+std::string DlpDevice::userName() const { return tarvo::Cp1252ToUtf8(user_.name); }
 
-int32_t NetDevice::readUserInfo(UserInfo* info) {
+int32_t DlpDevice::readUserInfo(UserInfo* info) {
   if (!lost_.empty()) return SYNCERR_NOT_CONNECTED;
   std::memset(info->m_pName, 0, sizeof info->m_pName);
   std::memcpy(info->m_pName, user_.name.data(), std::min(user_.name.size(), sizeof info->m_pName - 1));
@@ -127,12 +127,12 @@ int32_t NetDevice::readUserInfo(UserInfo* info) {
   return SYNCERR_NONE;
 }
 
-uint16_t NetDevice::osVersion(uint16_t* minor) {
+uint16_t DlpDevice::osVersion(uint16_t* minor) {
   if (minor != nullptr) *minor = static_cast<uint16_t>((sys_.romVersion >> 20) & 0xF);
   return static_cast<uint16_t>((sys_.romVersion >> 24) & 0xFF);
 }
 
-int32_t NetDevice::readFeature(uint32_t creator, uint16_t number, uint32_t* value) {
+int32_t DlpDevice::readFeature(uint32_t creator, uint16_t number, uint32_t* value) {
   Writer w;
   w.u32(creator).u16(number);
   return ask({dlp::ReadFeature, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
@@ -141,7 +141,7 @@ int32_t NetDevice::readFeature(uint32_t creator, uint16_t number, uint32_t* valu
   });
 }
 
-int32_t NetDevice::readDateTime(SysDateTime* dateTime) {
+int32_t DlpDevice::readDateTime(SysDateTime* dateTime) {
   return ask({dlp::GetSysDateTime, {}}, [&](const dlp::Response& response) {
     const dlp::DateTime d = Reader(dlp::firstArg(response).data).date();
     *dateTime = SysDateTime{d.year, d.month, d.day, d.hour, d.minute, d.second, 0};
@@ -149,7 +149,7 @@ int32_t NetDevice::readDateTime(SysDateTime* dateTime) {
   });
 }
 
-int32_t NetDevice::readCardInfo(CardInfo* info) {
+int32_t DlpDevice::readCardInfo(CardInfo* info) {
   if (info == nullptr) return SYNCERR_BAD_ARG;
   return ask({dlp::ReadStorageInfo, {{dlp::kFirstArgId, {info->m_CardNo, 0}}}}, [&](const dlp::Response& response) {
     const dlp::StorageInfo c = dlp::decodeStorageInfo(response);
@@ -181,7 +181,7 @@ int32_t NetDevice::readCardInfo(CardInfo* info) {
   });
 }
 
-int32_t NetDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries) {
+int32_t DlpDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries) {
   const bool multiple = (sys_.dlpMajor << 8 | sys_.dlpMinor) >= 0x0102;
   Writer w;
   w.u8(static_cast<uint8_t>(dlp::kListRam | (multiple ? dlp::kListMultiple : 0))).u8(card).u16(start);
@@ -202,7 +202,7 @@ int32_t NetDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEnt
   });
 }
 
-int32_t NetDevice::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count) {
+int32_t DlpDevice::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count) {
   if (list == nullptr || count == nullptr || *count < 0) return SYNCERR_BAD_ARG;
   const std::size_t capacity = static_cast<std::size_t>(*count);
   *count = 0;
@@ -234,7 +234,7 @@ int32_t NetDevice::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flag
   return SYNCERR_NONE;
 }
 
-int32_t NetDevice::openDb(const char* name, int32_t cardNo, uint8_t* handle, uint8_t mode) {
+int32_t DlpDevice::openDb(const char* name, int32_t cardNo, uint8_t* handle, uint8_t mode) {
   if (name == nullptr || handle == nullptr) return SYNCERR_BAD_ARG;
   if (cardNo < 0 || cardNo > 0xFF) return SYNCERR_NOT_FOUND;
   if (std::strlen(name) > 31) return SYNCERR_NOT_FOUND;
@@ -247,19 +247,19 @@ int32_t NetDevice::openDb(const char* name, int32_t cardNo, uint8_t* handle, uin
   });
 }
 
-int32_t NetDevice::closeDb(uint8_t handle) {
+int32_t DlpDevice::closeDb(uint8_t handle) {
   const int32_t status = simple(dlp::CloseDB, {handle});
   if (status != SYNCERR_NOT_CONNECTED) open_.erase(handle);
   return status;
 }
 
-int32_t NetDevice::deleteDb(const char* name, int32_t cardNo) {
+int32_t DlpDevice::deleteDb(const char* name, int32_t cardNo) {
   if (name == nullptr) return SYNCERR_BAD_ARG;
   if (cardNo < 0 || cardNo > 0xFF) return SYNCERR_NOT_FOUND;
   return simple(dlp::DeleteDB, nameArg(static_cast<uint8_t>(cardNo), name));
 }
 
-int32_t NetDevice::recordCount(uint8_t handle, uint16_t* count) {
+int32_t DlpDevice::recordCount(uint8_t handle, uint16_t* count) {
   if (count == nullptr) return SYNCERR_BAD_ARG;
   return ask({dlp::ReadOpenDBInfo, {{dlp::kFirstArgId, {handle}}}}, [&](const dlp::Response& response) {
     *count = Reader(dlp::firstArg(response).data).u16();
@@ -267,7 +267,7 @@ int32_t NetDevice::recordCount(uint8_t handle, uint16_t* count) {
   });
 }
 
-int32_t NetDevice::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info) {
+int32_t DlpDevice::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info) {
   if (request == nullptr || info == nullptr || request->m_Kind != 0xC0) return SYNCERR_BAD_ARG;
   const auto it = open_.find(request->m_FileHandle);
   if (it == open_.end()) return SYNCERR_FILE_NOT_OPEN;
@@ -294,7 +294,7 @@ int32_t NetDevice::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info
   }
 }
 
-int32_t NetDevice::readRecord(RecordInfo* rec) {
+int32_t DlpDevice::readRecord(RecordInfo* rec) {
   if (rec == nullptr) return SYNCERR_BAD_ARG;
   std::vector<uint8_t> data;
   uint32_t size = 0;
@@ -331,7 +331,7 @@ int32_t NetDevice::readRecord(RecordInfo* rec) {
   return SYNCERR_NONE;
 }
 
-int32_t NetDevice::writeRecord(RecordInfo* rec) {
+int32_t DlpDevice::writeRecord(RecordInfo* rec) {
   if (rec == nullptr) return SYNCERR_BAD_ARG;
   if (rec->m_RecSize > 0xFFFF || (rec->m_RecSize > 0 && rec->m_pBytes == nullptr)) return SYNCERR_BAD_ARG;
   Writer w;
@@ -343,18 +343,18 @@ int32_t NetDevice::writeRecord(RecordInfo* rec) {
   });
 }
 
-int32_t NetDevice::deleteRecord(RecordInfo* rec) {
+int32_t DlpDevice::deleteRecord(RecordInfo* rec) {
   if (rec == nullptr) return SYNCERR_BAD_ARG;
   Writer w;
   w.u8(rec->m_FileHandle).u8(0).u32(rec->m_RecId);
   return simple(dlp::DeleteRecord, std::move(w.out()));
 }
 
-int32_t NetDevice::purgeDeleted(uint8_t handle) { return simple(dlp::CleanUpDatabase, {handle}); }
+int32_t DlpDevice::purgeDeleted(uint8_t handle) { return simple(dlp::CleanUpDatabase, {handle}); }
 
-int32_t NetDevice::resetSyncFlags(uint8_t handle) { return simple(dlp::ResetSyncFlags, {handle}); }
+int32_t DlpDevice::resetSyncFlags(uint8_t handle) { return simple(dlp::ResetSyncFlags, {handle}); }
 
-bool NetDevice::install(const std::filesystem::path& file, std::string* error) {
+bool DlpDevice::install(const std::filesystem::path& file, std::string* error) {
   auto failed = [&](const std::string& what, int32_t status) {
     if (error) *error = lost_.empty() ? what + " (status " + std::to_string(status) + ")" : lost_;
     return false;
@@ -422,13 +422,13 @@ bool NetDevice::install(const std::filesystem::path& file, std::string* error) {
   return true;
 }
 
-void NetDevice::appendLog(const std::string& utf8Text) {
+void DlpDevice::appendLog(const std::string& utf8Text) {
   Writer w;
   w.text(tarvo::Utf8ToCp1252(utf8Text));
   simple(dlp::AddSyncLogEntry, std::move(w.out()));
 }
 
-bool NetDevice::finish(std::string* error) {
+bool DlpDevice::finish(std::string* error) {
   if (lost_.empty()) {
     for (auto it = open_.begin(); it != open_.end();) {
       simple(dlp::CloseDB, {it->first});

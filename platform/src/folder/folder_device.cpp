@@ -1,4 +1,4 @@
-#include "folder_device.h"
+#include "folder/folder_device.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
-// A handheld on the other end of a network HotSync, as a Sync Manager
-// device: each operation is one or a few DLP requests. When the link fails
+// A handheld on the other end of a link, as a Sync Manager device: each
+// operation is one or a few DLP requests. When the link fails
 // the handheld counts as gone: the reason is kept, and every later call
 // answers SYNCERR_NOT_CONNECTED at once.
 #pragma once
@@ -10,18 +10,18 @@
 
 #include "device.h"
 #include "dlp/messages.h"
-#include "net_link.h"
+#include "link/link.h"
 
 namespace hotsync::detail {
 
 // The Sync Manager status for a DLP error code.
 int32_t syncStatusOf(uint16_t dlpError);
 
-class NetDevice : public Device {
+class DlpDevice : public Device {
  public:
   // Reads the handheld's system and user information. Throws LinkError or
   // dlp::WireError when the handheld does not answer them.
-  explicit NetDevice(std::unique_ptr<Link> link);
+  explicit DlpDevice(std::unique_ptr<Link> link);
 
   std::filesystem::path dir() const override { return {}; }
   std::string describe() const override { return "the handheld at " + link_->peer(); }

@@ -1,6 +1,6 @@
-#include "journal.h"
+#include "folder/journal.h"
 
-#include "block_hash.h"
+#include "folder/block_hash.h"
 
 #include <fcntl.h>
 #include <unistd.h>

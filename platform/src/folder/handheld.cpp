@@ -1,4 +1,4 @@
-#include "handheld.h"
+#include "folder/handheld.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,8 +14,8 @@
 #include <sstream>
 #include <system_error>
 
-#include "card_folder.h"
-#include "crash_point.h"
+#include "folder/card_folder.h"
+#include "folder/crash_point.h"
 
 namespace hotsync::detail {
 namespace fs = std::filesystem;

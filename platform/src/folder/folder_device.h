@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "device.h"
-#include "handheld.h"
+#include "folder/handheld.h"
 
 namespace hotsync::detail {
 

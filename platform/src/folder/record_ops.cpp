@@ -1,4 +1,4 @@
-#include "record_ops.h"
+#include "folder/record_ops.h"
 
 #include <algorithm>
 

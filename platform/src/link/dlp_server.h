@@ -1,4 +1,4 @@
-// The handheld's side of a network HotSync: answers the desktop's DLP
+// The handheld's side of a HotSync over any link: answers the desktop's DLP
 // requests from a simulated handheld until the desktop ends the sync.
 #pragma once
 
@@ -9,8 +9,8 @@
 #include <string>
 
 #include "dlp/packet.h"
-#include "handheld.h"
-#include "net_link.h"
+#include "folder/handheld.h"
+#include "link/link.h"
 #include "pdb/pdb.h"
 
 namespace hotsync::detail {

@@ -1,4 +1,4 @@
-#include "dlp_server.h"
+#include "link/dlp_server.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "device_config.h"
+#include "folder/device_config.h"
 
 #include <charconv>
 #include <fstream>
