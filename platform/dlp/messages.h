@@ -1,6 +1,7 @@
 // The Desktop Link Protocol's commands, error codes and the records its
-// arguments carry, shared by the handheld and the desktop side so both read
-// and write each layout in one place.
+// messages carry (dlp/table.h puts them into messages), shared by the
+// handheld and the desktop side so both read and write each layout in one
+// place.
 #pragma once
 
 #include <cstdint>
@@ -112,9 +113,6 @@ struct SysInfo {
   uint16_t dlpMajor = kVersionMajor, dlpMinor = kVersionMinor;
   uint32_t maxRecordSize = 0xFFFF;
 };
-// Two arguments: the system part and the protocol versions.
-std::vector<Arg> encodeSysInfo(const SysInfo& info);
-SysInfo decodeSysInfo(const Response& response);
 
 struct StorageInfo {
   uint8_t card = 0;
@@ -125,20 +123,6 @@ struct StorageInfo {
   uint16_t romDbCount = 0, ramDbCount = 0;
   bool more = false;  // cards after this one
 };
-std::vector<Arg> encodeStorageInfo(const StorageInfo& info, uint8_t lastCard);
-StorageInfo decodeStorageInfo(const Response& response);
-
-// A record as ReadRecord answers it: id, index, size, attributes, category, data.
-struct RecordData {
-  uint32_t id = 0;
-  uint16_t index = 0;
-  uint8_t attributes = 0;
-  uint8_t category = 0;
-  std::vector<uint8_t> data;
-};
-
-// Throws WireError when the response lacks its first argument.
-const Arg& firstArg(const Response& response);
 
 // A one-line name for a status: "not found", "read-only", ...
 std::string errorText(uint16_t error);

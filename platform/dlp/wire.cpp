@@ -85,7 +85,8 @@ std::string Reader::text(std::size_t field) {
   const std::size_t limit = field == 0 ? remaining() : field;
   need(limit);
   const auto window = bytes_.subspan(at_, limit);
-  const void* zero = std::memchr(window.data(), 0, window.size());
+  // An empty window may have no buffer at all, which memchr must not see.
+  const void* zero = window.empty() ? nullptr : std::memchr(window.data(), 0, window.size());
   if (zero == nullptr) throw WireError("a text in a packet has no end");
   const std::size_t length = static_cast<std::size_t>(static_cast<const uint8_t*>(zero) - window.data());
   std::string s(reinterpret_cast<const char*>(window.data()), length);

@@ -13,6 +13,7 @@
 
 #include "dlp/messages.h"
 #include "dlp/packet.h"
+#include "dlp/table.h"
 #include "hotsync/host.h"
 #include "hotsync/link.h"
 #include "hotsync/syncmgr.h"
@@ -71,13 +72,11 @@ class ScriptedHandheld {
       const dlp::Request request = dlp::decodeRequest(in);
       std::vector<uint8_t> out;
       if (request.command == dlp::ReadSysInfo) {
-        dlp::SysInfo info;
-        info.romVersion = 0x05103000;
-        out = frame({request.command, 0, dlp::encodeSysInfo(info)});
+        dlp::msg::ReadSysInfo::Answer system;
+        system.info.romVersion = 0x05103000;
+        out = frame(dlp::answerOf<dlp::msg::ReadSysInfo>(system));
       } else if (request.command == dlp::ReadUserInfo) {
-        dlp::Writer w;
-        dlp::putUserInfo(w, {77, 0, 0, {}, {}, "Link User", {}});
-        out = frame({request.command, 0, {{dlp::kFirstArgId, w.out()}}});
+        out = frame(dlp::answerOf<dlp::msg::ReadUserInfo>({{77, 0, 0, {}, {}, "Link User", {}}}));
       } else if (request.command == dlp::OpenConduit) {
         out = frame({request.command, 0, {}});
       } else {

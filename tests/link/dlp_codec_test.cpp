@@ -4,6 +4,7 @@
 
 #include "dlp/messages.h"
 #include "dlp/packet.h"
+#include "dlp/table.h"
 
 namespace {
 
@@ -98,12 +99,13 @@ TEST(DlpRecords, ListEntriesUsersCardsAndDatesCrossTheWire) {
   card.name = "Card 1";
   card.maker = "Tarvo";
   card.ramDbCount = 12;
-  const dlp::StorageInfo back = dlp::decodeStorageInfo({dlp::ReadStorageInfo, 0, dlp::encodeStorageInfo(card, 1)});
+  const dlp::StorageInfo back =
+      dlp::msg::ReadStorageInfo::Answer::decode(dlp::msg::ReadStorageInfo::Answer{1, card, true}.encode()).card;
   EXPECT_EQ(back.card, 1);
   EXPECT_EQ(back.ramSize, 1u << 24);
   EXPECT_EQ(back.name + "/" + back.maker, "Card 1/Tarvo");
   EXPECT_EQ(back.ramDbCount, 12);
-  EXPECT_THROW(dlp::decodeStorageInfo({dlp::ReadStorageInfo, 0, {}}), WireError);
+  EXPECT_THROW(dlp::msg::ReadStorageInfo::Answer::decode({}), WireError);
 }
 
 }  // namespace

@@ -9,16 +9,9 @@ namespace hotsync::detail {
 
 namespace {
 
-using dlp::Reader;
-using dlp::Writer;
+namespace msg = dlp::msg;
 
 constexpr uint16_t kChunk = 0xFFFF - 100;  // what one answer carries of a record, with room for its header
-
-std::vector<uint8_t> nameArg(uint8_t card, const std::string& name) {
-  Writer w;
-  w.u8(card).u8(0).text(name);
-  return std::move(w.out());
-}
 
 void fillEntry(const dlp::DbEntry& d, uint8_t card, CDbList* e) {
   std::memset(e, 0, sizeof *e);
@@ -69,14 +62,13 @@ int32_t syncStatusOf(uint16_t error) {
 
 DlpDevice::DlpDevice(std::unique_ptr<Link> link) : link_(std::move(link)) {
   dlp::Response response;
-  if (!call({dlp::ReadSysInfo, {{dlp::kFirstArgId, {0, 1, 0, 2}}}}, &response)) throw LinkError(lost_);
-  if (response.error == dlp::ErrNone) sys_ = dlp::decodeSysInfo(response);
-  if (!call({dlp::ReadUserInfo, {}}, &response)) throw LinkError(lost_);
+  if (!call(dlp::requestOf<msg::ReadSysInfo>({}), &response)) throw LinkError(lost_);
+  if (response.error == dlp::ErrNone) sys_ = msg::ReadSysInfo::Answer::decode(response.args).info;
+  if (!call(dlp::requestOf<msg::ReadUserInfo>({}), &response)) throw LinkError(lost_);
   if (response.error != dlp::ErrNone)
     throw LinkError("the handheld does not tell its user: " + dlp::errorText(response.error));
-  Reader r(dlp::firstArg(response).data);
-  user_ = dlp::getUserInfo(r);
-  if (!call({dlp::OpenConduit, {}}, &response)) throw LinkError(lost_);
+  user_ = msg::ReadUserInfo::Answer::decode(response.args).user;
+  if (!call(dlp::requestOf<msg::OpenConduit>({}), &response)) throw LinkError(lost_);
   if (response.error == dlp::ErrSync) throw LinkError("the HotSync was cancelled on the handheld");
 }
 
@@ -106,12 +98,6 @@ void DlpDevice::keepAlive() {
   }
 }
 
-int32_t DlpDevice::simple(uint8_t command, std::vector<uint8_t> arg) {
-  dlp::Response response;
-  if (!call({command, {{dlp::kFirstArgId, std::move(arg)}}}, &response)) return SYNCERR_NOT_CONNECTED;
-  return syncStatusOf(response.error);
-}
-
 std::string DlpDevice::userName() const { return tarvo::Cp1252ToUtf8(user_.name); }
 
 int32_t DlpDevice::readUserInfo(UserInfo* info) {
@@ -133,17 +119,15 @@ uint16_t DlpDevice::osVersion(uint16_t* minor) {
 }
 
 int32_t DlpDevice::readFeature(uint32_t creator, uint16_t number, uint32_t* value) {
-  Writer w;
-  w.u32(creator).u16(number);
-  return ask({dlp::ReadFeature, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
-    *value = Reader(dlp::firstArg(response).data).u32();
+  return ask<msg::ReadFeature>({creator, number}, [&](const msg::ReadFeature::Answer& answer) {
+    *value = answer.value;
     return SYNCERR_NONE;
   });
 }
 
 int32_t DlpDevice::readDateTime(SysDateTime* dateTime) {
-  return ask({dlp::GetSysDateTime, {}}, [&](const dlp::Response& response) {
-    const dlp::DateTime d = Reader(dlp::firstArg(response).data).date();
+  return ask<msg::GetSysDateTime>({}, [&](const msg::GetSysDateTime::Answer& answer) {
+    const dlp::DateTime& d = answer.time;
     *dateTime = SysDateTime{d.year, d.month, d.day, d.hour, d.minute, d.second, 0};
     return SYNCERR_NONE;
   });
@@ -151,8 +135,8 @@ int32_t DlpDevice::readDateTime(SysDateTime* dateTime) {
 
 int32_t DlpDevice::readCardInfo(CardInfo* info) {
   if (info == nullptr) return SYNCERR_BAD_ARG;
-  return ask({dlp::ReadStorageInfo, {{dlp::kFirstArgId, {info->m_CardNo, 0}}}}, [&](const dlp::Response& response) {
-    const dlp::StorageInfo c = dlp::decodeStorageInfo(response);
+  return ask<msg::ReadStorageInfo>({info->m_CardNo}, [&](const msg::ReadStorageInfo::Answer& answer) {
+    const dlp::StorageInfo& c = answer.card;
     if (c.card != info->m_CardNo) return SYNCERR_NOT_FOUND;  // the handheld skipped to another card
     info->m_CardVersion = c.version;
     info->m_CreationDate = dlp::palmFromDate(c.created);
@@ -167,7 +151,7 @@ int32_t DlpDevice::readCardInfo(CardInfo* info) {
     std::memcpy(info->m_ManufName, c.maker.data(), info->m_ManufNameLen);
     info->m_romDbCount = c.romDbCount;
     info->m_ramDbCount = c.ramDbCount;
-    if (response.find(dlp::kFirstArgId + 1) == nullptr) {
+    if (!answer.counted) {
       // An older handheld does not count its databases: list them.
       std::vector<dlp::DbEntry> entries;
       uint16_t start = 0;
@@ -183,15 +167,11 @@ int32_t DlpDevice::readCardInfo(CardInfo* info) {
 
 int32_t DlpDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries) {
   const bool multiple = (sys_.dlpMajor << 8 | sys_.dlpMinor) >= 0x0102;
-  Writer w;
-  w.u8(static_cast<uint8_t>(dlp::kListRam | (multiple ? dlp::kListMultiple : 0))).u8(card).u16(start);
-  return ask({dlp::ReadDBList, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
-    Reader r(dlp::firstArg(response).data);
-    r.skip(3);
-    const std::size_t n = r.u8();
-    if (n == 0) return SYNCERR_NOT_FOUND;
-    for (std::size_t i = 0; i < n; ++i) {
-      dlp::DbEntry entry = dlp::getDbEntry(r);
+  const msg::ReadDBList::Query query{static_cast<uint8_t>(dlp::kListRam | (multiple ? dlp::kListMultiple : 0)), card,
+                                     start};
+  return ask<msg::ReadDBList>(query, [&](msg::ReadDBList::Answer answer) {
+    if (answer.entries.empty()) return SYNCERR_NOT_FOUND;
+    for (dlp::DbEntry& entry : answer.entries) {
       // Indexes only grow; anything else would make a caller loop for ever.
       if (entry.index < start || (!entries->empty() && entry.index <= entries->back().index)) {
         throw dlp::WireError("a database list out of order");
@@ -238,17 +218,15 @@ int32_t DlpDevice::openDb(const char* name, int32_t cardNo, uint8_t* handle, uin
   if (name == nullptr || handle == nullptr) return SYNCERR_BAD_ARG;
   if (cardNo < 0 || cardNo > 0xFF) return SYNCERR_NOT_FOUND;
   if (std::strlen(name) > 31) return SYNCERR_NOT_FOUND;
-  Writer w;
-  w.u8(static_cast<uint8_t>(cardNo)).u8(mode).text(name);
-  return ask({dlp::OpenDB, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
-    *handle = Reader(dlp::firstArg(response).data).u8();
+  return ask<msg::OpenDB>({static_cast<uint8_t>(cardNo), mode, name}, [&](const msg::OpenDB::Answer& answer) {
+    *handle = answer.handle;
     open_[*handle] = OpenDb{static_cast<uint8_t>(cardNo), name};
     return SYNCERR_NONE;
   });
 }
 
 int32_t DlpDevice::closeDb(uint8_t handle) {
-  const int32_t status = simple(dlp::CloseDB, {handle});
+  const int32_t status = simple<msg::CloseDB>({handle});
   if (status != SYNCERR_NOT_CONNECTED) open_.erase(handle);
   return status;
 }
@@ -256,13 +234,13 @@ int32_t DlpDevice::closeDb(uint8_t handle) {
 int32_t DlpDevice::deleteDb(const char* name, int32_t cardNo) {
   if (name == nullptr) return SYNCERR_BAD_ARG;
   if (cardNo < 0 || cardNo > 0xFF) return SYNCERR_NOT_FOUND;
-  return simple(dlp::DeleteDB, nameArg(static_cast<uint8_t>(cardNo), name));
+  return simple<msg::DeleteDB>({static_cast<uint8_t>(cardNo), name});
 }
 
 int32_t DlpDevice::recordCount(uint8_t handle, uint16_t* count) {
   if (count == nullptr) return SYNCERR_BAD_ARG;
-  return ask({dlp::ReadOpenDBInfo, {{dlp::kFirstArgId, {handle}}}}, [&](const dlp::Response& response) {
-    *count = Reader(dlp::firstArg(response).data).u16();
+  return ask<msg::ReadOpenDBInfo>({handle}, [&](const msg::ReadOpenDBInfo::Answer& answer) {
+    *count = answer.count;
     return SYNCERR_NONE;
   });
 }
@@ -298,32 +276,26 @@ int32_t DlpDevice::readRecord(RecordInfo* rec) {
   if (rec == nullptr) return SYNCERR_BAD_ARG;
   std::vector<uint8_t> data;
   uint32_t size = 0;
-  try {
-    // Long records come in pieces; each piece must move on.
-    do {
-      Writer w;
-      const uint16_t offset = static_cast<uint16_t>(data.size());
-      w.u8(rec->m_FileHandle).u8(0).u16(rec->m_RecIndex).u16(offset).u16(kChunk);
-      dlp::Response response;
-      if (!call({dlp::ReadRecord, {{dlp::kArgByIndex, std::move(w.out())}}}, &response)) return SYNCERR_NOT_CONNECTED;
-      if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
-      Reader r(dlp::firstArg(response).data);
-      rec->m_RecId = r.u32();
-      r.u16();
-      size = r.u16();
-      rec->m_Attribs = r.u8();
-      rec->m_CatId = static_cast<int16_t>(r.u8());
-      rec->m_RecSize = size;
+  // Long records come in pieces; each piece must move on.
+  do {
+    msg::ReadRecord::Query query;
+    query.handle = rec->m_FileHandle;
+    query.index = rec->m_RecIndex;
+    query.offset = static_cast<uint16_t>(data.size());
+    query.length = kChunk;
+    const int32_t status = ask<msg::ReadRecord>(query, [&](const msg::ReadRecord::Answer& answer) {
+      rec->m_RecId = answer.id;
+      rec->m_Attribs = answer.attributes;
+      rec->m_CatId = static_cast<int16_t>(answer.category);
+      rec->m_RecSize = size = answer.size;
       if (size > rec->m_TotalBytes) return SYNCERR_LOCAL_BUFF_TOO_SMALL;
-      const auto piece = r.rest();
-      if (piece.size() > size - data.size()) throw dlp::WireError("a record longer than its size");
-      if (piece.empty() && data.size() < size) throw dlp::WireError("a record that ends early");
-      data.insert(data.end(), piece.begin(), piece.end());
-    } while (data.size() < size);
-  } catch (const dlp::WireError& e) {
-    lost_ = e.what();
-    return SYNCERR_NOT_CONNECTED;
-  }
+      if (answer.data.size() > size - data.size()) throw dlp::WireError("a record longer than its size");
+      if (answer.data.empty() && data.size() < size) throw dlp::WireError("a record that ends early");
+      data.insert(data.end(), answer.data.begin(), answer.data.end());
+      return SYNCERR_NONE;
+    });
+    if (status != SYNCERR_NONE) return status;
+  } while (data.size() < size);
   if (!data.empty()) {
     if (rec->m_pBytes == nullptr) return SYNCERR_BAD_ARG;
     std::memcpy(rec->m_pBytes, data.data(), data.size());
@@ -334,25 +306,23 @@ int32_t DlpDevice::readRecord(RecordInfo* rec) {
 int32_t DlpDevice::writeRecord(RecordInfo* rec) {
   if (rec == nullptr) return SYNCERR_BAD_ARG;
   if (rec->m_RecSize > 0xFFFF || (rec->m_RecSize > 0 && rec->m_pBytes == nullptr)) return SYNCERR_BAD_ARG;
-  Writer w;
-  w.u8(rec->m_FileHandle).u8(0x80).u32(rec->m_RecId).u8(rec->m_Attribs).u8(static_cast<uint8_t>(rec->m_CatId));
-  w.bytes(std::span<const uint8_t>(rec->m_pBytes, rec->m_RecSize));
-  return ask({dlp::WriteRecord, {{dlp::kFirstArgId, std::move(w.out())}}}, [&](const dlp::Response& response) {
-    rec->m_RecId = Reader(dlp::firstArg(response).data).u32();
+  msg::WriteRecord::Query query{
+      rec->m_FileHandle, rec->m_RecId, rec->m_Attribs, static_cast<uint8_t>(rec->m_CatId), {}};
+  if (rec->m_RecSize > 0) query.data.assign(rec->m_pBytes, rec->m_pBytes + rec->m_RecSize);
+  return ask<msg::WriteRecord>(query, [&](const msg::WriteRecord::Answer& answer) {
+    rec->m_RecId = answer.id;
     return SYNCERR_NONE;
   });
 }
 
 int32_t DlpDevice::deleteRecord(RecordInfo* rec) {
   if (rec == nullptr) return SYNCERR_BAD_ARG;
-  Writer w;
-  w.u8(rec->m_FileHandle).u8(0).u32(rec->m_RecId);
-  return simple(dlp::DeleteRecord, std::move(w.out()));
+  return simple<msg::DeleteRecord>({rec->m_FileHandle, 0, rec->m_RecId});
 }
 
-int32_t DlpDevice::purgeDeleted(uint8_t handle) { return simple(dlp::CleanUpDatabase, {handle}); }
+int32_t DlpDevice::purgeDeleted(uint8_t handle) { return simple<msg::CleanUpDatabase>({handle}); }
 
-int32_t DlpDevice::resetSyncFlags(uint8_t handle) { return simple(dlp::ResetSyncFlags, {handle}); }
+int32_t DlpDevice::resetSyncFlags(uint8_t handle) { return simple<msg::ResetSyncFlags>({handle}); }
 
 bool DlpDevice::install(const std::filesystem::path& file, std::string* error) {
   auto failed = [&](const std::string& what, int32_t status) {
@@ -371,36 +341,30 @@ bool DlpDevice::install(const std::filesystem::path& file, std::string* error) {
   if (const int32_t status = deleteDb(db.name.c_str(), 0); status != SYNCERR_NONE && status != SYNCERR_NOT_FOUND) {
     return failed("the handheld keeps the old database", status);
   }
-  Writer w;
-  w.u32(db.creator).u32(db.type).u8(0).u8(0).u16(db.attributes).u16(db.version).text(db.name);
   dlp::Response response;
-  if (!call({dlp::CreateDB, {{dlp::kFirstArgId, std::move(w.out())}}}, &response)) return failed("", 0);
-  if (response.error != dlp::ErrNone || response.find() == nullptr || response.find()->data.empty()) {
+  const msg::CreateDB::Query create{db.creator, db.type, 0, db.attributes, db.version, db.name};
+  if (!call(dlp::requestOf<msg::CreateDB>(create), &response)) return failed("", 0);
+  uint8_t h = 0;
+  try {
+    if (response.error == dlp::ErrNone) h = msg::CreateDB::Answer::decode(response.args).handle;
+  } catch (const dlp::WireError&) {
+    response.error = dlp::ErrSystem;  // no handle to write to
+  }
+  if (response.error != dlp::ErrNone) {
     return failed("the handheld cannot make the database: " + dlp::errorText(response.error),
                   syncStatusOf(response.error));
   }
-  const uint8_t h = response.find()->data[0];
   const auto tooLong = [](const std::vector<uint8_t>& data) { return data.size() > 0xFFFF - 100; };
   int32_t status = SYNCERR_NONE;
-  auto block = [&](uint8_t command, const std::vector<uint8_t>& data) {
+  auto block = [&]<typename M>(M, const std::vector<uint8_t>& data) {
     if (data.empty() || status != SYNCERR_NONE) return;
-    if (tooLong(data)) status = SYNCERR_BAD_ARG;
-    if (status != SYNCERR_NONE) return;
-    Writer b;
-    b.u8(h).u8(0).u16(static_cast<uint16_t>(data.size())).bytes(data);
-    status = simple(command, std::move(b.out()));
+    status = tooLong(data) ? SYNCERR_BAD_ARG : simple<M>({h, data});
   };
-  block(dlp::WriteAppBlock, db.appInfo);
-  block(dlp::WriteSortBlock, db.sortInfo);
+  block(msg::WriteAppBlock{}, db.appInfo);
+  block(msg::WriteSortBlock{}, db.sortInfo);
   for (const pdb::Resource& r : db.resources) {
     if (status != SYNCERR_NONE) break;
-    if (tooLong(r.data)) {
-      status = SYNCERR_BAD_ARG;
-      break;
-    }
-    Writer b;
-    b.u8(h).u8(0).u32(r.type).u16(r.id).u16(static_cast<uint16_t>(r.data.size())).bytes(r.data);
-    status = simple(dlp::WriteResource, std::move(b.out()));
+    status = tooLong(r.data) ? SYNCERR_BAD_ARG : simple<msg::WriteResource>({h, r.type, r.id, r.data});
   }
   for (const pdb::Record& r : db.records) {
     if (status != SYNCERR_NONE) break;
@@ -413,7 +377,7 @@ bool DlpDevice::install(const std::filesystem::path& file, std::string* error) {
     info.m_pBytes = const_cast<uint8_t*>(r.data.data());
     status = writeRecord(&info);
   }
-  const int32_t closed = simple(dlp::CloseDB, {h});
+  const int32_t closed = simple<msg::CloseDB>({h});
   if (status == SYNCERR_NONE) status = closed;
   if (status != SYNCERR_NONE) {
     deleteDb(db.name.c_str(), 0);  // no half database stays behind
@@ -423,21 +387,17 @@ bool DlpDevice::install(const std::filesystem::path& file, std::string* error) {
 }
 
 void DlpDevice::appendLog(const std::string& utf8Text) {
-  Writer w;
-  w.text(tarvo::Utf8ToCp1252(utf8Text));
-  simple(dlp::AddSyncLogEntry, std::move(w.out()));
+  simple<msg::AddSyncLogEntry>({tarvo::Utf8ToCp1252(utf8Text)});
 }
 
 bool DlpDevice::finish(std::string* error) {
   if (lost_.empty()) {
     for (auto it = open_.begin(); it != open_.end();) {
-      simple(dlp::CloseDB, {it->first});
+      simple<msg::CloseDB>({it->first});
       it = open_.erase(it);
     }
-    Writer w;
-    w.u16(0);  // normal end
     dlp::Response response;
-    if (call({dlp::EndOfSync, {{dlp::kFirstArgId, std::move(w.out())}}}, &response)) return true;
+    if (call(dlp::requestOf<msg::EndOfSync>({}), &response)) return true;  // a normal end
   }
   if (error) *error = lost_;
   return false;

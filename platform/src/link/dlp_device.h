@@ -10,6 +10,7 @@
 
 #include "device.h"
 #include "dlp/messages.h"
+#include "dlp/table.h"
 #include "link/link.h"
 
 namespace hotsync::detail {
@@ -57,23 +58,27 @@ class DlpDevice : public Device {
     uint8_t card = 0;
     std::string name;
   };
-  // One request and its answer; nullopt-like: `ok` false when the link is
-  // gone (the status to return is SYNCERR_NOT_CONNECTED).
+  // One request and its answer; false when the link is gone (the status to
+  // return is SYNCERR_NOT_CONNECTED).
   bool call(const dlp::Request& request, dlp::Response* response);
-  int32_t simple(uint8_t command, std::vector<uint8_t> arg);
-  // One request; on success `read` takes the answer apart. An answer that
-  // does not decode counts as the handheld gone.
-  template <typename Read>
-  int32_t ask(const dlp::Request& request, Read&& read) {
+  // One message of the table; on success `use` takes the answer apart. An
+  // answer that does not decode counts as the handheld gone.
+  template <typename M, typename Use>
+  int32_t ask(const typename M::Query& query, Use&& use) {
     dlp::Response response;
-    if (!call(request, &response)) return SYNCERR_NOT_CONNECTED;
+    if (!call(dlp::requestOf<M>(query), &response)) return SYNCERR_NOT_CONNECTED;
     if (response.error != dlp::ErrNone) return syncStatusOf(response.error);
     try {
-      return read(response);
+      return use(M::Answer::decode(response.args));
     } catch (const dlp::WireError& e) {
       lost_ = e.what();
       return SYNCERR_NOT_CONNECTED;
     }
+  }
+  // A message whose answer carries nothing but its status.
+  template <typename M>
+  int32_t simple(const typename M::Query& query) {
+    return ask<M>(query, [](const typename M::Answer&) { return SYNCERR_NONE; });
   }
   int32_t listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries);
 

@@ -11,11 +11,10 @@ namespace hotsync::detail {
 
 namespace {
 
-using dlp::Reader;
-using dlp::Writer;
+namespace msg = dlp::msg;
 
 // The Sync Manager's status as the handheld would answer it.
-uint16_t toDlp(int32_t status) {
+dlp::Error toDlp(int32_t status) {
   switch (status) {
     case SYNCERR_NONE:
       return dlp::ErrNone;
@@ -40,10 +39,14 @@ uint16_t toDlp(int32_t status) {
   }
 }
 
-dlp::Response reply(const dlp::Request& request, uint16_t error, std::vector<uint8_t> data = {}, bool withArg = false) {
-  dlp::Response r{request.command, error, {}};
-  if (error == dlp::ErrNone && (withArg || !data.empty())) r.args.push_back({dlp::kFirstArgId, std::move(data)});
-  return r;
+// Decodes the query of message M and lets `serve` fill in the answer: the
+// answer, or the error `serve` returns without one.
+template <typename M, typename Serve>
+dlp::Response serve(const dlp::Request& request, Serve&& serve) {
+  typename M::Answer answer;
+  const uint16_t error = serve(M::Query::decode(request.args), answer);
+  if (error != dlp::ErrNone) return dlp::Response{M::kCommand, error, {}};
+  return dlp::answerOf<M>(answer);
 }
 
 dlp::DbEntry entryOf(const CDbList& e) {
@@ -62,11 +65,14 @@ dlp::DbEntry entryOf(const CDbList& e) {
   return d;
 }
 
-// A record or resource slice: from `offset`, at most `length` bytes.
-std::span<const uint8_t> slice(const std::vector<uint8_t>& data, std::size_t offset, std::size_t length) {
+// A record, resource or block slice: from `offset`, at most `length` bytes.
+std::vector<uint8_t> slice(const std::vector<uint8_t>& data, std::size_t offset, std::size_t length) {
   if (offset >= data.size()) return {};
-  return std::span(data).subspan(offset, std::min(length, data.size() - offset));
+  const auto from = data.begin() + static_cast<std::ptrdiff_t>(offset);
+  return std::vector<uint8_t>(from, from + static_cast<std::ptrdiff_t>(std::min(length, data.size() - offset)));
 }
+
+uint16_t clamp16(std::size_t n) { return static_cast<uint16_t>(std::min<std::size_t>(n, 0xFFFF)); }
 
 }  // namespace
 
@@ -102,10 +108,10 @@ uint8_t DlpServer::newHandle() {
   return lastHandle_;
 }
 
-uint16_t DlpServer::close(uint8_t handle) {
+dlp::Error DlpServer::close(uint8_t handle) {
   Open* o = open(handle);
   if (o == nullptr) return dlp::ErrNoneOpen;
-  uint16_t status = dlp::ErrNone;
+  dlp::Error status = dlp::ErrNone;
   if (o->created) {
     std::string error;
     try {
@@ -127,329 +133,322 @@ void DlpServer::closeAll() {
 }
 
 dlp::Response DlpServer::answer(const dlp::Request& request) {
-  static const dlp::Arg kNone;
-  const dlp::Arg* arg = request.find(dlp::kFirstArgId);
-  if (arg == nullptr) arg = request.args.empty() ? &kNone : &request.args.front();
   try {
-    return handle(request, *arg);
+    return handle(request);
   } catch (const dlp::WireError&) {
-    return reply(request, dlp::ErrParam);  // an argument too short for its command
+    return dlp::Response{request.command, dlp::ErrParam, {}};  // an argument too short for its command
   }
 }
 
-dlp::Response DlpServer::handle(const dlp::Request& request, const dlp::Arg& arg) {
-  Reader in(arg.data);
-  Writer out;
+dlp::Response DlpServer::handle(const dlp::Request& request) {
   const DeviceConfig& config = hh_.config();
   switch (request.command) {
-    case dlp::ReadUserInfo: {
-      dlp::UserInfo user;
-      user.userId = config.userId;
-      user.lastSyncPc = config.lastSyncPc;
-      user.name = tarvo::Utf8ToCp1252(config.userName);
-      dlp::putUserInfo(out, user);
-      return reply(request, dlp::ErrNone, std::move(out.out()));
-    }
-    case dlp::ReadSysInfo: {
-      dlp::SysInfo info;
-      // major.minor, release stage
-      info.romVersion = (uint32_t{config.osMajor} << 24) | (uint32_t{config.osMinor & 0xFu} << 20) | 0x3000u;
-      return dlp::Response{request.command, dlp::ErrNone, dlp::encodeSysInfo(info)};
-    }
-    case dlp::GetSysDateTime: {
-      const std::time_t now = static_cast<std::time_t>(hh_.unixNow() + clockShift_);
-      std::tm local{};
-      localtime_r(&now, &local);
-      out.date(dlp::dateFromTm(local));
-      return reply(request, dlp::ErrNone, std::move(out.out()));
-    }
-    case dlp::SetSysDateTime: {
-      const dlp::DateTime d = in.date();
-      std::tm local = dlp::tmFromDate(d);
-      local.tm_isdst = -1;
-      const std::time_t wanted = std::mktime(&local);
-      if (d.month < 1 || d.month > 12 || wanted == static_cast<std::time_t>(-1)) return reply(request, dlp::ErrParam);
-      clockShift_ = static_cast<int64_t>(wanted) - hh_.unixNow() + clockShift_;
-      if (notice_) notice_("the desktop set the clock for this HotSync");
-      return reply(request, dlp::ErrNone);
-    }
-    case dlp::ReadStorageInfo: {
-      CardInfo card{};
-      card.m_CardNo = in.u8();
-      if (const int32_t status = hh_.readCardInfo(&card); status != SYNCERR_NONE) return reply(request, toDlp(status));
-      CardInfo next{};
-      next.m_CardNo = static_cast<uint8_t>(card.m_CardNo + 1);
-      dlp::StorageInfo info;
-      info.card = card.m_CardNo;
-      info.version = card.m_CardVersion;
-      info.romSize = card.m_RomSize;
-      info.ramSize = card.m_RamSize;
-      info.freeRam = card.m_FreeRam;
-      info.name.assign(card.m_CardName, ::strnlen(card.m_CardName, sizeof card.m_CardName));
-      info.maker.assign(card.m_ManufName, ::strnlen(card.m_ManufName, sizeof card.m_ManufName));
-      info.ramDbCount = card.m_ramDbCount;
-      info.more = hh_.readCardInfo(&next) == SYNCERR_NONE;
-      return dlp::Response{request.command, dlp::ErrNone, dlp::encodeStorageInfo(info, card.m_CardNo)};
-    }
-    case dlp::ReadDBList: {
-      const uint8_t flags = in.u8();
-      const uint8_t card = in.u8();
-      const uint16_t start = in.u16();
-      if ((flags & dlp::kListRam) == 0) return reply(request, dlp::ErrNotFound);  // no ROM databases here
-      // One entry, or as many as fit one answer.
-      std::vector<CDbList> entries((flags & dlp::kListMultiple) ? 64 : 1);
-      int32_t count = static_cast<int32_t>(entries.size());
-      if (const int32_t status = hh_.readDbList(card, start, DB_LIST_RAM, entries.data(), &count);
-          status != SYNCERR_NONE || count == 0) {
-        return reply(request, dlp::ErrNotFound);
-      }
-      CDbList probe{};
-      int32_t more = 1;
-      const uint16_t last = entries[static_cast<std::size_t>(count - 1)].m_Index;
-      const bool hasMore =
-          hh_.readDbList(card, static_cast<uint16_t>(last + 1), DB_LIST_RAM, &probe, &more) == SYNCERR_NONE && more > 0;
-      out.u16(last).u8(hasMore ? 0x80 : 0).u8(static_cast<uint8_t>(count));
-      for (int32_t i = 0; i < count; ++i) dlp::putDbEntry(out, entryOf(entries[static_cast<std::size_t>(i)]));
-      return reply(request, dlp::ErrNone, std::move(out.out()));
-    }
-    case dlp::OpenDB: {
-      const uint8_t card = in.u8();
-      const uint8_t mode = in.u8();
-      const std::string name = in.text();
-      uint8_t h = 0;
-      if (const int32_t status = hh_.openDb(name.c_str(), card, &h, mode); status != SYNCERR_NONE) {
-        return reply(request, toDlp(status));
-      }
-      const uint8_t mine = newHandle();
-      open_[mine] = Open{h, nullptr, card};
-      return reply(request, dlp::ErrNone, {mine});
-    }
-    case dlp::CreateDB: {
-      auto db = std::make_unique<pdb::Database>();
-      db->creator = in.u32();
-      db->type = in.u32();
-      const uint8_t card = in.u8();
-      in.u8();
-      db->attributes = static_cast<uint16_t>(in.u16() & ~0x8000u);  // not "open"
-      db->version = in.u16();
-      db->name = in.text();
-      if (db->name.empty() || db->name.size() > 31) return reply(request, dlp::ErrParam);
-      if (card != 0) return reply(request, dlp::ErrNotFound);  // new databases go to the first card
-      db->creationDate = db->modificationDate = hh_.palmNow();
-      uint8_t probe = 0;
-      if (hh_.openDb(db->name.c_str(), 0, &probe, eDbRead) == SYNCERR_NONE) {
-        hh_.closeDb(probe);
-        return reply(request, dlp::ErrExists);
-      }
-      const uint8_t mine = newHandle();
-      open_[mine] = Open{0, std::move(db), 0};
-      return reply(request, dlp::ErrNone, {mine});
-    }
-    case dlp::CloseDB: {
-      if (request.find(dlp::kFirstArgId + 1) != nullptr) {  // close all
-        closeAll();
-        return reply(request, dlp::ErrNone);
-      }
-      return reply(request, close(in.u8()));
-    }
-    case dlp::DeleteDB: {
-      const uint8_t card = in.u8();
-      in.u8();
-      const std::string name = in.text();
-      return reply(request, toDlp(hh_.deleteDb(name.c_str(), card)));
-    }
-    case dlp::ReadAppBlock:
-    case dlp::ReadSortBlock: {
-      Open* o = open(in.u8());
-      in.u8();
-      const uint16_t offset = in.u16();
-      const uint16_t length = in.u16();
-      if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
-      const pdb::Database* db = database(*o);
-      if (db == nullptr) return reply(request, dlp::ErrNotFound);  // its file could not be read
-      const auto& block = request.command == dlp::ReadAppBlock ? db->appInfo : db->sortInfo;
-      if (block.empty()) return reply(request, dlp::ErrNotFound);
-      out.u16(static_cast<uint16_t>(std::min<std::size_t>(block.size(), 0xFFFF))).bytes(slice(block, offset, length));
-      return reply(request, dlp::ErrNone, std::move(out.out()));
-    }
-    case dlp::WriteAppBlock:
-    case dlp::WriteSortBlock: {
-      Open* o = open(in.u8());
-      in.u8();
-      const uint16_t length = in.u16();
-      const auto data = in.take(length);
-      if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
-      if (!o->created) return reply(request, dlp::ErrNotSupported);  // only while installing a database
-      (request.command == dlp::WriteAppBlock ? o->created->appInfo : o->created->sortInfo)
-          .assign(data.begin(), data.end());
-      return reply(request, dlp::ErrNone);
-    }
-    case dlp::ReadRecord: {
-      Open* o = open(in.u8());
-      in.u8();
-      const bool byIndex = arg.id == dlp::kArgByIndex;
-      const uint32_t key = byIndex ? in.u16() : in.u32();
-      const uint16_t offset = in.u16();
-      const uint16_t length = in.u16();
-      if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
-      const pdb::Database* db = database(*o);
-      if (db == nullptr) return reply(request, dlp::ErrNotFound);  // its file could not be read
-      if (db->isResourceDb()) return reply(request, dlp::ErrNotSupported);
-      std::size_t index = key;
-      if (!byIndex) {
-        const auto it = std::find_if(db->records.begin(), db->records.end(),
-                                     [&](const pdb::Record& r) { return r.uniqueId == key; });
-        index = static_cast<std::size_t>(it - db->records.begin());
-      }
-      if (index >= db->records.size()) return reply(request, dlp::ErrNotFound);
-      const pdb::Record& r = db->records[index];
-      if ((r.attributes & pdb::kRecSecret) && !o->created) {
-        // Secret records only through a handle that may show them.
-        std::vector<uint8_t> buffer(0xFFFF);
-        RecordInfo info{};
-        info.m_FileHandle = o->handheldHandle;
-        info.m_RecIndex = static_cast<uint16_t>(index);
-        info.m_TotalBytes = 0xFFFF;
-        info.m_pBytes = buffer.data();
-        if (const int32_t status = hh_.readRecord(&info); status != SYNCERR_NONE) return reply(request, toDlp(status));
-      }
-      const auto part = slice(r.data, offset, length);
-      out.u32(r.uniqueId).u16(static_cast<uint16_t>(index)).u16(static_cast<uint16_t>(r.data.size()));
-      out.u8(static_cast<uint8_t>(r.attributes & ~pdb::kRecCategoryMask)).u8(r.attributes & pdb::kRecCategoryMask);
-      out.bytes(part);
-      return reply(request, dlp::ErrNone, std::move(out.out()));
-    }
-    case dlp::WriteRecord: {
-      Open* o = open(in.u8());
-      in.u8();
-      const uint32_t id = in.u32();
-      const uint8_t attributes = in.u8();
-      const uint8_t category = in.u8();
-      const auto data = in.rest();
-      if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
-      if (data.size() > 0xFFFF) return reply(request, dlp::ErrSize);
-      uint32_t written = id;
-      if (o->created) {
-        pdb::Database& db = *o->created;
-        if (db.isResourceDb()) return reply(request, dlp::ErrNotSupported);
-        if (db.records.size() >= 0xFFFF) return reply(request, dlp::ErrLimit);
-        if (written == 0 || written > pdb::kMaxUniqueId) {
-          written = 0;
-          for (const auto& r : db.records) written = std::max(written, r.uniqueId);
-          written = written + 1;
+    case dlp::ReadUserInfo:
+      return serve<msg::ReadUserInfo>(request, [&](const auto&, msg::ReadUserInfo::Answer& a) {
+        a.user.userId = config.userId;
+        a.user.lastSyncPc = config.lastSyncPc;
+        a.user.name = tarvo::Utf8ToCp1252(config.userName);
+        return dlp::ErrNone;
+      });
+    case dlp::ReadSysInfo:
+      return serve<msg::ReadSysInfo>(request, [&](const auto&, msg::ReadSysInfo::Answer& a) {
+        // major.minor, release stage
+        a.info.romVersion = (uint32_t{config.osMajor} << 24) | (uint32_t{config.osMinor & 0xFu} << 20) | 0x3000u;
+        return dlp::ErrNone;
+      });
+    case dlp::GetSysDateTime:
+      return serve<msg::GetSysDateTime>(request, [&](const auto&, msg::GetSysDateTime::Answer& a) {
+        const std::time_t now = static_cast<std::time_t>(hh_.unixNow() + clockShift_);
+        std::tm local{};
+        localtime_r(&now, &local);
+        a.time = dlp::dateFromTm(local);
+        return dlp::ErrNone;
+      });
+    case dlp::SetSysDateTime:
+      return serve<msg::SetSysDateTime>(request, [&](const msg::SetSysDateTime::Query& q, auto&) {
+        std::tm local = dlp::tmFromDate(q.time);
+        local.tm_isdst = -1;
+        const std::time_t wanted = std::mktime(&local);
+        if (q.time.month < 1 || q.time.month > 12 || wanted == static_cast<std::time_t>(-1)) return dlp::ErrParam;
+        clockShift_ = static_cast<int64_t>(wanted) - hh_.unixNow() + clockShift_;
+        if (notice_) notice_("the desktop set the clock for this HotSync");
+        return dlp::ErrNone;
+      });
+    case dlp::ReadStorageInfo:
+      return serve<msg::ReadStorageInfo>(
+          request, [&](const msg::ReadStorageInfo::Query& q, msg::ReadStorageInfo::Answer& a) {
+            CardInfo card{};
+            card.m_CardNo = q.card;
+            if (const int32_t status = hh_.readCardInfo(&card); status != SYNCERR_NONE) return toDlp(status);
+            CardInfo next{};
+            next.m_CardNo = static_cast<uint8_t>(card.m_CardNo + 1);
+            dlp::StorageInfo& info = a.card;
+            a.lastCard = card.m_CardNo;
+            info.card = card.m_CardNo;
+            info.version = card.m_CardVersion;
+            info.romSize = card.m_RomSize;
+            info.ramSize = card.m_RamSize;
+            info.freeRam = card.m_FreeRam;
+            info.name.assign(card.m_CardName, ::strnlen(card.m_CardName, sizeof card.m_CardName));
+            info.maker.assign(card.m_ManufName, ::strnlen(card.m_ManufName, sizeof card.m_ManufName));
+            info.ramDbCount = card.m_ramDbCount;
+            info.more = hh_.readCardInfo(&next) == SYNCERR_NONE;
+            return dlp::ErrNone;
+          });
+    case dlp::ReadDBList:
+      return serve<msg::ReadDBList>(request, [&](const msg::ReadDBList::Query& q, msg::ReadDBList::Answer& a) {
+        if ((q.flags & dlp::kListRam) == 0) return dlp::ErrNotFound;  // no ROM databases here
+        // One entry, or as many as fit one answer.
+        std::vector<CDbList> entries((q.flags & dlp::kListMultiple) ? 64 : 1);
+        int32_t count = static_cast<int32_t>(entries.size());
+        if (const int32_t status = hh_.readDbList(q.card, q.start, DB_LIST_RAM, entries.data(), &count);
+            status != SYNCERR_NONE || count == 0) {
+          return dlp::ErrNotFound;
         }
-        const uint8_t kept = attributes & (pdb::kRecDelete | pdb::kRecDirty | pdb::kRecSecret);
-        db.records.push_back({static_cast<uint8_t>(kept | (category & pdb::kRecCategoryMask)), written,
-                              std::vector<uint8_t>(data.begin(), data.end())});
-      } else {
-        std::vector<uint8_t> copy(data.begin(), data.end());
+        entries.resize(static_cast<std::size_t>(count));
+        CDbList probe{};
+        int32_t more = 1;
+        a.lastIndex = entries.back().m_Index;
+        a.more = hh_.readDbList(q.card, static_cast<uint16_t>(a.lastIndex + 1), DB_LIST_RAM, &probe, &more) ==
+                     SYNCERR_NONE &&
+                 more > 0;
+        for (const CDbList& e : entries) a.entries.push_back(entryOf(e));
+        return dlp::ErrNone;
+      });
+    case dlp::OpenDB:
+      return serve<msg::OpenDB>(request, [&](const msg::OpenDB::Query& q, msg::OpenDB::Answer& a) {
+        uint8_t h = 0;
+        if (const int32_t status = hh_.openDb(q.name.c_str(), q.card, &h, q.mode); status != SYNCERR_NONE) {
+          return toDlp(status);
+        }
+        a.handle = newHandle();
+        open_[a.handle] = Open{h, nullptr, q.card};
+        return dlp::ErrNone;
+      });
+    case dlp::CreateDB:
+      return serve<msg::CreateDB>(request, [&](const msg::CreateDB::Query& q, msg::CreateDB::Answer& a) {
+        if (q.name.empty() || q.name.size() > 31) return dlp::ErrParam;
+        if (q.card != 0) return dlp::ErrNotFound;  // new databases go to the first card
+        auto db = std::make_unique<pdb::Database>();
+        db->creator = q.creator;
+        db->type = q.type;
+        db->attributes = static_cast<uint16_t>(q.attributes & ~0x8000u);  // not "open"
+        db->version = q.version;
+        db->name = q.name;
+        db->creationDate = db->modificationDate = hh_.palmNow();
+        uint8_t probe = 0;
+        if (hh_.openDb(db->name.c_str(), 0, &probe, eDbRead) == SYNCERR_NONE) {
+          hh_.closeDb(probe);
+          return dlp::ErrExists;
+        }
+        a.handle = newHandle();
+        open_[a.handle] = Open{0, std::move(db), 0};
+        return dlp::ErrNone;
+      });
+    case dlp::CloseDB:
+      return serve<msg::CloseDB>(request, [&](const msg::CloseDB::Query& q, auto&) {
+        if (!q.all) return close(q.handle);
+        closeAll();
+        return dlp::ErrNone;
+      });
+    case dlp::DeleteDB:
+      return serve<msg::DeleteDB>(
+          request, [&](const msg::DeleteDB::Query& q, auto&) { return toDlp(hh_.deleteDb(q.name.c_str(), q.card)); });
+    case dlp::ReadAppBlock:
+      return readBlock<msg::ReadAppBlock>(request, &pdb::Database::appInfo);
+    case dlp::ReadSortBlock:
+      return readBlock<msg::ReadSortBlock>(request, &pdb::Database::sortInfo);
+    case dlp::WriteAppBlock:
+      return writeBlock<msg::WriteAppBlock>(request, &pdb::Database::appInfo);
+    case dlp::WriteSortBlock:
+      return writeBlock<msg::WriteSortBlock>(request, &pdb::Database::sortInfo);
+    case dlp::ReadRecord:
+      return serve<msg::ReadRecord>(
+          request, [&](const msg::ReadRecord::Query& q, msg::ReadRecord::Answer& a) { return readRecord(q, a); });
+    case dlp::WriteRecord:
+      return serve<msg::WriteRecord>(
+          request, [&](const msg::WriteRecord::Query& q, msg::WriteRecord::Answer& a) { return writeRecord(q, a); });
+    case dlp::DeleteRecord:
+      return serve<msg::DeleteRecord>(request, [&](const msg::DeleteRecord::Query& q, auto&) {
+        Open* o = open(q.handle);
+        if (o == nullptr) return dlp::ErrNoneOpen;
+        if (o->created || q.flags != 0) return dlp::ErrNotSupported;
         RecordInfo info{};
         info.m_FileHandle = o->handheldHandle;
-        info.m_RecId = id;
-        info.m_Attribs = attributes;
-        info.m_CatId = category;
-        info.m_RecSize = static_cast<uint32_t>(copy.size());
-        info.m_pBytes = copy.data();
-        if (const int32_t status = hh_.writeRecord(&info); status != SYNCERR_NONE) return reply(request, toDlp(status));
-        written = info.m_RecId;
-      }
-      out.u32(written);
-      return reply(request, dlp::ErrNone, std::move(out.out()));
-    }
-    case dlp::DeleteRecord: {
-      Open* o = open(in.u8());
-      const uint8_t flags = in.u8();
-      RecordInfo info{};
-      info.m_RecId = in.u32();
-      if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
-      if (o->created || flags != 0) return reply(request, dlp::ErrNotSupported);
-      info.m_FileHandle = o->handheldHandle;
-      return reply(request, toDlp(hh_.deleteRecord(&info)));
-    }
-    case dlp::ReadResource: {
-      Open* o = open(in.u8());
-      in.u8();
-      const bool byIndex = arg.id == dlp::kFirstArgId;
-      uint32_t type = 0;
-      uint16_t id = 0;
-      std::size_t index = 0;
-      if (byIndex) {
-        index = in.u16();
-      } else {
-        type = in.u32();
-        id = in.u16();
-      }
-      const uint16_t offset = in.u16();
-      const uint16_t length = in.u16();
-      if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
-      const pdb::Database* db = database(*o);
-      if (db == nullptr) return reply(request, dlp::ErrNotFound);  // its file could not be read
-      if (!db->isResourceDb()) return reply(request, dlp::ErrNotSupported);
-      if (!byIndex) {
-        const auto it = std::find_if(db->resources.begin(), db->resources.end(),
-                                     [&](const pdb::Resource& r) { return r.type == type && r.id == id; });
-        index = static_cast<std::size_t>(it - db->resources.begin());
-      }
-      if (index >= db->resources.size()) return reply(request, dlp::ErrNotFound);
-      const pdb::Resource& r = db->resources[index];
-      out.u32(r.type).u16(r.id).u16(static_cast<uint16_t>(index)).u16(static_cast<uint16_t>(r.data.size()));
-      out.bytes(slice(r.data, offset, length));
-      return reply(request, dlp::ErrNone, std::move(out.out()));
-    }
-    case dlp::WriteResource: {
-      Open* o = open(in.u8());
-      in.u8();
-      const uint32_t type = in.u32();
-      const uint16_t id = in.u16();
-      const uint16_t length = in.u16();
-      const auto data = in.take(length);
-      if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
-      if (!o->created) return reply(request, dlp::ErrNotSupported);  // only while installing a database
-      if (!o->created->isResourceDb()) return reply(request, dlp::ErrNotSupported);
-      if (o->created->resources.size() >= 0xFFFF) return reply(request, dlp::ErrLimit);
-      o->created->resources.push_back({type, id, std::vector<uint8_t>(data.begin(), data.end())});
-      return reply(request, dlp::ErrNone);
-    }
+        info.m_RecId = q.id;
+        return toDlp(hh_.deleteRecord(&info));
+      });
+    case dlp::ReadResource:
+      return serve<msg::ReadResource>(
+          request, [&](const msg::ReadResource::Query& q, msg::ReadResource::Answer& a) { return readResource(q, a); });
+    case dlp::WriteResource:
+      return serve<msg::WriteResource>(request, [&](const msg::WriteResource::Query& q, auto&) {
+        Open* o = open(q.handle);
+        if (o == nullptr) return dlp::ErrNoneOpen;
+        if (!o->created) return dlp::ErrNotSupported;  // only while installing a database
+        if (!o->created->isResourceDb()) return dlp::ErrNotSupported;
+        if (o->created->resources.size() >= 0xFFFF) return dlp::ErrLimit;
+        o->created->resources.push_back({q.type, q.id, q.data});
+        return dlp::ErrNone;
+      });
     case dlp::CleanUpDatabase:
     case dlp::ResetSyncFlags: {
-      Open* o = open(in.u8());
-      if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
-      if (o->created) return reply(request, dlp::ErrNone);  // nothing to clean in a database being made
-      const int32_t status = request.command == dlp::CleanUpDatabase ? hh_.purgeDeleted(o->handheldHandle)
-                                                                     : hh_.resetSyncFlags(o->handheldHandle);
-      return reply(request, toDlp(status));
+      const auto query = msg::HandleQuery::decode(request.args);
+      Open* o = open(query.handle);
+      dlp::Error error = dlp::ErrNone;
+      if (o == nullptr) {
+        error = dlp::ErrNoneOpen;
+      } else if (!o->created) {  // nothing to clean in a database being made
+        error = toDlp(request.command == dlp::CleanUpDatabase ? hh_.purgeDeleted(o->handheldHandle)
+                                                              : hh_.resetSyncFlags(o->handheldHandle));
+      }
+      return dlp::Response{request.command, error, {}};
     }
-    case dlp::AddSyncLogEntry: {
-      const std::string text = in.text();
-      hh_.appendLog(tarvo::Cp1252ToUtf8(text));
-      return reply(request, dlp::ErrNone);
-    }
-    case dlp::ReadOpenDBInfo: {
-      Open* o = open(in.u8());
-      if (o == nullptr) return reply(request, dlp::ErrNoneOpen);
-      const pdb::Database* db = database(*o);
-      if (db == nullptr) return reply(request, dlp::ErrNotFound);  // its file could not be read
-      const std::size_t n = db->isResourceDb() ? db->resources.size() : db->records.size();
-      out.u16(static_cast<uint16_t>(std::min<std::size_t>(n, 0xFFFF)));
-      return reply(request, dlp::ErrNone, std::move(out.out()));
-    }
-    case dlp::ReadFeature: {
-      const uint32_t creator = in.u32();
-      const uint16_t number = in.u16();
-      const auto it = config.features.find({creator, number});
-      if (it == config.features.end()) return reply(request, dlp::ErrNotFound);
-      out.u32(it->second);
-      return reply(request, dlp::ErrNone, std::move(out.out()));
-    }
+    case dlp::AddSyncLogEntry:
+      return serve<msg::AddSyncLogEntry>(request, [&](const msg::AddSyncLogEntry::Query& q, auto&) {
+        hh_.appendLog(tarvo::Cp1252ToUtf8(q.text));
+        return dlp::ErrNone;
+      });
+    case dlp::ReadOpenDBInfo:
+      return serve<msg::ReadOpenDBInfo>(
+          request, [&](const msg::ReadOpenDBInfo::Query& q, msg::ReadOpenDBInfo::Answer& a) {
+            Open* o = open(q.handle);
+            if (o == nullptr) return dlp::ErrNoneOpen;
+            const pdb::Database* db = database(*o);
+            if (db == nullptr) return dlp::ErrNotFound;  // its file could not be read
+            a.count = clamp16(db->isResourceDb() ? db->resources.size() : db->records.size());
+            return dlp::ErrNone;
+          });
+    case dlp::ReadFeature:
+      return serve<msg::ReadFeature>(request, [&](const msg::ReadFeature::Query& q, msg::ReadFeature::Answer& a) {
+        const auto it = config.features.find({q.creator, q.number});
+        if (it == config.features.end()) return dlp::ErrNotFound;
+        a.value = it->second;
+        return dlp::ErrNone;
+      });
     case dlp::OpenConduit:
-      return reply(request, dlp::ErrNone);
+      return serve<msg::OpenConduit>(request, [](const auto&, auto&) { return dlp::ErrNone; });
     case dlp::EndOfSync:
-      ended_ = true;
-      closeAll();
-      return reply(request, dlp::ErrNone);
+      return serve<msg::EndOfSync>(request, [&](const auto&, auto&) {
+        ended_ = true;
+        closeAll();
+        return dlp::ErrNone;
+      });
     default:
-      return reply(request, dlp::ErrIllegalRequest);
+      return dlp::Response{request.command, dlp::ErrIllegalRequest, {}};
   }
+}
+
+template <typename M>
+dlp::Response DlpServer::readBlock(const dlp::Request& request, std::vector<uint8_t> pdb::Database::*block) {
+  return serve<M>(request, [&](const typename M::Query& q, typename M::Answer& a) {
+    Open* o = open(q.handle);
+    if (o == nullptr) return dlp::ErrNoneOpen;
+    const pdb::Database* db = database(*o);
+    if (db == nullptr) return dlp::ErrNotFound;  // its file could not be read
+    const std::vector<uint8_t>& bytes = db->*block;
+    if (bytes.empty()) return dlp::ErrNotFound;
+    a.size = clamp16(bytes.size());
+    a.data = slice(bytes, q.offset, q.length);
+    return dlp::ErrNone;
+  });
+}
+
+template <typename M>
+dlp::Response DlpServer::writeBlock(const dlp::Request& request, std::vector<uint8_t> pdb::Database::*block) {
+  return serve<M>(request, [&](const typename M::Query& q, auto&) {
+    Open* o = open(q.handle);
+    if (o == nullptr) return dlp::ErrNoneOpen;
+    if (!o->created) return dlp::ErrNotSupported;  // only while installing a database
+    (*o->created).*block = q.data;
+    return dlp::ErrNone;
+  });
+}
+
+dlp::Error DlpServer::readRecord(const dlp::msg::ReadRecord::Query& q, dlp::msg::ReadRecord::Answer& a) {
+  Open* o = open(q.handle);
+  if (o == nullptr) return dlp::ErrNoneOpen;
+  const pdb::Database* db = database(*o);
+  if (db == nullptr) return dlp::ErrNotFound;  // its file could not be read
+  if (db->isResourceDb()) return dlp::ErrNotSupported;
+  std::size_t index = q.index;
+  if (!q.byIndex) {
+    const auto it =
+        std::find_if(db->records.begin(), db->records.end(), [&](const pdb::Record& r) { return r.uniqueId == q.id; });
+    index = static_cast<std::size_t>(it - db->records.begin());
+  }
+  if (index >= db->records.size()) return dlp::ErrNotFound;
+  const pdb::Record& r = db->records[index];
+  if ((r.attributes & pdb::kRecSecret) && !o->created) {
+    // Secret records only through a handle that may show them.
+    std::vector<uint8_t> buffer(0xFFFF);
+    RecordInfo info{};
+    info.m_FileHandle = o->handheldHandle;
+    info.m_RecIndex = static_cast<uint16_t>(index);
+    info.m_TotalBytes = 0xFFFF;
+    info.m_pBytes = buffer.data();
+    if (const int32_t status = hh_.readRecord(&info); status != SYNCERR_NONE) return toDlp(status);
+  }
+  a.id = r.uniqueId;
+  a.index = static_cast<uint16_t>(index);
+  a.size = static_cast<uint16_t>(r.data.size());
+  a.attributes = static_cast<uint8_t>(r.attributes & ~pdb::kRecCategoryMask);
+  a.category = r.attributes & pdb::kRecCategoryMask;
+  a.data = slice(r.data, q.offset, q.length);
+  return dlp::ErrNone;
+}
+
+dlp::Error DlpServer::writeRecord(const dlp::msg::WriteRecord::Query& q, dlp::msg::WriteRecord::Answer& a) {
+  Open* o = open(q.handle);
+  if (o == nullptr) return dlp::ErrNoneOpen;
+  if (q.data.size() > 0xFFFF) return dlp::ErrSize;
+  a.id = q.id;
+  if (o->created) {
+    pdb::Database& db = *o->created;
+    if (db.isResourceDb()) return dlp::ErrNotSupported;
+    if (db.records.size() >= 0xFFFF) return dlp::ErrLimit;
+    if (a.id == 0 || a.id > pdb::kMaxUniqueId) {
+      a.id = 0;
+      for (const auto& r : db.records) a.id = std::max(a.id, r.uniqueId);
+      a.id = a.id + 1;
+    }
+    const uint8_t kept = q.attributes & (pdb::kRecDelete | pdb::kRecDirty | pdb::kRecSecret);
+    db.records.push_back({static_cast<uint8_t>(kept | (q.category & pdb::kRecCategoryMask)), a.id, q.data});
+    return dlp::ErrNone;
+  }
+  std::vector<uint8_t> copy = q.data;
+  RecordInfo info{};
+  info.m_FileHandle = o->handheldHandle;
+  info.m_RecId = q.id;
+  info.m_Attribs = q.attributes;
+  info.m_CatId = q.category;
+  info.m_RecSize = static_cast<uint32_t>(copy.size());
+  info.m_pBytes = copy.data();
+  if (const int32_t status = hh_.writeRecord(&info); status != SYNCERR_NONE) return toDlp(status);
+  a.id = info.m_RecId;
+  return dlp::ErrNone;
+}
+
+dlp::Error DlpServer::readResource(const dlp::msg::ReadResource::Query& q, dlp::msg::ReadResource::Answer& a) {
+  Open* o = open(q.handle);
+  if (o == nullptr) return dlp::ErrNoneOpen;
+  const pdb::Database* db = database(*o);
+  if (db == nullptr) return dlp::ErrNotFound;  // its file could not be read
+  if (!db->isResourceDb()) return dlp::ErrNotSupported;
+  std::size_t index = q.index;
+  if (!q.byIndex) {
+    const auto it = std::find_if(db->resources.begin(), db->resources.end(),
+                                 [&](const pdb::Resource& r) { return r.type == q.type && r.id == q.id; });
+    index = static_cast<std::size_t>(it - db->resources.begin());
+  }
+  if (index >= db->resources.size()) return dlp::ErrNotFound;
+  const pdb::Resource& r = db->resources[index];
+  a.type = r.type;
+  a.id = r.id;
+  a.index = static_cast<uint16_t>(index);
+  a.size = static_cast<uint16_t>(r.data.size());
+  a.data = slice(r.data, q.offset, q.length);
+  return dlp::ErrNone;
 }
 
 }  // namespace hotsync::detail

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dlp/packet.h"
+#include "dlp/table.h"
 #include "folder/handheld.h"
 #include "link/link.h"
 #include "pdb/pdb.h"
@@ -39,11 +40,18 @@ class DlpServer {
     int32_t card = 0;
   };
 
-  dlp::Response handle(const dlp::Request& request, const dlp::Arg& arg);
+  dlp::Response handle(const dlp::Request& request);
+  template <typename M>
+  dlp::Response readBlock(const dlp::Request& request, std::vector<uint8_t> pdb::Database::*block);
+  template <typename M>
+  dlp::Response writeBlock(const dlp::Request& request, std::vector<uint8_t> pdb::Database::*block);
+  dlp::Error readRecord(const dlp::msg::ReadRecord::Query& query, dlp::msg::ReadRecord::Answer& answer);
+  dlp::Error writeRecord(const dlp::msg::WriteRecord::Query& query, dlp::msg::WriteRecord::Answer& answer);
+  dlp::Error readResource(const dlp::msg::ReadResource::Query& query, dlp::msg::ReadResource::Answer& answer);
   Open* open(uint8_t handle);
   const pdb::Database* database(const Open& open) const;
   uint8_t newHandle();
-  uint16_t close(uint8_t handle);
+  dlp::Error close(uint8_t handle);
   void closeAll();
 
   Handheld& hh_;
