@@ -6,7 +6,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
 #include "host/user_lookup.h"
@@ -35,7 +35,7 @@ void copyText(char* field, size_t size, const std::string& text) {
 
 // The user to configure: the one asked for, or the only one there is;
 // empty with *error when there is none to choose.
-std::string chooseUser(const Args& args, std::string* error) {
+std::string chooseUser(const cli::Args& args, std::string* error) {
   if (args.hasValue("user")) {
     std::string user = args.value("user");
     if (!isHotSyncUser(user)) {
@@ -57,18 +57,23 @@ const char* preferenceName(int32_t preference) {
   return preference == eTemporaryPreference ? "temporary" : preference == ePermanentPreference ? "permanent" : "none";
 }
 
+constexpr cli::Option kOptions[] = {
+    {"user", cli::Value, "NAME"},
+    {"conduit", cli::Value, "FILE"},
+    {"no-gui"},
+};
+
 }  // namespace
 
 int commandConfigure(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"user", true}, {"conduit", true}, {"no-gui", false}}, &args, &error))
-    return fail(error);
+  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("configure", error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (!args.positional.empty()) return fail("configure takes no argument " + args.positional[0]);
+  if (!args.positional.empty()) return usageFail("configure", "unexpected argument " + args.positional[0]);
   if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
   const std::string user = chooseUser(args, &error);
   if (user.empty()) return fail(error);

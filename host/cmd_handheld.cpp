@@ -2,7 +2,7 @@
 // through the Sync Manager.
 #include <cstdio>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/handheld_reader.h"
 #include "host/listen.h"
@@ -20,25 +20,30 @@ constexpr const char* kHelp =
     "list: one line per database: card, name, type, creator, version, records.\n"
     "dump: the header of database NAME and every record, its bytes as hex and text.\n";
 
+constexpr cli::Option kOptions[] = {
+    {"handheld", cli::Value, "DIR"},
+    {"listen", cli::OptionalValue, "ADDR[:PORT]"},
+};
+
 }  // namespace
 
 int commandHandheld(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  std::string address;
-  bool listen = false;
-  if (!parseArgsWithListen(argc, argv, {{"handheld", true}}, &args, &listen, &address, &error)) return fail(error);
+  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("handheld", error);
+  const bool listen = args.has("listen");
+  const std::string address = args.value("listen");
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (args.positional.empty()) return fail("handheld needs list or dump (see --help)");
+  if (args.positional.empty()) return usageFail("handheld", "missing list or dump");
   const std::string action = args.positional[0];
   const size_t wanted = action == "dump" ? 2 : 1;
-  if (action != "list" && action != "dump") return fail("unknown handheld command " + action);
+  if (action != "list" && action != "dump") return usageFail("handheld", "unknown handheld command " + action);
   if (args.positional.size() != wanted)
     return fail(action == "dump" ? "handheld dump needs one database NAME" : "handheld list takes no argument");
-  if (args.hasValue("handheld") == listen) return fail("handheld " + action + " needs --handheld DIR or --listen");
+  if (args.hasValue("handheld") == listen) return usageFail("handheld", action + " needs --handheld DIR or --listen");
 
   ConnectedHandheld handheld;
   if (!(listen ? handheld.listen(address, &error) : handheld.connect(args.value("handheld"), &error)))

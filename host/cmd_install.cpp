@@ -1,7 +1,7 @@
 // tarvo-hotsync install: queue database files for a user's next HotSync.
 #include <cstdio>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/user_lookup.h"
 #include "hotsync/host.h"
@@ -19,18 +19,23 @@ constexpr const char* kHelp =
     "taken now). Every file is checked first: when one is not a database,\n"
     "nothing is queued. An unknown user is refused unless --create is given.\n";
 
+constexpr cli::Option kOptions[] = {
+    {"user", cli::Value, "NAME"},
+    {"create"},
+};
+
 }  // namespace
 
 int commandInstall(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"user", true}, {"create", false}}, &args, &error)) return fail(error);
+  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("install", error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (!args.hasValue("user")) return fail("install needs --user NAME");
-  if (args.positional.empty()) return fail("install needs at least one FILE");
+  if (!args.hasValue("user")) return usageFail("install", "missing --user NAME");
+  if (args.positional.empty()) return usageFail("install", "missing FILE to queue");
   const std::string user = args.value("user");
 
   for (const std::string& file : args.positional) {

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/handheld_reader.h"
 #include "host/log_entry.h"
@@ -60,18 +60,23 @@ void printDesktopLog(const std::string& user, bool json) {
   }
 }
 
+constexpr cli::Option kOptions[] = {
+    {"user", cli::Value, "NAME"},
+    {"handheld", cli::Value, "DIR"},
+    {"json"},
+};
+
 }  // namespace
 
 int commandLog(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"user", true}, {"handheld", true}, {"json", false}}, &args, &error))
-    return fail(error);
+  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("log", error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (!args.positional.empty()) return fail("log takes no argument " + args.positional[0]);
+  if (!args.positional.empty()) return usageFail("log", "unexpected argument " + args.positional[0]);
   const bool json = args.has("json");
 
   std::vector<std::string> users;

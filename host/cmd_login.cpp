@@ -7,7 +7,7 @@
 #include <iostream>
 #include <string>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "hotsync/host.h"
 #include "resources/rcstring.h"
@@ -76,17 +76,22 @@ bool askLine(const char* prompt, bool hidden, std::string* out, std::string* err
   return true;
 }
 
+constexpr cli::Option kOptions[] = {
+    {"user", cli::Value, "NAME"},
+    {"server", cli::Value, "URL"},
+};
+
 }  // namespace
 
 int commandLogin(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"user", true}, {"server", true}}, &args, &error)) return fail(error);
+  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("login", error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (!args.positional.empty()) return fail("login takes no argument " + args.positional[0]);
+  if (!args.positional.empty()) return usageFail("login", "unexpected argument " + args.positional[0]);
 
   std::string user = args.value("user");
   if (user.empty()) {

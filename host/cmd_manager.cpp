@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
 #include "host/listen.h"
@@ -47,6 +48,14 @@ constexpr const char* kHelp =
     "\n"
     "Exit status: 0 after a quit request or SIGTERM, 1 bad input or a manager\n"
     "runs already; --quit: 0 none is left, 3 it did not quit.\n";
+
+constexpr cli::Option kOptions[] = {
+    {"", cli::Flag, "", 'r'},
+    {"register", cli::Value, "FILE"},
+    {"listen", cli::OptionalValue, "ADDR[:PORT]"},
+    {"no-listen"},
+    {"quit"},
+};
 
 // Returns in the caller once the background manager reports: 'r' ready,
 // 'a' another runs already; nothing means it failed to start.
@@ -99,40 +108,27 @@ bool takeLock(int lock) {
 }  // namespace
 
 int commandManager(int argc, char** argv) {
-  bool background = false;
-  std::string registerFile;
-  std::vector<char*> rest;
-  std::string listenAddress;
-  bool listen = false;
-  bool noListen = false;
-  takeListenOption(argc, argv, &rest, &listenAddress, &listen);
-  argc = static_cast<int>(rest.size());
-  argv = rest.data();
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kHelp, stdout);
-      return kExitOk;
-    }
-    if (arg == "--quit" && argc == 2) {
-      return setup::closeSyncHost(setup::platformSyncHost()) ? kExitOk : kExitConduitFailed;
-    }
-    if (arg == "-r") {
-      background = true;
-    } else if (arg == "--no-listen") {
-      if (listen) return fail("manager: --listen and --no-listen exclude each other");
-      noListen = true;
-    } else if (arg == "--register" && i + 1 < argc) {
-      registerFile = argv[++i];
-    } else {
-      return fail("manager: unknown argument " + arg + " (see --help)");
-    }
-  }
-  // The options win over the settings file.
+  cli::Args args;
   std::string error;
+  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("manager", error);
+  if (args.has("help")) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (!args.positional.empty()) return usageFail("manager", "unknown argument " + args.positional[0]);
+  if (args.has("quit")) {
+    if (args.flags.size() + args.values.size() != 1) return usageFail("manager", "--quit takes no other option");
+    return setup::closeSyncHost(setup::platformSyncHost()) ? kExitOk : kExitConduitFailed;
+  }
+  const bool background = args.has("r");
+  std::string registerFile = args.value("register");
+  const bool listen = args.has("listen");
+  const bool noListen = args.has("no-listen");
+  if (listen && noListen) return usageFail("manager", "--listen and --no-listen exclude each other");
+  // The options win over the settings file.
   ManagerConfig config;
   if (!readManagerConfig(managerConfigFile(), &config, &error)) return fail(error);
-  if (listen || noListen) config = ManagerConfig{listen, listenAddress};
+  if (listen || noListen) config = ManagerConfig{listen, args.value("listen")};
   const std::filesystem::path dir = hotsync::managerDir(&error);
   if (dir.empty()) return fail(error);
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/db_view.h"
 #include "pdb/pdb.h"
@@ -20,15 +20,15 @@ constexpr const char* kHelp =
 }  // namespace
 
 int commandPdb(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {}, &args, &error)) return fail(error);
+  if (!cli::parse(argc, argv, 1, {}, &args, &error)) return usageFail("pdb", error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (args.positional.empty() || args.positional[0] != "dump") return fail("pdb needs dump FILE (see --help)");
-  if (args.positional.size() != 2) return fail("pdb dump needs one FILE");
+  if (args.positional.empty() || args.positional[0] != "dump") return usageFail("pdb", "missing dump FILE");
+  if (args.positional.size() != 2) return usageFail("pdb", "dump takes one FILE");
 
   const std::string& file = args.positional[1];
   pdb::Database db;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "hotsync/condmgr.h"
 
@@ -35,9 +35,9 @@ using SelfRegistrationFn = int32_t (*)();
 
 int commandRegister(int argc, char** argv) {
   const std::string verb = argv[0];
-  Args args;
+  cli::Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {}, &args, &error)) return fail(error);
+  if (!cli::parse(argc, argv, 1, {}, &args, &error)) return usageFail(verb, error);
   if (args.has("help")) {
     std::fputs(kRegisterHelp, stdout);
     return kExitOk;
@@ -77,14 +77,14 @@ int commandRegister(int argc, char** argv) {
 }
 
 int commandConduits(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {}, &args, &error)) return fail(error);
+  if (!cli::parse(argc, argv, 1, {}, &args, &error)) return usageFail("conduits", error);
   if (args.has("help")) {
     std::fputs(kConduitsHelp, stdout);
     return kExitOk;
   }
-  if (!args.positional.empty()) return fail("conduits takes no argument " + args.positional[0]);
+  if (!args.positional.empty()) return usageFail("conduits", "unexpected argument " + args.positional[0]);
   std::map<std::string, std::map<std::string, std::string>> all;
   if (!hotsync::allRegistrations(&all)) return fail("cannot read the conduit registrations");
   if (all.empty()) std::printf("no conduit registered\n");

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <ostream>
 
+#include "cli/arguments.h"
 #include "resources/text_codec.h"
 #include "settings/known_keys.h"
 #include "settings/settings_keys.h"
@@ -66,19 +67,33 @@ void PrintDefaults(std::ostream& out, std::string_view section, const std::vecto
   }
 }
 
+constexpr cli::Option kOptions[] = {
+    {"int"},
+};
+
 }  // namespace
 
-int settingsCommand(const std::vector<std::string>& args, const SettingsStore& store, std::ostream& out,
+int settingsCommand(const std::vector<std::string>& words, const SettingsStore& store, std::ostream& out,
                     std::ostream& err) {
+  cli::Args parsed;
+  std::string error;
+  if (!cli::parse(words, kOptions, &parsed, &error)) {
+    err << cli::usageLine("tarvo-hotsync settings", error) << '\n';
+    return 2;
+  }
+  const std::vector<std::string>& args = parsed.positional;
+  if (parsed.has("help") || (!args.empty() && args[0] == "help")) {
+    out << kUsage;
+    return 0;
+  }
   if (args.empty()) {
     err << "settings: missing action (list, get or set); see --help\n";
     return 2;
   }
   const std::string& action = args[0];
-  if (action == "help" ||
-      std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; })) {
-    out << kUsage;
-    return 0;
+  if (parsed.has("int") && action != "set") {
+    err << "settings: --int goes with set\n";
+    return 2;
   }
 
   // Names and texts come from a terminal: refuse what is not UTF-8 rather
@@ -136,12 +151,8 @@ int settingsCommand(const std::vector<std::string>& args, const SettingsStore& s
   }
 
   if (action == "set") {
-    size_t first = 1;
-    bool asInt = false;
-    if (args.size() > 1 && args[1] == "--int") {
-      asInt = true;
-      first = 2;
-    }
+    const size_t first = 1;
+    bool asInt = parsed.has("int");
     if (args.size() - first != 3) {
       err << "settings: set needs [--int] SECTION KEY VALUE\n";
       return 2;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/cancel_signals.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
@@ -133,24 +133,30 @@ const char* outcomeLine(int status, bool listen) {
   }
 }
 
+constexpr cli::Option kOptions[] = {
+    {"handheld", cli::Value, "DIR"},
+    {"listen", cli::OptionalValue, "ADDR[:PORT]"},
+    {"conduit", cli::Value, "FILE"},
+    {"no-gui"},
+    {"offline"},
+    {"online"},
+};
+
 }  // namespace
 
 int commandSync(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  std::string address;
-  bool listen = false;
-  if (!parseArgsWithListen(
-          argc, argv, {{"handheld", true}, {"conduit", true}, {"no-gui", false}, {"offline", false}, {"online", false}},
-          &args, &listen, &address, &error))
-    return fail(error);
+  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("sync", error);
+  const bool listen = args.has("listen");
+  const std::string address = args.value("listen");
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (!args.positional.empty()) return fail("sync takes no argument " + args.positional[0]);
-  if (args.hasValue("handheld") == listen) return fail("sync needs --handheld DIR or --listen");
-  if (args.has("offline") && args.has("online")) return fail("--offline and --online exclude each other");
+  if (!args.positional.empty()) return usageFail("sync", "unexpected argument " + args.positional[0]);
+  if (args.hasValue("handheld") == listen) return usageFail("sync", "give --handheld DIR or --listen");
+  if (args.has("offline") && args.has("online")) return usageFail("sync", "--offline and --online exclude each other");
   // A running HotSync manager runs it the same way, in the desktop session.
   if (int status = 0; handSyncToManager(argc, argv, &status)) return status;
 

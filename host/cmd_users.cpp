@@ -2,16 +2,16 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "hotsync/host.h"
 
 namespace tarvo::host {
 
 int commandUsers(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {}, &args, &error)) return fail(error);
+  if (!cli::parse(argc, argv, 1, {}, &args, &error)) return usageFail("users", error);
   if (args.has("help")) {
     std::fputs(
         "usage: tarvo-hotsync users\n"
@@ -21,7 +21,7 @@ int commandUsers(int argc, char** argv) {
         stdout);
     return kExitOk;
   }
-  if (!args.positional.empty()) return fail("users takes no argument " + args.positional[0]);
+  if (!args.positional.empty()) return usageFail("users", "unexpected argument " + args.positional[0]);
   for (const std::string& user : hotsync::users()) {
     size_t queued = 0;
     std::error_code ec;

@@ -8,7 +8,7 @@
 #include <map>
 #include <system_error>
 
-#include "host/args.h"
+#include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
 #include "hotsync/host.h"
@@ -63,18 +63,23 @@ int reportQueued(const Queues& before, const Queues& after) {
   return count;
 }
 
+constexpr cli::Option kOptions[] = {
+    {"installall"},
+    {"conduit", cli::Value, "FILE"},
+    {"no-gui"},
+};
+
 }  // namespace
 
 int commandWizard(int argc, char** argv) {
-  Args args;
+  cli::Args args;
   std::string error;
-  if (!parseArgs(argc, argv, 1, {{"installall", false}, {"conduit", true}, {"no-gui", false}}, &args, &error))
-    return fail(error);
+  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("wizard", error);
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (!args.positional.empty()) return fail("wizard takes no argument " + args.positional[0]);
+  if (!args.positional.empty()) return usageFail("wizard", "unexpected argument " + args.positional[0]);
   if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
 
   LoadedConduit conduit;

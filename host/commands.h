@@ -32,4 +32,8 @@ int commandLogin(int argc, char** argv);
 // Prints "tarvo-hotsync: <message>" on standard error; returns `status`.
 int fail(const std::string& message, int status = kExitBadInput);
 
+// Bad usage of `command`: prints "tarvo-hotsync COMMAND: <what> (see --help)"
+// on standard error; returns kExitBadInput.
+int usageFail(const std::string& command, const std::string& what);
+
 }  // namespace tarvo::host

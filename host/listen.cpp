@@ -26,28 +26,6 @@ void stopOnSignal(int) { hotsync::stopListening(); }
 
 }  // namespace
 
-void takeListenOption(int argc, char** argv, std::vector<char*>* rest, std::string* address, bool* listen) {
-  *listen = false;
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i > 0 && arg == "--listen") {
-      *listen = true;
-    } else if (i > 0 && arg.starts_with("--listen=")) {
-      *listen = true;
-      *address = arg.substr(std::strlen("--listen="));
-    } else {
-      rest->push_back(argv[i]);
-    }
-  }
-}
-
-bool parseArgsWithListen(int argc, char** argv, const std::vector<OptionDef>& known, Args* args, bool* listen,
-                         std::string* address, std::string* error) {
-  std::vector<char*> rest;
-  takeListenOption(argc, argv, &rest, address, listen);
-  return parseArgs(static_cast<int>(rest.size()), rest.data(), 1, known, args, error);
-}
-
 uint16_t openHandheldListener(const std::string& address, std::string* error) {
   const std::string where = address.empty() ? kDefaultAddress : address;
   if (!isLoopback(where)) {

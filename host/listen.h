@@ -3,20 +3,8 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
-
-#include "host/args.h"
 
 namespace tarvo::host {
-
-// Takes "--listen" and "--listen=ADDR[:PORT]" out of argv (so the rest
-// parses as before). *address is empty when there was none.
-void takeListenOption(int argc, char** argv, std::vector<char*>* rest, std::string* address, bool* listen);
-
-// parseArgs from argv[1] for a command that also takes --listen: *listen
-// and *address as above.
-bool parseArgsWithListen(int argc, char** argv, const std::vector<OptionDef>& known, Args* args, bool* listen,
-                         std::string* address, std::string* error);
 
 // Opens the listening socket on `address` (empty: 127.0.0.1, port 14238),
 // warning on standard error when it is not a loopback address. Returns the

@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "cli/arguments.h"
 #include "host/commands.h"
 
 #include "host/cmd_settings.h"
@@ -43,17 +44,22 @@ constexpr const char* kUsage =
     "Exit status: 0 success, 1 bad input, 2 bad usage of settings, 7 no conduit;\n"
     "sync has its own for its outcomes (see sync --help).\n";
 
+constexpr tarvo::cli::Option kOptions[] = {
+    {"version"},
+};
+
 int dispatch(int argc, char** argv) {
-  if (argc < 2) {
-    std::fputs(kUsage, stderr);
+  tarvo::cli::Args args;
+  std::string error;
+  if (!tarvo::cli::parse(argc, argv, 1, kOptions, &args, &error, tarvo::cli::Order::StopAtPositional)) {
+    tarvo::cli::reportUsage("tarvo-hotsync", error);
     return tarvo::host::kExitBadInput;
   }
-  const std::string command = argv[1];
-  if (command == "--help" || command == "-h" || command == "help") {
+  if (args.has("help") || (!args.positional.empty() && args.positional[0] == "help")) {
     std::fputs(kUsage, stdout);
     return tarvo::host::kExitOk;
   }
-  if (command == "--version") {
+  if (args.has("version")) {
     // The first line is this project's release. The others are numbers the
     // conduit carries for its servers and the HotSync host, which change apart.
     std::printf(
@@ -63,8 +69,14 @@ int dispatch(int argc, char** argv) {
         TARVO_VERSION);
     return tarvo::host::kExitOk;
   }
-  int subArgc = argc - 1;
-  char** subArgv = argv + 1;
+  if (args.positional.empty()) {
+    std::fputs(kUsage, stderr);
+    return tarvo::host::kExitBadInput;
+  }
+  // The command word and what follows it, as the command sees them.
+  const std::string command = args.positional[0];
+  int subArgc = static_cast<int>(args.positional.size());
+  char** subArgv = argv + (argc - subArgc);
   if (command == "sync") return tarvo::host::commandSync(subArgc, subArgv);
   if (command == "handheld") return tarvo::host::commandHandheld(subArgc, subArgv);
   if (command == "pdb") return tarvo::host::commandPdb(subArgc, subArgv);
@@ -78,7 +90,8 @@ int dispatch(int argc, char** argv) {
   if (command == "wizard") return tarvo::host::commandWizard(subArgc, subArgv);
   if (command == "login") return tarvo::host::commandLogin(subArgc, subArgv);
   if (command == "settings") return tarvo::settingsCommand(subArgc, subArgv);
-  return tarvo::host::fail("unknown command " + command + " (see --help)");
+  tarvo::cli::reportUsage("tarvo-hotsync", "unknown command " + command);
+  return tarvo::host::kExitBadInput;
 }
 
 }  // namespace
@@ -89,6 +102,11 @@ int fail(const std::string& message, int status) {
   std::fflush(stdout);
   std::fprintf(stderr, "tarvo-hotsync: %s\n", message.c_str());
   return status;
+}
+
+int usageFail(const std::string& command, const std::string& what) {
+  cli::reportUsage("tarvo-hotsync " + command, what);
+  return kExitBadInput;
 }
 
 }  // namespace tarvo::host

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/arguments.h"
 #include "hotsync/link.h"
 
 namespace {
@@ -29,6 +30,19 @@ constexpr const char* kUsage =
     "Exit status: 0 the desktop ended the HotSync, 1 it did not (the reason on\n"
     "standard error), 2 bad usage.\n";
 
+constexpr tarvo::cli::Option kOptions[] = {
+    {"handheld", tarvo::cli::Value, "DIR"},
+    {"hotsync", tarvo::cli::Value, "HOST[:PORT]"},
+    {"retry", tarvo::cli::Value, "SECONDS"},
+    {"hang-up-after", tarvo::cli::Value, "N"},
+    {"quiet"},
+};
+
+int usage(const std::string& what) {
+  tarvo::cli::reportUsage("tarvo-handheld", what);
+  return kExitBadInput;
+}
+
 int fail(const std::string& message, int status) {
   std::fprintf(stderr, "tarvo-handheld: %s\n", message.c_str());
   return status;
@@ -37,49 +51,33 @@ int fail(const std::string& message, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dir, desktop;
-  hotsync::PlayOptions options;
-  bool quiet = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= argc) return false;
-      *out = argv[++i];
-      return true;
-    };
-    std::string text;
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return kExitOk;
-    } else if (arg == "--handheld") {
-      if (!value(&dir)) return fail("--handheld needs a folder", kExitBadInput);
-    } else if (arg == "--hotsync") {
-      if (!value(&desktop)) return fail("--hotsync needs HOST[:PORT]", kExitBadInput);
-    } else if (arg == "--retry" || arg == "--hang-up-after") {
-      char* end = nullptr;
-      const long number = value(&text) ? std::strtol(text.c_str(), &end, 10) : -1;
-      if (text.empty() || end == nullptr || *end != '\0' || number < 0 || number > 1000000000) {
-        return fail(arg + " needs a number", kExitBadInput);
-      }
-      if (arg == "--retry")
-        options.retrySeconds = static_cast<int>(number);
-      else
-        options.hangUpAfter = static_cast<uint64_t>(number);
-    } else if (arg == "--quiet") {
-      quiet = true;
-    } else {
-      return fail("unknown argument " + arg + " (see --help)", kExitBadInput);
-    }
+  tarvo::cli::Args args;
+  std::string error;
+  if (!tarvo::cli::parse(argc, argv, 1, kOptions, &args, &error)) return usage(error);
+  if (args.has("help")) {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
   }
-  if (dir.empty() || desktop.empty())
-    return fail("give --handheld DIR and --hotsync HOST[:PORT] (see --help)", kExitBadInput);
+  if (!args.positional.empty()) return usage("unknown argument " + args.positional[0]);
+  const std::string dir = args.value("handheld");
+  const std::string desktop = args.value("hotsync");
+  if (dir.empty() || desktop.empty()) return usage("give --handheld DIR and --hotsync HOST[:PORT]");
+  hotsync::PlayOptions options;
+  int64_t retry = 0;
+  int64_t hangUpAfter = 0;
+  if (!args.number("retry", 0, 1000000000, 0, &retry, &error) ||
+      !args.number("hang-up-after", 0, 1000000000, 0, &hangUpAfter, &error))
+    return usage(error);
+  options.retrySeconds = static_cast<int>(retry);
+  options.hangUpAfter = static_cast<uint64_t>(hangUpAfter);
+  const bool quiet = args.has("quiet");
 
   auto notice = [quiet](const std::string& line) {
     if (!quiet) std::printf("%s\n", line.c_str());
     std::fflush(stdout);
   };
   options.notice = notice;
-  std::string error;
+  error.clear();
   if (!hotsync::playNetworkHotSync(dir, desktop, options, &error)) {
     return fail(error.empty() ? "the HotSync did not end properly" : error, kExitFailed);
   }

@@ -1,6 +1,6 @@
 #include "command_line.h"
 
-#include <charconv>
+#include "cli/arguments.h"
 
 namespace tarvo::server {
 
@@ -25,6 +25,22 @@ const char* const kUsage =
     "The first line on standard output is \"listening on URL\". SIGTERM or SIGINT ends the "
     "server.\n";
 
+namespace {
+
+constexpr cli::Option kOptions[] = {
+    {"host", cli::Value, "ADDR"},
+    {"port", cli::Value, "N"},
+    {"script", cli::Value, "FILE"},
+    {"files", cli::Value, "DIR"},
+    {"log", cli::Value, "FILE"},
+    {"tls", cli::Value, "CERT KEY"},  // KEY is the word after CERT
+    {"catalogue", cli::Value, "DIR"},
+    {"state", cli::Value, "DIR"},
+    {"version"},
+};
+
+}  // namespace
+
 ParsedOptions parse_command_line(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     Options& options = parsed.options;
@@ -33,62 +49,30 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
         return parsed;
     };
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inline_value;
-        if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
-            inline_value = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        auto value = [&](std::string& out) {
-            if (inline_value) {
-                out = *inline_value;
-                return true;
-            }
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        std::string text;
-
-        if (name == "--help" || name == "-h") {
-            options.help = true;
-        } else if (name == "--version") {
-            options.version = true;
-        } else if (name == "--host") {
-            if (!value(text) || text.empty()) return fail("--host needs an address");
-            options.host = text;
-        } else if (name == "--port") {
-            if (!value(text)) return fail("--port needs a number");
-            int port = -1;
-            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
-            if (ec != std::errc{} || end != text.data() + text.size() || port < 0 || port > 65535)
-                return fail("--port: not a port number: " + text);
-            options.port = port;
-        } else if (name == "--script") {
-            if (!value(text) || text.empty()) return fail("--script needs a file");
-            options.script = text;
-        } else if (name == "--files") {
-            if (!value(text) || text.empty()) return fail("--files needs a folder");
-            options.files = text;
-        } else if (name == "--log") {
-            if (!value(text) || text.empty()) return fail("--log needs a file");
-            options.log = text;
-        } else if (name == "--catalogue") {
-            if (!value(text) || text.empty()) return fail("--catalogue needs a folder");
-            options.catalogue = text;
-        } else if (name == "--state") {
-            if (!value(text) || text.empty()) return fail("--state needs a folder");
-            options.state = text;
-        } else if (name == "--tls") {
-            if (inline_value || i + 2 >= args.size())
-                return fail("--tls needs a certificate and a key file");
-            options.tls_cert = args[++i];
-            options.tls_key = args[++i];
-        } else {
-            return fail("unknown option: " + args[i]);
-        }
+    cli::Args given;
+    if (!cli::parse(args, kOptions, &given, &parsed.error)) return parsed;
+    options.help = given.has("help");
+    options.version = given.has("version");
+    options.host = given.value("host", options.host);
+    int64_t port = 0;
+    if (!given.number("port", 0, 65535, 0, &port, &parsed.error)) return parsed;
+    options.port = static_cast<int>(port);
+    auto optional = [&](const char* name, std::optional<std::string>& out) {
+        if (given.hasValue(name)) out = given.value(name);
+    };
+    optional("script", options.script);
+    optional("files", options.files);
+    optional("log", options.log);
+    optional("catalogue", options.catalogue);
+    optional("state", options.state);
+    std::vector<std::string> rest = given.positional;
+    if (given.hasValue("tls")) {
+        if (rest.empty()) return fail("--tls needs a certificate and a key file");
+        options.tls_cert = given.value("tls");
+        options.tls_key = rest.front();
+        rest.erase(rest.begin());
     }
+    if (!rest.empty()) return fail("unexpected argument " + rest.front());
     if (options.catalogue && (options.script || options.files))
         return fail(
             "--catalogue serves its own files and answers: it takes neither --script nor --files");

@@ -17,6 +17,7 @@
 #include "catalogue_answerer.h"
 #include "catalogue_checks.h"
 #include "catalogue_state.h"
+#include "cli/arguments.h"
 #include "command_line.h"
 #include "file_store.h"
 #include "http_front.h"
@@ -123,7 +124,10 @@ int main(int argc, char** argv) {
     try {
         const ParsedOptions parsed =
             parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
-        if (!parsed.error.empty()) return complain(parsed.error + " (try --help)", 2);
+        if (!parsed.error.empty()) {
+            std::cerr << tarvo::cli::usageLine("tarvo-syncserver", parsed.error) << "\n";
+            return 2;
+        }
         if (parsed.options.help) {
             std::fputs(kUsage, stdout);
             return 0;
