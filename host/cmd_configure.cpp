@@ -65,6 +65,8 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
+std::span<const cli::Option> configureOptions() { return kOptions; }
+
 int commandConfigure(int argc, char** argv) {
   cli::Args args;
   std::string error;

@@ -27,6 +27,8 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
+std::span<const cli::Option> handheldOptions() { return kOptions; }
+
 int commandHandheld(int argc, char** argv) {
   cli::Args args;
   std::string error;

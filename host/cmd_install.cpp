@@ -26,6 +26,8 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
+std::span<const cli::Option> installOptions() { return kOptions; }
+
 int commandInstall(int argc, char** argv) {
   cli::Args args;
   std::string error;

@@ -68,6 +68,8 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
+std::span<const cli::Option> logOptions() { return kOptions; }
+
 int commandLog(int argc, char** argv) {
   cli::Args args;
   std::string error;

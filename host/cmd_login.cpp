@@ -83,6 +83,8 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
+std::span<const cli::Option> loginOptions() { return kOptions; }
+
 int commandLogin(int argc, char** argv) {
   cli::Args args;
   std::string error;

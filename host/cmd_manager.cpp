@@ -107,6 +107,8 @@ bool takeLock(int lock) {
 
 }  // namespace
 
+std::span<const cli::Option> managerOptions() { return kOptions; }
+
 int commandManager(int argc, char** argv) {
   cli::Args args;
   std::string error;

@@ -73,6 +73,8 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
+std::span<const cli::Option> settingsOptions() { return kOptions; }
+
 int settingsCommand(const std::vector<std::string>& words, const SettingsStore& store, std::ostream& out,
                     std::ostream& err) {
   cli::Args parsed;

@@ -6,14 +6,19 @@
 #pragma once
 
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "settings/settings_store.h"
 
 namespace tarvo {
 
 int settingsCommand(int argc, char** argv);
+
+// Its options (settings reads its action words itself).
+std::span<const cli::Option> settingsOptions();
 
 // The same on a given store and streams (args without "settings").
 int settingsCommand(const std::vector<std::string>& args, const SettingsStore& store, std::ostream& out,

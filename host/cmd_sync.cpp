@@ -144,6 +144,8 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
+std::span<const cli::Option> syncOptions() { return kOptions; }
+
 int commandSync(int argc, char** argv) {
   cli::Args args;
   std::string error;

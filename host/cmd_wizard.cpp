@@ -71,6 +71,8 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
+std::span<const cli::Option> wizardOptions() { return kOptions; }
+
 int commandWizard(int argc, char** argv) {
   cli::Args args;
   std::string error;

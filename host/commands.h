@@ -2,7 +2,10 @@
 // (argv[0] is the command) and returns the process exit status.
 #pragma once
 
+#include <span>
 #include <string>
+
+#include "cli/arguments.h"
 
 namespace tarvo::host {
 
@@ -28,6 +31,16 @@ int commandManager(int argc, char** argv);
 int commandConfigure(int argc, char** argv);
 int commandWizard(int argc, char** argv);
 int commandLogin(int argc, char** argv);
+
+// The options each command takes (its help and completion list them).
+std::span<const cli::Option> syncOptions();
+std::span<const cli::Option> handheldOptions();
+std::span<const cli::Option> logOptions();
+std::span<const cli::Option> installOptions();
+std::span<const cli::Option> loginOptions();
+std::span<const cli::Option> configureOptions();
+std::span<const cli::Option> wizardOptions();
+std::span<const cli::Option> managerOptions();
 
 // Prints "tarvo-hotsync: <message>" on standard error; returns `status`.
 int fail(const std::string& message, int status = kExitBadInput);

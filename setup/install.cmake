@@ -29,7 +29,8 @@ install(DIRECTORY platform/include/hotsync DESTINATION ${CMAKE_INSTALL_INCLUDEDI
 # conduit's data (conduit/CMakeLists.txt), where the wizard finds them.
 install(DIRECTORY examples/handheld examples/catalogue DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
-install(FILES setup/files/tarvo-hotsync.1 setup/files/tarvo-syncserver.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES setup/files/tarvo-hotsync.1 setup/files/tarvo-syncserver.1 setup/files/tarvo-handheld.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES setup/files/tarvo-handheld-folder.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 install(FILES setup/files/tarvo-hotsync.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tarvo-hotsync)
