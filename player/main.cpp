@@ -1,5 +1,5 @@
 // tarvo-handheld: a simulated handheld (a folder of Palm databases) making a
-// network HotSync with a desktop, as a handheld or an emulator would.
+// network or serial HotSync with a desktop, as a handheld or an emulator would.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,12 +17,20 @@ constexpr int kExitBadInput = 2;
 constexpr const char* kUsage =
     "usage: tarvo-handheld --handheld DIR --hotsync HOST[:PORT] [--retry SECONDS]\n"
     "                      [--hang-up-after N] [--quiet]\n"
+    "       tarvo-handheld --handheld DIR --serial DEVICE [--rate N] [options]\n"
+    "       tarvo-handheld --handheld DIR --serial-tcp HOST[:PORT] [options]\n"
     "\n"
-    "Plays the simulated handheld in DIR making a network HotSync with the desktop\n"
-    "at HOST (port 14238 unless given): answers the desktop's requests from the\n"
-    "folder until the desktop ends the HotSync. Changes are kept as in a local\n"
-    "HotSync, also when the link breaks.\n"
-    "  --retry SECONDS   keep trying to connect that long while nothing listens\n"
+    "Plays the simulated handheld in DIR making a HotSync with a desktop: answers\n"
+    "the desktop's requests from the folder until the desktop ends the HotSync.\n"
+    "Changes are kept as in a local HotSync, also when the link breaks.\n"
+    "  --hotsync HOST[:PORT]     network HotSync with the desktop at HOST (port 14238)\n"
+    "  --serial DEVICE           serial HotSync on the tty DEVICE, as when the HotSync\n"
+    "                            button of a handheld in a cradle is pressed\n"
+    "  --serial-tcp HOST[:PORT]  serial HotSync over TCP, as an emulator's serial port\n"
+    "                            (port 6416 unless given)\n"
+    "  --rate N          the fastest serial speed offered (default 115200); the\n"
+    "                    desktop picks the speed\n"
+    "  --retry SECONDS   keep trying that long while no desktop listens or answers\n"
     "  --hang-up-after N hang up after answering N requests, as a handheld taken\n"
     "                    out of reach would (to try how a desktop copes)\n"
     "  --quiet           no progress lines\n"
@@ -31,11 +39,10 @@ constexpr const char* kUsage =
     "standard error), 2 bad usage.\n";
 
 constexpr tarvo::cli::Option kOptions[] = {
-    {"handheld", tarvo::cli::Value, "DIR"},
-    {"hotsync", tarvo::cli::Value, "HOST[:PORT]"},
-    {"retry", tarvo::cli::Value, "SECONDS"},
-    {"hang-up-after", tarvo::cli::Value, "N"},
-    {"quiet"},
+    {"handheld", tarvo::cli::Value, "DIR"},    {"hotsync", tarvo::cli::Value, "HOST[:PORT]"},
+    {"serial", tarvo::cli::Value, "DEVICE"},   {"serial-tcp", tarvo::cli::Value, "HOST[:PORT]"},
+    {"rate", tarvo::cli::Value, "N"},          {"retry", tarvo::cli::Value, "SECONDS"},
+    {"hang-up-after", tarvo::cli::Value, "N"}, {"quiet"},
 };
 
 int usage(const std::string& what) {
@@ -61,7 +68,18 @@ int main(int argc, char** argv) {
   if (!args.positional.empty()) return usage("unknown argument " + args.positional[0]);
   const std::string dir = args.value("handheld");
   const std::string desktop = args.value("hotsync");
-  if (dir.empty() || desktop.empty()) return usage("give --handheld DIR and --hotsync HOST[:PORT]");
+  const std::string serial = args.value("serial");
+  const std::string serialTcp = args.value("serial-tcp");
+  if (dir.empty() || (desktop.empty() + serial.empty() + serialTcp.empty()) != 2) {
+    return usage("give --handheld DIR and one of --hotsync, --serial or --serial-tcp");
+  }
+  int64_t rate = 0;
+  if (!args.number("rate", 9600, 460800, 0, &rate, &error)) return usage(error);
+  if (rate != 0 && rate != 9600 && rate != 19200 && rate != 38400 && rate != 57600 && rate != 115200 &&
+      rate != 230400 && rate != 460800) {
+    return usage("not a serial speed: " + std::to_string(rate) +
+                 " (9600, 19200, 38400, 57600, 115200, 230400 or 460800)");
+  }
   hotsync::PlayOptions options;
   int64_t retry = 0;
   int64_t hangUpAfter = 0;
@@ -78,7 +96,12 @@ int main(int argc, char** argv) {
   };
   options.notice = notice;
   error.clear();
-  if (!hotsync::playNetworkHotSync(dir, desktop, options, &error)) {
+  const bool played =
+      desktop.empty() ? hotsync::playSerialHotSync(
+                            dir, {serial.empty() ? serialTcp : serial, !serialTcp.empty(), static_cast<uint32_t>(rate)},
+                            options, &error)
+                      : hotsync::playNetworkHotSync(dir, desktop, options, &error);
+  if (!played) {
     return fail(error.empty() ? "the HotSync did not end properly" : error, kExitFailed);
   }
   notice("HotSync complete");

@@ -1,20 +1,60 @@
 #include "link_world.h"
 
+#include <unistd.h>
+
+#include <chrono>
 #include <future>
+#include <thread>
 
 namespace tarvo::test {
 
 LinkRun runLinked(const std::string& desktop, const std::vector<std::string>& desktopArgs,
                   const std::map<std::string, std::string>& env, const std::filesystem::path& handheld, uint16_t port,
                   const std::vector<std::string>& handheldArgs) {
+  std::vector<std::string> args{"--hotsync", "127.0.0.1:" + std::to_string(port), "--retry", "30"};
+  args.insert(args.end(), handheldArgs.begin(), handheldArgs.end());
+  return runBoth(desktop, desktopArgs, env, handheld, args);
+}
+
+LinkRun runBoth(const std::string& desktop, const std::vector<std::string>& desktopArgs,
+                const std::map<std::string, std::string>& env, const std::filesystem::path& handheld,
+                const std::vector<std::string>& handheldArgs) {
   auto desktopRun = std::async(std::launch::async, [&] { return runProgram(desktop, desktopArgs, env, 120); });
-  std::vector<std::string> args{
-      "--handheld", handheld.string(), "--hotsync", "127.0.0.1:" + std::to_string(port), "--retry", "30"};
+  std::vector<std::string> args{"--handheld", handheld.string()};
   args.insert(args.end(), handheldArgs.begin(), handheldArgs.end());
   LinkRun run;
   run.handheld = runProgram(TARVO_HANDHELD_BIN, args, env, 120);
   run.desktop = desktopRun.get();
   return run;
+}
+
+SerialLine::SerialLine() {
+  for (const char* socat : {"/usr/bin/socat", "/bin/socat"}) {
+    if (!std::filesystem::exists(socat)) continue;
+    char pattern[] = "/tmp/tarvo-serial-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) break;
+    dir_ = pattern;
+    const std::string a = (dir_ / "desktop").string(), b = (dir_ / "handheld").string();
+    socat_ = std::make_unique<RunningProgram>(
+        socat, std::vector<std::string>{"pty,raw,echo=0,link=" + a, "pty,raw,echo=0,link=" + b},
+        std::map<std::string, std::string>{});
+    for (int i = 0; i < 200 && !(std::filesystem::exists(a) && std::filesystem::exists(b)); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (!std::filesystem::exists(a) || !std::filesystem::exists(b)) {
+      why_ = "socat made no pseudo-terminal pair";
+      return;
+    }
+    desktop_ = std::filesystem::canonical(a).string();
+    handheld_ = std::filesystem::canonical(b).string();
+    return;
+  }
+  if (why_.empty()) why_ = "socat is not installed";
+}
+
+SerialLine::~SerialLine() {
+  socat_.reset();
+  if (!dir_.empty()) std::filesystem::remove_all(dir_);
 }
 
 std::filesystem::path pilotLinkPrograms(std::string* why) {

@@ -1,10 +1,12 @@
-// Helpers for network HotSync tests: a free loopback port, a desktop program
-// and tarvo-handheld run against each other, pilot-link built once.
+// Helpers for link tests: a free loopback port, a pseudo-terminal pair as a
+// serial line, a desktop program and tarvo-handheld run against each other,
+// pilot-link built once.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,32 @@ LinkRun runLinked(const std::string& desktop, const std::vector<std::string>& de
 // The folder holding pilot-xfer and pilot-dlpsh, built through the shared
 // script at most once at a time; empty with *why when they cannot be built.
 std::filesystem::path pilotLinkPrograms(std::string* why);
+
+// Two pseudo-terminals joined by socat, as a cradle's cable joins a handheld
+// and a desktop. ok() is false (with why()) when socat is missing.
+class SerialLine {
+ public:
+  SerialLine();
+  ~SerialLine();
+  SerialLine(const SerialLine&) = delete;
+  SerialLine& operator=(const SerialLine&) = delete;
+  bool ok() const { return !desktop_.empty(); }
+  const std::string& why() const { return why_; }
+  // The desktop's end and the handheld's end (/dev/pts/N).
+  const std::string& desktop() const { return desktop_; }
+  const std::string& handheld() const { return handheld_; }
+
+ private:
+  std::filesystem::path dir_;
+  std::unique_ptr<RunningProgram> socat_;
+  std::string desktop_, handheld_, why_;
+};
+
+// Runs `desktop` and tarvo-handheld with `handheldArgs` (after --handheld
+// FOLDER) at the same time; both runs are bounded.
+LinkRun runBoth(const std::string& desktop, const std::vector<std::string>& desktopArgs,
+                const std::map<std::string, std::string>& env, const std::filesystem::path& handheld,
+                const std::vector<std::string>& handheldArgs);
 
 pdb::Database recordDb(const std::string& name, const std::vector<pdb::Record>& records);
 

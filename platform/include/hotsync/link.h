@@ -29,6 +29,19 @@ struct PlayOptions {
 HOTSYNC_EXPORT bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop,
                                        const PlayOptions& options, std::string* error);
 
+// The same as a handheld in a serial cradle: sends the wakeup on the tty
+// `device` (again and again for up to `options.retrySeconds` while nobody
+// answers), offering `rate` baud (0: 115200) for the desktop to choose from.
+// With `overTcp`, `device` is "HOST[:PORT]" of a desktop that listens for an
+// emulator's serial port (port 6416 unless given).
+struct SerialTarget {
+  std::string device;
+  bool overTcp = false;
+  uint32_t rate = 0;
+};
+HOTSYNC_EXPORT bool playSerialHotSync(const std::filesystem::path& dir, const SerialTarget& target,
+                                      const PlayOptions& options, std::string* error);
+
 // The desktop's end. Opens the listening socket on `address` ("HOST[:PORT]",
 // port 0 for any free one) and returns the port, or 0 with *error.
 HOTSYNC_EXPORT uint16_t listenForHandheld(const std::string& address, std::string* error);

@@ -1,25 +1,34 @@
-// The handheld's end of a network HotSync, played by a simulated handheld.
+// The handheld's end of a HotSync over a link, played by a simulated handheld.
+#include <algorithm>
+#include <functional>
+
 #include "hotsync/link.h"
 #include "link/dlp_server.h"
 #include "link/net/net_link.h"
 #include "link/net/tcp.h"
+#include "link/serial/padp_link.h"
+#include "link/serial/tty.h"
 
 namespace hotsync {
 
-bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop, const PlayOptions& options,
-                        std::string* error) {
+namespace {
+
+constexpr uint16_t kSerialTcpPort = 6416;
+constexpr uint32_t kOfferedRate = 115200;
+
+using MakeLink = std::function<std::unique_ptr<detail::Link>()>;
+
+bool playOver(const std::filesystem::path& dir, const MakeLink& makeLink, const PlayOptions& options,
+              std::string* error) {
   const LinkNotice& notice = options.notice;
   try {
-    std::string host;
-    uint16_t port = 0;
-    if (!detail::splitHostPort(desktop, &host, &port, error)) return false;
     auto handheld = detail::Handheld::connect(dir, error);
     if (!handheld) return false;
     bool ended = false;
     try {
+      std::unique_ptr<detail::Link> link = makeLink();
       // The desktop may think for a long time (a conduit talking to its
       // server), so the handheld waits longer than for a single answer.
-      auto link = detail::NetLink::connect(host, port, std::chrono::seconds(std::max(options.retrySeconds, 0)));
       link->setTimeout(std::chrono::minutes(10));
       if (notice) notice("connected to " + link->peer());
       detail::DlpServer server(*handheld, *link, notice);
@@ -40,6 +49,50 @@ bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& des
     if (error) *error = e.what();
     return false;
   }
+}
+
+}  // namespace
+
+bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop, const PlayOptions& options,
+                        std::string* error) {
+  std::string host;
+  uint16_t port = 0;
+  if (!detail::splitHostPort(desktop, &host, &port, error)) return false;
+  return playOver(
+      dir,
+      [&] { return detail::NetLink::connect(host, port, std::chrono::seconds(std::max(options.retrySeconds, 0))); },
+      options, error);
+}
+
+bool playSerialHotSync(const std::filesystem::path& dir, const SerialTarget& target, const PlayOptions& options,
+                       std::string* error) {
+  const uint32_t rate = target.rate == 0 ? kOfferedRate : target.rate;
+  const auto patience = std::chrono::seconds(std::max(options.retrySeconds, 0));
+  if (!target.overTcp) {
+    return playOver(
+        dir,
+        [&] {
+          auto stream = std::make_unique<detail::FdStream>(detail::openTty(target.device), target.device);
+          const int fd = stream->fd();
+          return detail::PadpLink::handheld(
+              std::move(stream), rate, [fd](uint32_t r) { detail::setTtyRate(fd, r); }, patience);
+        },
+        options, error);
+  }
+  std::string host;
+  uint16_t port = 0;
+  if (!detail::splitHostPort(target.device, &host, &port, error)) return false;
+  const std::string& text = target.device;
+  const bool portGiven =
+      text.starts_with('[') ? text.find("]:") != std::string::npos : std::count(text.begin(), text.end(), ':') == 1;
+  if (!portGiven) port = kSerialTcpPort;
+  return playOver(
+      dir,
+      [&] {
+        // Nothing to switch: the bytes go as fast as TCP carries them.
+        return detail::PadpLink::handheld(detail::connectTcp(host, port, patience), rate, {}, patience);
+      },
+      options, error);
 }
 
 }  // namespace hotsync
