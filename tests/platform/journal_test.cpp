@@ -116,6 +116,20 @@ TEST_F(Journal, FirstVersionJournalIsReplayed) {
   EXPECT_EQ(texts(pdb::readFile(crashed / "card0" / "A.pdb").db), (std::vector<std::string>{"base", "kept"}));
 }
 
+// A journal an earlier build wrote (version 2, data/journal_v2) names its
+// file by the same hash today, so it is still replayed.
+TEST_F(Journal, SecondVersionJournalOfAnEarlierBuildIsReplayed) {
+  const auto dir = makeHandheld({});
+  for (const char* name : {"Memo.pdb", "Memo.pdb.journal"}) {
+    fs::copy_file(fs::path(PLATFORM_TEST_DATA) / "journal_v2" / name, dir / "card0" / name);
+  }
+  connect(dir);
+  hotsync::disconnectHandheld();
+  EXPECT_FALSE(fs::exists(dir / "card0" / "Memo.pdb.journal"));
+  EXPECT_EQ(texts(pdb::readFile(dir / "card0" / "Memo.pdb").db),
+            (std::vector<std::string>{"base 95", "first", "second"}));
+}
+
 TEST_F(Journal, SecondProgramCannotConnectTheSameHandheld) {
   const auto dir = makeHandheld({});
   int ready[2];
