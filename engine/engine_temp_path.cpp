@@ -1,28 +1,16 @@
 #include "engine/engine_temp_path.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
+#include "xdg/base_dirs.h"
+
 namespace tarvo::engine {
 namespace {
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-  return "/tmp";
-}
-
-std::string CacheHome() {
-  // Only an absolute XDG_CACHE_HOME counts, as the XDG rules say.
-  if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') return cache;
-  return HomeFolder() + "/.cache";
-}
 
 // Makes `path` a directory with `mode` if missing; true when it is a
 // directory (not a link to one) afterwards.
@@ -35,7 +23,7 @@ bool EnsureFolder(const std::string& path, mode_t mode) {
 }  // namespace
 
 std::string PrivateTempFolder() {
-  std::string cache = CacheHome();
+  std::string cache = xdg::cacheHome().string();
   while (cache.size() > 1 && cache.back() == '/') cache.pop_back();
   const std::string tarvo = cache + "/tarvo";
   const std::string tmp = tarvo + "/tmp";

@@ -1,7 +1,8 @@
 #include "host/manager_config.h"
 
-#include <cstdlib>
 #include <fstream>
+
+#include "xdg/base_dirs.h"
 
 namespace tarvo::host {
 namespace {
@@ -14,14 +15,7 @@ std::string trimmed(const std::string& text) {
 
 }  // namespace
 
-std::filesystem::path managerConfigFile() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  const char* home = std::getenv("HOME");
-  const std::filesystem::path base = config != nullptr && *config != '\0'
-                                         ? std::filesystem::path(config)
-                                         : std::filesystem::path(home != nullptr ? home : "") / ".config";
-  return base / "tarvo-hotsync" / "manager.conf";
-}
+std::filesystem::path managerConfigFile() { return xdg::configHome() / "tarvo-hotsync" / "manager.conf"; }
 
 bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config, std::string* error) {
   std::ifstream in(file);

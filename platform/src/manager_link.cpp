@@ -1,5 +1,6 @@
 // The manager's meeting place and its small request format.
 #include "hotsync/manager.h"
+#include "xdg/base_dirs.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -42,13 +43,11 @@ bool readAll(int fd, char* data, size_t size) {
 }  // namespace
 
 fs::path managerDir(std::string* error) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  fs::path base = runtime != nullptr && runtime[0] == '/'
-                      ? fs::path(runtime)
-                      : fs::path("/tmp") / ("tarvo-hotsync-" + std::to_string(::getuid()));
+  const fs::path runtime = tarvo::xdg::runtimeDir();
+  const fs::path base = !runtime.empty() ? runtime : fs::path("/tmp") / ("tarvo-hotsync-" + std::to_string(::getuid()));
   const fs::path dir = base / "tarvo-hotsync";
   for (const fs::path& p : {base, dir}) {
-    if (p == base && runtime != nullptr && runtime[0] == '/') continue;  // the session's own
+    if (p == base && !runtime.empty()) continue;  // the session's own
     if (::mkdir(p.c_str(), 0700) != 0 && errno != EEXIST) {
       if (error) *error = p.string() + ": " + std::strerror(errno);
       return {};

@@ -2,25 +2,17 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <system_error>
 
 #include "hotsync/host.h"
 #include "text/cp1252.h"
+#include "xdg/base_dirs.h"
 
 namespace hotsync {
 namespace fs = std::filesystem;
 
 fs::path dataDir() {
-  fs::path base;
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg != nullptr && xdg[0] == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = fs::path(home != nullptr && home[0] != 0 ? home : "/tmp") / ".local" / "share";
-  }
-  const fs::path dir = base / "tarvo-hotsync";
+  const fs::path dir = tarvo::xdg::dataHome() / "tarvo-hotsync";
   std::error_code ec;
   if (fs::create_directories(dir, ec)) ::chmod(dir.c_str(), 0700);
   return dir;
