@@ -4,25 +4,33 @@
 
 #include "cli/arguments.h"
 #include "host/commands.h"
+#include "host/handheld_port.h"
 #include "host/handheld_reader.h"
-#include "host/listen.h"
 #include "text/cp1252.h"
 
 namespace tarvo::host {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync handheld list --handheld DIR | --listen[=ADDR[:PORT]]\n"
-    "       tarvo-hotsync handheld dump --handheld DIR | --listen[=ADDR[:PORT]] NAME\n"
+    "usage: tarvo-hotsync handheld list --handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
+    "       tarvo-hotsync handheld dump --handheld DIR | --port PORT [--rate N] [--wait SECONDS] NAME\n"
     "\n"
-    "--listen waits for a handheld's network HotSync (default 127.0.0.1:14238)\n"
-    "and reads the live handheld instead of a folder.\n"
+    "--port waits for a live handheld on PORT and reads it instead of a folder:\n"
+    "a tty (/dev/ttyUSB0), net:[ADDR][:PORT] (network HotSync, default\n"
+    "127.0.0.1:14238; --listen[=ADDR[:PORT]] is the same), serial-tcp:[ADDR][:PORT]\n"
+    "(an emulator's serial port, default 127.0.0.1:6416) or usb:. Without\n"
+    "--handheld or --port, $PILOTPORT names the port. --rate N (or $PILOTRATE)\n"
+    "caps a serial line's speed; --wait SECONDS gives up on a handheld that\n"
+    "never comes (exit status 9).\n"
     "list: one line per database: card, name, type, creator, version, records.\n"
     "dump: the header of database NAME and every record, its bytes as hex and text.\n";
 
 constexpr cli::Option kOptions[] = {
     {"handheld", cli::Value, "DIR"},
     {"listen", cli::OptionalValue, "ADDR[:PORT]"},
+    {"port", cli::Value, "PORT"},
+    {"rate", cli::Value, "N"},
+    {"wait", cli::Value, "SECONDS"},
 };
 
 }  // namespace
@@ -33,8 +41,6 @@ int commandHandheld(int argc, char** argv) {
   cli::Args args;
   std::string error;
   if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("handheld", error);
-  const bool listen = args.has("listen");
-  const std::string address = args.value("listen");
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
@@ -45,15 +51,25 @@ int commandHandheld(int argc, char** argv) {
   if (action != "list" && action != "dump") return usageFail("handheld", "unknown handheld command " + action);
   if (args.positional.size() != wanted)
     return fail(action == "dump" ? "handheld dump needs one database NAME" : "handheld list takes no argument");
-  if (args.hasValue("handheld") == listen) return usageFail("handheld", action + " needs --handheld DIR or --listen");
+  HandheldPort port;
+  bool live = false;
+  if (!choosePort(portOptions(args), !args.hasValue("handheld"), &port, &live, &error))
+    return usageFail("handheld", error);
+  if (args.hasValue("handheld") == live)
+    return usageFail("handheld", action + " needs --handheld DIR or --port PORT");
 
   ConnectedHandheld handheld;
-  if (!(listen ? handheld.listen(address, &error) : handheld.connect(args.value("handheld"), &error)))
+  if (live) {
+    if (const int status = handheld.wait(port, &error); status != kExitOk) return fail(error, status);
+  } else if (!handheld.connect(args.value("handheld"), &error)) {
     return fail(error);
+  }
 
   if (action == "list") {
+    std::vector<DbHeader> all;
+    if (!listDatabases(&all, &error)) return fail(error);
     printListHeading(stdout);
-    for (const DbHeader& header : listDatabases()) printListLine(stdout, header);
+    for (const DbHeader& header : all) printListLine(stdout, header);
     return kExitOk;
   }
   DbHeader header;

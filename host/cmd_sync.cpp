@@ -8,8 +8,8 @@
 #include "host/cancel_signals.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
+#include "host/handheld_port.h"
 #include "host/handheld_reader.h"
-#include "host/listen.h"
 #include "host/sync_handoff.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
@@ -19,18 +19,27 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync sync --handheld DIR | --listen[=ADDR[:PORT]]\n"
+    "usage: tarvo-hotsync sync --handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
     "                          [--conduit FILE] [--no-gui] [--offline|--online]\n"
     "\n"
-    "Runs one HotSync: connects the handheld in DIR (or, with --listen, waits\n"
-    "for a handheld's network HotSync on ADDR, default 127.0.0.1:14238; any\n"
-    "other address must be given, and is open to anyone who reaches it), makes its user a HotSync\n"
+    "Runs one HotSync: connects the handheld in DIR (or, with --port, waits for\n"
+    "a live handheld on PORT), makes its user a HotSync\n"
     "user if new, installs the files queued for that user, then loads the\n"
     "conduit (FILE, else the one registered for creator Tarv, else\n"
     "libtarvoconduit.so beside the host) and calls its OpenConduit. When this\n"
     "user's HotSync manager runs (tarvo-hotsync manager), it runs the HotSync\n"
     "on this terminal and with the conduit registered when it started.\n"
     "\n"
+    "  --port PORT          a tty (/dev/ttyUSB0: serial HotSync), net:[ADDR][:PORT]\n"
+    "                       (network HotSync, default 127.0.0.1:14238; any other\n"
+    "                       address is open to anyone who reaches it),\n"
+    "                       serial-tcp:[ADDR][:PORT] (an emulator's serial port,\n"
+    "                       default 127.0.0.1:6416) or usb:; without --handheld or\n"
+    "                       --port, $PILOTPORT names it\n"
+    "  --listen[=ADDR[:PORT]]  the same as --port net:[ADDR][:PORT]\n"
+    "  --rate N             cap a serial line's speed (default $PILOTRATE, else\n"
+    "                       the handheld's fastest); lower it when a HotSync stalls\n"
+    "  --wait SECONDS       give up when no handheld came by then\n"
     "  --offline, --online  force the answer of the Internet connection check\n"
     "  --no-gui             no windows: progress and login prompts on the terminal\n"
     "\n"
@@ -46,7 +55,8 @@ constexpr const char* kHelp =
     "  5  cancelled\n"
     "  6  offline: no server contacted\n"
     "  7  no conduit could be loaded\n"
-    "  8  a network handheld went away before the HotSync ended\n";
+    "  8  a live handheld went away before the HotSync ended\n"
+    "  9  no handheld came within --wait SECONDS\n";
 
 int32_t printProgress(const char* text) {
   std::printf("  %s\n", Cp1252ToUtf8(text ? text : "").c_str());
@@ -136,6 +146,9 @@ const char* outcomeLine(int status, bool listen) {
 constexpr cli::Option kOptions[] = {
     {"handheld", cli::Value, "DIR"},
     {"listen", cli::OptionalValue, "ADDR[:PORT]"},
+    {"port", cli::Value, "PORT"},
+    {"rate", cli::Value, "N"},
+    {"wait", cli::Value, "SECONDS"},
     {"conduit", cli::Value, "FILE"},
     {"no-gui"},
     {"offline"},
@@ -150,14 +163,15 @@ int commandSync(int argc, char** argv) {
   cli::Args args;
   std::string error;
   if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("sync", error);
-  const bool listen = args.has("listen");
-  const std::string address = args.value("listen");
   if (args.has("help")) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("sync", "unexpected argument " + args.positional[0]);
-  if (args.hasValue("handheld") == listen) return usageFail("sync", "give --handheld DIR or --listen");
+  HandheldPort port;
+  bool live = false;
+  if (!choosePort(portOptions(args), !args.hasValue("handheld"), &port, &live, &error)) return usageFail("sync", error);
+  if (args.hasValue("handheld") == live) return usageFail("sync", "give --handheld DIR or --port PORT");
   if (args.has("offline") && args.has("online")) return usageFail("sync", "--offline and --online exclude each other");
   // A running HotSync manager runs it the same way, in the desktop session.
   if (int status = 0; handSyncToManager(argc, argv, &status)) return status;
@@ -176,11 +190,15 @@ int commandSync(int argc, char** argv) {
   // Connecting makes the handheld's user a HotSync user if it is new.
   const std::vector<std::string> knownUsers = hotsync::users();
   ConnectedHandheld handheld;
-  if (!(listen ? handheld.listen(address, &error) : handheld.connect(args.value("handheld"), &error)))
+  if (live) {
+    if (const int status = handheld.wait(port, &error); status != kExitOk) return fail(error, status);
+  } else if (!handheld.connect(args.value("handheld"), &error)) {
     return fail(error);
+  }
   const std::string user = hotsync::currentUser();
   if (user.empty()) return fail("the handheld's user name cannot be a HotSync user");
-  std::printf("handheld: %s, user \"%s\"\n", listen ? "network HotSync" : args.value("handheld").c_str(), user.c_str());
+  std::printf("handheld: %s, user \"%s\"\n", live ? (port.port.empty() ? "net:" : port.port.c_str()) : args.value("handheld").c_str(),
+              user.c_str());
   if (std::find(knownUsers.begin(), knownUsers.end(), user) == knownUsers.end())
     std::printf("new HotSync user \"%s\"\n", user.c_str());
 
@@ -198,7 +216,7 @@ int commandSync(int argc, char** argv) {
     fail(line, kExitHandheldLost);
     status = kExitHandheldLost;
   }
-  std::printf("%s\n", outcomeLine(status, listen));
+  std::printf("%s\n", outcomeLine(status, live));
   std::fflush(stdout);
   return status;
 }

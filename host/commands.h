@@ -18,6 +18,7 @@ constexpr int kExitCancelled = 5;      // sync: cancelled (a signal, or Cancel i
 constexpr int kExitOffline = 6;        // sync: no Internet connection, no server contacted
 constexpr int kExitNoConduit = 7;      // sync: no conduit found, or it could not be loaded
 constexpr int kExitHandheldLost = 8;   // sync: a network handheld went away before the HotSync ended
+constexpr int kExitNoHandheld = 9;     // --wait ran out before a handheld came
 
 int commandSync(int argc, char** argv);
 int commandHandheld(int argc, char** argv);

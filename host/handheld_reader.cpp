@@ -1,9 +1,10 @@
 #include "host/handheld_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "host/listen.h"
+#include "host/commands.h"
 #include "hotsync/host.h"
 #include "hotsync/syncmgr.h"
 #include "pdb/pdb.h"
@@ -83,49 +84,81 @@ void ConnectedHandheld::disconnect() {
   connected_ = false;
 }
 
-bool ConnectedHandheld::listen(const std::string& address, std::string* error) {
-  if (!waitForHandheld(address, error)) return false;
-  connected_ = true;
-  return true;
+int ConnectedHandheld::wait(const HandheldPort& port, std::string* error) {
+  const int status = waitForHandheld(port, error);
+  connected_ = status == kExitOk;
+  return status;
 }
 
-std::vector<DbHeader> listDatabases() {
-  std::vector<DbHeader> result;
+bool listDatabases(std::vector<DbHeader>* out, std::string* error) {
+  constexpr int32_t kPage = 64;
   for (int card = 0; card < kMaxCards; ++card) {
     CardInfo info{};
     info.m_CardNo = static_cast<uint8_t>(card);
     const int32_t status = SyncReadSingleCardInfo(&info);
     if (status == SYNCERR_NOT_FOUND) break;
-    if (status != SYNCERR_NONE || info.m_ramDbCount == 0) continue;
-    std::vector<CDbList> list(info.m_ramDbCount);
-    int32_t count = static_cast<int32_t>(list.size());
-    if (SyncReadDBList(static_cast<uint8_t>(card), 0, DB_LIST_RAM, list.data(), &count) != SYNCERR_NONE) continue;
-    for (int32_t i = 0; i < count && i < static_cast<int32_t>(list.size()); ++i)
-      result.push_back(headerFromList(list[i], card));
+    if (status != SYNCERR_NONE) {
+      *error = "cannot read card " + std::to_string(card) + " of the handheld: " + statusText(status);
+      return false;
+    }
+    // The card's count is only a hint: the list goes on until the handheld
+    // says there is no more.
+    std::vector<CDbList> page(kPage);
+    std::size_t listed = 0;
+    for (uint32_t start = 0; start <= 0xFFFF;) {
+      int32_t count = kPage;
+      const int32_t listedStatus =
+          SyncReadDBList(static_cast<uint8_t>(card), static_cast<uint16_t>(start), DB_LIST_RAM, page.data(), &count);
+      if (listedStatus == SYNCERR_NOT_FOUND || (listedStatus == SYNCERR_NONE && count <= 0)) break;
+      if (listedStatus != SYNCERR_NONE) {
+        *error = "cannot list the databases on card " + std::to_string(card) + ": " + statusText(listedStatus);
+        return false;
+      }
+      count = std::min(count, kPage);
+      for (int32_t i = 0; i < count; ++i) out->push_back(headerFromList(page[static_cast<std::size_t>(i)], card));
+      listed += static_cast<std::size_t>(count);
+      const uint32_t next = page[static_cast<std::size_t>(count - 1)].m_Index + 1u;
+      if (next <= start) break;  // a list that does not move on ends here
+      start = next;
+    }
+    if (listed == 0 && info.m_ramDbCount > 0) {
+      *error = "card " + std::to_string(card) + " holds " + std::to_string(info.m_ramDbCount) +
+               " databases, but the handheld listed none";
+      return false;
+    }
   }
-  return result;
+  return true;
 }
 
 bool readDatabase(const std::string& name, DbHeader* header, std::vector<DbEntry>* entries, std::string* error) {
-  const DbHeader* found = nullptr;
-  const std::vector<DbHeader> all = listDatabases();
-  for (const DbHeader& candidate : all) {
-    if (candidate.name == name) {
-      found = &candidate;
-      break;
-    }
+  uint8_t handle = 0;
+  int card = 0;
+  int32_t opened = SYNCERR_NOT_FOUND;
+  for (; card < kMaxCards && opened == SYNCERR_NOT_FOUND; ++card) {
+    CardInfo info{};
+    info.m_CardNo = static_cast<uint8_t>(card);
+    if (SyncReadSingleCardInfo(&info) != SYNCERR_NONE) break;
+    opened = SyncOpenDB(name.c_str(), card, &handle, eDbRead | eDbShowSecret);
   }
-  if (found == nullptr) {
+  if (opened == SYNCERR_NOT_FOUND) {
     *error = "no database named \"" + name + "\" on the handheld";
     return false;
   }
-  *header = *found;
-  if (header->resourceDb) return readResourcesFromFile(*header, entries, error);
-  uint8_t handle = 0;
-  const int32_t opened = SyncOpenDB(name.c_str(), found->card, &handle, eDbRead | eDbShowSecret);
   if (opened != SYNCERR_NONE) {
     *error = "cannot open \"" + name + "\": " + statusText(opened);
     return false;
+  }
+  OpenDbInfoRequest request{0xC0, handle};
+  OpenDbInfo info{};
+  if (const int32_t status = SyncReadOpenDbInfo(&request, &info); status != SYNCERR_NONE) {
+    SyncCloseDB(handle);
+    *error = "cannot read the header of \"" + name + "\": " + statusText(status);
+    return false;
+  }
+  *header = headerFromList(info.m_DbInfo, card - 1);
+  if (header->resourceDb) {
+    SyncCloseDB(handle);
+    return readResourcesFromFile(*header, entries, error);
   }
   uint16_t count = 0;
   SyncGetDBRecordCount(handle, &count);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/db_view.h"
+#include "host/handheld_port.h"
 
 namespace tarvo::host {
 
@@ -21,8 +22,8 @@ class ConnectedHandheld {
 
   // False with a one-line *error when `dir` is not a handheld.
   bool connect(const std::filesystem::path& dir, std::string* error);
-  // Waits for a handheld's network HotSync on `address` (see host/listen.h).
-  bool listen(const std::string& address, std::string* error);
+  // Waits for a handheld on `port`; the exit status waitForHandheld gives.
+  int wait(const HandheldPort& port, std::string* error);
   // Ends the HotSync now rather than when this goes.
   void disconnect();
 
@@ -30,12 +31,15 @@ class ConnectedHandheld {
   bool connected_ = false;
 };
 
-// Every RAM database of every card, in card order and list order.
-std::vector<DbHeader> listDatabases();
+// Every RAM database of every card, in card order and list order, read
+// page by page until the handheld has no more. False with a one-line
+// *error when a card or its list cannot be read: a handheld that holds
+// databases never lists as empty.
+bool listDatabases(std::vector<DbHeader>* out, std::string* error);
 
-// Finds the database `name` (Windows-1252) on the first card that has it
-// and reads its header and entries. False with *error when there is none
-// or it cannot be opened.
+// Opens the database `name` (Windows-1252) on the first card that has it,
+// and no other, and reads its header and entries. False with *error when
+// there is none or it cannot be opened.
 bool readDatabase(const std::string& name, DbHeader* header, std::vector<DbEntry>* entries, std::string* error);
 
 }  // namespace tarvo::host

@@ -12,12 +12,8 @@ namespace tarvo::host {
 uint16_t openHandheldListener(const std::string& address, std::string* error);
 
 // Set by the HotSync manager in the `sync --listen` it starts for a network
-// HotSync it accepted: the descriptor of that connection.
+// HotSync it accepted: the descriptor of that connection (see
+// host/handheld_port.h).
 inline constexpr char kHandedLinkEnv[] = "TARVO_HOTSYNC_LINK_FD";
-
-// With kHandedLinkEnv set, connects the handheld on that descriptor.
-// Otherwise listens on `address` as above and waits for one handheld;
-// Ctrl-C stops the wait. False with a one-line *error.
-bool waitForHandheld(const std::string& address, std::string* error);
 
 }  // namespace tarvo::host

@@ -50,10 +50,30 @@ HOTSYNC_EXPORT uint16_t listenForHandheld(const std::string& address, std::strin
 // its user becomes the current user. disconnectHandheld ends its HotSync.
 // False with a one-line *error when no handheld came or it did not answer.
 HOTSYNC_EXPORT bool acceptNetworkHandheld(std::string* error);
-// Ends a wait in acceptNetworkHandheld; safe in a signal handler.
+// Ends a wait in acceptNetworkHandheld or waitForHandheldOn; safe in a
+// signal handler.
 HOTSYNC_EXPORT void stopListening();
 // Closes the listening socket.
 HOTSYNC_EXPORT void closeListener();
+
+// Waiting for a handheld on a port named as the Linux Palm tools name it:
+// a tty path (/dev/ttyUSB0), "net:[ADDR][:PORT]" (default 127.0.0.1:14238),
+// "serial-tcp:[ADDR][:PORT]" (default 127.0.0.1:6416) or "usb:"; empty is
+// "net:". When it comes it is connected as acceptNetworkHandheld connects
+// one. stopListening ends the wait at once.
+struct WaitOptions {
+  std::string port;
+  uint32_t rate = 0;    // serial speed cap; 0: the handheld's maximum
+  int waitSeconds = 0;  // give up after this long; 0: wait until stopped
+  LinkNotice notice;    // "waiting for ..." once the port is open
+};
+enum class WaitResult { Connected, NoHandheld, Stopped, Failed };
+// False with a one-line *error when `port` names no port.
+HOTSYNC_EXPORT bool checkPort(const std::string& port, std::string* error);
+// True when only this machine can reach `port` (a tty, USB, loopback).
+HOTSYNC_EXPORT bool portIsLocal(const std::string& port);
+// Anything but Connected comes with a one-line *error.
+HOTSYNC_EXPORT WaitResult waitForHandheldOn(const WaitOptions& options, std::string* error);
 
 // For a host that waits for handhelds in its own loop and runs each
 // HotSync in another process (the resident manager): the listening socket

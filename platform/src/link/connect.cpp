@@ -2,12 +2,17 @@
 // connecting the handheld that calls behind the Sync Manager.
 #include "link/connect.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <mutex>
 
 #include "hotsync/link.h"
 #include "link/dlp_device.h"
 #include "link/net/listener.h"
 #include "link/net/tcp.h"
+#include "link/port_wait.h"
 #include "session.h"
 
 namespace hotsync {
@@ -17,6 +22,23 @@ namespace {
 std::mutex listenerMutex;
 std::unique_ptr<detail::Listener> listener;
 std::atomic<detail::Listener*> waitingOn{nullptr};  // for stopListening from a signal handler
+// Stops a wait on any port: stopListening writes a byte, the wait polls it.
+std::atomic<int> stopWriteFd{-1};
+int stopReadFd = -1;
+
+int stopPipe() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    stopReadFd = fds[0];
+    stopWriteFd.store(fds[1]);
+  });
+  char drained[64];
+  while (stopReadFd >= 0 && ::read(stopReadFd, drained, sizeof drained) > 0) {
+  }
+  return stopReadFd;
+}
 
 }  // namespace
 
@@ -86,6 +108,45 @@ bool connectHandedOverHandheld(int fd, std::string* error) {
 
 void stopListening() {
   if (detail::Listener* l = waitingOn.load()) l->interrupt();
+  if (const int fd = stopWriteFd.load(); fd >= 0) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
+  }
+}
+
+bool checkPort(const std::string& port, std::string* error) {
+  detail::PortSpec spec;
+  return detail::parsePortSpec(port, &spec, error);
+}
+
+bool portIsLocal(const std::string& port) {
+  detail::PortSpec spec;
+  return detail::parsePortSpec(port, &spec, nullptr) && detail::portIsLocal(spec);
+}
+
+WaitResult waitForHandheldOn(const WaitOptions& options, std::string* error) {
+  auto failed = [&](WaitResult result, const std::string& reason) {
+    if (error) *error = reason;
+    return result;
+  };
+  try {
+    detail::PortSpec spec;
+    std::string reason;
+    if (!detail::parsePortSpec(options.port, &spec, &reason)) return failed(WaitResult::Failed, reason);
+    detail::PortWait wait;
+    wait.rate = options.rate;
+    wait.cancelFd = stopPipe();
+    if (options.waitSeconds > 0)
+      wait.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.waitSeconds);
+    std::unique_ptr<detail::Link> link = detail::waitForHandheld(spec, wait, options.notice);
+    return detail::attachLinkedHandheld(std::move(link), error) ? WaitResult::Connected : WaitResult::Failed;
+  } catch (const detail::NoHandheldCame& e) {
+    return failed(WaitResult::NoHandheld, e.what());
+  } catch (const detail::WaitStopped& e) {
+    return failed(WaitResult::Stopped, e.what());
+  } catch (const std::exception& e) {
+    return failed(WaitResult::Failed, e.what());
+  }
 }
 
 void closeListener() {

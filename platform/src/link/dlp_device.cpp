@@ -1,8 +1,11 @@
 #include "link/dlp_device.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
+#include "desktop_log.h"
+#include "hotsync/hslog.h"
 #include "text/cp1252.h"
 
 namespace hotsync::detail {
@@ -27,6 +30,11 @@ void fillEntry(const dlp::DbEntry& d, uint8_t card, CDbList* e) {
   e->m_ModDate = dlp::palmFromDate(d.modified);
   e->m_BackupDate = dlp::palmFromDate(d.backedUp);
   e->m_MiscFlags = d.miscFlags;
+}
+
+// How a handheld says it does not know a request's newer form.
+bool refusesForm(uint16_t error) {
+  return error == dlp::ErrIllegalRequest || error == dlp::ErrNotSupported || error == dlp::ErrParam;
 }
 
 }  // namespace
@@ -63,7 +71,10 @@ int32_t syncStatusOf(uint16_t error) {
 DlpDevice::DlpDevice(std::unique_ptr<Link> link) : link_(std::move(link)) {
   dlp::Response response;
   if (!call(dlp::requestOf<msg::ReadSysInfo>({}), &response)) throw LinkError(lost_);
+  // A handheld older than the desktop's version argument is asked without it.
+  if (refusesForm(response.error) && !call({dlp::ReadSysInfo, {}}, &response)) throw LinkError(lost_);
   if (response.error == dlp::ErrNone) sys_ = msg::ReadSysInfo::Answer::decode(response.args).info;
+  listMultiple_ = (sys_.dlpMajor << 8 | sys_.dlpMinor) >= 0x0102;
   if (!call(dlp::requestOf<msg::ReadUserInfo>({}), &response)) throw LinkError(lost_);
   if (response.error != dlp::ErrNone)
     throw LinkError("the handheld does not tell its user: " + dlp::errorText(response.error));
@@ -133,11 +144,22 @@ int32_t DlpDevice::readDateTime(SysDateTime* dateTime) {
   });
 }
 
+void DlpDevice::warnOnce(const std::string& text) {
+  if (!warned_.insert(text).second) return;
+  std::fprintf(stderr, "tarvo-hotsync: warning: %s\n", text.c_str());
+  appendDesktopLog(userName(), slText, "warning: " + text);
+}
+
 int32_t DlpDevice::readCardInfo(CardInfo* info) {
   if (info == nullptr) return SYNCERR_BAD_ARG;
-  return ask<msg::ReadStorageInfo>({info->m_CardNo}, [&](const msg::ReadStorageInfo::Answer& answer) {
+  const uint8_t card = info->m_CardNo;
+  return ask<msg::ReadStorageInfo>({card}, [&](const msg::ReadStorageInfo::Answer& answer) {
     const dlp::StorageInfo& c = answer.card;
-    if (c.card != info->m_CardNo) return SYNCERR_NOT_FOUND;  // the handheld skipped to another card
+    // Some handhelds (Palm OS 5) number the card they describe otherwise.
+    if (c.card != card) {
+      warnOnce("the handheld describes card " + std::to_string(c.card) + " when asked for card " +
+               std::to_string(card) + "; taken as card " + std::to_string(card));
+    }
     info->m_CardVersion = c.version;
     info->m_CreationDate = dlp::palmFromDate(c.created);
     info->m_RomSize = c.romSize;
@@ -151,25 +173,36 @@ int32_t DlpDevice::readCardInfo(CardInfo* info) {
     std::memcpy(info->m_ManufName, c.maker.data(), info->m_ManufNameLen);
     info->m_romDbCount = c.romDbCount;
     info->m_ramDbCount = c.ramDbCount;
-    if (!answer.counted) {
-      // An older handheld does not count its databases: list them.
+    if (!answer.counted || c.ramDbCount == 0) {
+      // A handheld that does not count its databases: list them.
       std::vector<dlp::DbEntry> entries;
-      uint16_t start = 0;
-      while (listPage(info->m_CardNo, start, &entries) == SYNCERR_NONE && entries.size() < 0xFFFF) {
-        start = static_cast<uint16_t>(entries.back().index + 1);
-      }
-      if (!lost_.empty()) return SYNCERR_NOT_CONNECTED;
-      info->m_ramDbCount = static_cast<uint16_t>(entries.size());
+      if (const int32_t status = listAll(card, &entries); status == SYNCERR_NOT_CONNECTED) return status;
+      info->m_ramDbCount = static_cast<uint16_t>(std::min<std::size_t>(entries.size(), 0xFFFF));
     }
+    cardDbCounts_[card] = info->m_ramDbCount;
     return SYNCERR_NONE;
   });
 }
 
-int32_t DlpDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries) {
-  const bool multiple = (sys_.dlpMajor << 8 | sys_.dlpMinor) >= 0x0102;
-  const msg::ReadDBList::Query query{static_cast<uint8_t>(dlp::kListRam | (multiple ? dlp::kListMultiple : 0)), card,
-                                     start};
-  return ask<msg::ReadDBList>(query, [&](msg::ReadDBList::Answer answer) {
+int32_t DlpDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries,
+                            std::optional<uint16_t>* next) {
+  dlp::Response response;
+  for (;;) {
+    const msg::ReadDBList::Query query{
+        static_cast<uint8_t>(dlp::kListRam | (listMultiple_ ? dlp::kListMultiple : 0)), card, start};
+    if (!call(dlp::requestOf<msg::ReadDBList>(query), &response)) return SYNCERR_NOT_CONNECTED;
+    if (!listMultiple_ || !refusesForm(response.error)) break;
+    listMultiple_ = false;  // one entry per answer from now on
+  }
+  if (response.error == dlp::ErrNotFound) return SYNCERR_NOT_FOUND;
+  if (response.error != dlp::ErrNone) {
+    // A handheld whose list cannot be read cannot be synced: that is no empty handheld.
+    lost_ = "the handheld does not list its databases on card " + std::to_string(card) + " (" +
+            dlp::errorText(response.error) + ")";
+    return SYNCERR_NOT_CONNECTED;
+  }
+  try {
+    msg::ReadDBList::Answer answer = msg::ReadDBList::Answer::decode(response.args);
     if (answer.entries.empty()) return SYNCERR_NOT_FOUND;
     for (dlp::DbEntry& entry : answer.entries) {
       // Indexes only grow; anything else would make a caller loop for ever.
@@ -178,8 +211,23 @@ int32_t DlpDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEnt
       }
       entries->push_back(std::move(entry));
     }
+    if (answer.lastIndex < entries->back().index) throw dlp::WireError("a database list out of order");
+    *next = answer.more && answer.lastIndex < 0xFFFF ? std::optional<uint16_t>(answer.lastIndex + 1) : std::nullopt;
     return SYNCERR_NONE;
-  });
+  } catch (const dlp::WireError& e) {
+    lost_ = e.what();
+    return SYNCERR_NOT_CONNECTED;
+  }
+}
+
+int32_t DlpDevice::listAll(uint8_t card, std::vector<dlp::DbEntry>* entries) {
+  std::optional<uint16_t> next = 0;
+  while (next) {
+    if (const int32_t status = listPage(card, *next, entries, &next); status != SYNCERR_NONE) {
+      return status == SYNCERR_NOT_FOUND && !entries->empty() ? SYNCERR_NONE : status;
+    }
+  }
+  return SYNCERR_NONE;
 }
 
 int32_t DlpDevice::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flags, CDbList* list, int32_t* count) {
@@ -188,14 +236,20 @@ int32_t DlpDevice::readDbList(uint8_t cardNo, uint16_t startIndex, uint32_t flag
   *count = 0;
   if ((flags & DB_LIST_RAM) == 0) return SYNCERR_NOT_FOUND;
   std::vector<dlp::DbEntry> entries;
-  uint16_t start = startIndex;
+  std::optional<uint16_t> next = startIndex;
   int32_t status = SYNCERR_NONE;
-  while (entries.size() < capacity && (status = listPage(cardNo, start, &entries)) == SYNCERR_NONE) {
-    if (entries.back().index == 0xFFFF) break;
-    start = static_cast<uint16_t>(entries.back().index + 1);
+  while (next && entries.size() < capacity && (status = listPage(cardNo, *next, &entries, &next)) == SYNCERR_NONE) {
   }
   if (status == SYNCERR_NOT_CONNECTED) return status;
-  if (entries.empty()) return SYNCERR_NOT_FOUND;
+  if (entries.empty()) {
+    const auto counted = cardDbCounts_.find(cardNo);
+    if (startIndex == 0 && counted != cardDbCounts_.end() && counted->second > 0) {
+      lost_ = "the handheld counts " + std::to_string(counted->second) + " databases on card " +
+              std::to_string(cardNo) + " but lists none";
+      return SYNCERR_NOT_CONNECTED;
+    }
+    return SYNCERR_NOT_FOUND;
+  }
   entries.resize(std::min(entries.size(), capacity));
   for (std::size_t i = 0; i < entries.size(); ++i) {
     CDbList* e = &list[i];
@@ -254,10 +308,10 @@ int32_t DlpDevice::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info
   if (const int32_t status = recordCount(request->m_FileHandle, &count); status != SYNCERR_NONE) return status;
   // The list entry of the open database: found by name on its card.
   std::vector<dlp::DbEntry> entries;
-  uint16_t start = 0;
-  for (;;) {
+  std::optional<uint16_t> next = 0;
+  while (next) {
     const std::size_t before = entries.size();
-    const int32_t status = listPage(db.card, start, &entries);
+    const int32_t status = listPage(db.card, *next, &entries, &next);
     if (status != SYNCERR_NONE) return status;
     for (std::size_t i = before; i < entries.size(); ++i) {
       if (entries[i].name == db.name) {
@@ -267,9 +321,8 @@ int32_t DlpDevice::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info
         return SYNCERR_NONE;
       }
     }
-    if (entries.back().index == 0xFFFF) return SYNCERR_NOT_FOUND;
-    start = static_cast<uint16_t>(entries.back().index + 1);
   }
+  return SYNCERR_NOT_FOUND;
 }
 
 int32_t DlpDevice::readRecord(RecordInfo* rec) {

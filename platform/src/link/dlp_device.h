@@ -7,6 +7,8 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 
 #include "device.h"
 #include "dlp/messages.h"
@@ -80,13 +82,21 @@ class DlpDevice : public Device {
   int32_t simple(const typename M::Query& query) {
     return ask<M>(query, [](const typename M::Answer&) { return SYNCERR_NONE; });
   }
-  int32_t listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries);
+  // One answer of the card's list from `start` on: its entries, and where
+  // the next answer starts (nullopt: the handheld says there are no more).
+  int32_t listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries, std::optional<uint16_t>* next);
+  // The whole list of the card, answer after answer.
+  int32_t listAll(uint8_t card, std::vector<dlp::DbEntry>* entries);
+  void warnOnce(const std::string& text);
 
   std::unique_ptr<Link> link_;
   dlp::SysInfo sys_;
   dlp::UserInfo user_;
   std::map<uint8_t, OpenDb> open_;
   std::string lost_;
+  bool listMultiple_ = false;  // the handheld takes the request for several entries at once
+  std::map<uint8_t, uint16_t> cardDbCounts_;
+  std::set<std::string> warned_;
   std::chrono::steady_clock::time_point lastSent_ = std::chrono::steady_clock::now();
 };
 

@@ -1,0 +1,37 @@
+// Waiting for a handheld on a port of any kind, until it comes, the wait
+// limit runs out or the wait is stopped.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/port.h"
+#include "link/link.h"
+
+namespace hotsync::detail {
+
+// The wait limit ran out before a handheld came.
+class NoHandheldCame : public LinkError {
+ public:
+  NoHandheldCame() : LinkError("no handheld came") {}
+};
+
+// The wait was stopped (Ctrl-C, or the program ending).
+class WaitStopped : public LinkError {
+ public:
+  WaitStopped() : LinkError("stopped waiting for a handheld") {}
+};
+
+using PortNotice = std::function<void(const std::string&)>;
+
+// Waits on `spec` and returns the link to the handheld that came, its
+// opening exchange made. `notice` hears "waiting for ..." once the port is
+// open.
+std::unique_ptr<Link> waitForHandheld(const PortSpec& spec, const PortWait& wait, const PortNotice& notice);
+
+// The serial kinds (a tty, serial-tcp:) and USB, built by their links.
+std::unique_ptr<Link> openSerialLink(const PortSpec& spec, const PortWait& wait, const PortNotice& notice);
+std::unique_ptr<Link> openUsbLink(const PortSpec& spec, const PortWait& wait, const PortNotice& notice);
+
+}  // namespace hotsync::detail
