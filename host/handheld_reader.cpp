@@ -54,6 +54,8 @@ bool readResourcesFromFile(const DbHeader& header, std::vector<DbEntry>* entries
 }
 
 std::string statusText(int32_t status) {
+  // A live handheld that went away says why.
+  if (const std::string lost = hotsync::handheldLost(); status == SYNCERR_NOT_CONNECTED && !lost.empty()) return lost;
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "status 0x%04x", static_cast<unsigned>(status));
   return buffer;

@@ -1,15 +1,7 @@
 // The desktop's end of the link against a scripted handheld in this process:
 // status codes as the conduit expects them, and a handheld that lies,
 // overflows or vanishes ends the link with a reason instead of a bad read.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
-
-#include <functional>
-#include <future>
 
 #include "dlp/messages.h"
 #include "dlp/packet.h"
@@ -17,81 +9,14 @@
 #include "hotsync/host.h"
 #include "hotsync/link.h"
 #include "hotsync/syncmgr.h"
+#include "scripted_handheld.h"
 #include "temp_folder.h"
 
 namespace {
 
-using Answer = std::function<std::vector<uint8_t>(const dlp::Request&)>;
-
-std::vector<uint8_t> frame(const dlp::Response& response) {
-  return dlp::encodeFrame(dlp::kFrameData, 1, dlp::encodeResponse(response));
-}
-
-// A handheld that makes the opening exchange, answers the connect requests
-// properly and everything after with `answer` (raw bytes; empty: hang up).
-class ScriptedHandheld {
- public:
-  ScriptedHandheld(uint16_t port, Answer answer) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    done_ = std::async(std::launch::async, [this, port, answer] { run(port, answer); });
-  }
-  ~ScriptedHandheld() {
-    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
-    done_.wait();
-    if (fd_ >= 0) ::close(fd_);
-  }
-
- private:
-  bool readAll(uint8_t* out, std::size_t n) {
-    for (std::size_t got = 0; got < n;) {
-      const ssize_t r = ::recv(fd_, out + got, n - got, 0);
-      if (r <= 0) return false;
-      got += static_cast<std::size_t>(r);
-    }
-    return true;
-  }
-  bool readFrame(std::vector<uint8_t>* payload) {
-    uint8_t header[6];
-    if (!readAll(header, 6)) return false;
-    payload->resize(dlp::decodeFrameHeader(header).length);
-    return readAll(payload->data(), payload->size());
-  }
-  void send(const std::vector<uint8_t>& bytes) { (void)!::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
-  void run(uint16_t port, const Answer& answer) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return;
-    std::vector<uint8_t> in;
-    send(dlp::encodeFrame(dlp::kFrameData, 0, dlp::handheldHello()));
-    if (!readFrame(&in)) return;
-    send(dlp::encodeFrame(dlp::kFrameData, 0, dlp::handheldConfirm()));
-    if (!readFrame(&in)) return;
-    send(dlp::encodeFrame(dlp::kFrameData, 0, dlp::handheldReady()));
-    while (readFrame(&in)) {
-      const dlp::Request request = dlp::decodeRequest(in);
-      std::vector<uint8_t> out;
-      if (request.command == dlp::ReadSysInfo) {
-        dlp::msg::ReadSysInfo::Answer system;
-        system.info.romVersion = 0x05103000;
-        out = frame(dlp::answerOf<dlp::msg::ReadSysInfo>(system));
-      } else if (request.command == dlp::ReadUserInfo) {
-        out = frame(dlp::answerOf<dlp::msg::ReadUserInfo>({{77, 0, 0, {}, {}, "Link User", {}}}));
-      } else if (request.command == dlp::OpenConduit) {
-        out = frame({request.command, 0, {}});
-      } else {
-        out = answer(request);
-      }
-      if (out.empty()) {  // hang up
-        ::shutdown(fd_, SHUT_RDWR);
-        return;
-      }
-      send(out);
-    }
-  }
-  const int fd_;
-  std::future<void> done_;
-};
+using tarvo::test::Answer;
+using tarvo::test::frame;
+using tarvo::test::ScriptedHandheld;
 
 class DesktopLink : public ::testing::Test {
  protected:
