@@ -26,10 +26,8 @@ constexpr const char* kHelp =
     "dump: the header of database NAME and every record, its bytes as hex and text.\n";
 
 constexpr cli::Option kOptions[] = {
-    {"handheld", cli::Value, "DIR"},
-    {"listen", cli::OptionalValue, "ADDR[:PORT]"},
-    {"port", cli::Value, "PORT"},
-    {"rate", cli::Value, "N"},
+    {"handheld", cli::Value, "DIR"}, {"listen", cli::OptionalValue, "ADDR[:PORT]"},
+    {"port", cli::Value, "PORT"},    {"rate", cli::Value, "N"},
     {"wait", cli::Value, "SECONDS"},
 };
 
@@ -55,8 +53,7 @@ int commandHandheld(int argc, char** argv) {
   bool live = false;
   if (!choosePort(portOptions(args), !args.hasValue("handheld"), &port, &live, &error))
     return usageFail("handheld", error);
-  if (args.hasValue("handheld") == live)
-    return usageFail("handheld", action + " needs --handheld DIR or --port PORT");
+  if (args.hasValue("handheld") == live) return usageFail("handheld", action + " needs --handheld DIR or --port PORT");
 
   ConnectedHandheld handheld;
   if (live) {

@@ -24,7 +24,7 @@ namespace {
 constexpr char kRegisteringEnv[] = "TARVO_HOTSYNC_REGISTERING";
 
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync manager [-r] [--register FILE] [--listen[=ADDR[:PORT]] | --no-listen]\n"
+    "usage: tarvo-hotsync manager [-r] [--register FILE] [--port PORT | --listen[=ADDR[:PORT]] | --no-listen]\n"
     "       tarvo-hotsync manager --quit\n"
     "\n"
     "Runs the HotSync manager of this Linux user: `tarvo-hotsync sync` hands\n"
@@ -33,9 +33,12 @@ constexpr const char* kHelp =
     "registering a conduit stops and restarts it. Only one runs per user (a\n"
     "lock in $XDG_RUNTIME_DIR/tarvo-hotsync/).\n"
     "\n"
-    "  --listen[=ADDR[:PORT]]  answer network HotSyncs on ADDR (default\n"
-    "                   127.0.0.1:14238; any other address is open to anyone\n"
-    "                   who reaches it); --no-listen: do not. Without either,\n"
+    "  --port PORT      answer handhelds that call on PORT: a tty (a serial\n"
+    "                   cradle, /dev/ttyUSB0) or net:[ADDR][:PORT] (network\n"
+    "                   HotSync, default 127.0.0.1:14238; any other address is\n"
+    "                   open to anyone who reaches it)\n"
+    "  --listen[=ADDR[:PORT]]  the same as --port net:[ADDR][:PORT]\n"
+    "  --no-listen      answer no handheld. Without these, \"port = PORT\" or\n"
     "                   \"network = off|on|ADDR[:PORT]\" in\n"
     "                   $XDG_CONFIG_HOME/tarvo-hotsync/manager.conf decides (off)\n"
     "  -r               restart in the background: return once the manager\n"
@@ -53,6 +56,7 @@ constexpr cli::Option kOptions[] = {
     {"", cli::Flag, "", 'r'},
     {"register", cli::Value, "FILE"},
     {"listen", cli::OptionalValue, "ADDR[:PORT]"},
+    {"port", cli::Value, "PORT"},
     {"no-listen"},
     {"quit"},
 };
@@ -126,11 +130,14 @@ int commandManager(int argc, char** argv) {
   std::string registerFile = args.value("register");
   const bool listen = args.has("listen");
   const bool noListen = args.has("no-listen");
-  if (listen && noListen) return usageFail("manager", "--listen and --no-listen exclude each other");
+  if (int(listen) + int(noListen) + int(args.has("port")) > 1)
+    return usageFail("manager", "--port, --listen and --no-listen exclude each other");
+  const std::string port = listen ? "net:" + args.value("listen") : args.value("port");
+  if (!port.empty() && !managerTakesPort(port, &error)) return usageFail("manager", error);
   // The options win over the settings file.
   ManagerConfig config;
   if (!readManagerConfig(managerConfigFile(), &config, &error)) return fail(error);
-  if (listen || noListen) config = ManagerConfig{listen, args.value("listen")};
+  if (!port.empty() || noListen) config.port = port;
   const std::filesystem::path dir = hotsync::managerDir(&error);
   if (dir.empty()) return fail(error);
 
@@ -190,7 +197,7 @@ int commandManager(int argc, char** argv) {
   }
 
   ManagerServer server(dir, conduit);
-  if (!server.listen(&error) || (config.network && !server.listenForHandhelds(config.address, &error))) {
+  if (!server.listen(&error) || (!config.port.empty() && !server.waitForHandhelds(config.port, &error))) {
     return fail(error);
   }
   report('r');

@@ -197,8 +197,8 @@ int commandSync(int argc, char** argv) {
   }
   const std::string user = hotsync::currentUser();
   if (user.empty()) return fail("the handheld's user name cannot be a HotSync user");
-  std::printf("handheld: %s, user \"%s\"\n", live ? (port.port.empty() ? "net:" : port.port.c_str()) : args.value("handheld").c_str(),
-              user.c_str());
+  std::printf("handheld: %s, user \"%s\"\n",
+              live ? (port.port.empty() ? "net:" : port.port.c_str()) : args.value("handheld").c_str(), user.c_str());
   if (std::find(knownUsers.begin(), knownUsers.end(), user) == knownUsers.end())
     std::printf("new HotSync user \"%s\"\n", user.c_str());
 

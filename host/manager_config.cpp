@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "hotsync/link.h"
 #include "xdg/base_dirs.h"
 
 namespace tarvo::host {
@@ -28,18 +29,42 @@ bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config,
     const std::string key = trimmed(line.substr(0, equals));
     const std::string value = equals == std::string::npos ? "" : trimmed(line.substr(equals + 1));
     const std::string where = file.string() + ":" + std::to_string(number) + ": ";
-    if (key != "network") {
-      *error = where + "unknown setting \"" + key + "\" (known: network)";
+    if (key != "network" && key != "port") {
+      *error = where + "unknown setting \"" + key + "\" (known: port, network)";
       return false;
+    }
+    if (key == "port") {
+      std::string why;
+      if (!managerTakesPort(value, &why)) {
+        *error = where + why;
+        return false;
+      }
+      config->port = value;
+      continue;
     }
     if (value.empty()) {
       *error = where + "network needs off, on or ADDR[:PORT]";
       return false;
     }
-    config->network = value != "off";
-    config->address = value == "on" || value == "off" ? "" : value;
+    config->port = value == "off" ? "" : value == "on" ? "net:" : "net:" + value;
+    if (std::string why; !config->port.empty() && !hotsync::checkPort(config->port, &why)) {
+      *error = where + why;
+      return false;
+    }
   }
   return true;
+}
+
+bool managerTakesPort(const std::string& port, std::string* error) {
+  if (port.empty()) {
+    *error = "port needs a tty path or net:[ADDR][:PORT]";
+    return false;
+  }
+  if (!hotsync::checkPort(port, error)) return false;
+  if (port.starts_with('/') || port.starts_with("net:")) return true;
+  *error = "the HotSync manager waits on a tty or net:[ADDR][:PORT], not " + port + " (run tarvo-hotsync sync --port " +
+           port + " for it)";
+  return false;
 }
 
 }  // namespace tarvo::host

@@ -2,6 +2,8 @@
 // (default ~/.config): what the manager does whichever way it is started,
 // including the restart that registration does, which passes no options.
 //
+//   # a port as --port names it: a tty path or net:[ADDR][:PORT]
+//   port = /dev/ttyUSB0
 //   # network HotSync: off (the default), on (127.0.0.1:14238) or ADDR[:PORT]
 //   network = on
 #pragma once
@@ -12,8 +14,7 @@
 namespace tarvo::host {
 
 struct ManagerConfig {
-  bool network = false;  // answer network HotSyncs
-  std::string address;   // where; empty: 127.0.0.1:14238
+  std::string port;  // where handhelds call, as --port names it; empty: nowhere
 };
 
 std::filesystem::path managerConfigFile();
@@ -22,5 +23,9 @@ std::filesystem::path managerConfigFile();
 // False with a one-line *error naming the file and line of anything it
 // does not understand.
 bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config, std::string* error);
+
+// False with a one-line *error when the manager cannot wait on `port`
+// (it waits on ttys and network HotSync).
+bool managerTakesPort(const std::string& port, std::string* error);
 
 }  // namespace tarvo::host

@@ -10,6 +10,7 @@
 #include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,8 +34,8 @@ namespace {
 constexpr long kMaxWaitingHandhelds = 8;
 
 struct Request {
-  int client = -1;                  // -1: a network HotSync
-  std::vector<int> fds;             // the caller's stdin, stdout, stderr; or the handheld's connection
+  int client = -1;                  // -1: a handheld that called
+  std::vector<int> fds;             // the caller's stdin, stdout, stderr; the handheld's connection; none on a tty
   std::vector<std::string> fields;  // "sync", data folders, working folder, arguments...
 };
 
@@ -93,6 +94,40 @@ ManagerServer::~ManagerServer() {
     ::unlink((dir_ / "manager.sock").c_str());
   }
   if (handheldFd_ >= 0) hotsync::closeListener();
+  if (ttyFd_ >= 0) ::close(ttyFd_);
+}
+
+bool ManagerServer::waitForHandhelds(const std::string& port, std::string* error) {
+  if (port.starts_with('/')) {
+    ttyPath_ = port;
+    std::fprintf(stderr, "%s watching %s for a handheld\n", timeNow().c_str(), port.c_str());
+    openTty();
+    return true;
+  }
+  const std::string name = hotsync::portName(port);
+  return listenForHandhelds(name.substr(name.find(':') + 1), error);
+}
+
+void ManagerServer::openTty() {
+  if (ttyFd_ >= 0 || ttyPath_.empty()) return;
+  ttyFd_ = ::open(ttyPath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (ttyFd_ < 0) {
+    // An adapter not plugged in yet is looked for again; said once.
+    if (!ttyMissingSaid_)
+      std::fprintf(stderr, "%s %s: %s\n", timeNow().c_str(), ttyPath_.c_str(), std::strerror(errno));
+    ttyMissingSaid_ = true;
+    return;
+  }
+  ttyMissingSaid_ = false;
+  // Raw at the speed a handheld calls at: the first bytes wake the poll
+  // instead of waiting for a line end.
+  termios raw{};
+  if (::tcgetattr(ttyFd_, &raw) == 0) {
+    ::cfmakeraw(&raw);
+    ::cfsetspeed(&raw, B9600);
+    raw.c_cflag |= CLOCAL | CREAD;
+    ::tcsetattr(ttyFd_, TCSANOW, &raw);
+  }
 }
 
 bool ManagerServer::listenForHandhelds(const std::string& address, std::string* error) {
@@ -155,7 +190,8 @@ int ManagerServer::run() {
     while (s.child < 0 && !s.pending.empty() && !s.quitting) {
       s.current = std::move(s.pending.front());
       s.pending.pop_front();
-      const bool network = s.current.client < 0;
+      const bool called = s.current.client < 0;  // output to the log, not to a caller
+      const bool network = called && !s.current.fds.empty();
       std::vector<std::string> args = {"tarvo-hotsync", "sync"};
       args.insert(args.end(), s.current.fields.begin() + 3, s.current.fields.end());
       if (!conduit_.empty() && std::find(args.begin(), args.end(), "--conduit") == args.end()) {
@@ -176,10 +212,10 @@ int ManagerServer::run() {
 
       posix_spawn_file_actions_t actions;
       posix_spawn_file_actions_init(&actions);
-      if (network) {
+      if (called) {
         // Output goes to the manager's log; nobody is there to answer a prompt.
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, s.current.fds[0], 3);
+        if (network) posix_spawn_file_actions_adddup2(&actions, s.current.fds[0], 3);
       } else {
         for (int i = 0; i < 3; ++i) posix_spawn_file_actions_adddup2(&actions, s.current.fds[i], i);
       }
@@ -203,7 +239,8 @@ int ManagerServer::run() {
       posix_spawnattr_destroy(&attr);
       if (failed != 0) {
         std::fprintf(stderr, "%s cannot start a HotSync: %s\n", timeNow().c_str(), std::strerror(failed));
-        if (!network) reply(s.current.client, "declined");
+        if (!called) reply(s.current.client, "declined");
+        if (called && s.current.fds.empty()) ttyQueued_ = false;
         closeRequest(s.current);
         continue;
       }
@@ -216,6 +253,11 @@ int ManagerServer::run() {
 
   auto childEnded = [&](int status) {
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (s.current.client < 0 && s.current.fds.empty()) {
+      // The tty's HotSync is over: what it left unread is no new handheld.
+      if (ttyFd_ >= 0) ::tcflush(ttyFd_, TCIFLUSH);
+      ttyQueued_ = false;
+    }
     std::fprintf(stderr, "%s HotSync %d ended with status %d\n", timeNow().c_str(), s.child, code);
     if (s.current.client >= 0) reply(s.current.client, "status " + std::to_string(code));
     closeRequest(s.current);
@@ -273,17 +315,39 @@ int ManagerServer::run() {
     std::fprintf(stderr, "%s network HotSync queued\n", timeNow().c_str());
   };
 
+  // The handheld on the tty called: its HotSync opens the tty and reads
+  // what it sent. The tty is not watched again until that HotSync ends.
+  auto ttyCalled = [&](short events) {
+    if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      ::close(ttyFd_);  // unplugged: looked for again
+      ttyFd_ = -1;
+      return;
+    }
+    if (s.quitting) return;
+    Request r;
+    const char* home = std::getenv("HOME");
+    r.fields = {"sync", dataFolders(), home != nullptr && *home != '\0' ? home : "/", "--port", ttyPath_};
+    s.pending.push_back(std::move(r));
+    ttyQueued_ = true;
+    std::fprintf(stderr, "%s serial HotSync queued\n", timeNow().c_str());
+  };
+
   std::fprintf(stderr, "%s HotSync manager %d listening\n", timeNow().c_str(), ::getpid());
   std::fflush(stderr);
   while (!(s.quitting && s.child < 0)) {
     startNext();
-    std::vector<pollfd> polled = {{listenFd_, POLLIN, 0}, {signalFd, POLLIN, 0}, {handheldFd_, POLLIN, 0}};
+    openTty();
+    const bool watchTty = ttyFd_ >= 0 && !ttyQueued_;
+    std::vector<pollfd> polled = {
+        {listenFd_, POLLIN, 0}, {signalFd, POLLIN, 0}, {handheldFd_, POLLIN, 0}, {watchTty ? ttyFd_ : -1, POLLIN, 0}};
     const bool watchChild = s.child > 0 && s.childFd >= 0;
     const bool watchCaller = s.child > 0 && !s.cancelSent && s.current.client >= 0;
     if (watchChild) polled.push_back({s.childFd, POLLIN, 0});
     if (watchCaller) polled.push_back({s.current.client, POLLIN, 0});
-    // Without a pidfd (old kernels) the child is looked at a few times a second.
-    const int wait = s.child > 0 && s.childFd < 0 ? 200 : -1;
+    // Without a pidfd (old kernels) the child is looked at a few times a
+    // second; a tty that is not there yet every few seconds.
+    int wait = s.child > 0 && s.childFd < 0 ? 200 : -1;
+    if (!ttyPath_.empty() && ttyFd_ < 0 && wait < 0) wait = 3000;
     if (::poll(polled.data(), polled.size(), wait) < 0 && errno != EINTR) break;
     if (polled[1].revents != 0) {
       signalfd_siginfo info{};
@@ -302,6 +366,7 @@ int ManagerServer::run() {
     }
     if (polled[0].revents != 0) accept();
     if (polled[2].revents != 0) acceptHandheld();
+    if (watchTty && polled[3].revents != 0) ttyCalled(polled[3].revents);
     std::fflush(stderr);
   }
   if (signalFd >= 0) ::close(signalFd);

@@ -1,8 +1,8 @@
 // The resident HotSync manager's loop: answers quit requests and runs the
 // HotSyncs handed to it, one at a time, each as a `tarvo-hotsync sync`
-// child that writes to the caller's terminal. When it listens for network
-// HotSync, each handheld that calls joins the same queue and its HotSync
-// writes to the manager's log.
+// child that writes to the caller's terminal. When it waits on a port, each
+// handheld that calls joins the same queue and its HotSync writes to the
+// manager's log.
 #pragma once
 
 #include <filesystem>
@@ -29,9 +29,9 @@ class ManagerServer {
 
   // Binds the owner-only socket. False with *error.
   bool listen(std::string* error);
-  // Also answers network HotSyncs on `address` (empty: 127.0.0.1:14238).
-  // False with *error.
-  bool listenForHandhelds(const std::string& address, std::string* error);
+  // Also answers handhelds that call on `port`: a tty, or net:[ADDR][:PORT]
+  // (network HotSync). False with *error.
+  bool waitForHandhelds(const std::string& port, std::string* error);
   // Serves until a quit request or SIGTERM/SIGINT/SIGHUP, and the HotSync
   // in progress has ended. Returns the exit status.
   int run();
@@ -42,6 +42,13 @@ class ManagerServer {
   std::string conduit_;
   int listenFd_ = -1;
   int handheldFd_ = -1;  // the platform's listening socket, not ours to close
+  std::string ttyPath_;  // a tty handhelds call on
+  int ttyFd_ = -1;
+  bool ttyQueued_ = false;  // its HotSync is queued or running
+  bool ttyMissingSaid_ = false;
+
+  bool listenForHandhelds(const std::string& address, std::string* error);
+  void openTty();
 };
 
 }  // namespace tarvo::host

@@ -1,5 +1,6 @@
 // The resident HotSync manager as real processes: one per user, restarted by
 // registration, running the HotSyncs handed to it.
+#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -185,6 +186,41 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
     EXPECT_THAT(host({"handheld", "dump", "--handheld", folder.string(), "Tarvo News"}).out,
                 HasSubstr("over the network"));
   }
+}
+
+// With a tty in its settings file, the manager watches it and runs a
+// HotSync on that tty when a handheld's first bytes arrive; a tty that is
+// not there yet is looked for again.
+TEST_F(ManagerTest, RunsAHotSyncOnItsTtyWhenAHandheldCalls) {
+  int master = -1;
+  int slave = -1;
+  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  const std::string tty = ::ttyname(slave);
+  fs::create_directories(root_ / "config" / "tarvo-hotsync");
+  std::ofstream(root_ / "config" / "tarvo-hotsync" / "manager.conf") << "port = " << tty << "\n";
+  startManager();
+  ::close(slave);
+  auto logSays = [&](const std::string& what) {
+    for (int i = 0; i < 600; ++i) {
+      if (ReadFile(dir() / "manager.log").find(what) != std::string::npos) return true;
+      ::usleep(50 * 1000);
+    }
+    return false;
+  };
+  ASSERT_TRUE(logSays("watching " + tty + " for a handheld")) << ReadFile(dir() / "manager.log");
+  const uint8_t wakeup[] = {0xBE, 0xEF, 0xED};
+  ASSERT_EQ(::write(master, wakeup, sizeof wakeup), static_cast<ssize_t>(sizeof wakeup));
+  EXPECT_TRUE(logSays("serial HotSync queued")) << ReadFile(dir() / "manager.log");
+  EXPECT_TRUE(logSays(" started in ")) << ReadFile(dir() / "manager.log");
+  host({"manager", "--quit"});
+  ::close(master);
+
+  // A tty that is not there: said once, and the manager runs on.
+  std::ofstream(root_ / "config" / "tarvo-hotsync" / "manager.conf")
+      << "port = " << (root_ / "ttyNone").string() << "\n";
+  startManager();
+  EXPECT_TRUE(logSays((root_ / "ttyNone").string() + ": No such file or directory")) << ReadFile(dir() / "manager.log");
+  EXPECT_GT(managerPid(), 0);
 }
 
 // Asked to quit during a HotSync, the manager presses its Cancel, lets it

@@ -70,6 +70,9 @@ struct WaitOptions {
 enum class WaitResult { Connected, NoHandheld, Stopped, Failed };
 // False with a one-line *error when `port` names no port.
 HOTSYNC_EXPORT bool checkPort(const std::string& port, std::string* error);
+// The port with its defaults filled in ("net:127.0.0.1:14238"); empty when
+// `port` names none.
+HOTSYNC_EXPORT std::string portName(const std::string& port);
 // True when only this machine can reach `port` (a tty, USB, loopback).
 HOTSYNC_EXPORT bool portIsLocal(const std::string& port);
 // Anything but Connected comes with a one-line *error.

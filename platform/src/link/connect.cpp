@@ -119,6 +119,11 @@ bool checkPort(const std::string& port, std::string* error) {
   return detail::parsePortSpec(port, &spec, error);
 }
 
+std::string portName(const std::string& port) {
+  detail::PortSpec spec;
+  return detail::parsePortSpec(port, &spec, nullptr) ? detail::portText(spec) : std::string();
+}
+
 bool portIsLocal(const std::string& port) {
   detail::PortSpec spec;
   return detail::parsePortSpec(port, &spec, nullptr) && detail::portIsLocal(spec);

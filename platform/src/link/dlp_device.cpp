@@ -188,8 +188,8 @@ int32_t DlpDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEnt
                             std::optional<uint16_t>* next) {
   dlp::Response response;
   for (;;) {
-    const msg::ReadDBList::Query query{
-        static_cast<uint8_t>(dlp::kListRam | (listMultiple_ ? dlp::kListMultiple : 0)), card, start};
+    const msg::ReadDBList::Query query{static_cast<uint8_t>(dlp::kListRam | (listMultiple_ ? dlp::kListMultiple : 0)),
+                                       card, start};
     if (!call(dlp::requestOf<msg::ReadDBList>(query), &response)) return SYNCERR_NOT_CONNECTED;
     if (!listMultiple_ || !refusesForm(response.error)) break;
     listMultiple_ = false;  // one entry per answer from now on

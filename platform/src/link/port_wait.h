@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "link/port.h"
 #include "link/link.h"
+#include "link/port.h"
 
 namespace hotsync::detail {
 
