@@ -11,9 +11,10 @@ int runSettings(int argc, char** argv) { return settingsCommand(argc, argv); }
 std::span<const cli::Option> noOptions() { return {}; }
 
 constexpr Command kCommands[] = {
-    {"sync", "--handheld DIR | --listen[=ADDR[:PORT]] [--conduit FILE] [--no-gui] [--offline|--online]",
-     "run one HotSync of a simulated handheld, or of one that calls over the network", "", syncOptions, commandSync},
-    {"handheld", "list|dump --handheld DIR | --listen[=ADDR[:PORT]] [NAME]",
+    {"sync",
+     "--handheld DIR | --port PORT [--rate N] [--wait SECONDS] [--conduit FILE] [--no-gui] [--offline|--online]",
+     "run one HotSync of a simulated handheld, or of a live one on a port", "", syncOptions, commandSync},
+    {"handheld", "list|dump --handheld DIR | --port PORT [--rate N] [--wait SECONDS] [NAME]",
      "the databases on a handheld, one database in full", "list dump", handheldOptions, commandHandheld},
     {"pdb", "dump FILE", "a loose .pdb/.prc file in full", "dump", noOptions, commandPdb},
     {"users", "", "the HotSync users", "", noOptions, commandUsers},
@@ -31,7 +32,7 @@ constexpr Command kCommands[] = {
     {"unregister", "FILE", "remove a conduit's registration (calls its DllUnregisterServer)", "", noOptions,
      commandRegister},
     {"conduits", "", "the conduit registrations", "", noOptions, commandConduits},
-    {"manager", "[-r] [--register FILE] [--listen[=ADDR[:PORT]] | --no-listen] | --quit",
+    {"manager", "[-r] [--register FILE] [--port PORT | --listen[=ADDR[:PORT]] | --no-listen] | --quit",
      "the resident HotSync manager that runs handed HotSyncs", "", managerOptions, commandManager},
     {"settings", "list|get|set ...", "the conduit's settings (see settings --help)", "list get set", settingsOptions,
      runSettings},
