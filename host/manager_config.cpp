@@ -57,13 +57,13 @@ bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config,
 
 bool managerTakesPort(const std::string& port, std::string* error) {
   if (port.empty()) {
-    *error = "port needs a tty path or net:[ADDR][:PORT]";
+    *error = "port needs a tty path, net:[ADDR][:PORT] or usb:";
     return false;
   }
   if (!hotsync::checkPort(port, error)) return false;
-  if (port.starts_with('/') || port.starts_with("net:")) return true;
-  *error = "the HotSync manager waits on a tty or net:[ADDR][:PORT], not " + port + " (run tarvo-hotsync sync --port " +
-           port + " for it)";
+  if (port.starts_with('/') || port.starts_with("net:") || port == "usb:") return true;
+  *error = "the HotSync manager waits on a tty, net:[ADDR][:PORT] or usb:, not " + port +
+           " (run tarvo-hotsync sync --port " + port + " for it)";
   return false;
 }
 

@@ -2,7 +2,7 @@
 // (default ~/.config): what the manager does whichever way it is started,
 // including the restart that registration does, which passes no options.
 //
-//   # a port as --port names it: a tty path or net:[ADDR][:PORT]
+//   # a port as --port names it: a tty path, net:[ADDR][:PORT] or usb:
 //   port = /dev/ttyUSB0
 //   # network HotSync: off (the default), on (127.0.0.1:14238) or ADDR[:PORT]
 //   network = on
@@ -25,7 +25,7 @@ std::filesystem::path managerConfigFile();
 bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config, std::string* error);
 
 // False with a one-line *error when the manager cannot wait on `port`
-// (it waits on ttys and network HotSync).
+// (it waits on ttys, network HotSync and USB).
 bool managerTakesPort(const std::string& port, std::string* error);
 
 }  // namespace tarvo::host

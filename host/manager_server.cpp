@@ -25,6 +25,7 @@
 #include "hotsync/host.h"
 #include "hotsync/link.h"
 #include "hotsync/manager.h"
+#include "hotsync/usb.h"
 
 extern char** environ;
 
@@ -37,6 +38,7 @@ struct Request {
   int client = -1;                  // -1: a handheld that called
   std::vector<int> fds;             // the caller's stdin, stdout, stderr; the handheld's connection; none on a tty
   std::vector<std::string> fields;  // "sync", data folders, working folder, arguments...
+  std::vector<std::string> env;     // added to the HotSync's environment (a USB handheld's place)
 };
 
 void closeRequest(Request& r) {
@@ -95,9 +97,21 @@ ManagerServer::~ManagerServer() {
   }
   if (handheldFd_ >= 0) hotsync::closeListener();
   if (ttyFd_ >= 0) ::close(ttyFd_);
+  if (usbFd_ >= 0) hotsync::stopWatchingUsb();
 }
 
 bool ManagerServer::waitForHandhelds(const std::string& port, std::string* error) {
+  if (port == "usb:") {
+    std::string note;
+    usbFd_ = hotsync::watchUsbHandhelds(&note);
+    if (usbFd_ < 0) {
+      *error = note;
+      return false;
+    }
+    std::fprintf(stderr, "%s watching USB for handhelds%s\n", timeNow().c_str(),
+                 note.empty() ? "" : (" (" + note + ")").c_str());
+    return true;
+  }
   if (port.starts_with('/')) {
     ttyPath_ = port;
     std::fprintf(stderr, "%s watching %s for a handheld\n", timeNow().c_str(), port.c_str());
@@ -201,7 +215,8 @@ int ManagerServer::run() {
       std::vector<char*> argv;
       for (std::string& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
-      std::vector<std::string> env = {std::string(kManagedEnv) + "=1"};
+      std::vector<std::string> env = s.current.env;
+      env.push_back(std::string(kManagedEnv) + "=1");
       if (network) env.push_back(std::string(kHandedLinkEnv) + "=3");
       for (char** e = environ; *e != nullptr; ++e) {
         if (std::strncmp(*e, kManagedEnv, std::strlen(kManagedEnv)) != 0) env.emplace_back(*e);
@@ -253,7 +268,7 @@ int ManagerServer::run() {
 
   auto childEnded = [&](int status) {
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (s.current.client < 0 && s.current.fds.empty()) {
+    if (s.current.client < 0 && s.current.fds.empty() && s.current.env.empty()) {
       // The tty's HotSync is over: what it left unread is no new handheld.
       if (ttyFd_ >= 0) ::tcflush(ttyFd_, TCIFLUSH);
       ttyQueued_ = false;
@@ -332,14 +347,34 @@ int ManagerServer::run() {
     std::fprintf(stderr, "%s serial HotSync queued\n", timeNow().c_str());
   };
 
+  // A USB handheld that appears joins the queue; its HotSync opens that
+  // device when its turn comes (the handheld waits on the bus meanwhile).
+  auto usbArrived = [&] {
+    char text[256];
+    const ssize_t n = ::read(usbFd_, text, sizeof text - 1);
+    if (n <= 0) return;
+    text[n] = '\0';
+    const char* home = std::getenv("HOME");
+    for (char* place = std::strtok(text, "\n"); place != nullptr && !s.quitting; place = std::strtok(nullptr, "\n")) {
+      Request r;
+      r.fields = {"sync", dataFolders(), home != nullptr && *home != '\0' ? home : "/", "--port", "usb:"};
+      r.env = {std::string(hotsync::kUsbDeviceEnv) + "=" + place};
+      s.pending.push_back(std::move(r));
+      std::fprintf(stderr, "%s USB HotSync queued (at %s)\n", timeNow().c_str(), place);
+    }
+  };
+
   std::fprintf(stderr, "%s HotSync manager %d listening\n", timeNow().c_str(), ::getpid());
   std::fflush(stderr);
   while (!(s.quitting && s.child < 0)) {
     startNext();
     openTty();
     const bool watchTty = ttyFd_ >= 0 && !ttyQueued_;
-    std::vector<pollfd> polled = {
-        {listenFd_, POLLIN, 0}, {signalFd, POLLIN, 0}, {handheldFd_, POLLIN, 0}, {watchTty ? ttyFd_ : -1, POLLIN, 0}};
+    std::vector<pollfd> polled = {{listenFd_, POLLIN, 0},
+                                  {signalFd, POLLIN, 0},
+                                  {handheldFd_, POLLIN, 0},
+                                  {watchTty ? ttyFd_ : -1, POLLIN, 0},
+                                  {usbFd_, POLLIN, 0}};
     const bool watchChild = s.child > 0 && s.childFd >= 0;
     const bool watchCaller = s.child > 0 && !s.cancelSent && s.current.client >= 0;
     if (watchChild) polled.push_back({s.childFd, POLLIN, 0});
@@ -367,6 +402,7 @@ int ManagerServer::run() {
     if (polled[0].revents != 0) accept();
     if (polled[2].revents != 0) acceptHandheld();
     if (watchTty && polled[3].revents != 0) ttyCalled(polled[3].revents);
+    if (polled[4].revents != 0) usbArrived();
     std::fflush(stderr);
   }
   if (signalFd >= 0) ::close(signalFd);

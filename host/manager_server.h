@@ -29,8 +29,9 @@ class ManagerServer {
 
   // Binds the owner-only socket. False with *error.
   bool listen(std::string* error);
-  // Also answers handhelds that call on `port`: a tty, or net:[ADDR][:PORT]
-  // (network HotSync). False with *error.
+  // Also answers handhelds that call on `port`: a tty, net:[ADDR][:PORT]
+  // (network HotSync), or usb: (each known handheld that appears on USB).
+  // False with *error.
   bool waitForHandhelds(const std::string& port, std::string* error);
   // Serves until a quit request or SIGTERM/SIGINT/SIGHUP, and the HotSync
   // in progress has ended. Returns the exit status.
@@ -44,6 +45,7 @@ class ManagerServer {
   int handheldFd_ = -1;  // the platform's listening socket, not ours to close
   std::string ttyPath_;  // a tty handhelds call on
   int ttyFd_ = -1;
+  int usbFd_ = -1;          // the platform's USB watch, not ours to close
   bool ttyQueued_ = false;  // its HotSync is queued or running
   bool ttyMissingSaid_ = false;
 

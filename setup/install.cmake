@@ -37,6 +37,9 @@ install(FILES setup/files/tarvo-hotsync.bash-completion
 install(FILES setup/files/tarvo-sync-wizard.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES resources/images/tarvo.png DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps RENAME tarvo-sync.png)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Access to USB handhelds for the logged-in user; udev reads lib/udev/rules.d
+# under /usr (the package) and /usr/local.
+install(FILES ${TARVO_UDEV_RULES} DESTINATION lib/udev/rules.d)
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 # The user unit: starts the manager at log-in and registers the installed

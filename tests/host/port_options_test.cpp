@@ -41,7 +41,7 @@ TEST_F(HostTest, PortMistakesGiveOneLineAndStatusOne) {
       {{"handheld", "list", "--port", "net:", "--rate", "12345"}, "not a serial speed: 12345"},
       {{"handheld", "list", "--port", "net:", "--wait", "0"}, "--wait needs a number of seconds"},
       {{"sync", "--port", "net:", "--wait", "soon"}, "--wait needs a number of seconds"},
-      {{"manager", "--port", "usb:"}, "the HotSync manager waits on a tty or net:"},
+      {{"manager", "--port", "serial-tcp:"}, "the HotSync manager waits on a tty, net:"},
   };
   for (const auto& [args, says] : cases) {
     const ProgramResult r = host(args);
@@ -58,7 +58,7 @@ TEST_F(HostTest, PortMistakesGiveOneLineAndStatusOne) {
   // The manager's settings file is checked the same way.
   std::filesystem::create_directories(root_ / "config" / "tarvo-hotsync");
   std::ofstream(root_ / "config" / "tarvo-hotsync" / "manager.conf") << "port = serial-tcp:\n";
-  EXPECT_THAT(host({"manager"}).err, HasSubstr("manager.conf:1: the HotSync manager waits on a tty or net:"));
+  EXPECT_THAT(host({"manager"}).err, HasSubstr("manager.conf:1: the HotSync manager waits on a tty, net:"));
 }
 
 TEST_F(HostTest, AWaitEndsWithStatusNineWhenNoHandheldComesAndAtOnceOnCtrlC) {

@@ -1,0 +1,28 @@
+// USB handhelds for a host that waits for them in its own loop (the
+// resident HotSync manager): a watch reports each known handheld that
+// arrives, and the HotSync run for it opens exactly that device.
+#pragma once
+
+#include <string>
+
+#include "hotsync/syncmgr.h"
+
+namespace hotsync {
+
+// Set in a `sync --port usb:` to "BUS-ADDRESS": that HotSync takes only
+// the device at that place on the bus.
+inline constexpr char kUsbDeviceEnv[] = "TARVO_HOTSYNC_USB_DEVICE";
+// Set by tests to a folder of played USB handhelds, which then stands in for
+// the machine's USB bus (docs/link.md).
+inline constexpr char kPlayedUsbEnv[] = "TARVO_PLAYED_USB";
+
+// Starts watching USB in a thread of its own. Each known handheld that
+// arrives is reported once while it stays on the bus, as a line
+// "BUS-ADDRESS\n" on the returned descriptor (non-blocking, close-on-exec).
+// *note gets a line worth logging (no USB bus here, no hot-plug events).
+// -1 with *note when the watch cannot start.
+HOTSYNC_EXPORT int watchUsbHandhelds(std::string* note);
+// Ends the watch and closes its descriptor.
+HOTSYNC_EXPORT void stopWatchingUsb();
+
+}  // namespace hotsync
