@@ -88,6 +88,14 @@ TEST_F(UsbTest, NonsenseConnectionInformationIsRefusedWithOneLine) {
   ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
   EXPECT_THAT(r.err, HasSubstr("the USB device 0830:0060 (Palm Tungsten or Zire 71) at bus 1 device 4 answered with "
                                "nonsense (extended connection information names 3 ports but holds 2); refused"));
+  // An empty extended answer sends the desktop to the older request, which
+  // this device refuses: nothing names the HotSync's endpoints.
+  fs::remove(bus_ / "1-4");
+  plugIn("1-8", handheld_, "info=\n");
+  const ProgramResult none = host({"handheld", "list", "--port", "usb:", "--wait", "60"}, env());
+  EXPECT_EQ(none.status, 1);
+  ASSERT_EQ(lines(none.err).size(), 1u) << none.err;
+  EXPECT_THAT(none.err, HasSubstr("at bus 1 device 8 answers no connection-information request; refused"));
 }
 
 TEST_F(UsbTest, NoHandheldWithinTheWaitIsStatusNine) {
