@@ -207,11 +207,10 @@ int ManagerServer::run() {
       const bool called = s.current.client < 0;  // output to the log, not to a caller
       const bool network = called && !s.current.fds.empty();
       std::vector<std::string> args = {"tarvo-hotsync", "sync"};
+      // The registered conduit first: a --conduit of the caller's, in
+      // either spelling, comes after it and wins.
+      if (!conduit_.empty()) args.insert(args.end(), {"--conduit", conduit_});
       args.insert(args.end(), s.current.fields.begin() + 3, s.current.fields.end());
-      if (!conduit_.empty() && std::find(args.begin(), args.end(), "--conduit") == args.end()) {
-        args.push_back("--conduit");
-        args.push_back(conduit_);
-      }
       std::vector<char*> argv;
       for (std::string& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);

@@ -123,6 +123,11 @@ TEST_F(ManagerTest, SyncIsHandedToTheManagerOnlyFromItsOwnFolders) {
   EXPECT_THAT(handed.out, HasSubstr("HotSync finished"));
   EXPECT_THAT(ReadFile(dir() / "manager.log"), HasSubstr("started in"));
   EXPECT_THAT(host({"handheld", "dump", "--handheld", handheld_.string(), "Tarvo News"}).out, HasSubstr("handed"));
+  // The caller's conduit wins over the manager's in either spelling.
+  EXPECT_THAT(host({"sync", "--no-gui", "--offline", "--handheld", handheld_.string(),
+                    std::string("--conduit=") + TARVO_STUB_CONDUIT})
+                  .out,
+              HasSubstr("stub: card 0"));
 
   // A caller with other data folders is not the manager's: it runs alone.
   const std::string before = ReadFile(dir() / "manager.log");
