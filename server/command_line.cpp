@@ -18,7 +18,7 @@ const char* const kUsage =
     "  --catalogue DIR    content service: users, modules and editions from DIR/catalogue.json,\n"
     "                     edition files from DIR/files/ (instead of --script and --files)\n"
     "  --state DIR        where the content service keeps devices and collected databases\n"
-    "                     (default: DIR/state of the catalogue)\n"
+    "                     (default: $XDG_STATE_HOME/tarvo-syncserver)\n"
     "  --help             show this text\n"
     "  --version          show the server's version and the protocol it speaks\n"
     "\n"

@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <thread>
 
 #include "template_text.h"
@@ -60,7 +62,11 @@ std::unique_ptr<HttpFront> HttpFront::create(const FrontSettings& settings, Answ
     server.new_task_queue = [] { return new httplib::ThreadPool(kConnectionThreads); };
     server.set_payload_max_length(kMaxBody);
     server.set_socket_options([self](socket_t sock) {
-        httplib::default_socket_options(sock);
+        // httplib's default adds SO_REUSEPORT, with which a second server on
+        // the same port starts too and takes half the requests. SO_REUSEADDR
+        // alone only lets a restart bind while old connections linger.
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         self->listen_socket_ = sock;  // the last one offered is the one that was bound
     });
     server.Get(".*", [self](const httplib::Request& in, httplib::Response& out) {
@@ -90,6 +96,7 @@ std::unique_ptr<HttpFront> HttpFront::create(const FrontSettings& settings, Answ
 }
 
 bool HttpFront::bind(std::string& error) {
+    errno = 0;
     if (settings_.port == 0) {
         port_ = server_->bind_to_any_port(settings_.host);
     } else if (server_->bind_to_port(settings_.host, settings_.port)) {
@@ -98,7 +105,9 @@ bool HttpFront::bind(std::string& error) {
         port_ = -1;
     }
     if (port_ <= 0) {
+        const int why = errno;
         error = "cannot listen on " + settings_.host + " port " + std::to_string(settings_.port);
+        if (why != 0) error += std::string(": ") + std::strerror(why);
         return false;
     }
     // Listening again on a listening socket only changes its queue length.

@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -34,17 +35,36 @@ int complain(const std::string& message, int code) {
     return code;
 }
 
+// Where catalogue mode keeps what it learns when --state is not given:
+// $XDG_STATE_HOME/tarvo-syncserver (~/.local/state), never inside the
+// catalogue, which may be a source tree or read-only. Empty when there is
+// no such folder to name.
+std::filesystem::path default_state_folder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/')
+        return std::filesystem::path(state) / "tarvo-syncserver";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/')
+        return std::filesystem::path(home) / ".local" / "state" / "tarvo-syncserver";
+    return {};
+}
+
 // Catalogue mode: the answers come from a content catalogue.
 std::unique_ptr<Answerer> catalogue_answerer(const Options& options, std::string& error) {
     const std::filesystem::path folder = *options.catalogue;
+    const std::filesystem::path state =
+        options.state ? std::filesystem::path(*options.state) : default_state_folder();
+    if (state.empty()) {
+        error = "--catalogue needs --state DIR (neither XDG_STATE_HOME nor HOME names a folder)";
+        return nullptr;
+    }
     try {
         Catalogue catalogue = load_catalogue(folder);
         for (const std::string& warning : catalogue_warnings(catalogue))
             std::cerr << "tarvo-syncserver: warning: catalogue " << folder.string() << ": "
                       << warning << "\n";
-        auto state = std::make_unique<CatalogueState>(
-            options.state ? std::filesystem::path(*options.state) : folder / "state");
-        return std::make_unique<CatalogueAnswerer>(std::move(catalogue), std::move(state), stdout);
+        return std::make_unique<CatalogueAnswerer>(std::move(catalogue),
+                                                   std::make_unique<CatalogueState>(state), stdout);
     } catch (const CatalogueError& e) {
         error = "catalogue " + folder.string() + ": " + e.what();
     } catch (const std::exception& e) {
@@ -121,6 +141,11 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     signal(SIGPIPE, SIG_IGN);  // a client that hangs up must not end the server
 
+    // With nothing to answer from, every request would get a 404.
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     try {
         const ParsedOptions parsed =
             parse_command_line(std::vector<std::string>(argv + 1, argv + argc));

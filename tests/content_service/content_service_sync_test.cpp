@@ -1,6 +1,7 @@
 // Whole HotSyncs: the real host and conduit against the content service on
 // loopback, with private XDG folders and no terminal (a login dialog cancels
 // at once). Every program run is bounded.
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -141,6 +142,35 @@ TEST_F(ContentServiceSync, WrongPasswordEndsTheConversationAfterTheLogin) {
   EXPECT_EQ(server_.steps(), "login ");
   EXPECT_EQ(listing(), before);
   EXPECT_FALSE(fs::exists(root_ / "state" / "users"));
+}
+
+// The example catalogue starts as the docs show it, keeps what it learns
+// under $XDG_STATE_HOME rather than in the source tree, and the server with
+// nothing to serve says how to use it.
+TEST(ExampleCatalogue, StartsAsDocumentedWithItsStateOutside) {
+  const fs::path root = syncserver_test::temp_folder("example-catalogue");
+  const fs::path catalogue = fs::path(TARVO_EXAMPLES) / "catalogue";
+  ASSERT_EQ(runProgram(TARVO_MAKE_EXAMPLE, {"--news-edition", (root / "news.pdb").string()}, {}).status, 0);
+  EXPECT_EQ(tarvo::test::ReadFile(root / "news.pdb"), tarvo::test::ReadFile(catalogue / "files" / "Tarvo_News.pdb"))
+      << "run tarvo-make-example-handheld --news-edition examples/catalogue/files/Tarvo_News.pdb";
+
+  ::setenv("XDG_STATE_HOME", (root / "state-home").c_str(), 1);
+  syncserver_test::ServerProcess server;
+  ASSERT_TRUE(server.start({"--catalogue", catalogue.string()}));
+  const auto login = syncserver_test::fetch(
+      server.url() + "sync",
+      syncserver_test::conduit_post("language=PT&cmd=login&login=" + scramble("demo") +
+                                    "&senha=" + scramble("palmtop") + "&username=Demo&userid=1"));
+  EXPECT_NE(login.body.find("<device id="), std::string::npos) << login.body;
+  EXPECT_EQ(server.stop(), 0);
+  ::unsetenv("XDG_STATE_HOME");
+  EXPECT_TRUE(fs::exists(root / "state-home" / "tarvo-syncserver" / "devices.json"));
+  EXPECT_FALSE(fs::exists(catalogue / "state"));
+
+  const ProgramResult bare = syncserver_test::run_to_end({});
+  EXPECT_EQ(bare.status, 2);
+  EXPECT_EQ(bare.err.rfind("usage: tarvo-syncserver", 0), 0u) << bare.err;
+  fs::remove_all(root);
 }
 
 }  // namespace

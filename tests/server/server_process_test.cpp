@@ -202,6 +202,17 @@ TEST_F(SyncServer, StopsCleanlyWhileARequestIsDelayed) {
   client.join();
 }
 
+TEST_F(SyncServer, ASecondServerOnAPortInUseFailsInOneLine) {
+  start(R"([{"body": "first"}])");
+  const std::string port = server_.url().substr(server_.url().rfind(':') + 1, std::string::npos);
+  const ProgramRun second = run_to_end({"--port", port.substr(0, port.size() - 1), "--script", dir_ + "/script.json"});
+  EXPECT_NE(second.status, 0);
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(second.err, "tarvo-syncserver: cannot listen on 127.0.0.1 port " + port.substr(0, port.size() - 1) +
+                            ": Address already in use\n");
+  EXPECT_EQ(fetch(at("sync.asp")).body, "first");
+}
+
 TEST(SyncServerCommandLine, ExplainsBadInputInOneLine) {
   const std::string dir = temp_folder("cli");
   ProgramRun help = run_to_end({"--help"});
