@@ -1,7 +1,9 @@
 // Records per second of the handheld reads a pget makes (open, database
 // info, every record, reset the sync flags, close) over a network HotSync of
 // a 10,000-record database, played by tarvo-handheld; then pilot-link's
-// pilot-xfer -b of the same database in the same run, for comparison.
+// pilot-xfer -b of the same database in the same run, for comparison. The
+// same again over a serial line (a pseudo-terminal pair joined by socat),
+// where both runs are timed whole: opening, reads and end of the HotSync.
 // pilot-link is built through the shared script when it is not yet.
 #include <fcntl.h>
 #include <spawn.h>
@@ -9,10 +11,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "handheld_writer.h"
@@ -53,6 +57,27 @@ int wait(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The reads of a pget of "Bench" on the connected handheld.
+bool pgetReads() {
+  uint8_t handle = 0;
+  if (SyncOpenDB("Bench", 0, &handle, eDbRead | eDbShowSecret | eDbWrite) != SYNCERR_NONE) return false;
+  OpenDbInfoRequest request{0xC0, handle};
+  OpenDbInfo info{};
+  SyncReadOpenDbInfo(&request, &info);
+  std::vector<uint8_t> buffer(0xFFFF);
+  for (uint32_t i = 0; i < info.m_RecCount; ++i) {
+    RecordInfo rec{};
+    rec.m_FileHandle = handle;
+    rec.m_RecIndex = static_cast<uint16_t>(i);
+    rec.m_TotalBytes = 0xFFFF;
+    rec.m_pBytes = buffer.data();
+    if (SyncReadRecordByIndex(&rec) != SYNCERR_NONE) return false;
+  }
+  SyncResetSyncFlags(handle);
+  SyncCloseDB(handle);
+  return info.m_RecCount == kRecords;
+}
+
 // Seconds for the pget reads over the link, or a negative value on failure.
 double pgetOverTheLink(const fs::path& handheld, const fs::path& root) {
   std::string error;
@@ -64,33 +89,90 @@ double pgetOverTheLink(const fs::path& handheld, const fs::path& root) {
   if (!hotsync::acceptNetworkHandheld(&error)) return std::fprintf(stderr, "%s\n", error.c_str()), -1;
   hotsync::closeListener();
   const auto start = Clock::now();
-  uint8_t handle = 0;
-  if (SyncOpenDB("Bench", 0, &handle, eDbRead | eDbShowSecret | eDbWrite) != SYNCERR_NONE) return -1;
-  OpenDbInfoRequest request{0xC0, handle};
-  OpenDbInfo info{};
-  SyncReadOpenDbInfo(&request, &info);
-  std::vector<uint8_t> buffer(0xFFFF);
-  for (uint32_t i = 0; i < info.m_RecCount; ++i) {
-    RecordInfo rec{};
-    rec.m_FileHandle = handle;
-    rec.m_RecIndex = static_cast<uint16_t>(i);
-    rec.m_TotalBytes = 0xFFFF;
-    rec.m_pBytes = buffer.data();
-    if (SyncReadRecordByIndex(&rec) != SYNCERR_NONE) return -1;
-  }
-  SyncResetSyncFlags(handle);
-  SyncCloseDB(handle);
+  if (!pgetReads()) return -1;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   hotsync::disconnectHandheld();
-  return wait(player) == 0 && info.m_RecCount == kRecords ? seconds : -1;
+  return wait(player) == 0 ? seconds : -1;
+}
+
+// A pseudo-terminal pair joined by socat: its two ends, or empty ones.
+struct Pty {
+  pid_t socat = -1;
+  std::string desktop, handheld;
+};
+Pty ptyPair(const fs::path& root, const std::string& name) {
+  Pty pty;
+  const fs::path a = root / (name + "-desktop"), b = root / (name + "-handheld");
+  pty.socat = spawn({"/usr/bin/socat", "pty,raw,echo=0,link=" + a.string(), "pty,raw,echo=0,link=" + b.string()},
+                    root / (name + "-socat.out"));
+  for (int i = 0; i < 200 && !(fs::exists(a) && fs::exists(b)); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (fs::exists(a) && fs::exists(b)) {
+    pty.desktop = fs::canonical(a).string();
+    pty.handheld = fs::canonical(b).string();
+  }
+  return pty;
+}
+void endPty(const Pty& pty) {
+  if (pty.socat <= 0) return;
+  ::kill(pty.socat, SIGTERM);
+  wait(pty.socat);
+}
+
+// Seconds for a whole serial HotSync of our desktop making the pget reads
+// (waiting for the wakeup to the handheld's end), or negative.
+double pgetOverSerial(const fs::path& handheld, const fs::path& root) {
+  const Pty pty = ptyPair(root, "ours");
+  if (pty.desktop.empty()) return endPty(pty), -1;
+  const auto start = Clock::now();
+  const pid_t player =
+      spawn({TARVO_HANDHELD_BIN, "--handheld", handheld.string(), "--serial", pty.handheld, "--retry", "30", "--quiet"},
+            root / "serial-handheld.out");
+  std::string error;
+  hotsync::WaitOptions options;
+  options.port = pty.desktop;
+  options.waitSeconds = 60;
+  bool ok = hotsync::waitForHandheldOn(options, &error) == hotsync::WaitResult::Connected;
+  if (!ok) std::fprintf(stderr, "%s\n", error.c_str());
+  ok = ok && pgetReads();
+  hotsync::disconnectHandheld();
+  ok = wait(player) == 0 && ok;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  endPty(pty);
+  return ok ? seconds : -1;
+}
+
+// Seconds for pilot-xfer -b over the serial line, or negative.
+double pilotXferSerialBackup(const std::string& bin, const fs::path& handheld, const fs::path& root) {
+  const Pty pty = ptyPair(root, "pilot");
+  if (pty.desktop.empty()) return endPty(pty), -1;
+  fs::create_directories(root / "serial-backup");
+  const auto start = Clock::now();
+  const pid_t xfer = spawn({bin + "/pilot-xfer", "-p", pty.desktop, "-b", (root / "serial-backup").string()},
+                           root / "serial-xfer.out");
+  const pid_t player =
+      spawn({TARVO_HANDHELD_BIN, "--handheld", handheld.string(), "--serial", pty.handheld, "--retry", "30", "--quiet"},
+            root / "serial-handheld2.out");
+  const bool ok = wait(player) == 0 && wait(xfer) == 0;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  endPty(pty);
+  return ok ? seconds : -1;
+}
+
+// The folder of pilot-link's programs, built when they are not yet; empty
+// when they cannot be.
+std::string pilotLink(const fs::path& root) {
+  const fs::path built = root / "pilot-link.out";
+  if (wait(spawn({TARVO_BUILD_PILOT_LINK}, built)) != 0) return {};
+  std::string bin;
+  std::getline(std::ifstream(built), bin);
+  return bin;
 }
 
 // Seconds for pilot-xfer -b of the handheld (the one database), or negative.
-double pilotXferBackup(const fs::path& handheld, const fs::path& root) {
-  const fs::path built = root / "pilot-link.out";
-  if (wait(spawn({TARVO_BUILD_PILOT_LINK}, built)) != 0) return -1;
-  std::string bin;
-  std::getline(std::ifstream(built), bin);
+double pilotXferBackup(const std::string& bin, const fs::path& handheld, const fs::path& root) {
+  if (bin.empty()) return -1;
   fs::create_directories(root / "backup");
   const uint16_t port = freePort();
   const auto start = Clock::now();
@@ -124,7 +206,8 @@ int main() {
     return 1;
   }
   std::printf("pget reads over the link:  %6d records in %.3f s = %8.0f records/s\n", kRecords, link, kRecords / link);
-  const double xfer = pilotXferBackup(handheld, root);
+  const std::string pilot = pilotLink(root);
+  const double xfer = pilotXferBackup(pilot, handheld, root);
   if (xfer <= 0) {
     std::printf("pilot-xfer -b:             not measured (pilot-link could not be built or run; see %s)\n",
                 root.c_str());
@@ -132,6 +215,23 @@ int main() {
     std::printf("pilot-xfer -b (whole run): %6d records in %.3f s = %8.0f records/s\n", kRecords, xfer,
                 kRecords / xfer);
     std::printf("ratio link / pilot-xfer:   %.2f\n", xfer / link);
+  }
+
+  // Over a serial line, both timed whole.
+  const double serial = pgetOverSerial(handheld, root);
+  if (serial <= 0) {
+    std::fprintf(stderr, "link_pget_bench: the HotSync over the serial line failed (see %s)\n", root.c_str());
+    return 1;
+  }
+  std::printf("serial HotSync with pget:  %6d records in %.3f s = %8.0f records/s\n", kRecords, serial,
+              kRecords / serial);
+  const double serialXfer = pilot.empty() ? -1 : pilotXferSerialBackup(pilot, handheld, root);
+  if (serialXfer <= 0) {
+    std::printf("serial pilot-xfer -b:      not measured (see %s)\n", root.c_str());
+  } else {
+    std::printf("serial pilot-xfer -b:      %6d records in %.3f s = %8.0f records/s\n", kRecords, serialXfer,
+                kRecords / serialXfer);
+    std::printf("ratio ours / pilot-xfer:   %.2f (time; at most 1.0 wanted)\n", serial / serialXfer);
   }
   fs::remove_all(root);
   return 0;

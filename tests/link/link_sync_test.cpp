@@ -58,6 +58,15 @@ class World {
         {"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--listen=127.0.0.1:" + std::to_string(port)},
         env_, handheld(), port, handheldArgs);
   }
+  // The host's `args` on `port`, against tarvo-handheld with `handheldArgs`.
+  LinkRun overPort(std::vector<std::string> args, const std::string& port,
+                   const std::vector<std::string>& handheldArgs) {
+    args.insert(args.end(), {"--port", port});
+    return runBoth(TARVO_HOST_BIN, args, env_, handheld(), handheldArgs);
+  }
+  LinkRun syncOverPort(const std::string& port, const std::vector<std::string>& handheldArgs) {
+    return overPort({"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB}, port, handheldArgs);
+  }
   // The server's requests from the n-th on: "cmd@device path ...".
   std::string requests(std::size_t from = 0) const { return server_.steps(from); }
   std::size_t requestCount() const { return server_.logged().size(); }
@@ -143,6 +152,72 @@ TEST(LinkSync, ACutLinkLeavesEveryDatabaseWholeAndSaysSo) {
     }
     EXPECT_EQ(world.host({"handheld", "list", "--handheld", world.handheld().string()}).status, 0);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The serial ports of a desktop and the matching tarvo-handheld arguments:
+// a pseudo-terminal pair, and an emulator's serial port over TCP.
+struct SerialPort {
+  std::string name, desktop;
+  std::vector<std::string> handheld;
+};
+
+std::vector<SerialPort> serialPorts(const SerialLine& line) {
+  const std::string tcp = "127.0.0.1:" + std::to_string(freePort());
+  return {{"tty", line.desktop(), {"--serial", line.handheld(), "--retry", "30"}},
+          {"serial-tcp", "serial-tcp:" + tcp, {"--serial-tcp", tcp, "--retry", "30"}}};
+}
+
+TEST(SerialSync, HotSyncsOverSerialMatchTheFolderHotSyncs) {
+  for (int kind = 0; kind < 2; ++kind) {
+    SerialLine line;
+    if (!line.ok()) GTEST_SKIP() << line.why();
+    const SerialPort port = serialPorts(line)[kind];
+    SCOPED_TRACE(port.name);
+    World folder, serial;
+    const ProgramResult local = folder.folderSync();
+    ASSERT_EQ(local.status, 0) << local.err;
+    const LinkRun remote = serial.syncOverPort(port.desktop, port.handheld);
+    ASSERT_EQ(remote.desktop.status, 0) << remote.desktop.out << remote.desktop.err;
+    ASSERT_EQ(remote.handheld.status, 0) << remote.handheld.err;
+    EXPECT_NE(remote.handheld.out.find("HotSync complete"), std::string::npos);
+    EXPECT_EQ(serial.requests(), folder.requests());
+    // The conduit wrote its records over the link as into the folder.
+    EXPECT_EQ(serial.databases(), folder.databases());
+  }
+}
+
+TEST(SerialSync, ListAndDumpOverATty) {
+  SerialLine line;
+  if (!line.ok()) GTEST_SKIP() << line.why();
+  World world;
+  const SerialPort port = serialPorts(line)[0];
+  const LinkRun list = world.overPort({"handheld", "list"}, port.desktop, port.handheld);
+  ASSERT_EQ(list.desktop.status, 0) << list.desktop.out << list.desktop.err;
+  EXPECT_NE(list.desktop.out.find("Tarvo Notes"), std::string::npos) << list.desktop.out;
+
+  SerialLine again;
+  const SerialPort second = serialPorts(again)[0];
+  const LinkRun dump = world.overPort({"handheld", "dump", "Tarvo Notes"}, second.desktop, second.handheld);
+  ASSERT_EQ(dump.desktop.status, 0) << dump.desktop.out << dump.desktop.err;
+  const ProgramResult local = world.host({"handheld", "dump", "--handheld", world.handheld().string(), "Tarvo Notes"});
+  // The same dump after the line that says where the desktop waited.
+  EXPECT_EQ(dump.desktop.out.substr(dump.desktop.out.find('\n') + 1), local.out);
+}
+
+TEST(SerialSync, AHandheldGoneMidwayEndsWithStatus8) {
+  SerialLine line;
+  if (!line.ok()) GTEST_SKIP() << line.why();
+  World world;
+  SerialPort port = serialPorts(line)[0];
+  port.handheld.insert(port.handheld.end(), {"--hang-up-after", "6"});
+  const LinkRun r = world.syncOverPort(port.desktop, port.handheld);
+  EXPECT_EQ(r.desktop.status, 8) << r.desktop.out << r.desktop.err;
+  EXPECT_NE(r.desktop.err.find("the handheld went away"), std::string::npos) << r.desktop.err;
+  EXPECT_NE(world.host({"log", "--user", "Demo User"}).out.find("the handheld went away"), std::string::npos);
 }
 
 }  // namespace

@@ -71,18 +71,6 @@ TEST(Slp, FindsTheNextPacketAfterNoiseAndBadPackets) {
   }
 }
 
-TEST(Slp, NoiseDoesNotPileUp) {
-  dlp::slp::Decoder decoder(dlp::padp::kMaxBody);
-  Bytes noise(4096);
-  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
-  for (int round = 0; round < 100; ++round) {
-    decoder.feed(noise);
-    while (decoder.next()) {
-    }
-    EXPECT_LE(decoder.buffered(), dlp::slp::kHeaderSize + dlp::padp::kMaxBody + dlp::slp::kFooterSize);
-  }
-}
-
 TEST(Padp, ReadsBothSizeForms) {
   const Bytes shortForm = {0x01, 0xC0, 0x01, 0x02, 0xAA};
   auto f = dlp::padp::decode(shortForm);

@@ -52,9 +52,4 @@ std::unique_ptr<Link> waitForHandheld(const PortSpec& spec, const PortWait& wait
   throw LinkError("an unknown kind of port");
 }
 
-// Until the serial link is built in, its ports say so.
-std::unique_ptr<Link> openSerialLink(const PortSpec& spec, const PortWait&, const PortNotice&) {
-  throw LinkError("serial HotSync (" + portText(spec) + ") is not available in this build");
-}
-
 }  // namespace hotsync::detail

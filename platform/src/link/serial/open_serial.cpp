@@ -1,0 +1,103 @@
+// The desktop's end of a serial HotSync on a tty or on an emulator's serial
+// port carried over TCP: waits for the handheld's first bytes, tells from
+// them whether it speaks serial packets or network HotSync frames, and
+// makes the opening exchange in that framing.
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "link/net/listener.h"
+#include "link/net/net_link.h"
+#include "link/net/tcp.h"
+#include "link/port_wait.h"
+#include "link/serial/first_bytes.h"
+#include "link/serial/padp_link.h"
+#include "link/serial/replay_stream.h"
+#include "link/serial/tty.h"
+
+namespace hotsync::detail {
+
+namespace {
+
+// Waits until `fd` is readable, the wait limit runs out or the wait is stopped.
+void waitFor(int fd, const PortWait& wait) {
+  for (;;) {
+    int timeout = -1;
+    if (wait.deadline) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*wait.deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) throw NoHandheldCame();
+      timeout = static_cast<int>(std::min<long long>(left.count(), 60'000));
+    }
+    pollfd p[2] = {{fd, POLLIN, 0}, {wait.cancelFd, POLLIN, 0}};
+    const int ready = ::poll(p, wait.cancelFd >= 0 ? 2 : 1, timeout);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) throw LinkError(std::string("waiting for a handheld: ") + std::strerror(errno));
+    if (wait.cancelFd >= 0 && p[1].revents != 0) throw WaitStopped();
+    if (p[0].revents != 0) return;
+  }
+}
+
+// Reads until the first bytes tell the framing; line noise before them is
+// dropped, and never more than a few KiB are held.
+std::unique_ptr<ByteStream> readFirstBytes(std::unique_ptr<FdStream> stream, const PortWait& wait,
+                                           FirstBytes::Framing* framing) {
+  std::vector<uint8_t> seen;
+  uint8_t chunk[1024];
+  for (;;) {
+    waitFor(stream->fd(), wait);
+    const std::size_t n = stream->readSome(chunk, std::chrono::milliseconds(1000));
+    seen.insert(seen.end(), chunk, chunk + n);
+    const FirstBytes found = recogniseFraming(seen);
+    seen.erase(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(found.noise));
+    if (found.framing != FirstBytes::Unknown) {
+      *framing = found.framing;
+      return std::make_unique<ReplayStream>(std::move(stream), std::move(seen));
+    }
+  }
+}
+
+std::unique_ptr<FdStream> acceptEmulator(const PortSpec& spec, const PortWait& wait, const PortNotice& notice) {
+  const std::unique_ptr<Listener> listener = Listener::open(spec.host, spec.port);
+  if (notice) notice("waiting for an emulator's serial HotSync on port " + std::to_string(listener->port()));
+  for (;;) {
+    waitFor(listener->fd(), wait);
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    const int fd = ::accept4(listener->fd(), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    if (fd >= 0) return tcpStream(fd, describeAddress(peer));
+    if (errno != EINTR && errno != ECONNABORTED && errno != EAGAIN) {
+      throw LinkError(std::string("cannot accept an emulator: ") + std::strerror(errno));
+    }
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Link> openSerialLink(const PortSpec& spec, const PortWait& wait, const PortNotice& notice) {
+  std::unique_ptr<FdStream> stream;
+  PadpLink::RateSwitch switchRate;
+  if (spec.kind == PortSpec::Tty) {
+    stream = std::make_unique<FdStream>(openTty(spec.path), spec.path);
+    if (notice) notice("waiting for a handheld's serial HotSync on " + spec.path);
+    const int fd = stream->fd();
+    switchRate = [fd](uint32_t rate) {
+      setTtyRate(fd, rate);
+      // The handheld changes its speed after it acknowledged ours; give it
+      // that moment before the first request.
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+  } else {
+    stream = acceptEmulator(spec, wait, notice);  // no speed: the bytes go as fast as TCP carries them
+  }
+  FirstBytes::Framing framing = FirstBytes::Unknown;
+  std::unique_ptr<ByteStream> replay = readFirstBytes(std::move(stream), wait, &framing);
+  if (framing == FirstBytes::Network) return NetLink::desktop(std::move(replay));
+  return PadpLink::desktop(std::move(replay), wait.rate, switchRate);
+}
+
+}  // namespace hotsync::detail
