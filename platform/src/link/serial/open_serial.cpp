@@ -44,8 +44,8 @@ void waitFor(int fd, const PortWait& wait) {
 
 // Reads until the first bytes tell the framing; line noise before them is
 // dropped, and never more than a few KiB are held.
-std::unique_ptr<ByteStream> readFirstBytes(std::unique_ptr<FdStream> stream, const PortWait& wait,
-                                           FirstBytes::Framing* framing) {
+std::unique_ptr<ReplayStream> readFirstBytes(std::unique_ptr<FdStream> stream, const PortWait& wait,
+                                             FirstBytes::Framing* framing) {
   std::vector<uint8_t> seen;
   uint8_t chunk[1024];
   for (;;) {
@@ -56,7 +56,11 @@ std::unique_ptr<ByteStream> readFirstBytes(std::unique_ptr<FdStream> stream, con
     seen.erase(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(found.noise));
     if (found.framing != FirstBytes::Unknown) {
       *framing = found.framing;
-      return std::make_unique<ReplayStream>(std::move(stream), std::move(seen));
+      const int fd = stream->fd();
+      auto replay = std::make_unique<ReplayStream>(std::move(stream), std::move(seen));
+      // The opening exchange is still part of the wait: a stop ends it at once.
+      replay->stopOn(fd, wait.cancelFd);
+      return replay;
     }
   }
 }
@@ -95,9 +99,16 @@ std::unique_ptr<Link> openSerialLink(const PortSpec& spec, const PortWait& wait,
     stream = acceptEmulator(spec, wait, notice);  // no speed: the bytes go as fast as TCP carries them
   }
   FirstBytes::Framing framing = FirstBytes::Unknown;
-  std::unique_ptr<ByteStream> replay = readFirstBytes(std::move(stream), wait, &framing);
-  if (framing == FirstBytes::Network) return NetLink::desktop(std::move(replay));
-  return PadpLink::desktop(std::move(replay), wait.rate, switchRate);
+  std::unique_ptr<ReplayStream> replay = readFirstBytes(std::move(stream), wait, &framing);
+  ReplayStream& opening = *replay;
+  std::unique_ptr<Link> link;
+  if (framing == FirstBytes::Network) {
+    link = NetLink::desktop(std::move(replay));
+  } else {
+    link = PadpLink::desktop(std::move(replay), wait.rate, switchRate);
+  }
+  opening.stopOn(-1, -1);  // from here on a stop is the HotSync's Cancel, not the link's end
+  return link;
 }
 
 }  // namespace hotsync::detail

@@ -1,7 +1,12 @@
 #include "link/serial/replay_stream.h"
 
+#include <poll.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include "link/port_wait.h"
 
 namespace hotsync::detail {
 
@@ -16,6 +21,14 @@ std::size_t ReplayStream::readSome(std::span<uint8_t> out, std::chrono::millisec
       at_ = 0;
     }
     return n;
+  }
+  if (cancelFd_ >= 0) {
+    pollfd p[2] = {{fd_, POLLIN, 0}, {cancelFd_, POLLIN, 0}};
+    int ready = 0;
+    do {
+      ready = ::poll(p, 2, static_cast<int>(timeout.count()));
+    } while (ready < 0 && errno == EINTR);
+    if (ready > 0 && p[1].revents != 0) throw WaitStopped();
   }
   return inner_->readSome(out, timeout);
 }

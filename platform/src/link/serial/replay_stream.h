@@ -18,8 +18,16 @@ class ReplayStream : public ByteStream {
   void writeAll(std::span<const uint8_t> bytes) override { inner_->writeAll(bytes); }
   const std::string& peer() const override { return inner_->peer(); }
   void interrupt() override { inner_->interrupt(); }
+  // While `cancelFd` is set, a wait for `fd` (the inner stream's) ends with
+  // WaitStopped as soon as `cancelFd` becomes readable; -1 ends that.
+  void stopOn(int fd, int cancelFd) {
+    fd_ = fd;
+    cancelFd_ = cancelFd;
+  }
 
  private:
+  int fd_ = -1;
+  int cancelFd_ = -1;
   std::unique_ptr<ByteStream> inner_;
   std::vector<uint8_t> first_;
   std::size_t at_ = 0;
