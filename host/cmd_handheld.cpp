@@ -4,6 +4,7 @@
 
 #include "cli/arguments.h"
 #include "host/commands.h"
+#include "host/handheld_make.h"
 #include "host/handheld_port.h"
 #include "host/handheld_reader.h"
 #include "text/cp1252.h"
@@ -14,6 +15,7 @@ namespace {
 constexpr const char* kHelp =
     "usage: tarvo-hotsync handheld list --handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
     "       tarvo-hotsync handheld dump --handheld DIR | --port PORT [--rate N] [--wait SECONDS] NAME\n"
+    "       tarvo-hotsync handheld make DIR --from BACKUP [--user NAME]\n"
     "\n"
     "--port waits for a live handheld on PORT and reads it instead of a folder:\n"
     "a tty (/dev/ttyUSB0), net:[ADDR][:PORT] (network HotSync, default\n"
@@ -23,12 +25,18 @@ constexpr const char* kHelp =
     "caps a serial line's speed; --wait SECONDS gives up on a handheld that\n"
     "never comes (exit status 9).\n"
     "list: one line per database: card, name, type, creator, version, records.\n"
-    "dump: the header of database NAME and every record, its bytes as hex and text.\n";
+    "dump: the header of database NAME and every record, its bytes as hex and text.\n"
+    "make: a simulated handheld in DIR (missing or empty) holding every database\n"
+    "of the backup folder BACKUP: a user's backup made by sync, or a folder of\n"
+    ".pdb/.prc files such as pilot-xfer --backup writes (names are read from the\n"
+    "files). Its user is NAME, else the user the backup belongs to, else the\n"
+    "folder's name.\n";
 
 constexpr cli::Option kOptions[] = {
     {"handheld", cli::Value, "DIR"}, {"listen", cli::OptionalValue, "ADDR[:PORT]"},
     {"port", cli::Value, "PORT"},    {"rate", cli::Value, "N"},
     {"wait", cli::Value, "SECONDS"},
+    {"from", cli::Value, "BACKUP"},  {"user", cli::Value, "NAME"},
 };
 
 }  // namespace
@@ -43,8 +51,15 @@ int commandHandheld(int argc, char** argv) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
-  if (args.positional.empty()) return usageFail("handheld", "missing list or dump");
+  if (args.positional.empty()) return usageFail("handheld", "missing list, dump or make");
   const std::string action = args.positional[0];
+  if (action == "make") {
+    if (args.positional.size() != 2) return usageFail("handheld", "make needs one folder DIR");
+    if (!args.hasValue("from")) return usageFail("handheld", "make needs --from BACKUP");
+    if (args.has("port") || args.has("listen") || args.hasValue("handheld")) return usageFail("handheld", "make takes no --handheld or --port");
+    return makeHandheldFromBackup(args.positional[1], args.value("from"), args.value("user"));
+  }
+  if (args.hasValue("from") || args.hasValue("user")) return usageFail("handheld", "--from and --user are for make");
   const size_t wanted = action == "dump" ? 2 : 1;
   if (action != "list" && action != "dump") return usageFail("handheld", "unknown handheld command " + action);
   if (args.positional.size() != wanted)

@@ -8,6 +8,7 @@
 
 #include "cli/arguments.h"
 #include "host/commands.h"
+#include "host/conduit_loader.h"
 #include "hotsync/condmgr.h"
 
 namespace tarvo::host {
@@ -27,7 +28,10 @@ constexpr const char* kRegisterHelp =
 constexpr const char* kConduitsHelp =
     "usage: tarvo-hotsync conduits\n"
     "\n"
-    "Lists the conduit registrations: one line per creator, then its values.\n";
+    "Lists the conduit registrations: one line per creator, then its values;\n"
+    "then the order a HotSync runs the conduits in (priority 0 first, 2 when\n"
+    "not set, then by creator). A conduit runs when the handheld holds a\n"
+    "database of its creator, or always when its registration says so.\n";
 
 using SelfRegistrationFn = int32_t (*)();
 
@@ -91,6 +95,14 @@ int commandConduits(int argc, char** argv) {
   for (const auto& [creator, values] : all) {
     std::printf("%s\n", creator.c_str());
     for (const auto& [key, value] : values) std::printf("  %-10s %s\n", key.c_str(), value.c_str());
+  }
+  std::vector<ScheduledConduit> order;
+  if (!conduitOrder(&order, &error)) return fail(error);
+  if (!order.empty()) std::printf("HotSync order:\n");
+  int position = 0;
+  for (const ScheduledConduit& conduit : order) {
+    std::printf("  %d. %s  priority %d%s  %s%s\n", ++position, conduit.creator.c_str(), conduit.priority,
+                conduit.always ? ", always" : "", conduit.path.c_str(), conduit.problem.empty() ? "" : "  (missing)");
   }
   return kExitOk;
 }

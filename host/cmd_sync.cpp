@@ -3,14 +3,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "cli/arguments.h"
 #include "host/cancel_signals.h"
 #include "host/commands.h"
-#include "host/conduit_loader.h"
+#include "host/conduit_run.h"
 #include "host/handheld_port.h"
 #include "host/handheld_reader.h"
+#include "host/manager_config.h"
 #include "host/sync_handoff.h"
+#include "hotsync/backup.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
 #include "text/cp1252.h"
@@ -20,15 +23,20 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: tarvo-hotsync sync --handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
-    "                          [--conduit FILE] [--no-gui] [--offline|--online]\n"
+    "                          [--conduit FILE] [--no-backup] [--no-gui] [--offline|--online]\n"
     "\n"
     "Runs one HotSync: connects the handheld in DIR (or, with --port, waits for\n"
     "a live handheld on PORT), makes its user a HotSync\n"
-    "user if new, installs the files queued for that user, then loads the\n"
-    "conduit (FILE, else the one registered for creator Tarv, else\n"
-    "libtarvoconduit.so beside the host) and calls its OpenConduit. When this\n"
+    "user if new, installs the files queued for that user, then runs each\n"
+    "registered conduit whose creator has databases on the handheld (or that\n"
+    "always runs), in the order `tarvo-hotsync conduits` shows, through its\n"
+    "OpenConduit; with --conduit FILE just that one. Without a registration\n"
+    "for creator Tarv, libtarvoconduit.so beside the host runs for it. Then\n"
+    "every changed database with its backup bit set that no conduit handles is\n"
+    "backed up into the user's folder (backup/ beside the install queue), unless\n"
+    "--no-backup or `backup = off` in ~/.config/tarvo-hotsync/manager.conf. When this\n"
     "user's HotSync manager runs (tarvo-hotsync manager), it runs the HotSync\n"
-    "on this terminal and with the conduit registered when it started.\n"
+    "on this terminal.\n"
     "\n"
     "  --port PORT          a tty (/dev/ttyUSB0: serial HotSync), net:[ADDR][:PORT]\n"
     "                       (network HotSync, default 127.0.0.1:14238; any other\n"
@@ -40,6 +48,7 @@ constexpr const char* kHelp =
     "  --rate N             cap a serial line's speed (default $PILOTRATE, else\n"
     "                       the handheld's fastest); lower it when a HotSync stalls\n"
     "  --wait SECONDS       give up when no handheld came by then\n"
+    "  --no-backup          no backup at this HotSync\n"
     "  --offline, --online  force the answer of the Internet connection check\n"
     "  --no-gui             no windows: progress and login prompts on the terminal\n"
     "\n"
@@ -51,81 +60,28 @@ constexpr const char* kHelp =
     "  0  every server done\n"
     "  1  bad input (usage, a folder that is not a handheld)\n"
     "  3  the conduit returned an unknown result\n"
-    "  4  some servers could not be done (one line each, here and in the log)\n"
+    "  4  some servers, conduits or backups could not be done (one line each,\n"
+    "     here and in the log)\n"
     "  5  cancelled\n"
     "  6  offline: no server contacted\n"
     "  7  no conduit could be loaded\n"
     "  8  a live handheld went away before the HotSync ended\n"
     "  9  no handheld came within --wait SECONDS\n";
 
-int32_t printProgress(const char* text) {
-  std::printf("  %s\n", Cp1252ToUtf8(text ? text : "").c_str());
-  std::fflush(stdout);
-  return 0;
-}
-
-void copyText(char* field, size_t size, const std::string& text) {
-  std::memset(field, 0, size);
-  std::memcpy(field, text.data(), text.size() < size ? text.size() : size - 1);
-}
-
-// What the conduit reported in the desktop log during OpenConduit, shown
-// here as well; failures decide the exit status.
-struct Reported {
-  int failures = 0;
-  bool aborted = false;
-};
-
-Reported showLogEntries(const std::vector<hotsync::LogEntry>& entries) {
-  Reported reported;
-  for (const hotsync::LogEntry& entry : entries) {
-    if (entry.activity == slWarning || entry.activity == slSyncAborted) {
-      std::fflush(stdout);
-      std::fprintf(stderr, "tarvo-hotsync: %s\n", entry.text.c_str());
-      if (entry.activity == slWarning) ++reported.failures;
-      if (entry.activity == slSyncAborted) reported.aborted = true;
-    } else if (entry.activity == slText && !entry.text.empty()) {
-      std::printf("log: %s\n", entry.text.c_str());
-    }
-  }
-  return reported;
-}
-
-// Loads the conduit and runs one OpenConduit on the connected handheld.
-int runConduit(const std::string& explicitConduit, const std::string& user) {
-  ConduitChoice choice;
-  std::string error;
-  if (!chooseConduit(explicitConduit, &choice, &error)) return fail(error, kExitNoConduit);
-  std::printf("conduit: %s (%s)\n", choice.path.c_str(), choice.source.c_str());
-  LoadedConduit conduit;
-  if (!conduit.load(choice.path, &error)) return fail(error, kExitNoConduit);
-  if (conduit.getConduitName != nullptr) {
-    char name[64] = {};
-    conduit.getConduitName(name, sizeof name);
-    std::printf("conduit name: %s\n", Cp1252ToUtf8(name).c_str());
-  }
-
-  // The Windows layout: narrow texts the conduit sees are Windows-1252.
-  CSyncProperties props{};
-  props.m_SyncType = eFast;
-  copyText(props.m_UserName, sizeof props.m_UserName, Utf8ToCp1252(user));
-  copyText(props.m_PathName, sizeof props.m_PathName, hotsync::userDir(user).string() + "/");
-  props.m_Creator = 0x54617276;  // 'Tarv'
-  props.m_FirstDevice = 1;
-
-  hotsync::takeLogEntries();  // only what the conduit writes counts
-  const int32_t result = conduit.openConduit(printProgress, props);
-  conduit.unload();
-  std::printf("OpenConduit returned %d\n", result);
-  const Reported reported = showLogEntries(hotsync::takeLogEntries());
-  if (result != 0 && result != 1) {
-    std::fprintf(stderr, "tarvo-hotsync: the conduit reported a failure (%d)\n", result);
-    return kExitConduitFailed;
-  }
-  if (reported.aborted || CancelSignals::Received() != 0) return kExitCancelled;
-  if (result == 0 && hotsync::lastConnectionCheck() == 0) return kExitOffline;
-  if (reported.failures > 0) return kExitServersFailed;
-  return kExitOk;
+// Backs up what changed, unless turned off; the exit status it adds.
+int runBackup(const std::set<uint32_t>& handled) {
+  hotsync::BackupOptions options;
+  options.skipCreators = handled;
+  options.progress = [](const std::string& name) {
+    std::printf("  Backing up %s\n", name.c_str());
+    std::fflush(stdout);
+  };
+  const hotsync::BackupReport report = hotsync::backupHandheld(options);
+  for (const std::string& line : report.failures) fail(line);
+  std::printf("backup: %d database%s backed up, %d unchanged\n", report.backedUp, report.backedUp == 1 ? "" : "s",
+              report.unchanged);
+  if (report.cancelled || CancelSignals::Received() != 0) return kExitCancelled;
+  return report.failures.empty() ? kExitOk : kExitServersFailed;
 }
 
 const char* outcomeLine(int status, bool listen) {
@@ -150,6 +106,7 @@ constexpr cli::Option kOptions[] = {
     {"rate", cli::Value, "N"},
     {"wait", cli::Value, "SECONDS"},
     {"conduit", cli::Value, "FILE"},
+    {"no-backup"},
     {"no-gui"},
     {"offline"},
     {"online"},
@@ -207,7 +164,15 @@ int commandSync(int argc, char** argv) {
   for (const std::string& message : messages) std::printf("%s\n", message.c_str());
   std::printf("installed %d queued file%s\n", installed, installed == 1 ? "" : "s");
 
-  int status = hotsync::cancelRequested() ? kExitCancelled : runConduit(args.value("conduit"), user);
+  ManagerConfig config;
+  if (!readManagerConfig(managerConfigFile(), &config, &error)) fail(error + "; the backup runs");
+  std::set<uint32_t> handled;
+  int status = hotsync::cancelRequested() ? kExitCancelled : runConduits(args.value("conduit"), user, &handled);
+  if (status != kExitCancelled && hotsync::handheldLost().empty() && config.backup && !args.has("no-backup")) {
+    // A failed backup turns a clean HotSync into one with failures; a worse outcome stays.
+    if (const int backup = runBackup(handled); backup != kExitOk && (status == kExitOk || backup == kExitCancelled))
+      status = backup;
+  }
   // Ending the HotSync tells a network handheld; it shows "HotSync complete".
   handheld.disconnect();
   if (const std::string lost = hotsync::handheldLost(); !lost.empty()) {

@@ -12,10 +12,15 @@ std::span<const cli::Option> noOptions() { return {}; }
 
 constexpr Command kCommands[] = {
     {"sync",
-     "--handheld DIR | --port PORT [--rate N] [--wait SECONDS] [--conduit FILE] [--no-gui] [--offline|--online]",
+     "--handheld DIR | --port PORT [--rate N] [--wait SECONDS] [--conduit FILE] [--no-backup] [--no-gui] "
+     "[--offline|--online]",
      "run one HotSync of a simulated handheld, or of a live one on a port", "", syncOptions, commandSync},
-    {"handheld", "list|dump --handheld DIR | --port PORT [--rate N] [--wait SECONDS] [NAME]",
-     "the databases on a handheld, one database in full", "list dump", handheldOptions, commandHandheld},
+    {"handheld",
+     "list|dump --handheld DIR | --port PORT [--rate N] [--wait SECONDS] [NAME] | make DIR --from BACKUP [--user NAME]",
+     "the databases on a handheld, one database in full; a handheld made from a backup", "list dump make",
+     handheldOptions, commandHandheld},
+    {"restore", "--user NAME --handheld DIR | --port PORT [--rate N] [--wait SECONDS] [--yes]",
+     "write a user's backup onto a handheld", "", restoreOptions, commandRestore},
     {"pdb", "dump FILE", "a loose .pdb/.prc file in full", "dump", noOptions, commandPdb},
     {"users", "", "the HotSync users", "", noOptions, commandUsers},
     {"log", "[--user NAME] [--handheld DIR] [--json]", "the desktop HotSync log(s) and a handheld's log", "",
@@ -31,7 +36,8 @@ constexpr Command kCommands[] = {
     {"register", "FILE", "register a conduit library (calls its DllRegisterServer)", "", noOptions, commandRegister},
     {"unregister", "FILE", "remove a conduit's registration (calls its DllUnregisterServer)", "", noOptions,
      commandRegister},
-    {"conduits", "", "the conduit registrations", "", noOptions, commandConduits},
+    {"conduits", "", "the conduit registrations and the order a HotSync runs them in", "", noOptions,
+     commandConduits},
     {"manager", "[-r] [--register FILE] [--port PORT | --listen[=ADDR[:PORT]] | --no-listen] | --quit",
      "the resident HotSync manager that runs handed HotSyncs", "", managerOptions, commandManager},
     {"settings", "list|get|set ...", "the conduit's settings (see settings --help)", "list get set", settingsOptions,

@@ -32,6 +32,7 @@ int commandManager(int argc, char** argv);
 int commandConfigure(int argc, char** argv);
 int commandWizard(int argc, char** argv);
 int commandLogin(int argc, char** argv);
+int commandRestore(int argc, char** argv);
 
 // The options each command takes (its help and completion list them).
 std::span<const cli::Option> syncOptions();
@@ -42,6 +43,7 @@ std::span<const cli::Option> loginOptions();
 std::span<const cli::Option> configureOptions();
 std::span<const cli::Option> wizardOptions();
 std::span<const cli::Option> managerOptions();
+std::span<const cli::Option> restoreOptions();
 
 // Prints "tarvo-hotsync: <message>" on standard error; returns `status`.
 int fail(const std::string& message, int status = kExitBadInput);

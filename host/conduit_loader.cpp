@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <map>
+
 #include "hotsync/condmgr.h"
 
 namespace tarvo::host {
@@ -62,6 +65,39 @@ bool chooseConduit(const std::string& explicitPath, ConduitChoice* choice, std::
   }
   choice->path = path;
   choice->source = "none registered for creator Tarv; the default beside the host";
+  return true;
+}
+
+bool conduitOrder(std::vector<ScheduledConduit>* order, std::string* error) {
+  std::map<std::string, std::map<std::string, std::string>> all;
+  if (!hotsync::allRegistrations(&all)) {
+    *error = "cannot read the conduit registrations";
+    return false;
+  }
+  order->clear();
+  for (const auto& [creator, values] : all) {
+    const auto module = values.find("module");
+    if (module == values.end() || module->second.empty()) continue;  // registered, but nothing to load
+    ScheduledConduit conduit;
+    conduit.creator = creator;
+    conduit.path = resolveBesideHost(module->second);
+    conduit.source = "registered for creator " + creator;
+    int32_t value = 0;
+    if (hotsync::registrationInt(creator, "priority", &value)) conduit.priority = value;
+    conduit.always = hotsync::registrationInt(creator, "always", &value) && value != 0;
+    if (!isFile(conduit.path))
+      conduit.problem = "the conduit registered for creator " + creator + " is missing: " + conduit.path.string();
+    order->push_back(std::move(conduit));
+  }
+  const auto product = all.find("Tarv");
+  if (product == all.end() || product->second.find("module") == product->second.end()) {
+    if (const std::filesystem::path path = resolveBesideHost(kDefaultLibrary); isFile(path)) {
+      order->push_back({"Tarv", path, "none registered for creator Tarv; the default beside the host", 0, true, {}});
+    }
+  }
+  std::stable_sort(order->begin(), order->end(), [](const ScheduledConduit& a, const ScheduledConduit& b) {
+    return a.priority != b.priority ? a.priority < b.priority : a.creator < b.creator;
+  });
   return true;
 }
 

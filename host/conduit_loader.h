@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "hotsync/conduit_api.h"
 
@@ -17,6 +18,22 @@ struct ConduitChoice {
 // "Tarv"; else libtarvoconduit.so in ../lib/ beside the host, then beside
 // it. False with *error when none of them exists.
 bool chooseConduit(const std::string& explicitPath, ConduitChoice* choice, std::string* error);
+
+// A conduit a HotSync may run.
+struct ScheduledConduit {
+  std::string creator;  // four characters
+  std::filesystem::path path;
+  std::string source;    // how it was found, for the output
+  int32_t priority = 2;  // 0 runs first, 4 last
+  bool always = false;   // runs even when the handheld holds no database of its creator
+  std::string problem;   // why it cannot be loaded (its library is missing); empty when it can
+};
+
+// Every registered conduit in the order a HotSync runs them: lowest
+// priority number first, then by creator. With no registration for "Tarv",
+// libtarvoconduit.so beside the host stands in for it and always runs.
+// False with *error when the registrations cannot be read.
+bool conduitOrder(std::vector<ScheduledConduit>* order, std::string* error);
 
 // The folder that holds the running program.
 std::filesystem::path programDir();

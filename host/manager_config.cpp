@@ -29,8 +29,16 @@ bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config,
     const std::string key = trimmed(line.substr(0, equals));
     const std::string value = equals == std::string::npos ? "" : trimmed(line.substr(equals + 1));
     const std::string where = file.string() + ":" + std::to_string(number) + ": ";
+    if (key == "backup") {
+      if (value != "on" && value != "off") {
+        *error = where + "backup needs on or off";
+        return false;
+      }
+      config->backup = value == "on";
+      continue;
+    }
     if (key != "network" && key != "port") {
-      *error = where + "unknown setting \"" + key + "\" (known: port, network)";
+      *error = where + "unknown setting \"" + key + "\" (known: port, network, backup)";
       return false;
     }
     if (key == "port") {

@@ -6,6 +6,8 @@
 //   port = /dev/ttyUSB0
 //   # network HotSync: off (the default), on (127.0.0.1:14238) or ADDR[:PORT]
 //   network = on
+//   # the backup after the conduits at every HotSync: on (the default) or off
+//   backup = off
 #pragma once
 
 #include <filesystem>
@@ -14,7 +16,8 @@
 namespace tarvo::host {
 
 struct ManagerConfig {
-  std::string port;  // where handhelds call, as --port names it; empty: nowhere
+  std::string port;    // where handhelds call, as --port names it; empty: nowhere
+  bool backup = true;  // back up the changed databases after the conduits
 };
 
 std::filesystem::path managerConfigFile();

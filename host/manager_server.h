@@ -20,8 +20,8 @@ std::string dataFolders();
 
 class ManagerServer {
  public:
-  // `conduit`: the library registered when the manager started (empty: let
-  // each HotSync look for itself).
+  // `conduit`: the library registered for Tarv when the manager started,
+  // for its log; each HotSync reads the registrations itself.
   ManagerServer(std::filesystem::path dir, std::string conduit);
   ~ManagerServer();
   ManagerServer(const ManagerServer&) = delete;

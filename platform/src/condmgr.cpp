@@ -125,6 +125,10 @@ HOTSYNC_API int32_t CmSetCreatorPriority(const char* creator, int32_t value) {
   return setValue(creator, "priority", std::to_string(value));
 }
 
+HOTSYNC_API int32_t CmSetCreatorRunAlways(const char* creator, int32_t value) {
+  return setValue(creator, "always", std::to_string(value));
+}
+
 HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator) {
   return changeStore(creator,
                      [&](Registrations& all, const std::string& c) { return all.erase(c) == 1 ? 0 : ERR_NO_CONDUIT; });

@@ -42,6 +42,12 @@ class Device {
   virtual int32_t deleteRecord(RecordInfo* rec) = 0;
   virtual int32_t purgeDeleted(uint8_t handle) = 0;
   virtual int32_t resetSyncFlags(uint8_t handle) = 0;
+  // The whole database behind an open handle: header, app and sort info,
+  // every record or resource.
+  virtual int32_t readWholeDatabase(uint8_t /*handle*/, pdb::Database* /*db*/) { return SYNCERR_UNKNOWN; }
+  // Sets the backup date of the database behind an open handle without
+  // counting as a modification.
+  virtual int32_t setBackupDate(uint8_t /*handle*/, uint32_t /*palmDate*/) { return SYNCERR_UNKNOWN; }
 
   // Puts the database file `file` on card 0, replacing one of the same name there.
   virtual bool install(const std::filesystem::path& file, std::string* error) = 0;

@@ -102,7 +102,7 @@ TEST_F(ManagerTest, RegisteringRestartsTheManagerWhichReadsTheNewRegistration) {
   const int third = managerPid();
   EXPECT_GT(third, 0);
   EXPECT_NE(third, second);
-  EXPECT_EQ(host({"conduits"}).out, "no conduit registered\n");
+  EXPECT_THAT(host({"conduits"}).out, ::testing::StartsWith("no conduit registered\n"));
   EXPECT_THAT(ReadFile(dir() / "manager.log"), HasSubstr("none registered for creator Tarv"));
 }
 

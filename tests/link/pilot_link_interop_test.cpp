@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "files.h"
 #include "link_world.h"
 #include "temp_folder.h"
 
@@ -120,6 +121,48 @@ TEST_F(PilotLinkInterop, ShellReadsTheUserAndSetsTheClock) {
   const LinkRun time = run("pilot-dlpsh", {"-c", "time"});
   ASSERT_EQ(time.handheld.status, 0) << time.handheld.err;
   EXPECT_NE(time.handheld.out.find("the desktop set the clock"), std::string::npos) << time.handheld.out;
+}
+
+// pilot-xfer names its backup files its own way: a handheld made from its
+// backup folder reads the names from the headers and holds the same databases.
+TEST_F(PilotLinkInterop, HandheldMadeFromAPilotXferBackupHoldsTheSameDatabases) {
+  for (const auto& entry : fs::directory_iterator(fs::path(TARVO_TESTDATA) / "pdb")) {
+    if (entry.path().extension() == ".pdb" || entry.path().extension() == ".prc") {
+      fs::copy_file(entry.path(), handheld_ / "card0" / entry.path().filename());
+    }
+  }
+  const fs::path backup = temp_.path() / "backup";
+  fs::create_directory(backup);
+  const LinkRun r = run("pilot-xfer", {"-b", backup.string()});
+  ASSERT_EQ(r.handheld.status, 0) << r.handheld.err << r.desktop.out << r.desktop.err;
+
+  const fs::path made = temp_.path() / "made";
+  const ProgramResult m =
+      runProgram(TARVO_HOST_BIN, {"handheld", "make", made.string(), "--from", backup.string(), "--user", "Old Palm"},
+                 {{"XDG_DATA_HOME", (temp_.path() / "data").string()}, {"HOME", temp_.path().string()}});
+  ASSERT_EQ(m.status, 0) << m.out << m.err;
+  EXPECT_NE(ReadFile(made / "device.conf").find("user.name = Old Palm\n"), std::string::npos);
+
+  int compared = 0;
+  for (const auto& entry : fs::directory_iterator(handheld_ / "card0")) {
+    if (entry.path().extension() != ".pdb" && entry.path().extension() != ".prc") continue;
+    pdb::Database want = pdb::readFile(entry.path()).db;
+    SCOPED_TRACE(want.name);
+    std::erase_if(want.records, [](const pdb::Record& rec) { return (rec.attributes & pdb::kRecDelete) != 0; });
+    pdb::Database got;
+    for (const auto& copy : fs::directory_iterator(made / "card0")) {
+      pdb::Database db = pdb::readFile(copy.path()).db;
+      if (db.name == want.name) got = std::move(db);
+    }
+    EXPECT_EQ(got.name, want.name);
+    EXPECT_EQ(got.type, want.type);
+    EXPECT_EQ(got.creator, want.creator);
+    EXPECT_EQ(got.appInfo, want.appInfo);
+    EXPECT_EQ(got.records, want.records);
+    EXPECT_EQ(got.resources, want.resources);
+    ++compared;
+  }
+  EXPECT_GE(compared, 8);
 }
 
 }  // namespace

@@ -29,8 +29,11 @@ HOTSYNC_API int32_t CmSetCreatorName(const char* creator, const char* text);
 HOTSYNC_API int32_t CmSetCreatorFile(const char* creator, const char* text);
 HOTSYNC_API int32_t CmSetCreatorRemote(const char* creator, const char* text);
 HOTSYNC_API int32_t CmSetCreatorTitle(const char* creator, const char* text);
-// The integer value of a registration.
+// The integer values of a registration. Priority: 0 runs first, 4 last
+// (2 when not set). Run always: nonzero makes a HotSync run the conduit even
+// when the handheld holds no database of its creator.
 HOTSYNC_API int32_t CmSetCreatorPriority(const char* creator, int32_t value);
+HOTSYNC_API int32_t CmSetCreatorRunAlways(const char* creator, int32_t value);
 // Removes the registration; ERR_NO_CONDUIT when there was none.
 HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator);
 
@@ -44,7 +47,7 @@ HOTSYNC_API int32_t CmEndUpdate();
 
 namespace hotsync {
 // For the host: a stored text value ("module", "directory", "name", "file",
-// "remote", "title") or integer value ("type", "priority"); empty/false when absent.
+// "remote", "title") or integer value ("type", "priority", "always"); empty/false when absent.
 HOTSYNC_EXPORT bool registrationText(const std::string& creator, const std::string& key, std::string* value);
 HOTSYNC_EXPORT bool registrationInt(const std::string& creator, const std::string& key, int32_t* value);
 // Every registration: creator -> (key -> value). False when the store cannot be read.

@@ -40,6 +40,8 @@ class FolderDevice : public Device {
   int32_t deleteRecord(RecordInfo* rec) override { return hh_->deleteRecord(rec); }
   int32_t purgeDeleted(uint8_t handle) override { return hh_->purgeDeleted(handle); }
   int32_t resetSyncFlags(uint8_t handle) override { return hh_->resetSyncFlags(handle); }
+  int32_t readWholeDatabase(uint8_t handle, pdb::Database* db) override { return hh_->readWhole(handle, db); }
+  int32_t setBackupDate(uint8_t handle, uint32_t date) override { return hh_->setBackupDate(handle, date); }
 
   bool install(const std::filesystem::path& file, std::string* error) override { return hh_->installFile(file, error); }
   void appendLog(const std::string& utf8Text) override { hh_->appendLog(utf8Text); }

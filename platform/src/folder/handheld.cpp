@@ -293,6 +293,7 @@ int32_t Handheld::openDb(const char* name, int32_t cardNo, uint8_t* out, uint8_t
 void Handheld::record(Handle& h, const Op& op) {
   applyOp(h.slot->state, op);
   encodeOp(op, &h.pending);
+  if (op.kind != OpKind::BackupDate) h.modified = true;
 }
 
 int32_t Handheld::closeDb(uint8_t hv) {
@@ -301,7 +302,7 @@ int32_t Handheld::closeDb(uint8_t hv) {
   DbSlot& slot = *h->slot;
   int32_t status = SYNCERR_NONE;
   if (!h->pending.empty()) {
-    record(*h, Op{OpKind::Stamp, 0, 0, palmNow(), slot.state.db.modificationNumber + 1, {}});
+    if (h->modified) record(*h, Op{OpKind::Stamp, 0, 0, palmNow(), slot.state.db.modificationNumber + 1, {}});
     std::string error;
     const fs::path& cardDir = cards_[h->card].dir;
     const JournalBase* base = slot.unsaved ? nullptr : baseOf(cardDir, slot);
@@ -469,6 +470,23 @@ const pdb::Database* Handheld::openDatabase(uint8_t hv) const {
   // Callers walk the whole database: read its blocks now if a read-only open left them in the file.
   if (!load(cards_[h->card].dir, *h->slot)) return nullptr;
   return &h->slot->state.db;
+}
+
+int32_t Handheld::readWhole(uint8_t hv, pdb::Database* db) const {
+  if (db == nullptr) return SYNCERR_BAD_ARG;
+  const pdb::Database* whole = openDatabase(hv);
+  if (whole == nullptr) return handle(hv) == nullptr ? SYNCERR_FILE_NOT_OPEN : SYNCERR_FILE_BAD;
+  *db = *whole;
+  return SYNCERR_NONE;
+}
+
+int32_t Handheld::setBackupDate(uint8_t hv, uint32_t date) {
+  Handle* h = handle(hv);
+  if (h == nullptr) return SYNCERR_FILE_NOT_OPEN;
+  // The change is journaled against the whole database, so it must be in memory.
+  if (!load(cards_[h->card].dir, *h->slot)) return SYNCERR_FILE_BAD;
+  record(*h, Op{OpKind::BackupDate, 0, 0, date, 0, {}});
+  return SYNCERR_NONE;
 }
 
 bool Handheld::fold(const fs::path& cardDir, DbSlot& slot, std::string* error) {

@@ -51,6 +51,13 @@ class Handheld {
   // The database behind an open handle, for what the Sync Manager calls do
   // not reach (app info, resources); nullptr when the handle is not open.
   const pdb::Database* openDatabase(uint8_t handle) const;
+  // A copy of the whole database behind an open handle, this HotSync's
+  // changes included.
+  int32_t readWhole(uint8_t handle, pdb::Database* db) const;
+  // Sets the backup date of the database behind an open handle (read-only
+  // databases too). Kept at close like a change, but it is no modification:
+  // the modification number and date stay.
+  int32_t setBackupDate(uint8_t handle, uint32_t date);
 
   // Puts a database on card 0, replacing one of the same name there; the file
   // gets `image` byte for byte. False with *error when it cannot.
@@ -95,7 +102,8 @@ class Handheld {
     DbSlot* slot = nullptr;
     std::size_t card = 0;
     uint8_t mode = 0;
-    std::string pending;  // the change list written at close
+    std::string pending;    // the change list written at close
+    bool modified = false;  // pending holds more than a backup date: stamp at close
   };
 
   Handheld() = default;

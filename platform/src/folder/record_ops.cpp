@@ -63,6 +63,7 @@ void encodeOp(const Op& op, std::string* out) {
     case OpKind::Purge:
       break;
     case OpKind::ResetFlags:
+    case OpKind::BackupDate:
       put32(out, op.date);
       break;
     case OpKind::Stamp:
@@ -94,6 +95,7 @@ bool decodeOps(const std::string& payload, std::vector<Op>* ops) {
       case OpKind::Purge:
         break;
       case OpKind::ResetFlags:
+      case OpKind::BackupDate:
         op.date = r.u32();
         break;
       case OpKind::Stamp:
@@ -119,6 +121,7 @@ bool opFits(const DbState& state, const Op& op) {
       return !state.db.isResourceDb();
     case OpKind::ResetFlags:
     case OpKind::Stamp:
+    case OpKind::BackupDate:
       return true;
   }
   return false;
@@ -159,6 +162,9 @@ bool applyOp(DbState& state, const Op& op) {
     case OpKind::Stamp:
       state.db.modificationDate = op.date;
       state.db.modificationNumber = op.number;
+      return true;
+    case OpKind::BackupDate:
+      state.db.backupDate = op.date;
       return true;
   }
   return false;

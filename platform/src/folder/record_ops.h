@@ -29,6 +29,7 @@ enum class OpKind : uint8_t {
   Purge = 'P',       // drop deleted records
   ResetFlags = 'R',  // date: clear dirty bits, set the backup date
   Stamp = 'S',       // date, number: modification date and number
+  BackupDate = 'B',  // date: the backup date only; no modification stamp follows
 };
 
 struct Op {

@@ -1,0 +1,120 @@
+// Reading a backup folder back, and putting its databases on a handheld.
+#include <algorithm>
+#include <map>
+#include <system_error>
+
+#include "folder/card_folder.h"
+#include "session.h"
+#include "hotsync/backup.h"
+#include "pdb/pdb.h"
+#include "text/cp1252.h"
+
+namespace hotsync {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool databaseExtension(const fs::path& file) {
+  std::string ext = file.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  // .pqa: web clipping applications, which other tools' backups hold too.
+  return ext == ".pdb" || ext == ".prc" || ext == ".pqa";
+}
+
+// The header of `file`, or an empty optional with *why.
+bool readHeader(const fs::path& file, BackupFile* out, std::string* why) {
+  if (std::string reason = detail::checkDatabaseFile(file); !reason.empty()) {
+    *why = reason;
+    return false;
+  }
+  try {
+    const pdb::Layout layout = pdb::readLayout(file);
+    const pdb::Database& h = layout.header;
+    *out = BackupFile{file,
+                      h.name,
+                      h.isResourceDb(),
+                      h.version,
+                      h.type,
+                      h.creator,
+                      h.creationDate,
+                      h.modificationDate,
+                      h.modificationNumber,
+                      static_cast<uint32_t>(layout.entries.size())};
+    return true;
+  } catch (const std::exception& e) {
+    *why = std::string("not a Palm database (") + e.what() + ")";
+    return false;
+  }
+}
+
+}  // namespace
+
+std::vector<BackupFile> readBackupFolder(const fs::path& dir, std::vector<std::string>* skipped) {
+  auto skip = [&](const fs::path& file, const std::string& why) {
+    if (skipped) skipped->push_back(file.filename().string() + " skipped: " + why);
+  };
+  std::vector<fs::path> files;
+  std::vector<fs::path> previous;  // NAME.pdb.bak: a copy left while its replacement was written
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    const fs::path& path = entry.path();
+    const std::string name = path.filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    if (path.extension() == ".bak" && databaseExtension(path.stem())) {
+      previous.push_back(path);
+    } else if (databaseExtension(path)) {
+      files.push_back(path);
+    }
+  }
+  if (ec && skipped) skipped->push_back(dir.string() + ": " + ec.message());
+  std::sort(files.begin(), files.end());
+  std::sort(previous.begin(), previous.end());
+
+  std::map<std::string, BackupFile> byName;
+  std::map<fs::path, bool> unreadable;  // file -> true when it did not read
+  for (const fs::path& file : files) {
+    BackupFile found;
+    std::string why;
+    if (!readHeader(file, &found, &why)) {
+      unreadable[file] = true;
+      skip(file, why);
+      continue;
+    }
+    if (const auto [held, isNew] = byName.emplace(found.name, found); !isNew) {
+      skip(file, "the same database as " + held->second.path.filename().string());
+    }
+  }
+  for (const fs::path& file : previous) {
+    // Only stands in for a copy that cannot be read or is gone.
+    const fs::path replaced = file.parent_path() / file.stem();
+    if (std::find(files.begin(), files.end(), replaced) != files.end() && !unreadable.contains(replaced)) continue;
+    BackupFile found;
+    std::string why;
+    if (readHeader(file, &found, &why)) byName.emplace(found.name, found);
+  }
+  std::vector<BackupFile> out;
+  for (auto& [name, file] : byName) out.push_back(std::move(file));
+  return out;
+}
+
+bool installDatabase(const fs::path& file, std::string* error) {
+  try {
+    if (const std::string why = detail::checkDatabaseFile(file); !why.empty()) {
+      if (error) *error = file.filename().string() + ": " + why;
+      return false;
+    }
+    auto& s = detail::session();
+    std::lock_guard lock(s.mutex);
+    if (!s.handheld) {
+      if (error) *error = "no handheld connected";
+      return false;
+    }
+    return s.handheld->install(file, error);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+}
+
+}  // namespace hotsync

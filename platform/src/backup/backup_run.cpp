@@ -1,0 +1,163 @@
+// The HotSync's backup of the connected handheld.
+#include <atomic>
+#include <cstring>
+#include <ctime>
+#include <set>
+
+#include "desktop_log.h"
+#include "session.h"
+#include "backup/backup_folder.h"
+#include "hotsync/backup.h"
+#include "hotsync/hslog.h"
+#include "text/cp1252.h"
+
+namespace hotsync {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kMaxCards = 64;
+constexpr int32_t kListPage = 256;
+constexpr int64_t kPalmEpochOffset = 2082844800;  // 1904-01-01 to 1970-01-01
+
+std::atomic<uint64_t> g_wholeReads{0};
+
+// The handheld's own clock, so that its dates compare with each other.
+uint32_t handheldNow(detail::Device& device) {
+  SysDateTime now{};
+  if (device.readDateTime(&now) == SYNCERR_NONE && now.m_Year >= 1904) {
+    std::tm local{};
+    local.tm_year = now.m_Year - 1900;
+    local.tm_mon = now.m_Month - 1;
+    local.tm_mday = now.m_Day;
+    local.tm_hour = now.m_Hour;
+    local.tm_min = now.m_Minute;
+    local.tm_sec = now.m_Second;
+    local.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&local);
+    if (seconds != -1) return static_cast<uint32_t>(seconds + kPalmEpochOffset);
+  }
+  return pdb::palmNow();
+}
+
+// Every RAM database of every card.
+std::vector<CDbList> listAll(detail::Device& device) {
+  std::vector<CDbList> all;
+  for (int card = 0; card < kMaxCards; ++card) {
+    CardInfo info{};
+    info.m_CardNo = static_cast<uint8_t>(card);
+    const int32_t status = device.readCardInfo(&info);
+    if (status == SYNCERR_NOT_FOUND || status == SYNCERR_NOT_CONNECTED) break;
+    if (status != SYNCERR_NONE) continue;
+    for (uint16_t start = 0;;) {
+      std::vector<CDbList> page(kListPage);
+      int32_t count = kListPage;
+      if (device.readDbList(static_cast<uint8_t>(card), start, DB_LIST_RAM, page.data(), &count) != SYNCERR_NONE ||
+          count <= 0) {
+        break;
+      }
+      all.insert(all.end(), page.begin(), page.begin() + count);
+      const uint32_t next = static_cast<uint32_t>(page[static_cast<std::size_t>(count) - 1].m_Index) + 1;
+      if (next > 0xFFFF || count < kListPage) break;
+      start = static_cast<uint16_t>(next);
+    }
+  }
+  return all;
+}
+
+// Reads the database of `entry` whole; a status other than SYNCERR_NONE when it cannot.
+int32_t readWhole(detail::Device& device, const CDbList& entry, pdb::Database* db) {
+  uint8_t handle = 0;
+  int32_t status = device.openDb(entry.m_Name, entry.m_CardNum, &handle, eDbRead | eDbShowSecret);
+  if (status != SYNCERR_NONE) return status;
+  ++g_wholeReads;
+  status = device.readWholeDatabase(handle, db);
+  device.closeDb(handle);
+  return status;
+}
+
+int32_t stampBackupDate(detail::Device& device, const CDbList& entry, uint32_t date) {
+  uint8_t handle = 0;
+  int32_t status = device.openDb(entry.m_Name, entry.m_CardNum, &handle, eDbRead | eDbShowSecret);
+  if (status != SYNCERR_NONE) return status;
+  status = device.setBackupDate(handle, date);
+  const int32_t closed = device.closeDb(handle);
+  return status != SYNCERR_NONE ? status : closed;
+}
+
+std::string statusText(int32_t status) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(status));
+  return std::string("status ") + hex;
+}
+
+}  // namespace
+
+fs::path userBackupDir(const std::string& user) { return userDir(user) / "backup"; }
+
+uint64_t wholeDatabaseReads() { return g_wholeReads.load(); }
+
+BackupReport backupHandheld(const BackupOptions& options) {
+  BackupReport report;
+  auto& s = detail::session();
+  std::string user;
+  auto failed = [&](const std::string& line) {
+    detail::appendDesktopLog(user, slWarning, line);
+    report.failures.push_back(line);
+  };
+  try {
+    std::unique_lock lock(s.mutex);
+    if (!s.handheld || s.currentUser.empty()) return report;
+    user = s.currentUser;
+    detail::Device& device = *s.handheld;
+    detail::BackupFolder folder(userBackupDir(user));
+    const uint32_t now = handheldNow(device);
+    for (const CDbList& entry : listAll(device)) {
+      if ((entry.m_DbFlags & pdb::kAttrBackup) == 0 || options.skipCreators.contains(entry.m_Creator)) continue;
+      if (folder.upToDate(entry)) {
+        ++report.unchanged;
+        continue;
+      }
+      if (cancelRequested()) {
+        report.cancelled = true;
+        break;
+      }
+      const std::string name =
+          tarvo::Cp1252ToUtf8(std::string(entry.m_Name, strnlen(entry.m_Name, sizeof entry.m_Name)));
+      if (options.progress) {
+        // The front end may yield, which takes the lock itself.
+        lock.unlock();
+        options.progress(name);
+        lock.lock();
+        if (!s.handheld) break;
+      }
+      pdb::Database db;
+      if (const int32_t status = readWhole(device, entry, &db); status != SYNCERR_NONE) {
+        if (status == SYNCERR_NOT_CONNECTED) break;  // the handheld went: said once, by the host
+        failed("Backup: " + name + " not backed up: cannot read it from the handheld (" + statusText(status) + ")");
+        continue;
+      }
+      // The copy says when it was made, as the handheld will.
+      db.backupDate = now;
+      try {
+        folder.write(static_cast<uint32_t>(entry.m_CardNum), db);
+      } catch (const std::exception& e) {
+        failed("Backup: " + name + " not backed up: " + e.what());
+        continue;
+      }
+      ++report.backedUp;
+      if (const int32_t status = stampBackupDate(device, entry, now); status != SYNCERR_NONE) {
+        if (status == SYNCERR_NOT_CONNECTED) break;
+        failed("Backup: " + name + " backed up, but its backup date could not be set (" + statusText(status) + ")");
+      }
+      device.keepAlive();
+    }
+    if (!folder.saveIndex())
+      failed("Backup: the backup index in " + userBackupDir(user).string() + " cannot be written");
+  } catch (const std::exception& e) {
+    failed(std::string("Backup: ") + e.what());
+  }
+  return report;
+}
+
+}  // namespace hotsync

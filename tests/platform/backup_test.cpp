@@ -1,0 +1,155 @@
+// The HotSync's backup into the user's folder: what is backed up, what is
+// not read at all, and what a kill in the middle leaves.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "hotsync/backup.h"
+#include "hotsync/syncmgr.h"
+#include "test_handheld.h"
+
+using namespace testing_hh;
+
+namespace {
+
+class Backup : public TempRoot {
+ protected:
+  static pdb::Database backedUp(const std::string& name, std::vector<std::vector<uint8_t>> records) {
+    pdb::Database db = recordDb(name, std::move(records));
+    db.attributes = pdb::kAttrBackup;
+    db.modificationNumber = 7;
+    db.modificationDate = 3'100'000'000u;
+    return db;
+  }
+
+  hotsync::BackupReport backUp(const fs::path& handheld, hotsync::BackupOptions options = {}) {
+    connect(handheld);
+    hotsync::BackupReport report = hotsync::backupHandheld(options);
+    hotsync::disconnectHandheld();
+    return report;
+  }
+
+  fs::path backupDir() const { return hotsync::userBackupDir("Ana"); }
+
+  // Appends a record through the Sync Manager, as a conduit would.
+  static void appendRecord(const char* name, const std::string& text) {
+    uint8_t handle = 0;
+    ASSERT_EQ(SyncOpenDB(name, 0, &handle, eDbRead | eDbWrite), SYNCERR_NONE);
+    RecordInfo rec{};
+    rec.m_FileHandle = handle;
+    rec.m_RecSize = static_cast<uint32_t>(text.size());
+    rec.m_pBytes = reinterpret_cast<uint8_t*>(const_cast<char*>(text.data()));
+    ASSERT_EQ(SyncWriteRec(&rec), SYNCERR_NONE);
+    ASSERT_EQ(SyncCloseDB(handle), SYNCERR_NONE);
+  }
+};
+
+TEST_F(Backup, ChangedDatabasesAreCopiedAndUnchangedOnesNotRead) {
+  pdb::Database noBackupBit = recordDb("Scratch", {{9}});
+  pdb::Database otherCreator = backedUp("Mail", {{5}});
+  otherCreator.creator = pdb::fourCC("mail");
+  const fs::path hh =
+      makeHandheld({backedUp("Memo", {{1, 2}, {3}}), backedUp("Todo", {{4}}), noBackupBit, otherCreator});
+
+  const uint64_t before = hotsync::wholeDatabaseReads();
+  hotsync::BackupOptions options;
+  options.skipCreators = {pdb::fourCC("mail")};  // its conduit takes care of it
+  std::vector<std::string> shown;
+  options.progress = [&](const std::string& name) { shown.push_back(name); };
+  hotsync::BackupReport first = backUp(hh, options);
+  EXPECT_EQ(first.backedUp, 2);
+  EXPECT_TRUE(first.failures.empty());
+  EXPECT_EQ(shown, (std::vector<std::string>{"Memo", "Todo"}));
+  EXPECT_EQ(hotsync::wholeDatabaseReads() - before, 2u);
+
+  // The copies are the databases, with the backup date the handheld now has too.
+  const pdb::Database memo = pdb::readFile(backupDir() / "Memo.pdb").db;
+  EXPECT_EQ(memo.records, backedUp("Memo", {{1, 2}, {3}}).records);
+  EXPECT_NE(memo.backupDate, 0u);
+  const pdb::Database onHandheld = pdb::readFile(hh / "card0" / "Memo.pdb").db;
+  EXPECT_EQ(onHandheld.backupDate, memo.backupDate);
+  // Setting the backup date is no modification.
+  EXPECT_EQ(onHandheld.modificationNumber, 7u);
+  EXPECT_EQ(onHandheld.modificationDate, 3'100'000'000u);
+  EXPECT_FALSE(fs::exists(backupDir() / "Scratch.pdb"));
+  EXPECT_FALSE(fs::exists(backupDir() / "Mail.pdb"));
+
+  // Next HotSync: nothing changed, nothing read.
+  const uint64_t quiet = hotsync::wholeDatabaseReads();
+  hotsync::BackupReport second = backUp(hh, options);
+  EXPECT_EQ(second.backedUp, 0);
+  EXPECT_EQ(second.unchanged, 2);
+  EXPECT_EQ(hotsync::wholeDatabaseReads(), quiet);
+
+  // A conduit changes Todo: only Todo is read again.
+  connect(hh);
+  appendRecord("Todo", "new task");
+  hotsync::BackupReport third = hotsync::backupHandheld(options);
+  hotsync::disconnectHandheld();
+  EXPECT_EQ(third.backedUp, 1);
+  EXPECT_EQ(hotsync::wholeDatabaseReads() - quiet, 1u);
+  EXPECT_EQ(pdb::readFile(backupDir() / "Todo.pdb").db.records.size(), 2u);
+  EXPECT_FALSE(fs::exists(backupDir() / "Todo.pdb.bak"));
+
+  // A copy removed from the folder is made again.
+  fs::remove(backupDir() / "Memo.pdb");
+  EXPECT_EQ(backUp(hh, options).backedUp, 1);
+  EXPECT_TRUE(fs::exists(backupDir() / "Memo.pdb"));
+}
+
+TEST_F(Backup, KillWhileReplacingACopyLeavesThePreviousOneReadable) {
+  const fs::path hh = makeHandheld({backedUp("Memo", {{1}})});
+  ASSERT_EQ(backUp(hh).backedUp, 1);
+  const std::string previous = ReadFile(backupDir() / "Memo.pdb");
+  connect(hh);
+  appendRecord("Memo", "second");
+  hotsync::disconnectHandheld();
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::setenv("TARVO_CRASH_AT", "backup-write", 1);
+    std::string error;
+    if (hotsync::connectHandheld(hh, &error)) hotsync::backupHandheld({});
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  EXPECT_EQ(ReadFile(backupDir() / "Memo.pdb"), previous);
+  std::vector<std::string> skipped;
+  const auto files = hotsync::readBackupFolder(backupDir(), &skipped);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].name, "Memo");
+  EXPECT_TRUE(skipped.empty());
+
+  // The next backup completes it, reusing the same file.
+  const hotsync::BackupReport report = backUp(hh);
+  EXPECT_EQ(report.backedUp, 1);
+  EXPECT_EQ(pdb::readFile(backupDir() / "Memo.pdb").db.records.size(), 2u);
+  EXPECT_FALSE(fs::exists(backupDir() / "Memo~2.pdb"));
+  EXPECT_FALSE(fs::exists(backupDir() / "Memo.pdb.bak"));
+}
+
+// Where only the previous copy reads, it stands in; names come from headers.
+TEST_F(Backup, FolderIsReadByHeaderNames) {
+  const fs::path dir = root / "foreign";
+  tarvo::test::WriteDatabase(root / "x", recordDb("Address DB", {{1}}), 0, "odd%20name.pdb");
+  fs::create_directories(dir);
+  fs::copy_file(root / "x" / "card0" / "odd%20name.pdb", dir / "odd%20name.pdb");
+  fs::copy_file(root / "x" / "card0" / "odd%20name.pdb", dir / "Copy.PDB");
+  WriteFile(dir / "Broken.pdb", "not a database");
+  tarvo::test::WriteDatabase(root / "x", recordDb("Memo", {{2}}), 0, "Memo.pdb");
+  fs::copy_file(root / "x" / "card0" / "Memo.pdb", dir / "Memo.pdb.bak");
+  WriteFile(dir / "Memo.pdb", "cut short");
+
+  std::vector<std::string> skipped;
+  const auto files = hotsync::readBackupFolder(dir, &skipped);
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0].name, "Address DB");
+  EXPECT_EQ(files[1].name, "Memo");
+  EXPECT_EQ(files[1].path.filename(), "Memo.pdb.bak");
+  EXPECT_EQ(skipped.size(), 3u);  // Broken.pdb, Memo.pdb, and one of the two Address DB copies
+}
+
+}  // namespace
