@@ -42,6 +42,7 @@ enum Command : uint8_t {
   OpenConduit = 0x2E,
   EndOfSync = 0x2F,
   ReadFeature = 0x38,
+  SetDBInfo = 0x3A,  // DLP 1.2 and later
 };
 
 enum Error : uint16_t {

@@ -348,6 +348,26 @@ struct WriteResource {
   using Answer = NoArgs;
 };
 
+// Changes fields of an open database's header; the others stay: version
+// 0xFFFF, a date of year 0, type or creator 0 and an empty name mean
+// "unchanged". Handhelds before DLP 1.2 do not know it.
+struct SetDBInfo {
+  static constexpr Command kCommand = dlp::SetDBInfo;
+  struct Query {
+    uint8_t handle = 0;
+    uint16_t clearFlags = 0;
+    uint16_t setFlags = 0;
+    uint16_t version = 0xFFFF;
+    DateTime created, modified, backedUp;
+    uint32_t type = 0;
+    uint32_t creator = 0;
+    std::string name;
+    std::vector<Arg> encode() const;
+    static Query decode(Args args);
+  };
+  using Answer = NoArgs;
+};
+
 struct AddSyncLogEntry {
   static constexpr Command kCommand = dlp::AddSyncLogEntry;
   struct Query {

@@ -166,4 +166,29 @@ WriteAppBlock::Query WriteAppBlock::Query::decode(Args args) {
   return q;
 }
 
+std::vector<Arg> SetDBInfo::Query::encode() const {
+  Writer w;
+  w.u8(handle).u8(0).u16(clearFlags).u16(setFlags).u16(version);
+  w.date(created).date(modified).date(backedUp).u32(type).u32(creator).text(name);
+  return one(w);
+}
+
+SetDBInfo::Query SetDBInfo::Query::decode(Args args) {
+  Reader r(mainArg(args));
+  Query q;
+  q.handle = r.u8();
+  r.u8();
+  q.clearFlags = r.u16();
+  q.setFlags = r.u16();
+  q.version = r.u16();
+  q.created = r.date();
+  q.modified = r.date();
+  q.backedUp = r.date();
+  q.type = r.u32();
+  q.creator = r.u32();
+  // The name may be left out altogether.
+  if (r.remaining() > 0) q.name = r.text();
+  return q;
+}
+
 }  // namespace dlp::msg

@@ -109,3 +109,33 @@ TEST(DlpRecords, ListEntriesUsersCardsAndDatesCrossTheWire) {
 }
 
 }  // namespace
+
+namespace {
+
+// SetDBInfo as the published layout spells it: handle, pad, flags to clear
+// and to set, version, three dates, type, creator, name.
+TEST(DlpSetDBInfo, HandWrittenRequestDecodesAndTheNameMayBeLeftOut) {
+  const std::vector<uint8_t> fields = {
+      7,    0,                              // handle, pad
+      0,    0,    0,  0, 0xFF, 0xFF,        // clear, set, version: unchanged
+      0,    0,    0,  0, 0,    0,    0, 0,  // created: unchanged
+      0,    0,    0,  0, 0,    0,    0, 0,  // modified: unchanged
+      0x07, 0xEA, 12, 8, 10,   30,   5, 0,  // backed up: 2026-12-08 10:30:05
+      0,    0,    0,  0, 0,    0,    0, 0,  // type, creator: unchanged
+  };
+  const std::vector<dlp::Arg> args = {{dlp::kFirstArgId, fields}};
+  const auto q = dlp::msg::SetDBInfo::Query::decode(args);
+  EXPECT_EQ(q.handle, 7);
+  EXPECT_EQ(q.version, 0xFFFF);
+  EXPECT_EQ(q.created.year, 0);
+  EXPECT_EQ(q.backedUp, (dlp::DateTime{2026, 12, 8, 10, 30, 5}));
+  EXPECT_EQ(q.type, 0u);
+  EXPECT_TRUE(q.name.empty());
+  // What the desktop sends is that layout, plus the empty name's zero.
+  std::vector<uint8_t> withName = fields;
+  withName.push_back(0);
+  EXPECT_EQ(q.encode()[0].data, withName);
+  EXPECT_THROW(dlp::msg::SetDBInfo::Query::decode(std::vector<dlp::Arg>{{dlp::kFirstArgId, {7, 0, 0}}}), WireError);
+}
+
+}  // namespace

@@ -154,6 +154,40 @@ TEST(LinkSync, ACutLinkLeavesEveryDatabaseWholeAndSaysSo) {
   }
 }
 
+// The backup over the link: the changed database is read whole (app info,
+// records with their attributes, resources) and, once its backup date is
+// set on the handheld, not read again.
+TEST(LinkSync, BackupOverTheLinkCopiesWhatChangedOnce) {
+  World world;
+  pdb::Database memo =
+      recordDb("Link Memo", {{0x42, 10, {'a', 'b'}}, {0x00, 11, std::vector<uint8_t>(70000 / 2, 'z')}});
+  memo.attributes = pdb::kAttrBackup;
+  memo.creator = pdb::fourCC("memo");
+  memo.appInfo = {9, 8, 7};
+  pdb::writeFileAtomic(world.handheld() / "card0" / "Link_Memo.pdb", pdb::serialize(memo));
+  pdb::Database app;
+  app.name = "Link App";
+  app.attributes = pdb::kAttrResourceDb | pdb::kAttrBackup;
+  app.type = pdb::fourCC("appl");
+  app.creator = pdb::fourCC("lapp");
+  app.resources = {{pdb::fourCC("code"), 1, {1, 2, 3}}, {pdb::fourCC("tAIN"), 1000, {'L', 0}}};
+  pdb::writeFileAtomic(world.handheld() / "card0" / "Link_App.prc", pdb::serialize(app));
+
+  const LinkRun first = world.linkSync();
+  ASSERT_EQ(first.desktop.status, 0) << first.desktop.out << first.desktop.err;
+  EXPECT_NE(first.desktop.out.find("backup: 2 databases backed up"), std::string::npos) << first.desktop.out;
+  const fs::path backup = world.root() / "data" / "tarvo-hotsync" / "users" / "Demo User" / "backup";
+  const pdb::Database gotMemo = pdb::readFile(backup / "Link Memo.pdb").db;
+  EXPECT_EQ(gotMemo.records, memo.records);
+  EXPECT_EQ(gotMemo.appInfo, memo.appInfo);
+  EXPECT_EQ(pdb::readFile(backup / "Link App.prc").db.resources, app.resources);
+
+  const LinkRun second = world.linkSync();
+  ASSERT_EQ(second.desktop.status, 0) << second.desktop.out << second.desktop.err;
+  EXPECT_NE(second.desktop.out.find("backup: 0 databases backed up, 2 unchanged"), std::string::npos)
+      << second.desktop.out;
+}
+
 }  // namespace
 
 namespace {

@@ -4,9 +4,9 @@
 #include <system_error>
 
 #include "folder/card_folder.h"
-#include "session.h"
 #include "hotsync/backup.h"
 #include "pdb/pdb.h"
+#include "session.h"
 #include "text/cp1252.h"
 
 namespace hotsync {

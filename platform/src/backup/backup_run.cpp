@@ -4,11 +4,11 @@
 #include <ctime>
 #include <set>
 
-#include "desktop_log.h"
-#include "session.h"
 #include "backup/backup_folder.h"
+#include "desktop_log.h"
 #include "hotsync/backup.h"
 #include "hotsync/hslog.h"
+#include "session.h"
 #include "text/cp1252.h"
 
 namespace hotsync {
@@ -77,8 +77,12 @@ int32_t readWhole(detail::Device& device, const CDbList& entry, pdb::Database* d
 }
 
 int32_t stampBackupDate(detail::Device& device, const CDbList& entry, uint32_t date) {
+  // Open for writing where it can be: a handheld that knows no other way
+  // sets the date while resetting the sync flags, which needs it.
   uint8_t handle = 0;
-  int32_t status = device.openDb(entry.m_Name, entry.m_CardNum, &handle, eDbRead | eDbShowSecret);
+  int32_t status = device.openDb(entry.m_Name, entry.m_CardNum, &handle, eDbRead | eDbWrite | eDbShowSecret);
+  if (status == SYNCERR_READ_ONLY)
+    status = device.openDb(entry.m_Name, entry.m_CardNum, &handle, eDbRead | eDbShowSecret);
   if (status != SYNCERR_NONE) return status;
   status = device.setBackupDate(handle, date);
   const int32_t closed = device.closeDb(handle);

@@ -293,7 +293,9 @@ int32_t Handheld::openDb(const char* name, int32_t cardNo, uint8_t* out, uint8_t
 void Handheld::record(Handle& h, const Op& op) {
   applyOp(h.slot->state, op);
   encodeOp(op, &h.pending);
-  if (op.kind != OpKind::BackupDate) h.modified = true;
+  // Dates the HotSync sets (backup date, and with the sync flags reset) are
+  // no modification of the database.
+  if (op.kind != OpKind::BackupDate && op.kind != OpKind::ResetFlags) h.modified = true;
 }
 
 int32_t Handheld::closeDb(uint8_t hv) {

@@ -377,6 +377,98 @@ int32_t DlpDevice::purgeDeleted(uint8_t handle) { return simple<msg::CleanUpData
 
 int32_t DlpDevice::resetSyncFlags(uint8_t handle) { return simple<msg::ResetSyncFlags>({handle}); }
 
+int32_t DlpDevice::readWholeDatabase(uint8_t handle, pdb::Database* db) {
+  if (db == nullptr) return SYNCERR_BAD_ARG;
+  const OpenDbInfoRequest request{0xC0, handle};
+  OpenDbInfo info{};
+  if (const int32_t status = openDbInfo(&request, &info); status != SYNCERR_NONE) return status;
+  const CDbList& entry = info.m_DbInfo;
+  *db = pdb::Database{};
+  db->name.assign(entry.m_Name, strnlen(entry.m_Name, sizeof entry.m_Name));
+  db->attributes = entry.m_DbFlags;
+  db->version = entry.m_Version;
+  db->creationDate = entry.m_CreateDate;
+  db->modificationDate = entry.m_ModDate;
+  db->backupDate = entry.m_BackupDate;
+  db->modificationNumber = entry.m_ModNumber;
+  db->type = entry.m_DbType;
+  db->creator = entry.m_Creator;
+
+  // A block comes in slices until its size is there; a handheld says
+  // "not found" for a database without one.
+  auto readBlock = [&](auto message, std::vector<uint8_t>* block) {
+    using M = decltype(message);
+    uint32_t size = 0;
+    do {
+      const int32_t status = ask<M>({handle, static_cast<uint16_t>(block->size()), kChunk}, [&](const auto& answer) {
+        size = answer.size;
+        if (answer.data.size() > size - block->size()) throw dlp::WireError("a block longer than its size");
+        if (answer.data.empty() && block->size() < size) throw dlp::WireError("a block that ends early");
+        block->insert(block->end(), answer.data.begin(), answer.data.end());
+        return SYNCERR_NONE;
+      });
+      if (status == SYNCERR_NOT_FOUND && block->empty()) return SYNCERR_NONE;
+      if (status != SYNCERR_NONE) return status;
+    } while (block->size() < size);
+    return SYNCERR_NONE;
+  };
+  if (const int32_t status = readBlock(msg::ReadAppBlock{}, &db->appInfo); status != SYNCERR_NONE) return status;
+  if (const int32_t status = readBlock(msg::ReadSortBlock{}, &db->sortInfo); status != SYNCERR_NONE) return status;
+
+  const uint32_t count = info.m_RecCount;
+  if (db->isResourceDb()) {
+    for (uint32_t i = 0; i < count; ++i) {
+      pdb::Resource resource;
+      uint32_t size = 0;
+      do {
+        msg::ReadResource::Query query;
+        query.handle = handle;
+        query.index = static_cast<uint16_t>(i);
+        query.offset = static_cast<uint16_t>(resource.data.size());
+        query.length = kChunk;
+        const int32_t status = ask<msg::ReadResource>(query, [&](const msg::ReadResource::Answer& answer) {
+          resource.type = answer.type;
+          resource.id = answer.id;
+          size = answer.size;
+          if (answer.data.size() > size - resource.data.size()) throw dlp::WireError("a resource longer than its size");
+          if (answer.data.empty() && resource.data.size() < size) throw dlp::WireError("a resource that ends early");
+          resource.data.insert(resource.data.end(), answer.data.begin(), answer.data.end());
+          return SYNCERR_NONE;
+        });
+        if (status != SYNCERR_NONE) return status;
+      } while (resource.data.size() < size);
+      db->resources.push_back(std::move(resource));
+    }
+    return SYNCERR_NONE;
+  }
+  std::vector<uint8_t> buffer(0xFFFF);
+  for (uint32_t i = 0; i < count; ++i) {
+    RecordInfo rec{};
+    rec.m_FileHandle = handle;
+    rec.m_RecIndex = static_cast<uint16_t>(i);
+    rec.m_TotalBytes = 0xFFFF;
+    rec.m_pBytes = buffer.data();
+    if (const int32_t status = readRecord(&rec); status != SYNCERR_NONE) return status;
+    pdb::Record record;
+    record.attributes =
+        static_cast<uint8_t>((rec.m_Attribs & ~pdb::kRecCategoryMask) | (rec.m_CatId & pdb::kRecCategoryMask));
+    record.uniqueId = rec.m_RecId;
+    record.data.assign(buffer.begin(), buffer.begin() + rec.m_RecSize);
+    db->records.push_back(std::move(record));
+  }
+  return SYNCERR_NONE;
+}
+
+int32_t DlpDevice::setBackupDate(uint8_t handle, uint32_t palmDate) {
+  // Before DLP 1.2 the only way is the one a HotSync always took: resetting
+  // the sync flags sets the backup date too.
+  if ((sys_.dlpMajor << 8 | sys_.dlpMinor) < 0x0102) return resetSyncFlags(handle);
+  msg::SetDBInfo::Query query;
+  query.handle = handle;
+  query.backedUp = dlp::dateFromPalm(palmDate);
+  return simple<msg::SetDBInfo>(query);
+}
+
 bool DlpDevice::install(const std::filesystem::path& file, std::string* error) {
   auto failed = [&](const std::string& what, int32_t status) {
     if (error) *error = lost_.empty() ? what + " (status " + std::to_string(status) + ")" : lost_;

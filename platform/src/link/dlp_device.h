@@ -47,6 +47,8 @@ class DlpDevice : public Device {
   int32_t deleteRecord(RecordInfo* rec) override;
   int32_t purgeDeleted(uint8_t handle) override;
   int32_t resetSyncFlags(uint8_t handle) override;
+  int32_t readWholeDatabase(uint8_t handle, pdb::Database* db) override;
+  int32_t setBackupDate(uint8_t handle, uint32_t palmDate) override;
 
   bool install(const std::filesystem::path& file, std::string* error) override;
   void appendLog(const std::string& utf8Text) override;

@@ -304,6 +304,18 @@ dlp::Response DlpServer::handle(const dlp::Request& request) {
       }
       return dlp::Response{request.command, error, {}};
     }
+    case dlp::SetDBInfo:
+      return serve<msg::SetDBInfo>(request, [&](const msg::SetDBInfo::Query& q, auto&) {
+        Open* o = open(q.handle);
+        if (o == nullptr) return dlp::ErrNoneOpen;
+        // This handheld lets a desktop set the backup date only.
+        if (o->created || q.clearFlags != 0 || q.setFlags != 0 || q.version != 0xFFFF || q.created.year != 0 ||
+            q.modified.year != 0 || q.type != 0 || q.creator != 0 || !q.name.empty()) {
+          return dlp::ErrNotSupported;
+        }
+        if (q.backedUp.year == 0) return dlp::ErrNone;
+        return toDlp(hh_.setBackupDate(o->handheldHandle, dlp::palmFromDate(q.backedUp)));
+      });
     case dlp::AddSyncLogEntry:
       return serve<msg::AddSyncLogEntry>(request, [&](const msg::AddSyncLogEntry::Query& q, auto&) {
         hh_.appendLog(tarvo::Cp1252ToUtf8(q.text));
