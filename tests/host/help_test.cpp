@@ -80,7 +80,7 @@ TEST_F(HostTest, CompletionOffersCommandsOptionsAndWholeUserNames) {
   EXPECT_THAT(complete({"log", "--"}), HasSubstr("--json\n"));
   const std::string sync = complete({"sync", "--l"});
   EXPECT_EQ(sync, "--listen\n--listen=\n");
-  EXPECT_EQ(complete({"handheld", ""}), "list\ndump\n");
+  EXPECT_EQ(complete({"handheld", ""}), "list\ndump\nmake\n");
   EXPECT_EQ(complete({"sync", "--handheld", ""}), "FILES\n");
   EXPECT_THAT(complete({"login", "--"}), Not(HasSubstr("--json")));
 }
