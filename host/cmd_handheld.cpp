@@ -35,8 +35,8 @@ constexpr const char* kHelp =
 constexpr cli::Option kOptions[] = {
     {"handheld", cli::Value, "DIR"}, {"listen", cli::OptionalValue, "ADDR[:PORT]"},
     {"port", cli::Value, "PORT"},    {"rate", cli::Value, "N"},
-    {"wait", cli::Value, "SECONDS"},
-    {"from", cli::Value, "BACKUP"},  {"user", cli::Value, "NAME"},
+    {"wait", cli::Value, "SECONDS"}, {"from", cli::Value, "BACKUP"},
+    {"user", cli::Value, "NAME"},
 };
 
 }  // namespace
@@ -56,7 +56,8 @@ int commandHandheld(int argc, char** argv) {
   if (action == "make") {
     if (args.positional.size() != 2) return usageFail("handheld", "make needs one folder DIR");
     if (!args.hasValue("from")) return usageFail("handheld", "make needs --from BACKUP");
-    if (args.has("port") || args.has("listen") || args.hasValue("handheld")) return usageFail("handheld", "make takes no --handheld or --port");
+    if (args.has("port") || args.has("listen") || args.hasValue("handheld"))
+      return usageFail("handheld", "make takes no --handheld or --port");
     return makeHandheldFromBackup(args.positional[1], args.value("from"), args.value("user"));
   }
   if (args.hasValue("from") || args.hasValue("user")) return usageFail("handheld", "--from and --user are for make");
