@@ -12,6 +12,7 @@
 #include "hotsync/host.h"
 #include "resources/rcstring.h"
 #include "settings/password_scramble.h"
+#include "settings/server_address.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "text/cp1252.h"
@@ -100,6 +101,10 @@ int commandLogin(int argc, char** argv) {
     const std::vector<std::string> users = hotsync::users();
     if (users.size() != 1) return fail("login needs --user NAME (there is not exactly one HotSync user)");
     user = users.front();
+  }
+  if (args.hasValue("server")) {
+    if (const std::string problem = settings::ServerAddressProblem(args.value("server")); !problem.empty())
+      return fail("--server " + args.value("server") + ": " + problem);
   }
   const SettingsStore store = AppSettings();
   std::string server = args.value("server");

@@ -7,8 +7,10 @@
 #include <ostream>
 
 #include "cli/arguments.h"
+#include "hotsync/host.h"
 #include "resources/text_codec.h"
 #include "settings/known_keys.h"
+#include "settings/server_address.h"
 #include "settings/settings_keys.h"
 
 namespace tarvo {
@@ -19,12 +21,16 @@ constexpr const char* kUsage =
     "usage: tarvo-hotsync settings list [SECTION]\n"
     "       tarvo-hotsync settings get SECTION KEY\n"
     "       tarvo-hotsync settings set [--int] SECTION KEY VALUE\n"
+    "       tarvo-hotsync settings unset SECTION KEY\n"
     "Shows or changes the settings of Tarvo Sync for this Linux user.\n"
-    "Texts are UTF-8; --int stores VALUE as a 32-bit integer. A key the conduit\n"
-    "reads as an integer (timeout, usarproxy, proxyport, usarautenticacao,\n"
-    "proximo, padrao) is stored as one without --int; setting a key the conduit\n"
-    "does not read warns. list also shows, marked (default), the value that\n"
-    "applies to each key the conduit reads that is not set.\n";
+    "SECTION is Comunicacao, a HotSync user's name, or USER\\URL (a server's\n"
+    "login of that user). Texts are UTF-8; --int stores VALUE as a 32-bit\n"
+    "integer. A key the conduit reads as an integer is stored as one without\n"
+    "--int and must be in its range (timeout 1-3600; usarproxy,\n"
+    "usarautenticacao, proximo, padrao 0 or 1; proxyport 0-65535); syncserver\n"
+    "must be an http:// or https:// address; setting a key the conduit does not\n"
+    "read warns. list and get show, marked (default), the value that applies to\n"
+    "a key the conduit reads that is not set; unset goes back to it.\n";
 
 void PrintEntry(std::ostream& out, const SettingsEntry& e) {
   out << e.section << '\t' << e.key << '\t' << (e.isInteger ? "integer" : "text") << '\t';
@@ -54,6 +60,15 @@ std::string_view SectionName(std::string_view section) {
   return section;
 }
 
+// A section the conduit reads: its communication settings, the global one,
+// a HotSync user's, or a user's login on one server ("USER\URL").
+bool KnownSection(std::string_view section, const std::vector<std::string>& users) {
+  section = SectionName(section);
+  if (section.empty() || EqualNoCase(section, settings::kComunicacao)) return true;
+  const std::string_view user = section.substr(0, section.find('\\'));
+  return std::any_of(users.begin(), users.end(), [&](const std::string& u) { return EqualNoCase(u, user); });
+}
+
 // The keys the conduit reads in `section` that are not set, with the value
 // that applies to them.
 void PrintDefaults(std::ostream& out, std::string_view section, const std::vector<SettingsEntry>& entries) {
@@ -75,8 +90,8 @@ constexpr cli::Option kOptions[] = {
 
 std::span<const cli::Option> settingsOptions() { return kOptions; }
 
-int settingsCommand(const std::vector<std::string>& words, const SettingsStore& store, std::ostream& out,
-                    std::ostream& err) {
+int settingsCommand(const std::vector<std::string>& words, const SettingsStore& store,
+                    const std::vector<std::string>& users, std::ostream& out, std::ostream& err) {
   cli::Args parsed;
   std::string error;
   if (!cli::parse(words, kOptions, &parsed, &error)) {
@@ -89,7 +104,7 @@ int settingsCommand(const std::vector<std::string>& words, const SettingsStore& 
     return 0;
   }
   if (args.empty()) {
-    err << "settings: missing action (list, get or set); see --help\n";
+    err << "settings: missing action (list, get, set or unset); see --help\n";
     return 2;
   }
   const std::string& action = args[0];
@@ -121,15 +136,17 @@ int settingsCommand(const std::vector<std::string>& words, const SettingsStore& 
     // Then what applies where nothing is set: the communication keys, and
     // the keys of every section listed.
     std::vector<std::string> sections;
-    if (args.size() == 2)
-      sections.push_back(entries->empty() ? args[1] : entries->front().section);
-    else
+    if (args.size() == 2) {
+      if (KnownSection(args[1], users)) sections.push_back(entries->empty() ? args[1] : entries->front().section);
+    } else
       sections.push_back(settings::kComunicacao);
     for (const auto& e : *entries) {
       const bool seen = std::any_of(sections.begin(), sections.end(), [&](const std::string& known) {
         return EqualNoCase(SectionName(known), SectionName(e.section));
       });
-      if (!seen) sections.push_back(e.section);
+      // A section nobody reads (a typing mistake) shows as it is, with no
+      // defaults that would make it look like a user's.
+      if (!seen && KnownSection(e.section, users)) sections.push_back(e.section);
     }
     for (const std::string& section : sections) PrintDefaults(out, section, *entries);
     return 0;
@@ -142,6 +159,12 @@ int settingsCommand(const std::vector<std::string>& words, const SettingsStore& 
     }
     auto entry = store.Find(args[1], args[2]);
     if (!entry) {
+      // What applies instead, as list shows it.
+      const std::optional<settings::KnownKey> known = settings::FindKnownKey(args[1], args[2]);
+      if (known && KnownSection(args[1], users)) {
+        out << known->defaultValue << "\t(default)\n";
+        return 0;
+      }
       err << "settings: " << args[1] << ' ' << args[2] << " is not set\n";
       return 1;
     }
@@ -166,9 +189,23 @@ int settingsCommand(const std::vector<std::string>& words, const SettingsStore& 
       err << "settings: KEY must not be empty\n";
       return 2;
     }
+    // A mistyped section would stay behind, unread, and look like a user.
+    if (!KnownSection(section, users)) {
+      err << "settings: no section " << section
+          << ": the sections are Comunicacao, a HotSync user's name (see tarvo-hotsync users) or USER\\URL\n";
+      return 2;
+    }
     // Stored the way the conduit reads it: a known integer key as an
     // integer even without --int; a key nobody reads is stored, with a word.
     const std::optional<settings::KnownKey> known = settings::FindKnownKey(section, key);
+    // A server's address is checked as it is typed; what is stored already
+    // is read as the conduit reads it.
+    if (known && known->key == std::string_view(settings::kSyncServer)) {
+      if (const std::string problem = settings::ServerAddressProblem(value); !problem.empty()) {
+        err << "settings: " << key << ": " << problem << '\n';
+        return 2;
+      }
+    }
     if (!known) {
       err << "settings: warning: the conduit reads no key " << key << " in section " << section << '\n';
     } else if (known->isInteger) {
@@ -183,11 +220,28 @@ int settingsCommand(const std::vector<std::string>& words, const SettingsStore& 
         err << "settings: " << key << " takes a 32-bit integer, not " << value << '\n';
         return 2;
       }
+      if (known && known->isInteger && (number < known->min || number > known->max)) {
+        err << "settings: " << key << " takes " << known->min << (known->max - known->min == 1 ? " or " : " to ")
+            << known->max << ", not " << value << '\n';
+        return 2;
+      }
       ok = store.WriteIntUtf8(section, key, number);
     } else {
       ok = store.WriteTextUtf8(section, key, value);
     }
     if (!ok) {
+      err << "settings: cannot write " << store.file().string() << '\n';
+      return 1;
+    }
+    return 0;
+  }
+
+  if (action == "unset") {
+    if (args.size() != 3) {
+      err << "settings: unset needs SECTION KEY\n";
+      return 2;
+    }
+    if (!store.RemoveUtf8(args[1], args[2])) {
       err << "settings: cannot write " << store.file().string() << '\n';
       return 1;
     }
@@ -202,7 +256,7 @@ int settingsCommand(int argc, char** argv) {
   try {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
-    return settingsCommand(args, AppSettings(), std::cout, std::cerr);
+    return settingsCommand(args, AppSettings(), hotsync::users(), std::cout, std::cerr);
   } catch (const std::exception& e) {
     std::cerr << "settings: " << e.what() << '\n';
     return 1;

@@ -2,6 +2,7 @@
 //   tarvo-hotsync settings list [SECTION]
 //   tarvo-hotsync settings get SECTION KEY
 //   tarvo-hotsync settings set [--int] SECTION KEY VALUE
+//   tarvo-hotsync settings unset SECTION KEY
 // argv[0] is "settings". Returns the process exit code (0 on success).
 #pragma once
 
@@ -20,8 +21,9 @@ int settingsCommand(int argc, char** argv);
 // Its options (settings reads its action words itself).
 std::span<const cli::Option> settingsOptions();
 
-// The same on a given store and streams (args without "settings").
-int settingsCommand(const std::vector<std::string>& args, const SettingsStore& store, std::ostream& out,
-                    std::ostream& err);
+// The same on a given store and streams (args without "settings"), with
+// `users` as the HotSync users.
+int settingsCommand(const std::vector<std::string>& args, const SettingsStore& store,
+                    const std::vector<std::string>& users, std::ostream& out, std::ostream& err);
 
 }  // namespace tarvo

@@ -15,20 +15,25 @@ bool SameName(std::string_view a, std::string_view b) {
          });
 }
 
+// Seconds: a transfer that stalls longer than an hour has failed.
+constexpr int32_t kMaxTimeout = 3600;
+
 const std::vector<KnownKey> kComunicacaoKeys = {
-    {kTimeout, true, "60"},         {kUsarProxy, true, "0"},    {kProxyHost, false, ""},  {kProxyPort, true, "0"},
-    {kUsarAutenticacao, true, "0"}, {kProxyUsuario, false, ""}, {kProxySenha, false, ""}, {kSyncServer, false, ""},
+    {kTimeout, true, "60", 1, kMaxTimeout}, {kUsarProxy, true, "0", 0, 1},        {kProxyHost, false, "", 0, 0},
+    {kProxyPort, true, "0", 0, 65535},      {kUsarAutenticacao, true, "0", 0, 1}, {kProxyUsuario, false, "", 0, 0},
+    {kProxySenha, false, "", 0, 0},         {kSyncServer, false, "", 0, 0},
 };
 const std::vector<KnownKey> kUserKeys = {
-    {kProximo, true, "1"}, {kPadrao, true, "1"}, {kLogin, false, ""}, {kSenha, false, ""}};
-const std::vector<KnownKey> kUserServerKeys = {{kLogin, false, ""}, {kSenha, false, ""}, {kNome, false, ""}};
+    {kProximo, true, "1", 0, 1}, {kPadrao, true, "1", 0, 1}, {kLogin, false, "", 0, 0}, {kSenha, false, "", 0, 0}};
+const std::vector<KnownKey> kUserServerKeys = {
+    {kLogin, false, "", 0, 0}, {kSenha, false, "", 0, 0}, {kNome, false, "", 0, 0}};
 
 }  // namespace
 
 std::vector<KnownKey> KeysOfSection(std::string_view section) {
   while (!section.empty() && section.back() == '\\') section.remove_suffix(1);  // as the store does
   if (SameName(section, kComunicacao)) return kComunicacaoKeys;
-  if (section.empty()) return {{kSyncName, false, DefaultSyncServerUrl()}};
+  if (section.empty()) return {{kSyncName, false, DefaultSyncServerUrl(), 0, 0}};
   if (section.find('\\') != std::string_view::npos) return kUserServerKeys;
   return kUserKeys;
 }

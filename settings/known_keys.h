@@ -3,6 +3,7 @@
 // key nobody reads, and show what applies when a key is not set.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,8 @@ struct KnownKey {
   const char* key;
   bool isInteger;
   const char* defaultValue;  // as shown; empty text for none
+  int32_t min;               // integers: the values that make sense
+  int32_t max;
 };
 
 // The keys read from `section`: "Comunicacao", the empty section, a HotSync

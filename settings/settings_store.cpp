@@ -264,6 +264,19 @@ bool SettingsStore::WriteIntUtf8(std::string_view section, std::string_view key,
   return Store(m_file, section, key, &value, {});
 }
 
+std::optional<bool> SettingsStore::RemoveUtf8(std::string_view section, std::string_view key) const {
+  std::error_code ec;
+  if (!std::filesystem::exists(m_file, ec)) return false;  // nothing stored yet
+  Connection db;
+  if (!OpenForWrite(db, m_file)) return std::nullopt;
+  Statement stmt(db.get(), "DELETE FROM settings WHERE section = ?1 AND key = ?2");
+  if (!stmt) return std::nullopt;
+  stmt.BindText(1, SectionName(section));
+  stmt.BindText(2, key);
+  if (sqlite3_step(stmt.get()) != SQLITE_DONE) return std::nullopt;
+  return sqlite3_changes(db.get()) > 0;
+}
+
 std::optional<std::vector<SettingsEntry>> SettingsStore::List() const { return ListEntries(m_file, nullptr); }
 
 std::optional<std::vector<SettingsEntry>> SettingsStore::List(std::string_view section) const {

@@ -43,6 +43,9 @@ class SettingsStore {
   std::optional<SettingsEntry> Find(std::string_view section, std::string_view key) const;
   bool WriteTextUtf8(std::string_view section, std::string_view key, std::string_view text) const;
   bool WriteIntUtf8(std::string_view section, std::string_view key, int32_t value) const;
+  // Removes the entry: true when there was one, false when there was none,
+  // nullopt when the file cannot be changed.
+  std::optional<bool> RemoveUtf8(std::string_view section, std::string_view key) const;
   // Every entry (or those of one section), ordered by section and key;
   // nullopt when the file cannot be read.
   std::optional<std::vector<SettingsEntry>> List() const;

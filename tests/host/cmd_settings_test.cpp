@@ -15,7 +15,7 @@ class SettingsCommandTest : public ::testing::Test {
   int Run(std::vector<std::string> args) {
     out_.str("");
     err_.str("");
-    return tarvo::settingsCommand(args, store_, out_, err_);
+    return tarvo::settingsCommand(args, store_, {"João", "Ana"}, out_, err_);
   }
   TempFolder temp_;
   tarvo::SettingsStore store_{temp_.path() / "settings.sqlite"};
@@ -64,6 +64,14 @@ TEST_F(SettingsCommandTest, KnownKeysAreStoredTheWayTheConduitReadsThem) {
   EXPECT_EQ(Run({"set", "Ana\\http://h/s", "nome", "Corp"}), 0);
   EXPECT_EQ(err_.str(), "");
 
+  // A sync server's address is checked as it is typed.
+  EXPECT_EQ(Run({"set", "Comunicacao", "syncserver", "127.0.0.1:45785/sync"}), 2);
+  EXPECT_EQ(err_.str(),
+            "settings: syncserver: the address must start with http:// or https://, e.g. "
+            "http://127.0.0.1:45785/sync\n");
+  EXPECT_EQ(Run({"set", "Comunicacao", "syncserver", "http://127.0.0.1:45785/sync"}), 0);
+  EXPECT_EQ(store_.ReadText("Comunicacao", "syncserver", ""), "http://127.0.0.1:45785/sync");
+
   EXPECT_EQ(Run({"list", "--help"}), 0);
   EXPECT_NE(out_.str().find("usage:"), std::string::npos);
 }
@@ -90,12 +98,49 @@ TEST_F(SettingsCommandTest, BadInputGivesOneLineErrorAndNonZeroExit) {
 }
 
 TEST_F(SettingsCommandTest, MissingValueIsAnErrorAndHelpIsNot) {
-  EXPECT_EQ(Run({"get", "Comunicacao", "timeout"}), 1);
+  EXPECT_EQ(Run({"get", "Comunicacao", "outro"}), 1);
   EXPECT_NE(err_.str().find("not set"), std::string::npos);
   EXPECT_EQ(Run({"--help"}), 0);
   EXPECT_NE(out_.str().find("set [--int] SECTION KEY VALUE"), std::string::npos);
-  EXPECT_EQ(Run({"set", "--int", "Comunicacao", "timeout", "-2147483648"}), 0);
-  EXPECT_EQ(store_.ReadInt("Comunicacao", "timeout", 60), INT32_MIN);
+  EXPECT_EQ(Run({"set", "--int", "Comunicacao", "outro", "-2147483648"}), 0);
+  EXPECT_EQ(store_.ReadInt("Comunicacao", "outro", 60), INT32_MIN);
+}
+
+// Known keys keep to the values the conduit can use, get and list agree on
+// defaults, unset goes back to them, and a mistyped section is refused.
+TEST_F(SettingsCommandTest, KnownKeysKeepTheirRangesAndDefaults) {
+  EXPECT_EQ(Run({"get", "Comunicacao", "timeout"}), 0);
+  EXPECT_EQ(out_.str(), "60\t(default)\n");
+  EXPECT_EQ(Run({"get", "ana", "proximo"}), 0);
+  EXPECT_EQ(out_.str(), "1\t(default)\n");
+
+  EXPECT_EQ(Run({"set", "Comunicacao", "timeout", "-3"}), 2);
+  EXPECT_EQ(err_.str(), "settings: timeout takes 1 to 3600, not -3\n");
+  EXPECT_EQ(Run({"set", "--int", "Comunicacao", "usarproxy", "7"}), 2);
+  EXPECT_EQ(err_.str(), "settings: usarproxy takes 0 or 1, not 7\n");
+  EXPECT_EQ(Run({"set", "Comunicacao", "proxyport", "65536"}), 2);
+  EXPECT_EQ(Run({"set", "Ana", "padrao", "2"}), 2);
+  EXPECT_FALSE(store_.Find("Comunicacao", "timeout") || store_.Find("Comunicacao", "usarproxy"));
+
+  EXPECT_EQ(Run({"set", "Comunicacao", "timeout", "3600"}), 0);
+  EXPECT_EQ(Run({"get", "Comunicacao", "timeout"}), 0);
+  EXPECT_EQ(out_.str(), "3600\n");
+  EXPECT_EQ(Run({"unset", "comunicacao", "TIMEOUT"}), 0);
+  EXPECT_EQ(Run({"get", "Comunicacao", "timeout"}), 0);
+  EXPECT_EQ(out_.str(), "60\t(default)\n");
+  EXPECT_EQ(Run({"unset", "Comunicacao", "timeout"}), 0);  // already gone
+  EXPECT_EQ(Run({"unset", "Comunicacao"}), 2);
+
+  EXPECT_EQ(Run({"set", "Comunicaco", "timeout", "30"}), 2);
+  EXPECT_NE(err_.str().find("no section Comunicaco"), std::string::npos);
+  EXPECT_EQ(Run({"set", "Nobody\\http://h/s", "nome", "Corp"}), 2);
+  // One left by an older version is listed as it is, not as a user.
+  ASSERT_TRUE(store_.WriteIntUtf8("Comunicaco", "timeout", 30));
+  EXPECT_EQ(Run({"list"}), 0);
+  EXPECT_NE(out_.str().find("Comunicaco\ttimeout\tinteger\t30\n"), std::string::npos);
+  EXPECT_EQ(out_.str().find("Comunicaco\tproximo"), std::string::npos) << out_.str();
+  EXPECT_EQ(Run({"list", "Comunicaco"}), 0);
+  EXPECT_EQ(out_.str(), "Comunicaco\ttimeout\tinteger\t30\n");
 }
 
 }  // namespace

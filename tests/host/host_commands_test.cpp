@@ -125,6 +125,8 @@ TEST_F(HostTest, BadInputGivesOneLineAndStatusOne) {
       {"log", "--user", "Nobody"},
       {"users", "extra"},
       {"login"},  // no HotSync user yet, so no default one
+      {"login", "--user", "Ana", "--server", "ftp://foo"},
+      {"login", "--user", "Ana", "--server", "127.0.0.1:45785/sync"},
   };
   for (const auto& args : cases) {
     std::string joined;
