@@ -8,6 +8,7 @@
 
 #include "engine/shell_open.h"
 #include "handheld/host_cancel.h"
+#include "handheld/host_report.h"
 #include "ui/login_front_end.h"
 #include "ui/progress/progress_view.h"
 #include "ui/qt/config_windows.h"
@@ -94,8 +95,10 @@ std::unique_ptr<ConfigFrontEnd> ChooseConfigFrontEnd() {
       // Only web addresses: a page never opens a local file.
       if (tarvo::engine::IsWebAddress(url)) tarvo::engine::ShellOpen(url);
     });
-  if (EnvFlag("TARVO_NO_TTY")) return std::make_unique<UnattendedConfigFrontEnd>();
-  if (std::unique_ptr<ConfigFrontEnd> terminal = tarvo::term::OpenTerminalConfigFrontEnd()) return terminal;
+  if (!EnvFlag("TARVO_NO_TTY")) {
+    if (std::unique_ptr<ConfigFrontEnd> terminal = tarvo::term::OpenTerminalConfigFrontEnd()) return terminal;
+  }
+  HostReportNothingShown();
   return std::make_unique<UnattendedConfigFrontEnd>();
 }
 

@@ -37,8 +37,15 @@ bool CTarvoConduit::Engage() {
         m_servers.pop_front();
         RunServer(server);
       }
-      m_dlgprg->Refresh();
       cancelled = m_dlgprg->m_cancel;
+      // Every server had its turn: the bar ends full, whatever the
+      // commands' steps left of their slices.
+      if (!cancelled) {
+        m_dlgprg->m_rangemin = 0;
+        m_dlgprg->m_rangemax = 100;
+        m_dlgprg->SetStep(1, 1);
+      }
+      m_dlgprg->Refresh();
       Finalize();
     } catch (...) {
       result = false;

@@ -26,7 +26,10 @@ constexpr const char* kHelp =
     "conduit, as the conduit answered, and keeps that answer in the user's\n"
     "folder (file Tarv.action).\n"
     "\n"
-    "  --no-gui  no window: the text forms on the terminal\n";
+    "  --no-gui  no window: the text forms on the terminal\n"
+    "\n"
+    "Exit status: 0 shown, 1 bad input, 3 the conduit failed, 7 no conduit,\n"
+    "10 no display and no terminal to show it (nothing saved).\n";
 
 void copyText(char* field, size_t size, const std::string& text) {
   std::memset(field, 0, size);
@@ -110,7 +113,8 @@ int commandConfigure(int argc, char** argv) {
       << "action = " << actionName(info.syncNew) << "\n"
       << "preference = " << preferenceName(info.syncPref) << "\n";
   if (!out) return fail("cannot write " + (hotsync::userDir(user) / "Tarv.action").string());
-  return kExitOk;
+  // The conduit said why on standard error; the answer above is the stored one.
+  return hotsync::nothingShown() ? kExitNotShown : kExitOk;
 }
 
 }  // namespace tarvo::host

@@ -41,14 +41,17 @@ constexpr const char* kHelp =
     "  --listen[=ADDR[:PORT]]  the same as --port net:[ADDR][:PORT]\n"
     "  --no-listen      answer no handheld. Without these, \"port = PORT\" or\n"
     "                   \"network = off|on|ADDR[:PORT]\" in\n"
-    "                   $XDG_CONFIG_HOME/tarvo-hotsync/manager.conf decides (off)\n"
+    "                   $XDG_CONFIG_HOME/tarvo-hotsync/manager.conf decides (off);\n"
+    "                   there \"handheld-wait = SECONDS\" bounds a HotSync's wait\n"
+    "                   for its handheld (300)\n"
     "  -r               restart in the background: return once the manager\n"
     "                   listens, or at once when one runs already; its log\n"
     "                   goes to $XDG_RUNTIME_DIR/tarvo-hotsync/manager.log\n"
     "  --register FILE  first register the conduit FILE when creator Tarv has\n"
     "                   no registration (what the installed user unit does)\n"
     "  --quit           ask the running manager to quit (it cancels a HotSync in\n"
-    "                   progress cleanly first); at most 20 requests, 500 ms apart\n"
+    "                   progress cleanly first, and ends one that does not end\n"
+    "                   within seconds); at most 20 requests, 500 ms apart\n"
     "\n"
     "Exit status: 0 after a quit request or SIGTERM, 1 bad input or a manager\n"
     "runs already; --quit: 0 none is left, 3 it did not quit.\n";
@@ -197,7 +200,7 @@ int commandManager(int argc, char** argv) {
     std::fprintf(stderr, "tarvo-hotsync: %s\n", error.c_str());
   }
 
-  ManagerServer server(dir, conduit);
+  ManagerServer server(dir, conduit, config.handheldWait);
   if (!server.listen(&error) || (!config.port.empty() && !server.waitForHandhelds(config.port, &error))) {
     return fail(error);
   }

@@ -66,7 +66,8 @@ constexpr const char* kHelp =
     "  6  offline: no server contacted\n"
     "  7  no conduit could be loaded\n"
     "  8  a live handheld went away before the HotSync ended\n"
-    "  9  no handheld came within --wait SECONDS\n";
+    "  9  no handheld came within --wait SECONDS (a HotSync the manager runs\n"
+    "     waits handheld-wait seconds of manager.conf, default 300)\n";
 
 // Backs up what changed, unless turned off; the exit status it adds.
 int runBackup(const std::set<uint32_t>& handled) {
@@ -148,7 +149,12 @@ int commandSync(int argc, char** argv) {
   const std::vector<std::string> knownUsers = hotsync::users();
   ConnectedHandheld handheld;
   if (live) {
-    if (const int status = handheld.wait(port, &error); status != kExitOk) return fail(error, status);
+    if (const int status = handheld.wait(port, &error); status != kExitOk) {
+      // Stopped by a Cancel: the HotSync ends as a cancelled one does.
+      if (status != kExitCancelled) return fail(error, status);
+      std::printf("%s\n", outcomeLine(kExitCancelled, live));
+      return kExitCancelled;
+    }
   } else if (!handheld.connect(args.value("handheld"), &error)) {
     return fail(error);
   }

@@ -1,6 +1,5 @@
 // tarvo-hotsync users: the HotSync users and how many files each has queued.
 #include <cstdio>
-#include <filesystem>
 
 #include "cli/arguments.h"
 #include "host/commands.h"
@@ -22,14 +21,9 @@ int commandUsers(int argc, char** argv) {
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("users", "unexpected argument " + args.positional[0]);
-  for (const std::string& user : hotsync::users()) {
-    size_t queued = 0;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(hotsync::userInstallDir(user), ec), end; !ec && it != end;
-         it.increment(ec))
-      ++queued;
-    std::printf("%s\t%zu queued\n", user.c_str(), queued);
-  }
+  // A copy still being written is not queued yet.
+  for (const std::string& user : hotsync::users())
+    std::printf("%s\t%zu queued\n", user.c_str(), hotsync::queuedFiles(user).size());
   return kExitOk;
 }
 

@@ -27,7 +27,10 @@ constexpr const char* kHelp =
     "\n"
     "  --installall  no questions: queue the handheld application for every\n"
     "                HotSync user\n"
-    "  --no-gui      no window: the text forms on the terminal\n";
+    "  --no-gui      no window: the text forms on the terminal\n"
+    "\n"
+    "Exit status: 0 done, 1 bad input, 3 not queued for every user,\n"
+    "7 no conduit, 10 no display and no terminal to show it (nothing saved).\n";
 
 // Every queued file of every user, with its modification time.
 using Queues = std::map<std::string, std::map<std::string, std::filesystem::file_time_type>>;
@@ -95,6 +98,8 @@ int commandWizard(int argc, char** argv) {
   conduit.wizard(nullptr, nullptr, installAll ? "/installall" : "", 1);
   conduit.unload();
   const int queued = reportQueued(before, snapshot());
+  // The conduit said why on standard error.
+  if (hotsync::nothingShown()) return kExitNotShown;
   if (installAll && queued < static_cast<int>(users))
     return fail("the handheld application could not be queued for every user", kExitConduitFailed);
   if (!installAll && queued == 0) std::printf("nothing queued\n");

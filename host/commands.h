@@ -19,6 +19,7 @@ constexpr int kExitOffline = 6;        // sync: no Internet connection, no serve
 constexpr int kExitNoConduit = 7;      // sync: no conduit found, or it could not be loaded
 constexpr int kExitHandheldLost = 8;   // sync: a network handheld went away before the HotSync ended
 constexpr int kExitNoHandheld = 9;     // --wait ran out before a handheld came
+constexpr int kExitNotShown = 10;      // configure, wizard: no display and no terminal, nothing was done
 
 int commandSync(int argc, char** argv);
 int commandHandheld(int argc, char** argv);

@@ -9,6 +9,7 @@
 
 #include "host/commands.h"
 #include "host/listen.h"
+#include "hotsync/host.h"
 #include "hotsync/link.h"
 
 namespace tarvo::host {
@@ -31,7 +32,12 @@ std::optional<std::string> fromEnvironment(const char* name) {
   return std::string(value);
 }
 
-void stopOnSignal(int) { hotsync::stopListening(); }
+// The wait is the HotSync's first step: a signal cancels it. The flag
+// also stops a wait that has not begun yet.
+void stopOnSignal(int) {
+  hotsync::requestCancel();
+  hotsync::stopListening();
+}
 
 }  // namespace
 
@@ -98,6 +104,9 @@ int waitForHandheld(const HandheldPort& port, std::string* error) {
   options.port = port.port;
   options.rate = port.rate;
   options.waitSeconds = port.waitSeconds;
+  // A HotSync the manager runs never waits for ever: others queue behind it.
+  if (const char* bound = std::getenv(kHandheldWaitEnv); bound != nullptr && options.waitSeconds == 0)
+    options.waitSeconds = std::atoi(bound);
   options.notice = [](const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
@@ -115,7 +124,7 @@ int waitForHandheld(const HandheldPort& port, std::string* error) {
       return kExitOk;
     case hotsync::WaitResult::NoHandheld:
       *error = "no handheld came to " + (port.port.empty() ? std::string("net:") : port.port) + " within " +
-               std::to_string(port.waitSeconds) + " second" + (port.waitSeconds == 1 ? "" : "s");
+               std::to_string(options.waitSeconds) + " second" + (options.waitSeconds == 1 ? "" : "s");
       return kExitNoHandheld;
     case hotsync::WaitResult::Stopped:
       return kExitCancelled;

@@ -16,4 +16,8 @@ uint16_t openHandheldListener(const std::string& address, std::string* error);
 // host/handheld_port.h).
 inline constexpr char kHandedLinkEnv[] = "TARVO_HOTSYNC_LINK_FD";
 
+// Set by the HotSync manager in the HotSyncs it starts: the seconds one may
+// wait for a handheld to call while others queue behind it.
+inline constexpr char kHandheldWaitEnv[] = "TARVO_HOTSYNC_HANDHELD_WAIT";
+
 }  // namespace tarvo::host

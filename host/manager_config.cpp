@@ -1,5 +1,6 @@
 #include "host/manager_config.h"
 
+#include <cstdlib>
 #include <fstream>
 
 #include "hotsync/link.h"
@@ -37,8 +38,18 @@ bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config,
       config->backup = value == "on";
       continue;
     }
+    if (key == "handheld-wait") {
+      char* end = nullptr;
+      const long seconds = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || seconds < 1 || seconds > 86400) {
+        *error = where + "handheld-wait needs a number of seconds from 1 to 86400";
+        return false;
+      }
+      config->handheldWait = static_cast<int>(seconds);
+      continue;
+    }
     if (key != "network" && key != "port") {
-      *error = where + "unknown setting \"" + key + "\" (known: port, network, backup)";
+      *error = where + "unknown setting \"" + key + "\" (known: port, network, backup, handheld-wait)";
       return false;
     }
     if (key == "port") {

@@ -8,6 +8,8 @@
 //   network = on
 //   # the backup after the conduits at every HotSync: on (the default) or off
 //   backup = off
+//   # seconds a HotSync may wait for its handheld while others queue (300)
+//   handheld-wait = 120
 #pragma once
 
 #include <filesystem>
@@ -16,8 +18,9 @@
 namespace tarvo::host {
 
 struct ManagerConfig {
-  std::string port;    // where handhelds call, as --port names it; empty: nowhere
-  bool backup = true;  // back up the changed databases after the conduits
+  std::string port;        // where handhelds call, as --port names it; empty: nowhere
+  bool backup = true;      // back up the changed databases after the conduits
+  int handheldWait = 300;  // seconds a HotSync may wait for its handheld
 };
 
 std::filesystem::path managerConfigFile();

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,11 @@ namespace tarvo::host {
 namespace {
 
 constexpr long kMaxWaitingHandhelds = 8;
+// A quit must end the manager before the closing side stops asking (20
+// requests 500 ms apart): a HotSync that has not ended a while after its
+// Cancel gets the second signal, which ends it at once, and then SIGKILL.
+constexpr auto kSecondSignalAfter = std::chrono::seconds(3);
+constexpr auto kKillAfter = std::chrono::seconds(6);
 
 struct Request {
   int client = -1;                  // -1: a handheld that called
@@ -85,10 +91,12 @@ struct ManagerServer::State {
   int childFd = -1;  // pidfd: readable when the child ended
   bool cancelSent = false;
   bool quitting = false;
+  std::chrono::steady_clock::time_point quitAt;
+  int escalated = 0;  // after the Cancel: 1 second signal sent, 2 killed
 };
 
-ManagerServer::ManagerServer(std::filesystem::path dir, std::string conduit)
-    : dir_(std::move(dir)), conduit_(std::move(conduit)) {}
+ManagerServer::ManagerServer(std::filesystem::path dir, std::string conduit, int handheldWait)
+    : dir_(std::move(dir)), conduit_(std::move(conduit)), handheldWait_(handheldWait) {}
 
 ManagerServer::~ManagerServer() {
   if (listenFd_ >= 0) {
@@ -185,6 +193,7 @@ int ManagerServer::run() {
   const int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
 
   auto beginQuit = [&] {
+    if (!s.quitting) s.quitAt = std::chrono::steady_clock::now();
     s.quitting = true;
     for (Request& r : s.pending) {
       // A caller runs it alone; a waiting handheld sees the link close.
@@ -214,11 +223,16 @@ int ManagerServer::run() {
       std::vector<char*> argv;
       for (std::string& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
+      // How long a HotSync may wait for its handheld while others queue.
       std::vector<std::string> env = s.current.env;
       env.push_back(std::string(kManagedEnv) + "=1");
+      env.push_back(std::string(kHandheldWaitEnv) + "=" + std::to_string(handheldWait_));
       if (network) env.push_back(std::string(kHandedLinkEnv) + "=3");
       for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, kManagedEnv, std::strlen(kManagedEnv)) != 0) env.emplace_back(*e);
+        const std::string_view entry = *e;
+        const bool ours = entry.starts_with(kManagedEnv) || entry.starts_with(kHandheldWaitEnv) ||
+                          entry.starts_with(kHandedLinkEnv);
+        if (!ours) env.emplace_back(*e);
       }
       std::vector<char*> envp;
       for (std::string& e : env) envp.push_back(e.data());
@@ -262,6 +276,7 @@ int ManagerServer::run() {
       s.child = pid;
       s.childFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
       s.cancelSent = false;
+      s.escalated = 0;
     }
   };
 
@@ -300,6 +315,11 @@ int ManagerServer::run() {
       beginQuit();
     } else if (verb == "sync" && r.fields.size() >= 3 && r.fds.size() == 3 && r.fields[1] == dataFolders() &&
                !s.quitting) {
+      // The caller says so, rather than waiting without a word.
+      if (s.child > 0 || !s.pending.empty()) {
+        reply(fd, "queued");
+        std::fprintf(stderr, "%s HotSync queued behind another\n", timeNow().c_str());
+      }
       s.pending.push_back(std::move(r));
     } else {
       reply(fd, "declined");
@@ -363,6 +383,40 @@ int ManagerServer::run() {
     }
   };
 
+  // A queued HotSync whose caller went away (or pressed Cancel) before its
+  // turn never starts; neither does that of a handheld that hung up.
+  auto dropWithdrawn = [&](const std::vector<pollfd>& polled, size_t first) {
+    std::deque<Request> kept;
+    for (size_t i = 0; i < s.pending.size(); ++i) {
+      Request& r = s.pending[i];
+      if (polled[first + i].revents == 0) {
+        kept.push_back(std::move(r));
+        continue;
+      }
+      const bool network = r.client < 0;
+      std::fprintf(stderr, "%s %s\n", timeNow().c_str(),
+                   network ? "a queued network HotSync hung up before its turn"
+                           : "a queued HotSync was withdrawn by its caller before its turn");
+      if (!network) reply(r.client, "cancelled");
+      closeRequest(r);
+    }
+    s.pending = std::move(kept);
+  };
+
+  // A HotSync that does not end after the quit's Cancel is ended for good.
+  auto escalate = [&] {
+    const auto waited = std::chrono::steady_clock::now() - s.quitAt;
+    if (s.escalated < 1 && waited >= kSecondSignalAfter) {
+      std::fprintf(stderr, "%s HotSync %d did not end after its Cancel: ending it\n", timeNow().c_str(), s.child);
+      ::kill(s.child, SIGINT);
+      s.escalated = 1;
+    } else if (s.escalated < 2 && waited >= kKillAfter) {
+      std::fprintf(stderr, "%s HotSync %d still runs: killing it\n", timeNow().c_str(), s.child);
+      ::kill(s.child, SIGKILL);
+      s.escalated = 2;
+    }
+  };
+
   std::fprintf(stderr, "%s HotSync manager %d listening\n", timeNow().c_str(), ::getpid());
   std::fflush(stderr);
   while (!(s.quitting && s.child < 0)) {
@@ -377,10 +431,23 @@ int ManagerServer::run() {
     const bool watchChild = s.child > 0 && s.childFd >= 0;
     const bool watchCaller = s.child > 0 && !s.cancelSent && s.current.client >= 0;
     if (watchChild) polled.push_back({s.childFd, POLLIN, 0});
+    const size_t callerAt = polled.size();
     if (watchCaller) polled.push_back({s.current.client, POLLIN, 0});
+    // A caller writes nothing after its request: anything readable is its
+    // end (EOF). A handheld may well have sent its first packet: only its
+    // hang-up counts. A tty's call has nothing to watch.
+    const size_t pendingAt = polled.size();
+    for (const Request& r : s.pending) {
+      if (r.client >= 0)
+        polled.push_back({r.client, POLLIN, 0});
+      else
+        polled.push_back({r.fds.empty() ? -1 : r.fds[0], POLLRDHUP, 0});
+    }
     // Without a pidfd (old kernels) the child is looked at a few times a
-    // second; a tty that is not there yet every few seconds.
-    int wait = s.child > 0 && s.childFd < 0 ? 200 : -1;
+    // second, and so is one that was asked to end for a quit; a tty that is
+    // not there yet every few seconds.
+    const bool ending = s.child > 0 && s.quitting;
+    int wait = s.child > 0 && (s.childFd < 0 || ending) ? 200 : -1;
     if (!ttyPath_.empty() && ttyFd_ < 0 && wait < 0) wait = 3000;
     if (::poll(polled.data(), polled.size(), wait) < 0 && errno != EINTR) break;
     if (polled[1].revents != 0) {
@@ -392,12 +459,16 @@ int ManagerServer::run() {
       int status = 0;
       if (::waitpid(s.child, &status, WNOHANG) == s.child) {
         childEnded(status);
-      } else if (watchCaller && polled.back().revents != 0) {
-        // The caller went away (Ctrl-C, closed terminal): cancel its HotSync.
+      } else if (watchCaller && polled[callerAt].revents != 0) {
+        // The caller went away (Ctrl-C, closed terminal) or forwarded its
+        // Cancel: cancel its HotSync; a caller still there gets the status.
         ::kill(s.child, SIGINT);
         s.cancelSent = true;
+      } else if (s.quitting && s.cancelSent) {
+        escalate();
       }
     }
+    if (!s.quitting) dropWithdrawn(polled, pendingAt);
     if (polled[0].revents != 0) accept();
     if (polled[2].revents != 0) acceptHandheld();
     if (watchTty && polled[3].revents != 0) ttyCalled(polled[3].revents);

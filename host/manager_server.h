@@ -22,7 +22,8 @@ class ManagerServer {
  public:
   // `conduit`: the library registered for Tarv when the manager started,
   // for its log; each HotSync reads the registrations itself.
-  ManagerServer(std::filesystem::path dir, std::string conduit);
+  // `handheldWait`: the seconds a HotSync may wait for its handheld.
+  ManagerServer(std::filesystem::path dir, std::string conduit, int handheldWait);
   ~ManagerServer();
   ManagerServer(const ManagerServer&) = delete;
   ManagerServer& operator=(const ManagerServer&) = delete;
@@ -41,6 +42,7 @@ class ManagerServer {
   struct State;
   std::filesystem::path dir_;
   std::string conduit_;
+  int handheldWait_;
   int listenFd_ = -1;
   int handheldFd_ = -1;  // the platform's listening socket, not ours to close
   std::string ttyPath_;  // a tty handhelds call on

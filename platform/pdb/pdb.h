@@ -141,10 +141,14 @@ Database readDatabase(const std::filesystem::path& path);
 
 // Replaces `path` atomically: writes a temporary file in the same folder,
 // flushes it to disk and renames it over `path`. Throws std::runtime_error.
+// The temporary (".NAME.tmp-XXXXXX") is locked (flock) while it is
+// written, so isAbandonedTemporary tells a killed writer's from a live one.
 void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 // The same with the rest of the open file `source` as the contents, copied
 // without passing through memory where the file system allows.
 void copyFileAtomic(const std::filesystem::path& path, int source);
+// True when `path` is a writer's temporary that no writer holds any more.
+bool isAbandonedTemporary(const std::filesystem::path& path);
 // The same with serialize(db) as the contents, written block by block
 // without building the image; returns its size. Throws FormatError when
 // serialize would.

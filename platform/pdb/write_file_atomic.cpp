@@ -1,6 +1,7 @@
 // Crash-safe replacement of a file: readers see either the old or the new
 // contents, never a mix, and a completed call survives a power cut.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,10 +76,20 @@ void replaceAtomically(const std::filesystem::path& path, Fill fill) {
   if (folder.empty()) folder = ".";
 
   // mkostemp picks a name nobody else holds, so concurrent writers of the
-  // same file never share a temporary.
-  std::string temp = (folder / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) fail(path, "cannot create temporary file", errno);
+  // same file never share a temporary. The lock says it is being written;
+  // one a cleaner removed between the two calls is made again.
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    temp = (folder / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+    fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) fail(path, "cannot create temporary file", errno);
+    struct stat st {};
+    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink == 0 && attempt < 3) {
+      ::close(fd);
+      fd = -1;
+    }
+  }
 
   const auto abandon = [&](const char* step, int err) {
     ::close(fd);
@@ -107,6 +118,14 @@ void replaceAtomically(const std::filesystem::path& path, Fill fill) {
 }
 
 }  // namespace
+
+bool isAbandonedTemporary(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return free;
+}
 
 void writeFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
   replaceAtomically(path, [&](int fd) { return writeAll(fd, bytes); });

@@ -16,4 +16,11 @@ void requestCancel() noexcept { g_cancel.store(true); }
 bool cancelRequested() noexcept { return g_cancel.load(); }
 void clearCancelRequest() noexcept { g_cancel.store(false); }
 
+namespace {
+std::atomic<bool> g_nothingShown{false};
+}  // namespace
+
+void reportNothingShown() noexcept { g_nothingShown.store(true); }
+bool nothingShown() noexcept { return g_nothingShown.load(); }
+
 }  // namespace hotsync

@@ -79,6 +79,18 @@ HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
     // A copy taken now: a later download of the same name cannot change what was queued.
     fs::create_directories(hotsync::userInstallDir(name), ec);
     pdb::copyFileAtomic(hotsync::userInstallDir(name) / source.filename(), in);
+    // One database of a name is queued at a time: an earlier copy under
+    // another file name would otherwise be installed after this one or
+    // before it, by the order of the names.
+    const std::string kept = source.filename().string();
+    std::string database;
+    for (const hotsync::QueuedFile& queued : hotsync::queuedFiles(name)) {
+      if (queued.file == kept) database = queued.database;
+    }
+    for (const hotsync::QueuedFile& queued : hotsync::queuedFiles(name)) {
+      if (!database.empty() && queued.database == database && queued.file != kept)
+        fs::remove(hotsync::userInstallDir(name) / queued.file, ec);
+    }
     return 0;
   } catch (...) {
     return -3;

@@ -32,6 +32,21 @@ std::vector<std::string> users() {
   return names;
 }
 
+bool removeUser(const std::string& user, std::string* error) {
+  const std::vector<std::string> known = users();
+  if (std::find(known.begin(), known.end(), user) == known.end()) {
+    if (error) *error = "no HotSync user " + user;
+    return false;
+  }
+  std::error_code ec;
+  fs::remove_all(userDir(user), ec);
+  if (ec) {
+    if (error) *error = userDir(user).string() + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
 bool addUser(const std::string& user, std::string* error) {
   auto bad = [&](const std::string& why) {
     if (error) *error = "bad HotSync user name \"" + user + "\": " + why;

@@ -6,6 +6,9 @@
 //   TARVO_STUB_TEXT    that record's text (default "written by the test conduit")
 //   TARVO_STUB_INSTALL a file to queue through InstallFile
 //   TARVO_STUB_RESULT  the value OpenConduit returns (default 1)
+//   TARVO_STUB_HANG    never return, deaf to the host's Cancel
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,6 +100,10 @@ int32_t run(PROGRESSFN progress, CSyncProperties& props) {
   if (const char* file = std::getenv("TARVO_STUB_INSTALL")) {
     const int32_t status = g_pMobileDeviceSync->InstallFile(props.m_UserName, file, -1);
     report(progress, "queued " + std::string(file) + " status " + std::to_string(status));
+  }
+  if (std::getenv("TARVO_STUB_HANG") != nullptr) {
+    report(progress, "hanging");
+    for (;;) ::pause();
   }
   g_pMobileDeviceSync->AddLogEntry("Test conduit was here\n");
   LogAddEntry("Test conduit ran", slText, 0);

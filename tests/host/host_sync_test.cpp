@@ -1,5 +1,9 @@
 // A whole HotSync through the host with the test conduit: what the conduit
 // sees, what it changes on the handheld, what reaches the logs.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 
@@ -64,9 +68,19 @@ TEST_F(HostSyncTest, QueuedFilesAreInstalledAndBadOnesRefused) {
   }
   ASSERT_FALSE(queue.empty());
   std::ofstream(queue / "Broken.pdb") << "garbage";
+  // A killed writer's copy goes at the next HotSync; one a writer still
+  // holds (locked) stays.
+  std::ofstream(queue / ".News.pdb.tmp-AbC123") << "half a download";
+  std::ofstream(queue / ".Live.pdb.tmp-XyZ789") << "being written";
+  const int live = ::open((queue / ".Live.pdb.tmp-XyZ789").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(live, LOCK_EX), 0);
 
   const ProgramResult r = sync();
+  ::close(live);
   ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_THAT(r.out, HasSubstr("Install: removed 1 unfinished copy of queued files (15 bytes)"));
+  EXPECT_FALSE(std::filesystem::exists(queue / ".News.pdb.tmp-AbC123"));
+  EXPECT_TRUE(std::filesystem::exists(queue / ".Live.pdb.tmp-XyZ789"));
   EXPECT_THAT(r.out, HasSubstr("installed 1 queued file\n"));
   EXPECT_THAT(r.out, HasSubstr("\nInstall: Broken.pdb"));  // said once, as the log says it
   EXPECT_THAT(r.out, HasSubstr("Extra (DATA/test)"));

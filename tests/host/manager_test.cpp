@@ -1,6 +1,7 @@
 // The resident HotSync manager as real processes: one per user, restarted by
 // registration, running the HotSyncs handed to it.
 #include <pty.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +47,21 @@ class ManagerTest : public HostTest {
     const std::string said = "listening for network HotSync on port ";
     const auto at = log.rfind(said);
     return at == std::string::npos ? "" : "127.0.0.1:" + std::to_string(std::atoi(log.c_str() + at + said.size()));
+  }
+  // Waits (bounded) until the manager's log holds `text` `times` times.
+  bool waitForLog(const std::string& text, size_t times = 1) const {
+    for (int i = 0; i < 600; ++i) {
+      const std::string log = ReadFile(dir() / "manager.log");
+      size_t n = 0;
+      for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+      if (n >= times) return true;
+      ::usleep(50 * 1000);
+    }
+    return false;
+  }
+  void registerStub() {
+    fs::create_directories(dataHome_ / "tarvo-hotsync");
+    std::ofstream(dataHome_ / "tarvo-hotsync" / "conduits.conf") << "Tarv\nTarv\tmodule\t" TARVO_STUB_CONDUIT "\n";
   }
   ProgramResult startManager(const std::map<std::string, std::string>& env = {}) {
     ProgramResult r = host({"manager", "-r"}, env);
@@ -287,6 +303,57 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
     EXPECT_EQ(host({"handheld", "list", "--handheld", handheld_.string()}).out, before);
   }
   server.stop();
+}
+
+// Callers that press Cancel or go away, before their turn or during it,
+// leave the manager free for the next HotSync.
+TEST_F(ManagerTest, CallersThatCancelOrGoAwayNeverWedgeIt) {
+  registerStub();
+  startManager();
+  const std::vector<std::string> listen = {"sync", "--listen=127.0.0.1:0", "--offline"};
+  RunningProgram running(TARVO_HOST_BIN, listen, hostEnv());
+  ASSERT_TRUE(waitForLog("started in"));
+  RunningProgram cancelled(TARVO_HOST_BIN, listen, hostEnv());
+  ASSERT_TRUE(waitForLog("queued behind another"));
+  RunningProgram gone(TARVO_HOST_BIN, listen, hostEnv());
+  ASSERT_TRUE(waitForLog("queued behind another", 2));
+
+  gone.signal(SIGKILL);
+  cancelled.signal(SIGTERM);
+  const ProgramResult queued = cancelled.wait();
+  EXPECT_EQ(queued.status, 5) << queued.err;
+  EXPECT_EQ(queued.out, "waiting for the HotSync in progress to end\nHotSync cancelled\n");
+  ASSERT_TRUE(waitForLog("withdrawn by its caller", 2));
+  // Ctrl-C reaches the HotSync through its caller, who waits for its end.
+  running.signal(SIGINT);
+  const ProgramResult first = running.wait();
+  EXPECT_EQ(first.status, 5) << first.err;
+  EXPECT_THAT(first.out, ::testing::EndsWith("HotSync cancelled\n"));
+
+  // A caller that goes away while its HotSync waits for a handheld.
+  RunningProgram vanished(TARVO_HOST_BIN, listen, hostEnv());
+  ASSERT_TRUE(waitForLog("started in", 2));
+  vanished.signal(SIGKILL);
+  ASSERT_TRUE(waitForLog("ended with status 5", 2));
+
+  const ProgramResult next = host({"sync", "--no-gui", "--offline", "--handheld", handheld_.string()});
+  EXPECT_EQ(next.status, 0) << next.out << next.err;
+  EXPECT_THAT(next.out, HasSubstr("conduit: " TARVO_STUB_CONDUIT " (registered for creator Tarv)"));
+  EXPECT_THAT(next.out, Not(HasSubstr("--conduit")));
+  EXPECT_EQ(host({"manager", "--quit"}).status, 0);
+}
+
+// A HotSync deaf to its Cancel does not keep the manager from quitting.
+TEST_F(ManagerTest, QuitEndsAHotSyncThatIgnoresItsCancel) {
+  registerStub();
+  startManager({{"TARVO_STUB_HANG", "1"}});
+  RunningProgram caller(TARVO_HOST_BIN, {"sync", "--no-gui", "--offline", "--handheld", handheld_.string()}, hostEnv());
+  ASSERT_TRUE(waitForLog("started in"));
+  const ProgramResult quit = host({"manager", "--quit"});
+  EXPECT_EQ(quit.status, 0) << quit.err;
+  EXPECT_EQ(managerPid(), 0);
+  EXPECT_THAT(ReadFile(dir() / "manager.log"), HasSubstr("did not end after its Cancel"));
+  EXPECT_NE(caller.wait().status, 0);
 }
 
 }  // namespace

@@ -110,10 +110,14 @@ TEST_F(SyncOutcomeTest, AServerThatIsDownIsReported) {
 
 TEST_F(SyncOutcomeTest, DoneOfflineAndTheLogsWords) {
   serve(nlohmann::json::array({{{"match", {{"cmd", "login"}}}, {"body", "<tarvoconduit></tarvoconduit>"}}}));
-  const ProgramResult done = runProgram(TARVO_HOST_BIN, syncArgs(), env());
+  const ProgramResult done = runProgram(TARVO_HOST_BIN, syncArgs(), env("lines"));
   EXPECT_EQ(done.status, 0) << done.out << done.err;
-  EXPECT_THAT(done.out, HasSubstr("HotSync finished\n"));
-  EXPECT_EQ(done.err, "");
+  EXPECT_THAT(done.out, HasSubstr("OpenConduit returned 1\n"));
+  EXPECT_THAT(done.out, ::testing::EndsWith("HotSync finished\n"));
+  // Plain progress lines, and the last says the bar got to the end.
+  EXPECT_THAT(done.err, Not(HasSubstr("tarvo-hotsync:")));
+  const auto lastLine = done.err.rfind('\n', done.err.size() - 2);
+  EXPECT_EQ(done.err.compare(lastLine + 1, 7, "[100%] "), 0) << done.err;
 
   const ProgramResult offline = runProgram(TARVO_HOST_BIN, syncArgs("--offline"), env());
   EXPECT_EQ(offline.status, kOffline) << offline.out << offline.err;

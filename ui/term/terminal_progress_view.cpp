@@ -39,6 +39,12 @@ void TerminalProgressView::ShowPosition(int32_t percent) {
   if (m_closed || percent == m_percent) return;
   m_percent = percent;
   if (m_mode == Mode::kInPlace) Draw();
+  // Lines follow the texts, and the end has no new text: a full bar is
+  // said once, so that a log read later shows the HotSync got there.
+  if (m_mode == Mode::kLines && percent >= 100 && !m_saidFull) {
+    m_saidFull = true;
+    Write(RenderPlainLine(percent, m_task));
+  }
 }
 
 bool TerminalProgressView::PollCancel() { return false; }

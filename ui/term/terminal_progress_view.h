@@ -36,6 +36,7 @@ class TerminalProgressView final : public ProgressView {
   int32_t m_percent = 0;
   bool m_drawn = false;  // the block is on screen (in place)
   bool m_closed = false;
+  bool m_saidFull = false;  // the 100 % line (plain lines)
 };
 
 }  // namespace tarvo::term

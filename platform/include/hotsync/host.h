@@ -51,6 +51,22 @@ HOTSYNC_EXPORT std::filesystem::path handheldDir();
 // it did not.
 HOTSYNC_EXPORT std::string handheldLost();
 
+// Removes a HotSync user's folder: desktop log, install queue, backups.
+// False with *error when there is no such user or it cannot be removed.
+HOTSYNC_EXPORT bool removeUser(const std::string& user, std::string* error);
+
+// One file in a user's install queue.
+struct QueuedFile {
+  std::string file;      // its name in the queue
+  std::string database;  // the database name it holds (UTF-8); empty when it is no database
+  uintmax_t bytes = 0;
+};
+// The user's queue in install order.
+HOTSYNC_EXPORT std::vector<QueuedFile> queuedFiles(const std::string& user);
+// Takes out of the user's queue the files named `name` (file name, or the
+// database name they hold); returns the file names taken out.
+HOTSYNC_EXPORT std::vector<std::string> removeQueuedFiles(const std::string& user, const std::string& name);
+
 // Installs the files queued for the current user into the connected
 // handheld: each valid database goes to card 0 (replacing a database of the
 // same name), each invalid one is refused with a desktop log line and
@@ -79,6 +95,12 @@ HOTSYNC_EXPORT std::vector<LogEntry> takeLogEntries();
 HOTSYNC_EXPORT void requestCancel() noexcept;
 HOTSYNC_EXPORT bool cancelRequested() noexcept;
 HOTSYNC_EXPORT void clearCancelRequest() noexcept;
+
+// Said by a conduit's configuration or wizard front end that had nowhere to
+// show (no display, no terminal), so the host can report that nothing was
+// done rather than success.
+HOTSYNC_EXPORT void reportNothingShown() noexcept;
+HOTSYNC_EXPORT bool nothingShown() noexcept;
 
 // The event pump SyncYieldCycles runs when called on the HotSync thread
 // (the thread that calls setHotSyncThread). Empty: none.

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "hotsync/host.h"
 #include "hotsync/link.h"
 #include "link/dlp_device.h"
 #include "link/net/listener.h"
@@ -141,6 +142,8 @@ WaitResult waitForHandheldOn(const WaitOptions& options, std::string* error) {
     detail::PortWait wait;
     wait.rate = options.rate;
     wait.cancelFd = stopPipe();
+    // A Cancel that came before the pipe was emptied (a signal at once).
+    if (cancelRequested()) return failed(WaitResult::Stopped, "stopped waiting for a handheld");
     if (options.waitSeconds > 0)
       wait.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.waitSeconds);
     std::unique_ptr<detail::Link> link = detail::waitForHandheld(spec, wait, options.notice);

@@ -45,10 +45,14 @@ TEST(TerminalViewTest, PlainLinesOnlyWhenATextChanges) {
     view.ShowPosition(50);
     view.ShowPosition(60);
     view.ShowTexts("Verificando", "Tarvo News");
+    // The end has no new text, yet the full bar is said, once.
+    view.ShowPosition(100);
+    view.ShowPosition(99);
+    view.ShowPosition(100);
     view.Close();
     view.ShowTexts("after close", "");
   }
-  EXPECT_EQ(out.Take(), "Tarvo Sync 4.7\n[  0%] Verificando\n[ 60%]   Tarvo News\n");
+  EXPECT_EQ(out.Take(), "Tarvo Sync 4.7\n[  0%] Verificando\n[ 60%]   Tarvo News\n[100%] Verificando\n");
 }
 
 TEST(TerminalViewTest, InPlaceRedrawsOnChangeAndErasesOnClose) {

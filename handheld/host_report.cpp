@@ -1,0 +1,5 @@
+#include "handheld/host_report.h"
+
+#include "hotsync/host.h"
+
+void HostReportNothingShown() { hotsync::reportNothingShown(); }
