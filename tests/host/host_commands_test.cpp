@@ -125,8 +125,6 @@ TEST_F(HostTest, BadInputGivesOneLineAndStatusOne) {
       {"log", "--user", "Nobody"},
       {"users", "extra"},
       {"login"},  // no HotSync user yet, so no default one
-      {"login", "--user", "Ana", "--server", "ftp://foo"},
-      {"login", "--user", "Ana", "--server", "127.0.0.1:45785/sync"},
   };
   for (const auto& args : cases) {
     std::string joined;
@@ -167,6 +165,13 @@ TEST_F(HostTest, LoginStoresScrambledCredentialsWhereTheConduitReadsThem) {
   ASSERT_EQ(host({"settings", "set", "Comunicacao", "syncserver", "http://127.0.0.1:2/s"}).status, 0);
   ASSERT_EQ(login({"login", "--user", "Ana"}).status, 0);
   EXPECT_EQ(host({"settings", "get", "Ana\\http://127.0.0.1:2/s", "login"}).out, "097110097\n");
+
+  // An address that is no web address is refused, with what is wrong.
+  for (const char* bad : {"ftp://foo", "127.0.0.1:45785/sync"}) {
+    r = login({"login", "--user", "Ana", "--server", bad});
+    EXPECT_EQ(r.status, 1) << bad;
+    EXPECT_THAT(r.err, HasSubstr(std::string("tarvo-hotsync: --server ") + bad + ": ")) << bad;
+  }
 
   const std::string cut = "only-a-login\n";
   r = runProgramWithInput(TARVO_HOST_BIN, {"login", "--user", "Ana"}, hostEnv(), &cut);
