@@ -1,5 +1,6 @@
 // tarvo-hotsync install: queue database files for a user's next HotSync.
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/arguments.h"
 #include "host/commands.h"
@@ -14,15 +15,54 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: tarvo-hotsync install --user NAME [--create] FILE...\n"
+    "       tarvo-hotsync install --list [--user NAME]\n"
+    "       tarvo-hotsync install --remove NAME --user USER\n"
     "\n"
     "Queues each Palm database FILE for user NAME's next HotSync (a copy is\n"
     "taken now). Every file is checked first: when one is not a database,\n"
-    "nothing is queued. An unknown user is refused unless --create is given.\n";
+    "nothing is queued. An unknown user is refused unless --create is given.\n"
+    "A file holding a database of the same name as one queued replaces it,\n"
+    "and a line says so.\n"
+    "\n"
+    "  --list         what is queued: user, file, database name and bytes,\n"
+    "                 one line each (of every user without --user)\n"
+    "  --remove NAME  take the queued file NAME, or the one holding the\n"
+    "                 database NAME, out of USER's queue\n";
 
 constexpr cli::Option kOptions[] = {
     {"user", cli::Value, "NAME"},
     {"create"},
+    {"list"},
+    {"remove", cli::Value, "NAME"},
 };
+
+int listQueues(const cli::Args& args) {
+  if (!args.positional.empty()) return usageFail("install", "--list takes no FILE");
+  std::vector<std::string> users = hotsync::users();
+  if (args.hasValue("user")) {
+    if (!isHotSyncUser(args.value("user"))) return fail("no HotSync user " + args.value("user"));
+    users = {args.value("user")};
+  }
+  for (const std::string& user : users) {
+    for (const hotsync::QueuedFile& queued : hotsync::queuedFiles(user)) {
+      std::printf("%s\t%s\t%s\t%ju\n", user.c_str(), queued.file.c_str(),
+                  queued.database.empty() ? "(not a database)" : queued.database.c_str(), queued.bytes);
+    }
+  }
+  return kExitOk;
+}
+
+int removeQueued(const cli::Args& args) {
+  if (!args.positional.empty()) return usageFail("install", "--remove takes no FILE");
+  if (!args.hasValue("user")) return usageFail("install", "--remove needs --user USER");
+  const std::string user = args.value("user");
+  if (!isHotSyncUser(user)) return fail("no HotSync user " + user);
+  const std::string name = args.value("remove");
+  const std::vector<std::string> removed = hotsync::removeQueuedFiles(user, name);
+  if (removed.empty()) return fail("nothing named " + name + " is queued for " + user + " (see install --list)");
+  for (const std::string& file : removed) std::printf("removed %s from the queue of %s\n", file.c_str(), user.c_str());
+  return kExitOk;
+}
 
 }  // namespace
 
@@ -36,13 +76,17 @@ int commandInstall(int argc, char** argv) {
     std::fputs(kHelp, stdout);
     return kExitOk;
   }
+  if (args.has("list") && args.has("remove")) return usageFail("install", "--list and --remove exclude each other");
+  if (args.has("list")) return listQueues(args);
+  if (args.has("remove")) return removeQueued(args);
   if (!args.hasValue("user")) return usageFail("install", "missing --user NAME");
   if (args.positional.empty()) return usageFail("install", "missing FILE to queue");
   const std::string user = args.value("user");
 
+  std::vector<std::string> databases;
   for (const std::string& file : args.positional) {
     try {
-      pdb::readFile(file);
+      databases.push_back(Cp1252ToUtf8(pdb::readFile(file).db.name));
     } catch (const std::exception& e) {
       return fail(file + ": not a Palm database: " + e.what());
     }
@@ -52,11 +96,23 @@ int commandInstall(int argc, char** argv) {
     if (!hotsync::addUser(user, &error)) return fail(error);
     std::printf("new HotSync user \"%s\"\n", user.c_str());
   }
-  for (const std::string& file : args.positional) {
+  for (size_t i = 0; i < args.positional.size(); ++i) {
+    const std::string& file = args.positional[i];
+    // What this one replaces: a copy of the same file name, or one that
+    // holds a database of the same name (the install aide takes it out).
+    const std::string fileName = std::filesystem::path(file).filename().string();
+    std::vector<hotsync::QueuedFile> replaced;
+    for (const hotsync::QueuedFile& queued : hotsync::queuedFiles(user)) {
+      if (queued.file == fileName || queued.database == databases[i]) replaced.push_back(queued);
+    }
     // The install aide takes the user name as the handheld writes it.
     const int32_t status = PltInstallFile(Utf8ToCp1252(user).c_str(), file.c_str());
     if (status < 0) return fail(file + ": could not be queued (" + std::to_string(status) + ")");
     std::printf("queued %s for %s\n", file.c_str(), user.c_str());
+    for (const hotsync::QueuedFile& queued : replaced) {
+      std::printf("  replacing the queued %s (database \"%s\")\n", queued.file.c_str(),
+                  queued.database.empty() ? "?" : queued.database.c_str());
+    }
   }
   return kExitOk;
 }

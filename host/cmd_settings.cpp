@@ -61,12 +61,13 @@ std::string_view SectionName(std::string_view section) {
 }
 
 // A section the conduit reads: its communication settings, the global one,
-// a HotSync user's, or a user's login on one server ("USER\URL").
+// a HotSync user's, or a user's login on one server ("USER\URL", which may
+// be stored before that user's first HotSync).
 bool KnownSection(std::string_view section, const std::vector<std::string>& users) {
   section = SectionName(section);
   if (section.empty() || EqualNoCase(section, settings::kComunicacao)) return true;
-  const std::string_view user = section.substr(0, section.find('\\'));
-  return std::any_of(users.begin(), users.end(), [&](const std::string& u) { return EqualNoCase(u, user); });
+  if (section.find('\\') != std::string_view::npos) return true;
+  return std::any_of(users.begin(), users.end(), [&](const std::string& u) { return EqualNoCase(u, section); });
 }
 
 // The keys the conduit reads in `section` that are not set, with the value

@@ -22,11 +22,11 @@ constexpr Command kCommands[] = {
     {"restore", "--user NAME --handheld DIR | --port PORT [--rate N] [--wait SECONDS] [--yes]",
      "write a user's backup onto a handheld", "", restoreOptions, commandRestore},
     {"pdb", "dump FILE", "a loose .pdb/.prc file in full", "dump", noOptions, commandPdb},
-    {"users", "", "the HotSync users", "", noOptions, commandUsers},
+    {"users", "[--delete NAME]", "the HotSync users, or delete one", "", usersOptions, commandUsers},
     {"log", "[--user NAME] [--handheld DIR] [--json]", "the desktop HotSync log(s) and a handheld's log", "",
      logOptions, commandLog},
-    {"install", "--user NAME [--create] FILE...", "queue databases for a user's next HotSync", "", installOptions,
-     commandInstall},
+    {"install", "--user NAME [--create] FILE... | --list [--user NAME] | --remove NAME --user NAME",
+     "queue databases for a user's next HotSync, list or remove queued ones", "", installOptions, commandInstall},
     {"login", "[--user NAME] [--server URL]", "ask for and store a server's login and password", "", loginOptions,
      commandLogin},
     {"configure", "[--user NAME] [--conduit FILE] [--no-gui]",
@@ -39,8 +39,8 @@ constexpr Command kCommands[] = {
     {"conduits", "", "the conduit registrations and the order a HotSync runs them in", "", noOptions, commandConduits},
     {"manager", "[-r] [--register FILE] [--port PORT | --listen[=ADDR[:PORT]] | --no-listen] | --quit",
      "the resident HotSync manager that runs handed HotSyncs", "", managerOptions, commandManager},
-    {"settings", "list|get|set ...", "the conduit's settings (see settings --help)", "list get set", settingsOptions,
-     runSettings},
+    {"settings", "list|get|set|unset ...", "the conduit's settings (see settings --help)", "list get set unset",
+     settingsOptions, runSettings},
 };
 
 std::string optionWord(const cli::Option& option) {
@@ -83,7 +83,8 @@ std::string usageText() {
       "\n"
       "Each command takes --help. Files live under $XDG_DATA_HOME/tarvo-hotsync.\n"
       "--version prints the version.\n"
-      "Exit status: 0 success, 1 bad input, 2 bad usage of settings, 7 no conduit;\n"
+      "Exit status: 0 success, 1 bad input, 2 bad usage of settings, 7 no conduit,\n"
+      "10 configure or wizard had no display and no terminal to show on;\n"
       "sync has its own for its outcomes (see sync --help).\n";
   return text;
 }

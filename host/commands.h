@@ -40,6 +40,7 @@ std::span<const cli::Option> syncOptions();
 std::span<const cli::Option> handheldOptions();
 std::span<const cli::Option> logOptions();
 std::span<const cli::Option> installOptions();
+std::span<const cli::Option> usersOptions();
 std::span<const cli::Option> loginOptions();
 std::span<const cli::Option> configureOptions();
 std::span<const cli::Option> wizardOptions();

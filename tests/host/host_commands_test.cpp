@@ -88,6 +88,35 @@ TEST_F(HostTest, InstallQueuesValidFilesForAUser) {
   EXPECT_EQ(host({"users"}).out, "Ana\t1 queued\nJo\xC3\xA3o\t1 queued\n");
 }
 
+// A database queued twice under two file names is queued once, the later
+// copy, with a word; the queue can be listed and emptied, a user deleted.
+TEST_F(HostTest, InstallQueueReplacesByDatabaseNameAndCanBeListedAndEmptied) {
+  const auto first = writeDatabase(root_ / "news-1.pdb", "News", {"old"});
+  const auto second = writeDatabase(root_ / "news-2.pdb", "News", {"new"});
+  const auto other = writeDatabase(root_ / "Other.pdb", "Other", {"x"});
+  ASSERT_EQ(host({"install", "--user", "Ana", "--create", first.string(), other.string()}).status, 0);
+  const ProgramResult again = host({"install", "--user", "Ana", second.string()});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out,
+            "queued " + second.string() + " for Ana\n  replacing the queued news-1.pdb (database \"News\")\n");
+
+  const ProgramResult listed = host({"install", "--list"});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(listed.out, "Ana\tOther.pdb\tOther\t" + std::to_string(std::filesystem::file_size(other)) +
+                            "\nAna\tnews-2.pdb\tNews\t" + std::to_string(std::filesystem::file_size(second)) + "\n");
+
+  EXPECT_EQ(host({"install", "--remove", "News", "--user", "Ana"}).out, "removed news-2.pdb from the queue of Ana\n");
+  const ProgramResult gone = host({"install", "--remove", "News", "--user", "Ana"});
+  EXPECT_EQ(gone.status, 1);
+  EXPECT_THAT(gone.err, HasSubstr("nothing named News is queued for Ana"));
+  EXPECT_EQ(host({"install", "--remove", "Other.pdb", "--user", "Ana"}).status, 0);
+  EXPECT_EQ(host({"install", "--list", "--user", "Ana"}).out, "");
+
+  EXPECT_EQ(host({"users", "--delete", "Ana"}).out, "deleted HotSync user \"Ana\"\n");
+  EXPECT_EQ(host({"users"}).out, "");
+  EXPECT_EQ(host({"users", "--delete", "Ana"}).status, 1);
+}
+
 TEST_F(HostTest, InstallRefusesTheWholeBatchWhenOneFileIsNotADatabase) {
   const auto good = writeDatabase(root_ / "Good.pdb", "Good", {"x"});
   const auto bad = root_ / "bad.pdb";
