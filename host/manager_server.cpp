@@ -230,8 +230,8 @@ int ManagerServer::run() {
       if (network) env.push_back(std::string(kHandedLinkEnv) + "=3");
       for (char** e = environ; *e != nullptr; ++e) {
         const std::string_view entry = *e;
-        const bool ours = entry.starts_with(kManagedEnv) || entry.starts_with(kHandheldWaitEnv) ||
-                          entry.starts_with(kHandedLinkEnv);
+        const bool ours =
+            entry.starts_with(kManagedEnv) || entry.starts_with(kHandheldWaitEnv) || entry.starts_with(kHandedLinkEnv);
         if (!ours) env.emplace_back(*e);
       }
       std::vector<char*> envp;
