@@ -216,9 +216,9 @@ int ManagerServer::run() {
       const bool called = s.current.client < 0;  // output to the log, not to a caller
       const bool network = called && !s.current.fds.empty();
       std::vector<std::string> args = {"tarvo-hotsync", "sync"};
-      // The registered conduit first: a --conduit of the caller's, in
-      // either spelling, comes after it and wins.
-      if (!conduit_.empty()) args.insert(args.end(), {"--conduit", conduit_});
+      // No --conduit of the manager's: the HotSync runs every registered
+      // conduit, or the caller's --conduit alone, and says which as it would
+      // run alone.
       args.insert(args.end(), s.current.fields.begin() + 3, s.current.fields.end());
       std::vector<char*> argv;
       for (std::string& a : args) argv.push_back(a.data());
