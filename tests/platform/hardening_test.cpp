@@ -1,6 +1,8 @@
 // Odd and hostile states of the handheld and user folders: kills in the
 // middle of a multi-file change, leftovers, links, special files, damaged
 // journals, out-of-range settings.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -111,18 +113,22 @@ TEST_F(Hardening, LeftoverQueueTemporaryIsRemovedNeverInstalled) {
   const auto dir = makeHandheld({});
   connect(dir);
   const fs::path queue = hotsync::userInstallDir("Ana");
-  // What a writer killed before its rename leaves: a whole database, even.
-  // A recent one may be another program's copy in progress and stays.
+  // What a writer killed before its rename leaves: a whole database, even,
+  // however recent. One a writer still holds (locked) is a copy in progress
+  // and stays.
   WriteFile(queue / ".News.pdb.tmp-Ab12Cd", pdb::serialize(recordDb("News")));
   WriteFile(queue / ".Other.pdb.tmp-Xy34Zw", pdb::serialize(recordDb("Other")));
-  fs::last_write_time(queue / ".News.pdb.tmp-Ab12Cd", fs::file_time_type::clock::now() - std::chrono::hours(1));
+  const int writer = ::open((queue / ".Other.pdb.tmp-Xy34Zw").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
 
   std::vector<std::string> messages;
   EXPECT_EQ(hotsync::installQueuedFiles(&messages), 0);
+  ::close(writer);
   EXPECT_FALSE(fs::exists(queue / ".News.pdb.tmp-Ab12Cd"));
   EXPECT_TRUE(fs::exists(queue / ".Other.pdb.tmp-Xy34Zw"));
   EXPECT_TRUE(names().empty());
-  EXPECT_TRUE(messages.empty()) << joined(messages);
+  ASSERT_EQ(messages.size(), 1u) << joined(messages);
+  EXPECT_EQ(messages[0].rfind("Install: removed 1 unfinished copy of queued files (", 0), 0u) << messages[0];
   EXPECT_FALSE(fs::exists(hotsync::userLogFile("Ana")) &&
                ReadFile(hotsync::userLogFile("Ana")).find("News") != std::string::npos);
 }
