@@ -117,7 +117,8 @@ BackupReport backupHandheld(const BackupOptions& options) {
     detail::BackupFolder folder(userBackupDir(user));
     const uint32_t now = handheldNow(device);
     for (const CDbList& entry : listAll(device)) {
-      if ((entry.m_DbFlags & pdb::kAttrBackup) == 0 || options.skipCreators.contains(entry.m_Creator)) continue;
+      if ((entry.m_DbFlags & pdb::kAttrBackup) == 0 || options.skipCreators.contains(uint32_t{entry.m_Creator}))
+        continue;
       if (folder.upToDate(entry)) {
         ++report.unchanged;
         continue;
