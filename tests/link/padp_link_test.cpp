@@ -248,12 +248,12 @@ TEST(SerialPort, AHandheldSpeakingNetworkFramesOnATtyIsUnderstood) {
     hh->send(request);
     return hh;  // closing the pty's master would throw away what the desktop did not read yet
   });
-  hotsync::detail::PortSpec spec;
-  spec.kind = hotsync::detail::PortSpec::Tty;
-  spec.path = pty.name;
+  hotsync::detail::PortName named;
+  named.kind = hotsync::detail::PortName::Tty;
+  named.path = pty.name;
   hotsync::detail::PortWait wait;
   wait.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  auto desktop = hotsync::detail::openSerialLink(spec, wait, {});
+  auto desktop = hotsync::detail::openSerialLink(named, wait, {});
   desktop->send(Bytes{1, 2, 3});
   EXPECT_EQ(desktop->receive(), (Bytes{3, 2, 1}));
   handheldEnd.get();
@@ -262,15 +262,15 @@ TEST(SerialPort, AHandheldSpeakingNetworkFramesOnATtyIsUnderstood) {
 TEST(SerialPort, NoHandheldWithinTheWaitLimit) {
   Pty pty;
   ASSERT_GE(pty.slave, 0);
-  hotsync::detail::PortSpec spec;
-  spec.kind = hotsync::detail::PortSpec::Tty;
-  spec.path = pty.name;
+  hotsync::detail::PortName named;
+  named.kind = hotsync::detail::PortName::Tty;
+  named.path = pty.name;
   hotsync::detail::PortWait wait;
   wait.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
-  EXPECT_THROW(hotsync::detail::openSerialLink(spec, wait, {}), hotsync::detail::NoHandheldCame);
-  spec.path = "/nonexistent/tty";
+  EXPECT_THROW(hotsync::detail::openSerialLink(named, wait, {}), hotsync::detail::NoHandheldCame);
+  named.path = "/nonexistent/tty";
   try {
-    hotsync::detail::openSerialLink(spec, wait, {});
+    hotsync::detail::openSerialLink(named, wait, {});
     FAIL() << "opened a missing tty";
   } catch (const LinkError& e) {
     EXPECT_NE(std::string(e.what()).find("/nonexistent/tty"), std::string::npos) << e.what();

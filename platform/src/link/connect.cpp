@@ -116,18 +116,18 @@ void stopListening() {
 }
 
 bool checkPort(const std::string& port, std::string* error) {
-  detail::PortSpec spec;
-  return detail::parsePortSpec(port, &spec, error);
+  detail::PortName named;
+  return detail::parsePortName(port, &named, error);
 }
 
 std::string portName(const std::string& port) {
-  detail::PortSpec spec;
-  return detail::parsePortSpec(port, &spec, nullptr) ? detail::portText(spec) : std::string();
+  detail::PortName named;
+  return detail::parsePortName(port, &named, nullptr) ? detail::portText(named) : std::string();
 }
 
 bool portIsLocal(const std::string& port) {
-  detail::PortSpec spec;
-  return detail::parsePortSpec(port, &spec, nullptr) && detail::portIsLocal(spec);
+  detail::PortName named;
+  return detail::parsePortName(port, &named, nullptr) && detail::portIsLocal(named);
 }
 
 WaitResult waitForHandheldOn(const WaitOptions& options, std::string* error) {
@@ -136,9 +136,9 @@ WaitResult waitForHandheldOn(const WaitOptions& options, std::string* error) {
     return result;
   };
   try {
-    detail::PortSpec spec;
+    detail::PortName named;
     std::string reason;
-    if (!detail::parsePortSpec(options.port, &spec, &reason)) return failed(WaitResult::Failed, reason);
+    if (!detail::parsePortName(options.port, &named, &reason)) return failed(WaitResult::Failed, reason);
     detail::PortWait wait;
     wait.rate = options.rate;
     wait.cancelFd = stopPipe();
@@ -146,7 +146,7 @@ WaitResult waitForHandheldOn(const WaitOptions& options, std::string* error) {
     if (cancelRequested()) return failed(WaitResult::Stopped, "stopped waiting for a handheld");
     if (options.waitSeconds > 0)
       wait.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.waitSeconds);
-    std::unique_ptr<detail::Link> link = detail::waitForHandheld(spec, wait, options.notice);
+    std::unique_ptr<detail::Link> link = detail::waitForHandheld(named, wait, options.notice);
     return detail::attachLinkedHandheld(std::move(link), error) ? WaitResult::Connected : WaitResult::Failed;
   } catch (const detail::NoHandheldCame& e) {
     return failed(WaitResult::NoHandheld, e.what());

@@ -19,7 +19,7 @@ bool fail(std::string* error, const std::string& message) {
 
 // "[ADDR][:PORT]" after a kind's prefix. An IPv6 address goes in brackets
 // when a port follows; "any" is every address, as pilot-link spells it.
-bool parseAddress(const std::string& text, const std::string& whole, PortSpec* spec, std::string* error) {
+bool parseAddress(const std::string& text, const std::string& whole, PortName* named, std::string* error) {
   std::string host = text;
   std::string portText;
   bool hasPort = false;
@@ -40,59 +40,59 @@ bool parseAddress(const std::string& text, const std::string& whole, PortSpec* s
     const long value = std::strtol(portText.c_str(), &end, 10);
     if (portText.empty() || *end != '\0' || value < 0 || value > 65535)
       return fail(error, "not a port number in \"" + whole + "\": " + portText);
-    spec->port = static_cast<uint16_t>(value);
+    named->port = static_cast<uint16_t>(value);
   }
   if (host == "any") host = "0.0.0.0";
-  spec->host = host.empty() ? kDefaultHost : host;
+  named->host = host.empty() ? kDefaultHost : host;
   return true;
 }
 
 }  // namespace
 
-bool parsePortSpec(const std::string& text, PortSpec* spec, std::string* error) {
-  *spec = PortSpec{};
+bool parsePortName(const std::string& text, PortName* named, std::string* error) {
+  *named = PortName{};
   if (text.empty() || text == "net:") {
-    spec->host = kDefaultHost;
-    spec->port = kNetPort;
+    named->host = kDefaultHost;
+    named->port = kNetPort;
     return true;
   }
   if (text.starts_with('/')) {
-    spec->kind = PortSpec::Tty;
-    spec->path = text;
+    named->kind = PortName::Tty;
+    named->path = text;
     return true;
   }
   if (text == "usb:") {
-    spec->kind = PortSpec::Usb;
+    named->kind = PortName::Usb;
     return true;
   }
   for (const auto& [prefix, kind, port] :
-       {std::tuple{"net:", PortSpec::Net, kNetPort}, std::tuple{"serial-tcp:", PortSpec::SerialTcp, kSerialTcpPort}}) {
+       {std::tuple{"net:", PortName::Net, kNetPort}, std::tuple{"serial-tcp:", PortName::SerialTcp, kSerialTcpPort}}) {
     const std::string p = prefix;
     if (!text.starts_with(p)) continue;
-    spec->kind = kind;
-    spec->port = port;
-    return parseAddress(text.substr(p.size()), text, spec, error);
+    named->kind = kind;
+    named->port = port;
+    return parseAddress(text.substr(p.size()), text, named, error);
   }
   return fail(error, "not a port: \"" + text + "\" (" + kForms + ")");
 }
 
-std::string portText(const PortSpec& spec) {
-  switch (spec.kind) {
-    case PortSpec::Tty:
-      return spec.path;
-    case PortSpec::Usb:
+std::string portText(const PortName& named) {
+  switch (named.kind) {
+    case PortName::Tty:
+      return named.path;
+    case PortName::Usb:
       return "usb:";
-    case PortSpec::Net:
-    case PortSpec::SerialTcp:
+    case PortName::Net:
+    case PortName::SerialTcp:
       break;
   }
-  const std::string host = spec.host.find(':') != std::string::npos ? "[" + spec.host + "]" : spec.host;
-  return (spec.kind == PortSpec::Net ? "net:" : "serial-tcp:") + host + ":" + std::to_string(spec.port);
+  const std::string host = named.host.find(':') != std::string::npos ? "[" + named.host + "]" : named.host;
+  return (named.kind == PortName::Net ? "net:" : "serial-tcp:") + host + ":" + std::to_string(named.port);
 }
 
-bool portIsLocal(const PortSpec& spec) {
-  if (spec.kind == PortSpec::Tty || spec.kind == PortSpec::Usb) return true;
-  return spec.host == "localhost" || spec.host == "::1" || spec.host.starts_with("127.");
+bool portIsLocal(const PortName& named) {
+  if (named.kind == PortName::Tty || named.kind == PortName::Usb) return true;
+  return named.host == "localhost" || named.host == "::1" || named.host.starts_with("127.");
 }
 
 }  // namespace hotsync::detail

@@ -11,7 +11,7 @@
 
 namespace hotsync::detail {
 
-struct PortSpec {
+struct PortName {
   enum Kind { Tty, Net, SerialTcp, Usb } kind = Net;
   std::string path;  // Tty
   std::string host;  // Net, SerialTcp
@@ -21,11 +21,11 @@ struct PortSpec {
 constexpr uint16_t kSerialTcpPort = 6416;
 
 // Parses `text`; empty text is "net:". False with a one-line *error.
-bool parsePortSpec(const std::string& text, PortSpec* spec, std::string* error);
+bool parsePortName(const std::string& text, PortName* named, std::string* error);
 // The port as a user would type it: "/dev/ttyUSB0", "net:127.0.0.1:14238".
-std::string portText(const PortSpec& spec);
+std::string portText(const PortName& named);
 // True when only this machine can reach the port (a tty, USB, a loopback address).
-bool portIsLocal(const PortSpec& spec);
+bool portIsLocal(const PortName& named);
 
 // How to wait for a handheld on a port. The wait ends with NoHandheldCame
 // at `deadline`, with WaitStopped as soon as `cancelFd` becomes readable,

@@ -30,8 +30,8 @@ void waitReadable(int fd, const PortWait& wait) {
   }
 }
 
-std::unique_ptr<Link> waitOnNetwork(const PortSpec& spec, const PortWait& wait, const PortNotice& notice) {
-  const std::unique_ptr<Listener> listener = Listener::open(spec.host, spec.port);
+std::unique_ptr<Link> waitOnNetwork(const PortName& named, const PortWait& wait, const PortNotice& notice) {
+  const std::unique_ptr<Listener> listener = Listener::open(named.host, named.port);
   if (notice) notice("waiting for a handheld's network HotSync on port " + std::to_string(listener->port()));
   waitReadable(listener->fd(), wait);
   return listener->accept();
@@ -39,15 +39,15 @@ std::unique_ptr<Link> waitOnNetwork(const PortSpec& spec, const PortWait& wait, 
 
 }  // namespace
 
-std::unique_ptr<Link> waitForHandheld(const PortSpec& spec, const PortWait& wait, const PortNotice& notice) {
-  switch (spec.kind) {
-    case PortSpec::Net:
-      return waitOnNetwork(spec, wait, notice);
-    case PortSpec::Tty:
-    case PortSpec::SerialTcp:
-      return openSerialLink(spec, wait, notice);
-    case PortSpec::Usb:
-      return openUsbLink(spec, wait, notice);
+std::unique_ptr<Link> waitForHandheld(const PortName& named, const PortWait& wait, const PortNotice& notice) {
+  switch (named.kind) {
+    case PortName::Net:
+      return waitOnNetwork(named, wait, notice);
+    case PortName::Tty:
+    case PortName::SerialTcp:
+      return openSerialLink(named, wait, notice);
+    case PortName::Usb:
+      return openUsbLink(named, wait, notice);
   }
   throw LinkError("an unknown kind of port");
 }

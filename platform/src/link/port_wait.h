@@ -25,13 +25,13 @@ class WaitStopped : public LinkError {
 
 using PortNotice = std::function<void(const std::string&)>;
 
-// Waits on `spec` and returns the link to the handheld that came, its
+// Waits on `named` and returns the link to the handheld that came, its
 // opening exchange made. `notice` hears "waiting for ..." once the port is
 // open.
-std::unique_ptr<Link> waitForHandheld(const PortSpec& spec, const PortWait& wait, const PortNotice& notice);
+std::unique_ptr<Link> waitForHandheld(const PortName& named, const PortWait& wait, const PortNotice& notice);
 
 // The serial kinds (a tty, serial-tcp:) and USB, built by their links.
-std::unique_ptr<Link> openSerialLink(const PortSpec& spec, const PortWait& wait, const PortNotice& notice);
-std::unique_ptr<Link> openUsbLink(const PortSpec& spec, const PortWait& wait, const PortNotice& notice);
+std::unique_ptr<Link> openSerialLink(const PortName& named, const PortWait& wait, const PortNotice& notice);
+std::unique_ptr<Link> openUsbLink(const PortName& named, const PortWait& wait, const PortNotice& notice);
 
 }  // namespace hotsync::detail

@@ -65,8 +65,8 @@ std::unique_ptr<ReplayStream> readFirstBytes(std::unique_ptr<FdStream> stream, c
   }
 }
 
-std::unique_ptr<FdStream> acceptEmulator(const PortSpec& spec, const PortWait& wait, const PortNotice& notice) {
-  const std::unique_ptr<Listener> listener = Listener::open(spec.host, spec.port);
+std::unique_ptr<FdStream> acceptEmulator(const PortName& named, const PortWait& wait, const PortNotice& notice) {
+  const std::unique_ptr<Listener> listener = Listener::open(named.host, named.port);
   if (notice) notice("waiting for an emulator's serial HotSync on port " + std::to_string(listener->port()));
   for (;;) {
     waitFor(listener->fd(), wait);
@@ -82,12 +82,12 @@ std::unique_ptr<FdStream> acceptEmulator(const PortSpec& spec, const PortWait& w
 
 }  // namespace
 
-std::unique_ptr<Link> openSerialLink(const PortSpec& spec, const PortWait& wait, const PortNotice& notice) {
+std::unique_ptr<Link> openSerialLink(const PortName& named, const PortWait& wait, const PortNotice& notice) {
   std::unique_ptr<FdStream> stream;
   PadpLink::RateSwitch switchRate;
-  if (spec.kind == PortSpec::Tty) {
-    stream = std::make_unique<FdStream>(openTty(spec.path), spec.path);
-    if (notice) notice("waiting for a handheld's serial HotSync on " + spec.path);
+  if (named.kind == PortName::Tty) {
+    stream = std::make_unique<FdStream>(openTty(named.path), named.path);
+    if (notice) notice("waiting for a handheld's serial HotSync on " + named.path);
     const int fd = stream->fd();
     switchRate = [fd](uint32_t rate) {
       setTtyRate(fd, rate);
@@ -96,7 +96,7 @@ std::unique_ptr<Link> openSerialLink(const PortSpec& spec, const PortWait& wait,
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     };
   } else {
-    stream = acceptEmulator(spec, wait, notice);  // no speed: the bytes go as fast as TCP carries them
+    stream = acceptEmulator(named, wait, notice);  // no speed: the bytes go as fast as TCP carries them
   }
   FirstBytes::Framing framing = FirstBytes::Unknown;
   std::unique_ptr<ReplayStream> replay = readFirstBytes(std::move(stream), wait, &framing);

@@ -56,7 +56,7 @@ std::unique_ptr<Link> linkOver(UsbConnection c, const UsbDeviceInfo& device, con
 
 }  // namespace
 
-std::unique_ptr<Link> openUsbLink(const PortSpec& /*spec*/, const PortWait& wait, const PortNotice& notice) {
+std::unique_ptr<Link> openUsbLink(const PortName& /*named*/, const PortWait& wait, const PortNotice& notice) {
   std::string note;
   std::unique_ptr<UsbBus> bus = openUsbBus(&note);
   // The HotSync manager hands each HotSync the device it saw arrive.
