@@ -23,6 +23,10 @@ class WaitStopped : public LinkError {
   WaitStopped() : LinkError("stopped waiting for a handheld") {}
 };
 
+// Waits until `fd` is readable. Throws NoHandheldCame when the wait limit
+// runs out and WaitStopped when the wait is stopped.
+void waitReadable(int fd, const PortWait& wait);
+
 using PortNotice = std::function<void(const std::string&)>;
 
 // Waits on `named` and returns the link to the handheld that came, its

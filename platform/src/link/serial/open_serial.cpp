@@ -24,24 +24,6 @@ namespace hotsync::detail {
 
 namespace {
 
-// Waits until `fd` is readable, the wait limit runs out or the wait is stopped.
-void waitFor(int fd, const PortWait& wait) {
-  for (;;) {
-    int timeout = -1;
-    if (wait.deadline) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*wait.deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) throw NoHandheldCame();
-      timeout = static_cast<int>(std::min<long long>(left.count(), 60'000));
-    }
-    pollfd p[2] = {{fd, POLLIN, 0}, {wait.cancelFd, POLLIN, 0}};
-    const int ready = ::poll(p, wait.cancelFd >= 0 ? 2 : 1, timeout);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) throw LinkError(std::string("waiting for a handheld: ") + std::strerror(errno));
-    if (wait.cancelFd >= 0 && p[1].revents != 0) throw WaitStopped();
-    if (p[0].revents != 0) return;
-  }
-}
-
 // Reads until the first bytes tell the framing; line noise before them is
 // dropped, and never more than a few KiB are held.
 std::unique_ptr<ReplayStream> readFirstBytes(std::unique_ptr<FdStream> stream, const PortWait& wait,
@@ -49,7 +31,7 @@ std::unique_ptr<ReplayStream> readFirstBytes(std::unique_ptr<FdStream> stream, c
   std::vector<uint8_t> seen;
   uint8_t chunk[1024];
   for (;;) {
-    waitFor(stream->fd(), wait);
+    waitReadable(stream->fd(), wait);
     const std::size_t n = stream->readSome(chunk, std::chrono::milliseconds(1000));
     seen.insert(seen.end(), chunk, chunk + n);
     const FirstBytes found = recogniseFraming(seen);
@@ -69,7 +51,7 @@ std::unique_ptr<FdStream> acceptEmulator(const PortName& named, const PortWait& 
   const std::unique_ptr<Listener> listener = Listener::open(named.host, named.port);
   if (notice) notice("waiting for an emulator's serial HotSync on port " + std::to_string(listener->port()));
   for (;;) {
-    waitFor(listener->fd(), wait);
+    waitReadable(listener->fd(), wait);
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     const int fd = ::accept4(listener->fd(), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
