@@ -154,6 +154,39 @@ bool isAbandonedTemporary(const std::filesystem::path& path);
 // serialize would.
 uint64_t writeDatabaseAtomic(const std::filesystem::path& path, const Database& db);
 
+// The same in steps, for a writer that puts many files of one folder in
+// place together: stageDatabase or stageFile writes a temporary (held
+// open, not yet flushed; throws std::runtime_error), and placeStaged
+// flushes them all at once, renames each over its path and flushes the
+// folder once.
+class StagedFile {
+ public:
+  StagedFile(std::filesystem::path temp, std::filesystem::path path, int fd);
+  StagedFile(StagedFile&& other) noexcept;
+  StagedFile& operator=(StagedFile&&) = delete;
+  ~StagedFile();  // a temporary never put in place is removed
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  friend std::vector<std::string> placeStaged(std::vector<StagedFile> files, bool flushFolder);
+
+  std::filesystem::path temp_;
+  std::filesystem::path path_;
+  int fd_ = -1;
+};
+StagedFile stageDatabase(const std::filesystem::path& path, const Database& db);
+StagedFile stageFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// One text per file, in order: empty where the file is now in place, else
+// why it is not (its temporary removed, what was at its path untouched).
+// Without `flushFolder` a power cut may undo the renames, never tear them.
+std::vector<std::string> placeStaged(std::vector<StagedFile> files, bool flushFolder);
+
+// fsync (fdatasync with `dataOnly`) of every file at once, so that the
+// file system can join them into few journal commits instead of one each:
+// per file 0 where it is flushed, else the errno.
+std::vector<int> flushFiles(std::span<const int> fds, bool dataOnly);
+
 // "Tarv" <-> 0x54617276.
 uint32_t fourCC(const char* text);
 std::string fourCCText(uint32_t code);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "pdb/pdb.h"
@@ -31,15 +32,6 @@ bool writeAll(int fd, std::span<const uint8_t> bytes) {
     done += static_cast<std::size_t>(n);
   }
   return true;
-}
-
-void syncFolder(const std::filesystem::path& path, const std::filesystem::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) fail(path, "cannot open folder to flush it", errno);
-  const int rc = ::fsync(fd);
-  const int err = errno;
-  ::close(fd);
-  if (rc != 0) fail(path, "cannot flush folder", err);
 }
 
 // Copies what is left of `source` into `fd`, in the kernel where it can
@@ -67,13 +59,17 @@ bool copyAll(int source, int fd) {
   }
 }
 
-// Fills a fresh temporary next to `path` with `fill`, flushes it and renames
-// it over `path`.
-template <typename Fill>
-void replaceAtomically(const std::filesystem::path& path, Fill fill) {
-  if (!path.has_filename()) throw std::runtime_error(path.string() + ": not a file name");
+std::filesystem::path folderOf(const std::filesystem::path& path) {
   std::filesystem::path folder = path.parent_path();
-  if (folder.empty()) folder = ".";
+  return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+// Fills a fresh temporary next to `path` with `fill`; it stays open (and
+// locked) for placeStaged to flush.
+template <typename Fill>
+StagedFile stage(const std::filesystem::path& path, Fill fill) {
+  if (!path.has_filename()) throw std::runtime_error(path.string() + ": not a file name");
+  const std::filesystem::path folder = folderOf(path);
 
   // mkostemp picks a name nobody else holds, so concurrent writers of the
   // same file never share a temporary. The lock says it is being written;
@@ -103,21 +99,108 @@ void replaceAtomically(const std::filesystem::path& path, Fill fill) {
     abandon("cannot set permissions", errno);
   }
   if (!fill(fd)) abandon("cannot write", errno);
-  if (::fsync(fd) != 0) abandon("cannot flush", errno);
-  if (::close(fd) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    fail(path, "cannot close", err);
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    fail(path, "cannot rename into place", err);
-  }
-  syncFolder(path, folder);
+  return StagedFile(temp, path, fd);
+}
+
+// Flushes the entries of `folder`; errors name `path`.
+void flushFolder(const std::filesystem::path& folder, const std::filesystem::path& path) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) fail(path, "cannot open folder to flush it", errno);
+  const int rc = ::fsync(fd);
+  const int err = errno;
+  ::close(fd);
+  if (rc != 0) fail(path, "cannot flush folder", err);
+}
+
+// Writes `path` with `fill` through a flushed temporary, renames it into
+// place and flushes the folder.
+template <typename Fill>
+void replaceAtomically(const std::filesystem::path& path, Fill fill) {
+  std::vector<StagedFile> one;
+  one.push_back(stage(path, fill));
+  const std::vector<std::string> errors = placeStaged(std::move(one), true);
+  if (!errors.front().empty()) throw std::runtime_error(errors.front());
+}
+
+// Writes serialize(db) to `fd` block by block.
+bool writeDatabase(int fd, const Database& db, const std::vector<uint8_t>& head) {
+  // Small blocks are gathered into large writes; large ones go as they are.
+  std::vector<uint8_t> pending(head);
+  pending.reserve(kCopyChunk);
+  bool ok = true;
+  forEachBlock(db, [&](const std::vector<uint8_t>& block) {
+    if (!ok) return;
+    if (pending.size() + block.size() > kCopyChunk) {
+      ok = writeAll(fd, pending);
+      pending.clear();
+    }
+    if (block.size() >= kCopyChunk) {
+      ok = ok && writeAll(fd, block);
+    } else {
+      pending.insert(pending.end(), block.begin(), block.end());
+    }
+  });
+  return ok && writeAll(fd, pending);
 }
 
 }  // namespace
+
+StagedFile::StagedFile(std::filesystem::path temp, std::filesystem::path path, int fd)
+    : temp_(std::move(temp)), path_(std::move(path)), fd_(fd) {}
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : temp_(std::move(other.temp_)), path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {
+  other.temp_.clear();
+}
+
+StagedFile::~StagedFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+std::vector<std::string> placeStaged(std::vector<StagedFile> files, bool flush) {
+  std::vector<std::string> errors(files.size());
+  std::vector<int> fds;
+  for (const StagedFile& file : files) fds.push_back(file.fd_);
+  const std::vector<int> flushed = flushFiles(fds, false);
+  bool anyPlaced = false;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    StagedFile& file = files[i];
+    const int closed = ::close(std::exchange(file.fd_, -1));
+    const auto failed = [&](const char* step, int err) {
+      errors[i] = file.path_.string() + ": " + step + ": " + std::generic_category().message(err);
+    };
+    if (flushed[i] != 0) {
+      failed("cannot flush", flushed[i]);
+    } else if (closed != 0) {
+      failed("cannot close", errno);
+    } else if (::rename(file.temp_.c_str(), file.path_.c_str()) != 0) {
+      failed("cannot rename into place", errno);
+    } else {
+      file.temp_.clear();
+      anyPlaced = true;
+    }
+  }
+  if (flush && anyPlaced) {
+    try {
+      flushFolder(folderOf(files.front().path_), files.front().path_);
+    } catch (const std::exception& e) {
+      for (std::size_t i = 0; i < files.size(); ++i) {
+        if (errors[i].empty()) errors[i] = e.what();
+      }
+    }
+  }
+  return errors;
+}
+
+StagedFile stageFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+  return stage(path, [&](int fd) { return writeAll(fd, bytes); });
+}
+
+StagedFile stageDatabase(const std::filesystem::path& path, const Database& db) {
+  const std::vector<uint8_t> head = serializeHead(db, nullptr);
+  return stage(path, [&](int fd) { return writeDatabase(fd, db, head); });
+}
 
 bool isAbandonedTemporary(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -138,25 +221,7 @@ void copyFileAtomic(const std::filesystem::path& path, int source) {
 uint64_t writeDatabaseAtomic(const std::filesystem::path& path, const Database& db) {
   uint64_t size = 0;
   const std::vector<uint8_t> head = serializeHead(db, &size);
-  replaceAtomically(path, [&](int fd) {
-    // Small blocks are gathered into large writes; large ones go as they are.
-    std::vector<uint8_t> pending(head);
-    pending.reserve(kCopyChunk);
-    bool ok = true;
-    forEachBlock(db, [&](const std::vector<uint8_t>& block) {
-      if (!ok) return;
-      if (pending.size() + block.size() > kCopyChunk) {
-        ok = writeAll(fd, pending);
-        pending.clear();
-      }
-      if (block.size() >= kCopyChunk) {
-        ok = ok && writeAll(fd, block);
-      } else {
-        pending.insert(pending.end(), block.begin(), block.end());
-      }
-    });
-    return ok && writeAll(fd, pending);
-  });
+  replaceAtomically(path, [&](int fd) { return writeDatabase(fd, db, head); });
   return size;
 }
 

@@ -1,5 +1,6 @@
 // The HotSync's backup into the user's folder: what is backed up, what is
 // not read at all, and what a kill in the middle leaves.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -129,6 +130,73 @@ TEST_F(Backup, KillWhileReplacingACopyLeavesThePreviousOneReadable) {
   EXPECT_EQ(pdb::readFile(backupDir() / "Memo.pdb").db.records.size(), 2u);
   EXPECT_FALSE(fs::exists(backupDir() / "Memo~2.pdb"));
   EXPECT_FALSE(fs::exists(backupDir() / "Memo.pdb.bak"));
+}
+
+// The backup date goes into a clean database's header in place, at once:
+// a kill right after the backup keeps it, and nothing else of the file
+// changes. A database with journaled changes, or a file with a second
+// name, is never written in place.
+TEST_F(Backup, BackupDateIsWrittenIntoTheHeaderInPlace) {
+  const fs::path hh = makeHandheld({backedUp("Memo", {{1}}), backedUp("Todo", {{2}}), backedUp("Note", {{3}})});
+  const fs::path card = hh / "card0";
+  fs::create_hard_link(card / "Note.pdb", root / "Note-link.pdb");
+  const std::string memoBefore = ReadFile(card / "Memo.pdb");
+  const std::string noteBefore = ReadFile(card / "Note.pdb");
+  const auto inode = [](const fs::path& file) {
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
+  };
+  const ino_t memoInode = inode(card / "Memo.pdb");
+
+  connect(hh);
+  appendRecord("Todo", "journaled");
+  ASSERT_EQ(hotsync::backupHandheld({}).backedUp, 3);
+  // What a kill at this moment leaves.
+  const fs::path killed = root / "killed";
+  fs::copy(hh, killed, fs::copy_options::recursive);
+  fs::remove(killed / ".lock");
+  hotsync::disconnectHandheld();
+
+  const uint32_t date = pdb::readFile(backupDir() / "Memo.pdb").db.backupDate;
+  ASSERT_NE(date, 0u);
+  std::string memoAfter = memoBefore;
+  for (int i = 0; i < 4; ++i) memoAfter[44 + i] = static_cast<char>(date >> (24 - 8 * i));
+  EXPECT_EQ(ReadFile(killed / "card0" / "Memo.pdb"), memoAfter);
+  EXPECT_FALSE(fs::exists(killed / "card0" / "Memo.pdb.journal"));
+  EXPECT_EQ(ReadFile(card / "Memo.pdb"), memoAfter);
+  EXPECT_EQ(inode(card / "Memo.pdb"), memoInode);
+  EXPECT_EQ(ReadFile(root / "Note-link.pdb"), noteBefore);
+  EXPECT_EQ(pdb::readFile(card / "Note.pdb").db.backupDate, date);
+
+  // Reconnecting the killed handheld replays Todo's journal: its new record
+  // and its backup date are both there.
+  connect(killed);
+  hotsync::disconnectHandheld();
+  const pdb::Database todo = pdb::readFile(killed / "card0" / "Todo.pdb").db;
+  EXPECT_EQ(todo.records.size(), 2u);
+  EXPECT_EQ(todo.backupDate, date);
+  EXPECT_EQ(pdb::readFile(killed / "card0" / "Memo.pdb").db.backupDate, date);
+}
+
+// More changed databases than are put in place at once.
+TEST_F(Backup, ManyChangedDatabasesAreAllCopiedAndDated) {
+  std::vector<pdb::Database> dbs;
+  for (int n = 0; n < 70; ++n) dbs.push_back(backedUp("Db" + std::to_string(n), {{static_cast<uint8_t>(n)}}));
+  const fs::path hh = makeHandheld(dbs);
+  ASSERT_EQ(backUp(hh).backedUp, 70);
+  std::vector<std::string> skipped;
+  const auto files = hotsync::readBackupFolder(backupDir(), &skipped);
+  EXPECT_EQ(files.size(), 70u);
+  EXPECT_TRUE(skipped.empty());
+  for (const auto& file : files) {
+    const pdb::Database copy = pdb::readFile(file.path).db;
+    const pdb::Database onHandheld = pdb::readFile(hh / "card0" / (copy.name + ".pdb")).db;
+    EXPECT_EQ(copy.records, onHandheld.records) << copy.name;
+    EXPECT_EQ(onHandheld.backupDate, copy.backupDate) << copy.name;
+  }
+  const hotsync::BackupReport again = backUp(hh);
+  EXPECT_EQ(again.backedUp, 0);
+  EXPECT_EQ(again.unchanged, 70);
 }
 
 // Where only the previous copy reads, it stands in; names come from headers.

@@ -1,13 +1,16 @@
 #include "backup/backup_folder.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cstring>
-#include <fstream>
 #include <set>
-#include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "folder/card_folder.h"
@@ -30,15 +33,54 @@ std::string hexOf(const std::string& bytes) {
   return out;
 }
 
-bool fromHex(const std::string& hex, std::string* out) {
-  if (hex.size() % 2 != 0) return false;
+int nibble(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool fromHex(std::string_view hex, std::string* out) {
+  if (hex.empty() || hex.size() % 2 != 0) return false;
   out->clear();
   for (std::size_t i = 0; i < hex.size(); i += 2) {
-    unsigned value = 0;
-    if (std::sscanf(hex.c_str() + i, "%2x", &value) != 1) return false;
-    out->push_back(static_cast<char>(value));
+    const int high = nibble(hex[i]);
+    const int low = nibble(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    out->push_back(static_cast<char>(high << 4 | low));
   }
   return true;
+}
+
+// The next field of `line` (up to a space) taken off its front.
+std::string_view takeField(std::string_view* line) {
+  const std::size_t start = line->find_first_not_of(' ');
+  if (start == std::string_view::npos) return *line = {};
+  const std::size_t end = std::min(line->find(' ', start), line->size());
+  const std::string_view field = line->substr(start, end - start);
+  line->remove_prefix(end);
+  return field;
+}
+
+bool takeNumber(std::string_view* line, uint32_t* value) {
+  const std::string_view field = takeField(line);
+  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), *value);
+  return !field.empty() && error == std::errc() && end == field.data() + field.size();
+}
+
+std::string readWholeFile(const fs::path& path) {
+  std::string text;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return text;
 }
 
 }  // namespace
@@ -46,24 +88,46 @@ bool fromHex(const std::string& hex, std::string* out) {
 BackupFolder::BackupFolder(fs::path dir) : dir_(std::move(dir)) {
   std::error_code ec;
   if (fs::create_directories(dir_, ec)) ::chmod(dir_.c_str(), 0700);
-  removeStaleTemporaries(dir_);
+  listFolder();
   // One line per database: card, modification number and date, the name
   // in hex (any bytes), then the file name (the rest of the line).
-  std::ifstream in(dir_ / kIndexFile);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
+  const std::string text = readWholeFile(dir_ / kIndexFile);
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    std::string_view line(text.data() + at, end - at);
+    at = end + 1;
     uint32_t card = 0;
     Entry entry;
-    std::string hexName;
     std::string name;
-    if (!(fields >> card >> entry.modNumber >> entry.modDate >> hexName) || !fromHex(hexName, &name)) continue;
-    fields.get();
-    std::getline(fields, entry.file);
+    if (!takeNumber(&line, &card) || !takeNumber(&line, &entry.modNumber) || !takeNumber(&line, &entry.modDate) ||
+        !fromHex(takeField(&line), &name) || line.empty()) {
+      continue;
+    }
+    entry.file = line.substr(1);
     // Only plain names inside the folder: the index must never point elsewhere.
     if (entry.file.empty() || entry.file.find('/') != std::string::npos || entry.file[0] == '.') continue;
     index_[{card, name}] = std::move(entry);
   }
+}
+
+void BackupFolder::listFolder() {
+  DIR* folder = ::opendir(dir_.c_str());
+  if (folder == nullptr) return;
+  while (const dirent* file = ::readdir(folder)) {
+    const std::string name = file->d_name;
+    if (name == "." || name == "..") continue;
+    if (isWriterTemporary(name)) {
+      ::unlinkat(::dirfd(folder), file->d_name, 0);  // left by a killed backup
+      continue;
+    }
+    bool regular = file->d_type == DT_REG;
+    if (file->d_type == DT_UNKNOWN || file->d_type == DT_LNK) {
+      struct stat st {};
+      regular = ::fstatat(::dirfd(folder), file->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+    }
+    if (regular) present_.insert(name);
+  }
+  ::closedir(folder);
 }
 
 bool BackupFolder::upToDate(const CDbList& list) const {
@@ -75,8 +139,7 @@ bool BackupFolder::upToDate(const CDbList& list) const {
   const uint32_t modNumber = list.m_ModNumber;
   const uint32_t modDate = list.m_ModDate;
   if (it->second.modNumber != modNumber || it->second.modDate != modDate) return false;
-  std::error_code ec;
-  return fs::is_regular_file(dir_ / it->second.file, ec);
+  return present_.contains(it->second.file);
 }
 
 std::string BackupFolder::fileFor(const Key& key, bool resourceDb) const {
@@ -86,6 +149,7 @@ std::string BackupFolder::fileFor(const Key& key, bool resourceDb) const {
   }
   std::set<std::string> others;
   for (const auto& [k, entry] : index_) others.insert(entry.file);
+  for (const Staged& staged : staged_) others.insert(staged.entry.file);
   // Card 0 keeps the plain name; another card's copy says which card it is from.
   std::string stem = key.second;
   if (key.first != 0) stem = "card" + std::to_string(key.first) + " " + stem;
@@ -108,9 +172,9 @@ std::string BackupFolder::fileFor(const Key& key, bool resourceDb) const {
   }
 }
 
-void BackupFolder::write(uint32_t card, const pdb::Database& db) {
-  const Key key{card, db.name};
-  const std::string file = fileFor(key, db.isResourceDb());
+void BackupFolder::stage(uint32_t card, const pdb::Database& db) {
+  Key key{card, db.name};
+  std::string file = fileFor(key, db.isResourceDb());
   const fs::path path = dir_ / file;
   const fs::path previous = dir_ / (file + ".bak");
   std::error_code ec;
@@ -118,23 +182,55 @@ void BackupFolder::write(uint32_t card, const pdb::Database& db) {
   // The previous copy keeps a second name until the new one is complete.
   const bool hadCopy = ::link(path.c_str(), previous.c_str()) == 0;
   crashPoint("backup-write");
-  pdb::writeDatabaseAtomic(path, db);
-  if (hadCopy) fs::remove(previous, ec);
-  if (const auto old = index_.find(key); old != index_.end() && old->second.file != file) {
-    fs::remove(dir_ / old->second.file, ec);
+  pdb::StagedFile staged = pdb::stageDatabase(path, db);
+  staged_.push_back(Staged{std::move(key), Entry{db.modificationNumber, db.modificationDate, std::move(file)},
+                           std::move(staged), hadCopy});
+}
+
+std::vector<std::string> BackupFolder::commit() {
+  std::vector<pdb::StagedFile> files;
+  for (Staged& staged : staged_) files.push_back(std::move(staged.file));
+  // Until the folder is flushed, the previous copies keep their second names.
+  std::vector<std::string> errors = pdb::placeStaged(std::move(files), true);
+  std::error_code ec;
+  for (std::size_t i = 0; i < staged_.size(); ++i) {
+    Staged& staged = staged_[i];
+    if (!errors[i].empty()) continue;
+    if (staged.hadCopy) fs::remove(dir_ / (staged.entry.file + ".bak"), ec);
+    if (const auto old = index_.find(staged.key); old != index_.end() && old->second.file != staged.entry.file) {
+      fs::remove(dir_ / old->second.file, ec);
+      present_.erase(old->second.file);
+    }
+    present_.insert(staged.entry.file);
+    index_[staged.key] = std::move(staged.entry);
+    changed_ = true;
   }
-  index_[key] = Entry{db.modificationNumber, db.modificationDate, file};
+  staged_.clear();
+  return errors;
 }
 
 bool BackupFolder::saveIndex() const {
+  if (!changed_) return true;
   std::string text;
+  text.reserve(index_.size() * 64);
   for (const auto& [key, entry] : index_) {
-    text += std::to_string(key.first) + " " + std::to_string(entry.modNumber) + " " + std::to_string(entry.modDate) +
-            " " + hexOf(key.second) + " " + entry.file + "\n";
+    for (const uint32_t number : {key.first, entry.modNumber, entry.modDate}) {
+      text += std::to_string(number);
+      text += ' ';
+    }
+    text += hexOf(key.second);
+    text += ' ';
+    text += entry.file;
+    text += '\n';
   }
   try {
-    pdb::writeFileAtomic(dir_ / kIndexFile, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    return true;
+    // Written after the copies' renames are on disk, so it never names a
+    // copy newer than the one there. Losing its own rename to a power cut
+    // only makes the next backup copy those databases again.
+    std::vector<pdb::StagedFile> index;
+    index.push_back(
+        pdb::stageFile(dir_ / kIndexFile, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
+    return pdb::placeStaged(std::move(index), false).front().empty();
   } catch (const std::exception&) {
     return false;
   }

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "hotsync/sync_types.h"
 #include "pdb/pdb.h"
@@ -24,12 +26,18 @@ class BackupFolder {
   // this very state (same modification number and date, file still there).
   bool upToDate(const CDbList& entry) const;
 
-  // Writes `db` (from card `card`) as its file: the new copy is completed
-  // and flushed under a temporary name, the previous one stays as NAME.bak
-  // until the new one has taken its place. Throws std::runtime_error.
-  void write(uint32_t card, const pdb::Database& db);
+  // Stages `db` (from card `card`) as its file: the new copy is completed
+  // and flushed under a temporary name, and the previous one gets a second
+  // name, NAME.bak, until commit has put the new one in its place. Throws
+  // std::runtime_error.
+  void stage(uint32_t card, const pdb::Database& db);
 
-  // Writes the index, atomically. False when it cannot.
+  // Puts every staged copy in place with one flush of the folder, then drops
+  // the previous copies. One text per staged copy, in staging order: empty
+  // for a copy now in place, else why it is not.
+  std::vector<std::string> commit();
+
+  // Writes the index, atomically, when a copy went into place. False when it cannot.
   bool saveIndex() const;
 
  private:
@@ -40,10 +48,24 @@ class BackupFolder {
   };
   using Key = std::pair<uint32_t, std::string>;  // card, database name
 
+  struct Staged {
+    Key key;
+    Entry entry;
+    pdb::StagedFile file;
+    bool hadCopy = false;  // NAME.bak holds the previous copy
+  };
+
+  // Notes the folder's regular files and removes a killed backup's temporaries.
+  void listFolder();
   std::string fileFor(const Key& key, bool resourceDb) const;
 
   std::filesystem::path dir_;
   std::map<Key, Entry> index_;
+  // The regular files the folder held when it was opened: one listing
+  // instead of a look at each database's copy.
+  std::set<std::string> present_;
+  std::vector<Staged> staged_;
+  bool changed_ = false;  // the index differs from its file
 };
 
 }  // namespace hotsync::detail

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <ctime>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "backup/backup_folder.h"
 #include "desktop_log.h"
@@ -18,6 +20,7 @@ namespace {
 
 constexpr int kMaxCards = 64;
 constexpr int32_t kListPage = 256;
+constexpr std::size_t kBatch = 64;                // copies put in place together
 constexpr int64_t kPalmEpochOffset = 2082844800;  // 1904-01-01 to 1970-01-01
 
 std::atomic<uint64_t> g_wholeReads{0};
@@ -116,6 +119,29 @@ BackupReport backupHandheld(const BackupOptions& options) {
     detail::Device& device = *s.handheld;
     detail::BackupFolder folder(userBackupDir(user));
     const uint32_t now = handheldNow(device);
+    // The copies go into place in batches (each copy held open until then);
+    // then the handheld learns which ones it has.
+    std::vector<std::pair<CDbList, std::string>> staged;  // list entry, name (UTF-8)
+    bool connected = true;
+    const auto putInPlace = [&] {
+      const std::vector<std::string> errors = folder.commit();
+      connected = connected && s.handheld.get() == &device;
+      for (std::size_t i = 0; i < staged.size(); ++i) {
+        const auto& [entry, name] = staged[i];
+        if (!errors[i].empty()) {
+          failed("Backup: " + name + " not backed up: " + errors[i]);
+          continue;
+        }
+        ++report.backedUp;
+        if (!connected) continue;
+        const int32_t status = stampBackupDate(device, entry, now);
+        connected = status != SYNCERR_NOT_CONNECTED;
+        if (status != SYNCERR_NONE && connected)
+          failed("Backup: " + name + " backed up, but its backup date could not be set (" + statusText(status) + ")");
+        if (connected) device.keepAlive();
+      }
+      staged.clear();
+    };
     for (const CDbList& entry : listAll(device)) {
       if ((entry.m_DbFlags & pdb::kAttrBackup) == 0 || options.skipCreators.contains(uint32_t{entry.m_Creator}))
         continue;
@@ -145,18 +171,16 @@ BackupReport backupHandheld(const BackupOptions& options) {
       // The copy says when it was made, as the handheld will.
       db.backupDate = now;
       try {
-        folder.write(static_cast<uint32_t>(entry.m_CardNum), db);
+        folder.stage(static_cast<uint32_t>(entry.m_CardNum), db);
       } catch (const std::exception& e) {
         failed("Backup: " + name + " not backed up: " + e.what());
         continue;
       }
-      ++report.backedUp;
-      if (const int32_t status = stampBackupDate(device, entry, now); status != SYNCERR_NONE) {
-        if (status == SYNCERR_NOT_CONNECTED) break;
-        failed("Backup: " + name + " backed up, but its backup date could not be set (" + statusText(status) + ")");
-      }
+      staged.push_back({entry, name});
+      if (staged.size() == kBatch) putInPlace();
       device.keepAlive();
     }
+    putInPlace();
     if (!folder.saveIndex())
       failed("Backup: the backup index in " + userBackupDir(user).string() + " cannot be written");
   } catch (const std::exception& e) {

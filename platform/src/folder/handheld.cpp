@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 
 #include "folder/card_folder.h"
 #include "folder/crash_point.h"
+#include "pdb/header_layout.h"
 
 namespace hotsync::detail {
 namespace fs = std::filesystem;
@@ -293,6 +295,7 @@ int32_t Handheld::openDb(const char* name, int32_t cardNo, uint8_t* out, uint8_t
 void Handheld::record(Handle& h, const Op& op) {
   applyOp(h.slot->state, op);
   encodeOp(op, &h.pending);
+  if (op.kind != OpKind::BackupDate) h.slot->beyondHeader = true;
   // Dates the HotSync sets (backup date, and with the sync flags reset) are
   // no modification of the database.
   if (op.kind != OpKind::BackupDate && op.kind != OpKind::ResetFlags) h.modified = true;
@@ -305,17 +308,22 @@ int32_t Handheld::closeDb(uint8_t hv) {
   int32_t status = SYNCERR_NONE;
   if (!h->pending.empty()) {
     if (h->modified) record(*h, Op{OpKind::Stamp, 0, 0, palmNow(), slot.state.db.modificationNumber + 1, {}});
-    std::string error;
     const fs::path& cardDir = cards_[h->card].dir;
-    const JournalBase* base = slot.unsaved ? nullptr : baseOf(cardDir, slot);
-    if (base == nullptr ||
-        !appendJournalFrame(journalPathFor(cardDir / slot.fileName), *base, h->pending, flushEachClose_, &error)) {
-      // The journal could not take it (or an earlier change is only in
-      // memory): write the whole database instead.
-      slot.unsaved = true;
-      if (!fold(cards_[h->card].dir, slot, &error)) status = SYNCERR_NOT_ENOUGH_SPACE;
-    } else {
-      slot.journaled = true;
+    // A backup date alone goes straight into the file's header: no journal,
+    // and no rewrite of the whole file at disconnect.
+    const bool inPlace = !slot.beyondHeader && !slot.journaled && !slot.unsaved && patchHeader(cardDir, slot);
+    if (!inPlace) {
+      std::string error;
+      const JournalBase* base = slot.unsaved ? nullptr : baseOf(cardDir, slot);
+      if (base == nullptr ||
+          !appendJournalFrame(journalPathFor(cardDir / slot.fileName), *base, h->pending, flushEachClose_, &error)) {
+        // The journal could not take it (or an earlier change is only in
+        // memory): write the whole database instead.
+        slot.unsaved = true;
+        if (!fold(cardDir, slot, &error)) status = SYNCERR_NOT_ENOUGH_SPACE;
+      } else {
+        slot.journaled = true;
+      }
     }
   }
   --slot.openCount;
@@ -491,9 +499,43 @@ int32_t Handheld::setBackupDate(uint8_t hv, uint32_t date) {
   return SYNCERR_NONE;
 }
 
+bool Handheld::patchHeader(const fs::path& cardDir, DbSlot& slot) {
+  const int fd = ::open((cardDir / slot.fileName).c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  // A file with a second name is only ever replaced, never changed under
+  // that other name.
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+            static_cast<uint64_t>(st.st_size) == slot.fileSize;
+  if (ok) {
+    const uint32_t date = slot.state.db.backupDate;
+    const uint8_t bytes[4] = {static_cast<uint8_t>(date >> 24), static_cast<uint8_t>(date >> 16),
+                              static_cast<uint8_t>(date >> 8), static_cast<uint8_t>(date)};
+    // Four bytes inside the first block: a killed process leaves the old
+    // date or the new one, and the file stays whole either way.
+    ok = ::pwrite(fd, bytes, sizeof bytes, static_cast<off_t>(pdb::detail::kOffBackupDate)) ==
+         static_cast<ssize_t>(sizeof bytes);
+    slot.base.reset();  // the file is no longer the one a journal would name
+    if (ok && flushEachClose_) ok = ::fdatasync(fd) == 0;
+    slot.patched = ok && !flushEachClose_;
+  }
+  ::close(fd);
+  return ok;
+}
+
 bool Handheld::fold(const fs::path& cardDir, DbSlot& slot, std::string* error) {
-  if (!slot.journaled && !slot.unsaved) return true;
+  if (!slot.journaled && !slot.unsaved && !slot.patched) return true;
   const fs::path file = cardDir / slot.fileName;
+  if (!slot.journaled && !slot.unsaved) {
+    // A header written in place is on disk once the HotSync ends, as a
+    // folded file is.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const bool flushed = fd >= 0 && ::fdatasync(fd) == 0;
+    if (error && !flushed) *error = file.string() + ": cannot flush: " + std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    slot.patched = !flushed;
+    return flushed;
+  }
   try {
     slot.fileSize = pdb::writeDatabaseAtomic(file, slot.state.db);
     slot.base.reset();  // worked out again if another journal is started
@@ -501,6 +543,7 @@ bool Handheld::fold(const fs::path& cardDir, DbSlot& slot, std::string* error) {
     if (error) *error = e.what();
     return false;
   }
+  slot.beyondHeader = slot.patched = false;
   // The new file no longer matches the journal's base, so even if this
   // removal is lost the journal is never replayed twice.
   std::error_code ec;
@@ -515,11 +558,37 @@ bool Handheld::foldAll(std::string* error) {
     if (!h.pending.empty()) h.slot->unsaved = true;
     h.pending.clear();
   }
+  // What this leaves unflushed, fold tries again and reports.
+  flushPatchedHeaders();
   bool ok = true;
   for (std::size_t c = 0; c < cards_.size(); ++c) {
     for (auto& slot : cards_[c].dbs) ok = fold(cards_[c].dir, *slot, error) && ok;
   }
   return ok;
+}
+
+void Handheld::flushPatchedHeaders() {
+  constexpr std::size_t kBatch = 64;  // files held open at a time
+  std::vector<std::pair<DbSlot*, fs::path>> patched;
+  for (const Card& card : cards_) {
+    for (const auto& slot : card.dbs) {
+      if (slot->patched && !slot->journaled && !slot->unsaved)
+        patched.emplace_back(slot.get(), card.dir / slot->fileName);
+    }
+  }
+  for (std::size_t from = 0; from < patched.size(); from += kBatch) {
+    const std::size_t to = std::min(patched.size(), from + kBatch);
+    std::vector<int> fds;
+    for (std::size_t i = from; i < to; ++i) {
+      fds.push_back(::open(patched[i].second.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    const std::vector<int> errors = pdb::flushFiles(fds, true);
+    for (std::size_t i = from; i < to; ++i) {
+      const int fd = fds[i - from];
+      if (fd >= 0 && errors[i - from] == 0) patched[i].first->patched = false;
+      if (fd >= 0) ::close(fd);
+    }
+  }
 }
 
 bool Handheld::install(const pdb::Database& db, const std::vector<uint8_t>& image, std::string* error) {

@@ -88,6 +88,10 @@ class Handheld {
     std::optional<JournalBase> base;
     bool journaled = false;  // a journal holds changes the file lacks
     bool unsaved = false;    // memory holds changes neither file nor journal has
+    // Memory differs from the file in more than the backup date (a change
+    // made through a handle still open, or one journaled).
+    bool beyondHeader = false;
+    bool patched = false;  // the header was written in place since the last flush
     int openCount = 0;
     bool openForWrite = false;
     bool openExclusive = false;
@@ -121,6 +125,11 @@ class Handheld {
   int32_t readRecordFromFile(const Handle& h, RecordInfo* rec) const;
   void fillEntry(const DbSlot& slot, std::size_t card, std::size_t index, CDbList* entry) const;
   bool fold(const std::filesystem::path& cardDir, DbSlot& slot, std::string* error);
+  // Writes the backup date into the file's header where the file differs
+  // from memory in nothing else; false when it cannot (the caller journals).
+  bool patchHeader(const std::filesystem::path& cardDir, DbSlot& slot);
+  // Puts the headers written in place on disk, many files at once.
+  void flushPatchedHeaders();
   void record(Handle& h, const Op& op);
 
   std::filesystem::path dir_;

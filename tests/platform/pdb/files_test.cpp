@@ -120,6 +120,32 @@ TEST_F(FileIo, WritesADatabaseBlockByBlockAsSerializeDoes) {
   EXPECT_EQ(filesInDir(), 1u);
 }
 
+// Files put in place together: each stands or fails alone, the previous
+// contents stay where one fails, and no temporary is ever left behind.
+TEST_F(FileIo, StagedFilesArePlacedTogetherAndFailAlone) {
+  writeFileAtomic(dir / "kept.pdb", test::recordImage(2));
+  fs::create_directory(dir / "taken.pdb");
+  Database db;
+  db.name = "Staged";
+  db.records.push_back(Record{0, 1, {1, 2, 3}});
+  std::vector<StagedFile> files;
+  files.push_back(stageDatabase(dir / "kept.pdb", db));
+  files.push_back(stageFile(dir / "taken.pdb", test::recordImage(2)));
+  files.push_back(stageFile(dir / "new.pdb", test::resourceImage()));
+  { const StagedFile dropped = stageFile(dir / "dropped.pdb", test::recordImage(2)); }
+  EXPECT_EQ(filesInDir(), 5u);  // kept, taken and the three temporaries
+
+  const std::vector<std::string> errors = placeStaged(std::move(files), true);
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_EQ(errors[0], "");
+  EXPECT_EQ(errors[1].rfind((dir / "taken.pdb").string() + ": cannot rename into place", 0), 0u) << errors[1];
+  EXPECT_EQ(errors[2], "");
+  EXPECT_EQ(readFile(dir / "kept.pdb").original, serialize(db));
+  EXPECT_EQ(readFile(dir / "new.pdb").original, test::resourceImage());
+  EXPECT_TRUE(fs::is_directory(dir / "taken.pdb"));
+  EXPECT_EQ(filesInDir(), 3u);
+}
+
 TEST_F(FileIo, FailuresNameThePathAndLeaveNothingBehind) {
   EXPECT_THROW(writeFileAtomic(dir / "missing" / "x.pdb", test::recordImage(2)), std::runtime_error);
   fs::create_directory(dir / "taken.pdb");  // the rename fails after the temporary was written
