@@ -169,14 +169,20 @@ class StagedFile {
   const std::filesystem::path& path() const { return path_; }
 
  private:
+  friend void flushStaged(std::span<StagedFile> files);
   friend std::vector<std::string> placeStaged(std::vector<StagedFile> files, bool flushFolder);
 
   std::filesystem::path temp_;
   std::filesystem::path path_;
   int fd_ = -1;
+  int flushed_ = -1;  // not yet; then 0 or the errno of the flush
 };
 StagedFile stageDatabase(const std::filesystem::path& path, const Database& db);
 StagedFile stageFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// Flushes the files' contents all at once; placeStaged does it for those
+// not flushed yet. For a file to be flushed with others but put in place
+// later.
+void flushStaged(std::span<StagedFile> files);
 // One text per file, in order: empty where the file is now in place, else
 // why it is not (its temporary removed, what was at its path untouched).
 // Without `flushFolder` a power cut may undo the renames, never tear them.

@@ -149,7 +149,10 @@ StagedFile::StagedFile(std::filesystem::path temp, std::filesystem::path path, i
     : temp_(std::move(temp)), path_(std::move(path)), fd_(fd) {}
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
-    : temp_(std::move(other.temp_)), path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {
+    : temp_(std::move(other.temp_)),
+      path_(std::move(other.path_)),
+      fd_(std::exchange(other.fd_, -1)),
+      flushed_(other.flushed_) {
   other.temp_.clear();
 }
 
@@ -158,11 +161,21 @@ StagedFile::~StagedFile() {
   if (!temp_.empty()) ::unlink(temp_.c_str());
 }
 
-std::vector<std::string> placeStaged(std::vector<StagedFile> files, bool flush) {
-  std::vector<std::string> errors(files.size());
+void flushStaged(std::span<StagedFile> files) {
   std::vector<int> fds;
-  for (const StagedFile& file : files) fds.push_back(file.fd_);
-  const std::vector<int> flushed = flushFiles(fds, false);
+  for (const StagedFile& file : files) {
+    if (file.flushed_ < 0) fds.push_back(file.fd_);
+  }
+  const std::vector<int> errors = flushFiles(fds, false);
+  std::size_t next = 0;
+  for (StagedFile& file : files) {
+    if (file.flushed_ < 0) file.flushed_ = errors[next++];
+  }
+}
+
+std::vector<std::string> placeStaged(std::vector<StagedFile> files, bool flush) {
+  flushStaged(files);
+  std::vector<std::string> errors(files.size());
   bool anyPlaced = false;
   for (std::size_t i = 0; i < files.size(); ++i) {
     StagedFile& file = files[i];
@@ -170,8 +183,8 @@ std::vector<std::string> placeStaged(std::vector<StagedFile> files, bool flush) 
     const auto failed = [&](const char* step, int err) {
       errors[i] = file.path_.string() + ": " + step + ": " + std::generic_category().message(err);
     };
-    if (flushed[i] != 0) {
-      failed("cannot flush", flushed[i]);
+    if (file.flushed_ != 0) {
+      failed("cannot flush", file.flushed_);
     } else if (closed != 0) {
       failed("cannot close", errno);
     } else if (::rename(file.temp_.c_str(), file.path_.c_str()) != 0) {

@@ -89,8 +89,7 @@ BackupFolder::BackupFolder(fs::path dir) : dir_(std::move(dir)) {
   std::error_code ec;
   if (fs::create_directories(dir_, ec)) ::chmod(dir_.c_str(), 0700);
   listFolder();
-  // One line per database: card, modification number and date, the name
-  // in hex (any bytes), then the file name (the rest of the line).
+  // Lines as stageIndex writes them.
   const std::string text = readWholeFile(dir_ / kIndexFile);
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t end = std::min(text.find('\n', at), text.size());
@@ -188,14 +187,33 @@ void BackupFolder::stage(uint32_t card, const pdb::Database& db) {
 }
 
 std::vector<std::string> BackupFolder::commit() {
+  if (staged_.empty()) return {};
   std::vector<pdb::StagedFile> files;
   for (Staged& staged : staged_) files.push_back(std::move(staged.file));
+  // The index as it is once every copy is in place is flushed with the
+  // copies, but takes its place only after theirs are on disk, so it never
+  // names a copy newer than the one in the folder.
+  std::vector<pdb::StagedFile> index;
+  try {
+    std::map<Key, Entry> next = index_;
+    for (const Staged& staged : staged_) next[staged.key] = staged.entry;
+    files.push_back(stageIndex(next));
+    pdb::flushStaged(files);
+    index.push_back(std::move(files.back()));
+    files.pop_back();
+  } catch (const std::exception&) {
+    // saveIndex writes it on its own
+  }
   // Until the folder is flushed, the previous copies keep their second names.
   std::vector<std::string> errors = pdb::placeStaged(std::move(files), true);
+  bool allPlaced = true;
   std::error_code ec;
   for (std::size_t i = 0; i < staged_.size(); ++i) {
     Staged& staged = staged_[i];
-    if (!errors[i].empty()) continue;
+    if (!errors[i].empty()) {
+      allPlaced = false;
+      continue;
+    }
     if (staged.hadCopy) fs::remove(dir_ / (staged.entry.file + ".bak"), ec);
     if (const auto old = index_.find(staged.key); old != index_.end() && old->second.file != staged.entry.file) {
       fs::remove(dir_ / old->second.file, ec);
@@ -206,14 +224,29 @@ std::vector<std::string> BackupFolder::commit() {
     changed_ = true;
   }
   staged_.clear();
+  if (allPlaced && !index.empty() && pdb::placeStaged(std::move(index), false).front().empty()) changed_ = false;
   return errors;
 }
 
 bool BackupFolder::saveIndex() const {
   if (!changed_) return true;
+  try {
+    std::vector<pdb::StagedFile> index;
+    index.push_back(stageIndex(index_));
+    // Its copies' renames are on disk already (commit). Losing its own
+    // rename to a power cut only makes the next backup copy them again.
+    return pdb::placeStaged(std::move(index), false).front().empty();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+pdb::StagedFile BackupFolder::stageIndex(const std::map<Key, Entry>& index) const {
+  // One line per database: card, modification number and date, the name
+  // in hex (any bytes), then the file name (the rest of the line).
   std::string text;
-  text.reserve(index_.size() * 64);
-  for (const auto& [key, entry] : index_) {
+  text.reserve(index.size() * 64);
+  for (const auto& [key, entry] : index) {
     for (const uint32_t number : {key.first, entry.modNumber, entry.modDate}) {
       text += std::to_string(number);
       text += ' ';
@@ -223,17 +256,7 @@ bool BackupFolder::saveIndex() const {
     text += entry.file;
     text += '\n';
   }
-  try {
-    // Written after the copies' renames are on disk, so it never names a
-    // copy newer than the one there. Losing its own rename to a power cut
-    // only makes the next backup copy those databases again.
-    std::vector<pdb::StagedFile> index;
-    index.push_back(
-        pdb::stageFile(dir_ / kIndexFile, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
-    return pdb::placeStaged(std::move(index), false).front().empty();
-  } catch (const std::exception&) {
-    return false;
-  }
+  return pdb::stageFile(dir_ / kIndexFile, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace hotsync::detail

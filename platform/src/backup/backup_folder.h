@@ -33,11 +33,13 @@ class BackupFolder {
   void stage(uint32_t card, const pdb::Database& db);
 
   // Puts every staged copy in place with one flush of the folder, then drops
-  // the previous copies. One text per staged copy, in staging order: empty
-  // for a copy now in place, else why it is not.
+  // the previous copies; the index follows when all went in. One text per
+  // staged copy, in staging order: empty for a copy now in place, else why
+  // it is not.
   std::vector<std::string> commit();
 
-  // Writes the index, atomically, when a copy went into place. False when it cannot.
+  // Writes the index, atomically, when it differs from its file. False when
+  // it cannot.
   bool saveIndex() const;
 
  private:
@@ -58,6 +60,7 @@ class BackupFolder {
   // Notes the folder's regular files and removes a killed backup's temporaries.
   void listFolder();
   std::string fileFor(const Key& key, bool resourceDb) const;
+  pdb::StagedFile stageIndex(const std::map<Key, Entry>& index) const;
 
   std::filesystem::path dir_;
   std::map<Key, Entry> index_;
