@@ -12,7 +12,7 @@ namespace {
 
 constexpr int32_t kErrNoRecord = 0x1074;
 constexpr int32_t kErrNoSize = 0x1078;
-constexpr int32_t kErrBadSize = 0x107A;
+constexpr int32_t kErrBadArgsSize = 0x107A;
 constexpr int32_t kErrBadFlag = 0x1079;
 constexpr int32_t kErrBadVersion = 0x107B;
 constexpr int32_t kErrFailed = -1;
@@ -22,7 +22,7 @@ constexpr int32_t kErrFailed = -1;
 TARVO_EXPORT int32_t CfgConduit(int32_t cfgType, void* pArgs, uint32_t* pdwArgsSize) {
   if (pArgs == nullptr) return kErrNoRecord;
   if (pdwArgsSize == nullptr) return kErrNoSize;
-  if (*pdwArgsSize != sizeof(CfgConduitInfoType)) return kErrBadSize;
+  if (*pdwArgsSize != sizeof(CfgConduitInfoType)) return kErrBadArgsSize;
   if (cfgType != eConfig1) return kErrBadFlag;
   CfgConduitInfoType info;
   std::memcpy(&info, pArgs, sizeof info);

@@ -17,7 +17,7 @@ constexpr int32_t kErrNoOutput = 0x1071;
 constexpr int32_t kErrNoOutputSize = 0x1077;
 constexpr int32_t kErrNoInput = 0x1074;
 constexpr int32_t kErrBadInput = 0x1075;
-constexpr int32_t kErrBadSize = 0x1073;
+constexpr int32_t kErrBadOutputSize = 0x1073;
 constexpr int32_t kErrUnknownInfo = 0x1070;
 
 // Clears the whole buffer and copies as much of the name as leaves room
@@ -53,7 +53,7 @@ TARVO_EXPORT int32_t GetConduitInfo(ConduitInfoEnum infoType, void* pInArgs, voi
     }
     case eMfcVersion:
     case eDefaultAction: {
-      if (*pdwOutSize != sizeof(uint32_t)) return kErrBadSize;
+      if (*pdwOutSize != sizeof(uint32_t)) return kErrBadOutputSize;
       const uint32_t value = infoType == eMfcVersion ? kMfcVersion : kDefaultAction;
       std::memcpy(pOut, &value, sizeof value);
       return 0;

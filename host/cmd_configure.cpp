@@ -16,7 +16,7 @@
 namespace tarvo::host {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kConfigureHelp =
     "usage: tarvo-hotsync configure [--user NAME] [--conduit FILE] [--no-gui]\n"
     "\n"
     "Shows the conduit's configuration (login, schedule, connection) for the\n"
@@ -60,7 +60,7 @@ const char* preferenceName(int32_t preference) {
   return preference == eTemporaryPreference ? "temporary" : preference == ePermanentPreference ? "permanent" : "none";
 }
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kConfigureOptions[] = {
     {"user", cli::Value, "NAME"},
     {"conduit", cli::Value, "FILE"},
     {"no-gui"},
@@ -68,14 +68,14 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const cli::Option> configureOptions() { return kOptions; }
+std::span<const cli::Option> configureOptions() { return kConfigureOptions; }
 
 int commandConfigure(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("configure", error);
+  if (!cli::parse(argc, argv, 1, kConfigureOptions, &args, &error)) return usageFail("configure", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kConfigureHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("configure", "unexpected argument " + args.positional[0]);

@@ -12,7 +12,7 @@
 namespace tarvo::host {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kHandheldHelp =
     "usage: tarvo-hotsync handheld list --handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
     "       tarvo-hotsync handheld dump --handheld DIR | --port PORT [--rate N] [--wait SECONDS] NAME\n"
     "       tarvo-hotsync handheld make DIR --from BACKUP [--user NAME]\n"
@@ -32,7 +32,7 @@ constexpr const char* kHelp =
     "files). Its user is NAME, else the user the backup belongs to, else the\n"
     "folder's name.\n";
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kHandheldOptions[] = {
     {"handheld", cli::Value, "DIR"}, {"listen", cli::OptionalValue, "ADDR[:PORT]"},
     {"port", cli::Value, "PORT"},    {"rate", cli::Value, "N"},
     {"wait", cli::Value, "SECONDS"}, {"from", cli::Value, "BACKUP"},
@@ -41,14 +41,14 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const cli::Option> handheldOptions() { return kOptions; }
+std::span<const cli::Option> handheldOptions() { return kHandheldOptions; }
 
 int commandHandheld(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("handheld", error);
+  if (!cli::parse(argc, argv, 1, kHandheldOptions, &args, &error)) return usageFail("handheld", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kHandheldHelp, stdout);
     return kExitOk;
   }
   if (args.positional.empty()) return usageFail("handheld", "missing list, dump or make");

@@ -13,7 +13,7 @@
 namespace tarvo::host {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kInstallHelp =
     "usage: tarvo-hotsync install --user NAME [--create] FILE...\n"
     "       tarvo-hotsync install --list [--user NAME]\n"
     "       tarvo-hotsync install --remove NAME --user USER\n"
@@ -29,7 +29,7 @@ constexpr const char* kHelp =
     "  --remove NAME  take the queued file NAME, or the one holding the\n"
     "                 database NAME, out of USER's queue\n";
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kInstallOptions[] = {
     {"user", cli::Value, "NAME"},
     {"create"},
     {"list"},
@@ -66,14 +66,14 @@ int removeQueued(const cli::Args& args) {
 
 }  // namespace
 
-std::span<const cli::Option> installOptions() { return kOptions; }
+std::span<const cli::Option> installOptions() { return kInstallOptions; }
 
 int commandInstall(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("install", error);
+  if (!cli::parse(argc, argv, 1, kInstallOptions, &args, &error)) return usageFail("install", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kInstallHelp, stdout);
     return kExitOk;
   }
   if (args.has("list") && args.has("remove")) return usageFail("install", "--list and --remove exclude each other");

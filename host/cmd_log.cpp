@@ -14,7 +14,7 @@
 namespace tarvo::host {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kLogHelp =
     "usage: tarvo-hotsync log [--user NAME] [--handheld DIR] [--json]\n"
     "\n"
     "Shows the desktop HotSync log of user NAME, or of every user when no\n"
@@ -60,7 +60,7 @@ void printDesktopLog(const std::string& user, bool json) {
   }
 }
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kLogOptions[] = {
     {"user", cli::Value, "NAME"},
     {"handheld", cli::Value, "DIR"},
     {"json"},
@@ -68,14 +68,14 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const cli::Option> logOptions() { return kOptions; }
+std::span<const cli::Option> logOptions() { return kLogOptions; }
 
 int commandLog(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("log", error);
+  if (!cli::parse(argc, argv, 1, kLogOptions, &args, &error)) return usageFail("log", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kLogHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("log", "unexpected argument " + args.positional[0]);

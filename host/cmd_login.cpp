@@ -20,7 +20,7 @@
 namespace tarvo::host {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kLoginHelp =
     "usage: tarvo-hotsync login [--user NAME] [--server URL]\n"
     "\n"
     "Asks for the login and the password (not echoed) that HotSync user NAME\n"
@@ -77,21 +77,21 @@ bool askLine(const char* prompt, bool hidden, std::string* out, std::string* err
   return true;
 }
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kLoginOptions[] = {
     {"user", cli::Value, "NAME"},
     {"server", cli::Value, "URL"},
 };
 
 }  // namespace
 
-std::span<const cli::Option> loginOptions() { return kOptions; }
+std::span<const cli::Option> loginOptions() { return kLoginOptions; }
 
 int commandLogin(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("login", error);
+  if (!cli::parse(argc, argv, 1, kLoginOptions, &args, &error)) return usageFail("login", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kLoginHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("login", "unexpected argument " + args.positional[0]);

@@ -23,7 +23,7 @@ namespace {
 
 constexpr char kRegisteringEnv[] = "TARVO_HOTSYNC_REGISTERING";
 
-constexpr const char* kHelp =
+constexpr const char* kManagerHelp =
     "usage: tarvo-hotsync manager [-r] [--register FILE] [--port PORT | --listen[=ADDR[:PORT]] | --no-listen]\n"
     "       tarvo-hotsync manager --quit\n"
     "\n"
@@ -56,7 +56,7 @@ constexpr const char* kHelp =
     "Exit status: 0 after a quit request or SIGTERM, 1 bad input or a manager\n"
     "runs already; --quit: 0 none is left, 3 it did not quit.\n";
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kManagerOptions[] = {
     {"", cli::Flag, "", 'r'},
     {"register", cli::Value, "FILE"},
     {"listen", cli::OptionalValue, "ADDR[:PORT]"},
@@ -115,14 +115,14 @@ bool takeLock(int lock) {
 
 }  // namespace
 
-std::span<const cli::Option> managerOptions() { return kOptions; }
+std::span<const cli::Option> managerOptions() { return kManagerOptions; }
 
 int commandManager(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("manager", error);
+  if (!cli::parse(argc, argv, 1, kManagerOptions, &args, &error)) return usageFail("manager", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kManagerHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("manager", "unknown argument " + args.positional[0]);

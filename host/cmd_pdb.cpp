@@ -11,7 +11,7 @@
 namespace tarvo::host {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kPdbHelp =
     "usage: tarvo-hotsync pdb dump FILE\n"
     "\n"
     "Shows the header of the Palm database FILE (.pdb or .prc) and every\n"
@@ -24,7 +24,7 @@ int commandPdb(int argc, char** argv) {
   std::string error;
   if (!cli::parse(argc, argv, 1, {}, &args, &error)) return usageFail("pdb", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kPdbHelp, stdout);
     return kExitOk;
   }
   if (args.positional.empty() || args.positional[0] != "dump") return usageFail("pdb", "missing dump FILE");

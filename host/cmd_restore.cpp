@@ -17,7 +17,7 @@
 namespace tarvo::host {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kRestoreHelp =
     "usage: tarvo-hotsync restore --user NAME (--handheld DIR | --port PORT [--rate N] [--wait SECONDS]) [--yes]\n"
     "\n"
     "Writes the backup of HotSync user NAME (made by sync) onto the handheld in\n"
@@ -47,7 +47,7 @@ bool askOverwrite(const std::string& name, const DbHeader& held, const hotsync::
   return answer[0] == 'y' || answer[0] == 'Y';
 }
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kRestoreOptions[] = {
     {"user", cli::Value, "NAME"},
     {"handheld", cli::Value, "DIR"},
     {"port", cli::Value, "PORT"},
@@ -59,14 +59,14 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const cli::Option> restoreOptions() { return kOptions; }
+std::span<const cli::Option> restoreOptions() { return kRestoreOptions; }
 
 int commandRestore(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("restore", error);
+  if (!cli::parse(argc, argv, 1, kRestoreOptions, &args, &error)) return usageFail("restore", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kRestoreHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("restore", "unexpected argument " + args.positional[0]);

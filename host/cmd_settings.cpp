@@ -83,19 +83,19 @@ void PrintDefaults(std::ostream& out, std::string_view section, const std::vecto
   }
 }
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kSettingsOptions[] = {
     {"int"},
 };
 
 }  // namespace
 
-std::span<const cli::Option> settingsOptions() { return kOptions; }
+std::span<const cli::Option> settingsOptions() { return kSettingsOptions; }
 
 int settingsCommand(const std::vector<std::string>& words, const SettingsStore& store,
                     const std::vector<std::string>& users, std::ostream& out, std::ostream& err) {
   cli::Args parsed;
   std::string error;
-  if (!cli::parse(words, kOptions, &parsed, &error)) {
+  if (!cli::parse(words, kSettingsOptions, &parsed, &error)) {
     err << cli::usageLine("tarvo-hotsync settings", error) << '\n';
     return 2;
   }

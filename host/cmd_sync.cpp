@@ -21,7 +21,7 @@
 namespace tarvo::host {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kSyncHelp =
     "usage: tarvo-hotsync sync --handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
     "                          [--conduit FILE] [--no-backup] [--no-gui] [--offline|--online]\n"
     "\n"
@@ -100,7 +100,7 @@ const char* outcomeLine(int status, bool listen) {
   }
 }
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kSyncOptions[] = {
     {"handheld", cli::Value, "DIR"},
     {"listen", cli::OptionalValue, "ADDR[:PORT]"},
     {"port", cli::Value, "PORT"},
@@ -115,14 +115,14 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const cli::Option> syncOptions() { return kOptions; }
+std::span<const cli::Option> syncOptions() { return kSyncOptions; }
 
 int commandSync(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("sync", error);
+  if (!cli::parse(argc, argv, 1, kSyncOptions, &args, &error)) return usageFail("sync", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kSyncHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("sync", "unexpected argument " + args.positional[0]);

@@ -8,18 +8,18 @@
 namespace tarvo::host {
 namespace {
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kUsersOptions[] = {
     {"delete", cli::Value, "NAME"},
 };
 
 }  // namespace
 
-std::span<const cli::Option> usersOptions() { return kOptions; }
+std::span<const cli::Option> usersOptions() { return kUsersOptions; }
 
 int commandUsers(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("users", error);
+  if (!cli::parse(argc, argv, 1, kUsersOptions, &args, &error)) return usageFail("users", error);
   if (args.has("help")) {
     std::fputs(
         "usage: tarvo-hotsync users [--delete NAME]\n"

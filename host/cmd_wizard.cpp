@@ -16,7 +16,7 @@
 namespace tarvo::host {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kWizardHelp =
     "usage: tarvo-hotsync wizard [--installall] [--conduit FILE] [--no-gui]\n"
     "\n"
     "Runs the conduit's first-run wizard: choose a HotSync user, the login,\n"
@@ -66,7 +66,7 @@ int reportQueued(const Queues& before, const Queues& after) {
   return count;
 }
 
-constexpr cli::Option kOptions[] = {
+constexpr cli::Option kWizardOptions[] = {
     {"installall"},
     {"conduit", cli::Value, "FILE"},
     {"no-gui"},
@@ -74,14 +74,14 @@ constexpr cli::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const cli::Option> wizardOptions() { return kOptions; }
+std::span<const cli::Option> wizardOptions() { return kWizardOptions; }
 
 int commandWizard(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kOptions, &args, &error)) return usageFail("wizard", error);
+  if (!cli::parse(argc, argv, 1, kWizardOptions, &args, &error)) return usageFail("wizard", error);
   if (args.has("help")) {
-    std::fputs(kHelp, stdout);
+    std::fputs(kWizardHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("wizard", "unexpected argument " + args.positional[0]);

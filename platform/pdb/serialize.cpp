@@ -17,24 +17,24 @@ using detail::putU24;
 using detail::putU32;
 using detail::putU8;
 
-[[noreturn]] void fail(const std::string& what) { throw FormatError(what); }
+[[noreturn]] void refuse(const std::string& what) { throw FormatError(what); }
 
 void checkRepresentable(const Database& db) {
   if (db.name.size() >= kNameSize) {
-    fail("database name is " + std::to_string(db.name.size()) + " bytes, at most 31 fit");
+    refuse("database name is " + std::to_string(db.name.size()) + " bytes, at most 31 fit");
   }
-  if (db.name.find('\0') != std::string::npos) fail("database name holds a zero byte");
+  if (db.name.find('\0') != std::string::npos) refuse("database name holds a zero byte");
   const bool resources = db.isResourceDb();
-  if (resources && !db.records.empty()) fail("resource database holds records");
-  if (!resources && !db.resources.empty()) fail("record database holds resources");
+  if (resources && !db.records.empty()) refuse("resource database holds records");
+  if (!resources && !db.resources.empty()) refuse("record database holds resources");
   const std::size_t count = resources ? db.resources.size() : db.records.size();
   if (count > std::numeric_limits<uint16_t>::max()) {
-    fail(std::to_string(count) + " entries, at most 65535 fit");
+    refuse(std::to_string(count) + " entries, at most 65535 fit");
   }
   for (std::size_t i = 0; i < db.records.size(); ++i) {
     if (db.records[i].uniqueId > kMaxUniqueId) {
-      fail("record " + std::to_string(i) + " unique id " + std::to_string(db.records[i].uniqueId) +
-           " does not fit in 24 bits");
+      refuse("record " + std::to_string(i) + " unique id " + std::to_string(db.records[i].uniqueId) +
+             " does not fit in 24 bits");
     }
   }
 }
@@ -50,7 +50,7 @@ std::vector<uint8_t> serializeHead(const Database& db, uint64_t* imageSize) {
   uint64_t total = listEnd + detail::kListPadSize + db.appInfo.size() + db.sortInfo.size();
   for (const Record& r : db.records) total += r.data.size();
   for (const Resource& r : db.resources) total += r.data.size();
-  if (total > std::numeric_limits<uint32_t>::max()) fail("database would be larger than 4 GiB");
+  if (total > std::numeric_limits<uint32_t>::max()) refuse("database would be larger than 4 GiB");
 
   uint32_t next = static_cast<uint32_t>(listEnd + detail::kListPadSize);
   const auto place = [&next](std::size_t size) {

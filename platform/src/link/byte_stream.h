@@ -33,6 +33,9 @@ class ByteStream {
   void readExactly(std::span<uint8_t> out, std::chrono::milliseconds timeout);
 };
 
+// `what` followed by the text of errno.
+std::string systemError(const std::string& what);
+
 // A stream over a file descriptor it owns: a socket or a tty.
 class FdStream : public ByteStream {
  public:

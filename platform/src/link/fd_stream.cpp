@@ -11,11 +11,7 @@
 
 namespace hotsync::detail {
 
-namespace {
-
 std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
-
-}  // namespace
 
 void ByteStream::readExactly(std::span<uint8_t> out, std::chrono::milliseconds timeout) {
   std::size_t got = 0;

@@ -10,15 +10,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "link/byte_stream.h"
 #include "link/net/tcp.h"
 
 namespace hotsync::detail {
-
-namespace {
-
-std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
-
-}  // namespace
 
 Listener::~Listener() {
   if (fd_ >= 0) ::close(fd_);
