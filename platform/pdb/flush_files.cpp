@@ -14,7 +14,7 @@
 namespace pdb {
 
 std::vector<int> flushFiles(std::span<const int> fds, bool dataOnly) {
-  constexpr std::size_t kMostAtOnce = 16;
+  constexpr std::size_t kMostAtOnce = 8;
   std::vector<int> errors(fds.size(), 0);
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
