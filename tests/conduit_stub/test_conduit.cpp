@@ -6,7 +6,8 @@
 //   TARVO_STUB_TEXT    that record's text (default "written by the test conduit")
 //   TARVO_STUB_INSTALL a file to queue through InstallFile
 //   TARVO_STUB_RESULT  the value OpenConduit returns (default 1)
-//   TARVO_STUB_HANG    never return, deaf to the host's Cancel
+//   TARVO_STUB_HANG    make that file (so a test knows it got there), then never
+//                      return, deaf to the host's Cancel
 #include <unistd.h>
 
 #include <cstdio>
@@ -101,8 +102,9 @@ int32_t run(PROGRESSFN progress, CSyncProperties& props) {
     const int32_t status = g_pMobileDeviceSync->InstallFile(props.m_UserName, file, -1);
     report(progress, "queued " + std::string(file) + " status " + std::to_string(status));
   }
-  if (std::getenv("TARVO_STUB_HANG") != nullptr) {
+  if (const char* hang = std::getenv("TARVO_STUB_HANG")) {
     report(progress, "hanging");
+    if (FILE* mark = std::fopen(hang, "w")) std::fclose(mark);
     for (;;) ::pause();
   }
   g_pMobileDeviceSync->AddLogEntry("Test conduit was here\n");

@@ -346,9 +346,12 @@ TEST_F(ManagerTest, CallersThatCancelOrGoAwayNeverWedgeIt) {
 // A HotSync deaf to its Cancel does not keep the manager from quitting.
 TEST_F(ManagerTest, QuitEndsAHotSyncThatIgnoresItsCancel) {
   registerStub();
-  startManager({{"TARVO_STUB_HANG", "1"}});
+  const fs::path hanging = root_ / "hanging";
+  startManager({{"TARVO_STUB_HANG", hanging.string()}});
   RunningProgram caller(TARVO_HOST_BIN, {"sync", "--no-gui", "--offline", "--handheld", handheld_.string()}, hostEnv());
-  ASSERT_TRUE(waitForLog("started in"));
+  // Quit only once the conduit is deaf: earlier, the HotSync still hears the Cancel.
+  for (int i = 0; i < 600 && !fs::exists(hanging); ++i) ::usleep(50 * 1000);
+  ASSERT_TRUE(fs::exists(hanging)) << ReadFile(dir() / "manager.log");
   const ProgramResult quit = host({"manager", "--quit"});
   EXPECT_EQ(quit.status, 0) << quit.err;
   EXPECT_EQ(managerPid(), 0);
