@@ -15,6 +15,7 @@
 
 #include "folder/card_folder.h"
 #include "folder/crash_point.h"
+#include "folder/whole_file.h"
 
 namespace hotsync::detail {
 namespace fs = std::filesystem;
@@ -68,21 +69,6 @@ bool takeNumber(std::string_view* line, uint32_t* value) {
   return !field.empty() && error == std::errc() && end == field.data() + field.size();
 }
 
-std::string readWholeFile(const fs::path& path) {
-  std::string text;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return text;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return text;
-}
-
 }  // namespace
 
 BackupFolder::BackupFolder(fs::path dir) : dir_(std::move(dir)) {
@@ -90,7 +76,7 @@ BackupFolder::BackupFolder(fs::path dir) : dir_(std::move(dir)) {
   if (fs::create_directories(dir_, ec)) ::chmod(dir_.c_str(), 0700);
   listFolder();
   // Lines as stageIndex writes them.
-  const std::string text = readWholeFile(dir_ / kIndexFile);
+  const std::string text = readWholeFile(dir_ / kIndexFile).value_or("");
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t end = std::min(text.find('\n', at), text.size());
     std::string_view line(text.data() + at, end - at);

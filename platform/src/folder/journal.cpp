@@ -1,6 +1,7 @@
 #include "folder/journal.h"
 
 #include "folder/block_hash.h"
+#include "folder/whole_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -152,18 +153,9 @@ bool appendJournalFrame(const std::filesystem::path& journal, const JournalBase&
 }
 
 std::optional<JournalContents> readJournal(const std::filesystem::path& journal) {
-  const int fd = ::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string bytes;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return parseJournal(bytes);
+  const std::optional<std::string> bytes = readWholeFile(journal);
+  if (!bytes) return std::nullopt;
+  return parseJournal(*bytes);
 }
 
 std::optional<JournalContents> parseJournal(const std::string& bytes) {

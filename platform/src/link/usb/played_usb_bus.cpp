@@ -24,7 +24,7 @@ namespace {
 using namespace dlp::usb;
 namespace fs = std::filesystem;
 
-constexpr std::chrono::milliseconds kPollInterval{100};
+constexpr std::chrono::milliseconds kFolderPollInterval{100};
 
 // One direction of the in-process pipe.
 class Channel {
@@ -245,7 +245,7 @@ class PlayedBus : public UsbBus {
   void waitForArrival(std::chrono::milliseconds limit, int cancelFd) override {
     pollfd cancel{cancelFd, POLLIN, 0};
     ::poll(&cancel, cancelFd >= 0 ? 1 : 0,
-           static_cast<int>(std::clamp(limit, std::chrono::milliseconds(0), kPollInterval).count()));
+           static_cast<int>(std::clamp(limit, std::chrono::milliseconds(0), kFolderPollInterval).count()));
   }
 
  private:
