@@ -41,10 +41,13 @@ void copyText(char* field, size_t size, const std::string& text) {
 std::string chooseUser(const cli::Args& args, std::string* error) {
   if (args.hasValue("user")) {
     std::string user = args.value("user");
-    if (!isHotSyncUser(user)) {
-      *error = "no HotSync user " + user + " (see tarvo-hotsync users)";
-      return {};
-    }
+    // Set up ahead of the user's first HotSync: the answer waits in the
+    // user's folder until a handheld of that name comes.
+    if (!isHotSyncUser(user))
+      std::fprintf(stderr,
+                   "tarvo-hotsync: warning: no HotSync user is called %s yet; the configuration waits for that "
+                   "user's first HotSync\n",
+                   user.c_str());
     return user;
   }
   std::vector<std::string> users = hotsync::users();
@@ -105,6 +108,9 @@ int commandConfigure(int argc, char** argv) {
   std::printf("next HotSync of %s: %s (%s)\n", user.c_str(),
               info.syncNew == eDoNothing ? "the conduit does nothing" : "the conduit runs",
               info.syncPref == eTemporaryPreference ? "that HotSync only" : preferenceName(info.syncPref));
+  // Nothing shown, nothing saved: not even the new user's folder.
+  if (hotsync::nothingShown() && !isHotSyncUser(user)) return kExitNotShown;
+  if (!hotsync::addUser(user, &error)) return fail(error);
   // Kept as the HotSync Manager keeps a conduit's answer. The next sync
   // still calls the conduit: its own schedule setting skips that one HotSync
   // and brings the default back, which skipping the call would not do.

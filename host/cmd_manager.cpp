@@ -11,6 +11,7 @@
 #include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
+#include "host/conduit_switches.h"
 #include "host/listen.h"
 #include "host/manager_config.h"
 #include "host/manager_server.h"
@@ -48,7 +49,8 @@ constexpr const char* kManagerHelp =
     "                   listens, or at once when one runs already; its log\n"
     "                   goes to $XDG_RUNTIME_DIR/tarvo-hotsync/manager.log\n"
     "  --register FILE  first register the conduit FILE when creator Tarv has\n"
-    "                   no registration (what the installed user unit does)\n"
+    "                   no registration and was never unregistered (what the\n"
+    "                   installed user unit does)\n"
     "  --quit           ask the running manager to quit (it cancels a HotSync in\n"
     "                   progress cleanly first, and ends one that does not end\n"
     "                   within seconds); at most 20 requests, 500 ms apart\n"
@@ -182,7 +184,10 @@ int commandManager(int argc, char** argv) {
 
   // Registering now finds no manager to close (the socket is not up yet),
   // and the one it starts finds this lock taken.
-  if (!registerFile.empty() && !hotsync::registrationText("Tarv", "module", nullptr)) {
+  // Only the first time ever: a user who unregistered the conduit keeps it so.
+  ConduitSwitches switches;
+  if (!registerFile.empty() && !hotsync::registrationText("Tarv", "module", nullptr) &&
+      readConduitSwitches(&switches, &error) && !switches.unregistered.contains("Tarv")) {
     char* registerArgv[] = {const_cast<char*>("register"), registerFile.data(), nullptr};
     ::setenv(kRegisteringEnv, std::to_string(::getpid()).c_str(), 1);
     commandRegister(2, registerArgv);

@@ -5,10 +5,13 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
+#include "host/conduit_switches.h"
 #include "hotsync/condmgr.h"
 
 namespace tarvo::host {
@@ -26,12 +29,64 @@ constexpr const char* kRegisterHelp =
     "cannot be loaded or has no such export.\n";
 
 constexpr const char* kConduitsHelp =
-    "usage: tarvo-hotsync conduits\n"
+    "usage: tarvo-hotsync conduits [--disable CREATOR | --enable CREATOR]\n"
     "\n"
     "Lists the conduit registrations: one line per creator, then its values;\n"
     "then the order a HotSync runs the conduits in (priority 0 first, 2 when\n"
-    "not set, then by creator). A conduit runs when the handheld holds a\n"
-    "database of its creator, or always when its registration says so.\n";
+    "not set, then by creator) and what each will do at the next HotSync. A\n"
+    "conduit runs when the handheld holds a database of its creator, or\n"
+    "always when its registration says so.\n"
+    "\n"
+    "  --disable CREATOR  turn the conduit of CREATOR (four characters) off:\n"
+    "                     no HotSync runs it until --enable; a new\n"
+    "                     registration of it keeps it off\n"
+    "  --enable CREATOR   turn it on again\n";
+
+constexpr cli::Option kConduitsOptions[] = {
+    {"disable", cli::Value, "CREATOR"},
+    {"enable", cli::Value, "CREATOR"},
+};
+
+// The creators registered now; empty when the store cannot be read.
+std::set<std::string> registeredCreators() {
+  std::map<std::string, std::map<std::string, std::string>> all;
+  std::set<std::string> creators;
+  if (!hotsync::allRegistrations(&all)) return creators;
+  for (const auto& [creator, values] : all) {
+    if (values.contains("module")) creators.insert(creator);
+  }
+  return creators;
+}
+
+// A registration removed by the user stays removed: the library beside the
+// host no longer stands in for it, and the user unit does not register it
+// again. Registering it anew lifts that.
+void rememberRegistrationChange(bool unregistering, const std::set<std::string>& before,
+                                const std::set<std::string>& after) {
+  ConduitSwitches switches;
+  std::string error;
+  if (!readConduitSwitches(&switches, &error)) {
+    std::fprintf(stderr, "tarvo-hotsync: %s\n", error.c_str());
+    return;
+  }
+  bool changed = false;
+  if (unregistering) {
+    for (const std::string& creator : before) {
+      if (!after.contains(creator)) changed |= switches.unregistered.insert(creator).second;
+    }
+  } else {
+    for (const std::string& creator : after) changed |= switches.unregistered.erase(creator) > 0;
+  }
+  if (changed && !writeConduitSwitches(switches, &error)) std::fprintf(stderr, "tarvo-hotsync: %s\n", error.c_str());
+}
+
+// What the conduit will do at the next HotSync, in words.
+std::string nextHotSync(const ScheduledConduit& conduit) {
+  if (conduit.off) return "turned off: does not run (conduits --enable " + conduit.creator + ")";
+  if (!conduit.problem.empty()) return "its library is missing: does not run";
+  if (conduit.always) return "runs at every HotSync";
+  return "runs when the handheld holds a database of creator " + conduit.creator;
+}
 
 using SelfRegistrationFn = int32_t (*)();
 
@@ -63,8 +118,10 @@ int commandRegister(int argc, char** argv) {
     dlclose(library);
     return fail(file.string() + " has no " + symbol, kExitNoConduit);
   }
+  const std::set<std::string> before = registeredCreators();
   const int32_t result = call();
   dlclose(library);
+  rememberRegistrationChange(verb == "unregister", before, registeredCreators());
   if (result < 0) {
     return fail(
         std::string(symbol) + " failed (0x" +
@@ -80,15 +137,37 @@ int commandRegister(int argc, char** argv) {
   return kExitOk;
 }
 
+std::span<const cli::Option> conduitsOptions() { return kConduitsOptions; }
+
 int commandConduits(int argc, char** argv) {
   cli::Args args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, {}, &args, &error)) return usageFail("conduits", error);
+  if (!cli::parse(argc, argv, 1, kConduitsOptions, &args, &error)) return usageFail("conduits", error);
   if (args.has("help")) {
     std::fputs(kConduitsHelp, stdout);
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("conduits", "unexpected argument " + args.positional[0]);
+  if (args.has("disable") && args.has("enable"))
+    return usageFail("conduits", "--disable and --enable exclude each other");
+  if (args.has("disable") || args.has("enable")) {
+    const bool off = args.has("disable");
+    const std::string creator = args.value(off ? "disable" : "enable");
+    uint32_t id = 0;
+    if (CmConvertStringToCreatorID(creator.c_str(), &id) != 0)
+      return usageFail("conduits", "a creator is four characters, not \"" + creator + "\"");
+    ConduitSwitches switches;
+    if (!readConduitSwitches(&switches, &error)) return fail(error);
+    if (off)
+      switches.off.insert(creator);
+    else
+      switches.off.erase(creator);
+    if (!writeConduitSwitches(switches, &error)) return fail(error);
+    std::printf("conduit %s turned %s\n", creator.c_str(), off ? "off: no HotSync runs it" : "on");
+    if (!off && switches.unregistered.contains(creator) && !registeredCreators().contains(creator))
+      std::printf("it is not registered: register it with tarvo-hotsync register FILE\n");
+    return kExitOk;
+  }
   std::map<std::string, std::map<std::string, std::string>> all;
   if (!hotsync::allRegistrations(&all)) return fail("cannot read the conduit registrations");
   if (all.empty()) std::printf("no conduit registered\n");
@@ -101,8 +180,15 @@ int commandConduits(int argc, char** argv) {
   if (!order.empty()) std::printf("HotSync order:\n");
   int position = 0;
   for (const ScheduledConduit& conduit : order) {
-    std::printf("  %d. %s  priority %d%s  %s%s\n", ++position, conduit.creator.c_str(), conduit.priority,
-                conduit.always ? ", always" : "", conduit.path.c_str(), conduit.problem.empty() ? "" : "  (missing)");
+    std::printf("  %d. %s  priority %d%s  %s\n     next HotSync: %s\n", ++position, conduit.creator.c_str(),
+                conduit.priority, conduit.always ? ", always" : "", conduit.path.c_str(), nextHotSync(conduit).c_str());
+  }
+  ConduitSwitches switches;
+  if (readConduitSwitches(&switches, &error)) {
+    for (const std::string& creator : switches.unregistered) {
+      if (!all.contains(creator))
+        std::printf("%s was unregistered: no HotSync runs it (tarvo-hotsync register FILE)\n", creator.c_str());
+    }
   }
   return kExitOk;
 }

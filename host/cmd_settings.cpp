@@ -191,10 +191,16 @@ int settingsCommand(const std::vector<std::string>& words, const SettingsStore& 
       return 2;
     }
     // A mistyped section would stay behind, unread, and look like a user.
+    // A key a user's section holds may come before that user's first
+    // HotSync (set up ahead of it), with a word that nobody has the name yet.
     if (!KnownSection(section, users)) {
-      err << "settings: no section " << section
-          << ": the sections are Comunicacao, a HotSync user's name (see tarvo-hotsync users) or USER\\URL\n";
-      return 2;
+      if (!settings::FindKnownKey(section, key)) {
+        err << "settings: no section " << section
+            << ": the sections are Comunicacao, a HotSync user's name (see tarvo-hotsync users) or USER\\URL\n";
+        return 2;
+      }
+      err << "settings: warning: no HotSync user is called " << section
+          << " yet; the setting waits for that user's first HotSync\n";
     }
     // Stored the way the conduit reads it: a known integer key as an
     // integer even without --int; a key nobody reads is stored, with a word.

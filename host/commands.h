@@ -46,6 +46,7 @@ std::span<const cli::Option> configureOptions();
 std::span<const cli::Option> wizardOptions();
 std::span<const cli::Option> managerOptions();
 std::span<const cli::Option> restoreOptions();
+std::span<const cli::Option> conduitsOptions();
 
 // Prints "tarvo-hotsync: <message>" on standard error; returns `status`.
 int fail(const std::string& message, int status = kExitBadInput);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "host/conduit_switches.h"
 #include "hotsync/condmgr.h"
 
 namespace tarvo::host {
@@ -74,6 +75,8 @@ bool conduitOrder(std::vector<ScheduledConduit>* order, std::string* error) {
     *error = "cannot read the conduit registrations";
     return false;
   }
+  ConduitSwitches switches;
+  if (!readConduitSwitches(&switches, error)) return false;
   order->clear();
   for (const auto& [creator, values] : all) {
     const auto module = values.find("module");
@@ -85,14 +88,22 @@ bool conduitOrder(std::vector<ScheduledConduit>* order, std::string* error) {
     int32_t value = 0;
     if (hotsync::registrationInt(creator, "priority", &value)) conduit.priority = value;
     conduit.always = hotsync::registrationInt(creator, "always", &value) && value != 0;
+    conduit.off = switches.off.contains(creator);
     if (!isFile(conduit.path))
       conduit.problem = "the conduit registered for creator " + creator + " is missing: " + conduit.path.string();
     order->push_back(std::move(conduit));
   }
   const auto product = all.find("Tarv");
-  if (product == all.end() || product->second.find("module") == product->second.end()) {
+  const bool unregistered = product == all.end() || product->second.find("module") == product->second.end();
+  if (unregistered && !switches.unregistered.contains("Tarv")) {
     if (const std::filesystem::path path = resolveBesideHost(kDefaultLibrary); isFile(path)) {
-      order->push_back({"Tarv", path, "none registered for creator Tarv; the default beside the host", 0, true, {}});
+      order->push_back({"Tarv",
+                        path,
+                        "none registered for creator Tarv; the default beside the host",
+                        0,
+                        true,
+                        {},
+                        switches.off.contains("Tarv")});
     }
   }
   std::stable_sort(order->begin(), order->end(), [](const ScheduledConduit& a, const ScheduledConduit& b) {

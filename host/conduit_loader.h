@@ -27,12 +27,15 @@ struct ScheduledConduit {
   int32_t priority = 2;  // 0 runs first, 4 last
   bool always = false;   // runs even when the handheld holds no database of its creator
   std::string problem;   // why it cannot be loaded (its library is missing); empty when it can
+  bool off = false;      // the user turned it off: it never runs
 };
 
 // Every registered conduit in the order a HotSync runs them: lowest
-// priority number first, then by creator. With no registration for "Tarv",
-// libtarvoconduit.so beside the host stands in for it and always runs.
-// False with *error when the registrations cannot be read.
+// priority number first, then by creator; those the user turned off are
+// there with `off` set. With no registration for "Tarv", libtarvoconduit.so
+// beside the host stands in for it and always runs, unless the user
+// unregistered it. False with *error when the registrations or the user's
+// choices cannot be read.
 bool conduitOrder(std::vector<ScheduledConduit>* order, std::string* error);
 
 // The folder that holds the running program.

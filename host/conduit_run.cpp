@@ -129,12 +129,12 @@ int runConduits(const std::string& explicitConduit, const std::string& user, std
   if (!explicitConduit.empty()) {
     ConduitChoice choice;
     if (!chooseConduit(explicitConduit, &choice, &error)) return fail(error, kExitNoConduit);
-    order.push_back({"Tarv", choice.path, choice.source, 0, true, {}});
+    order.push_back({"Tarv", choice.path, choice.source, 0, true, {}, false});
   } else if (!conduitOrder(&order, &error)) {
     return fail(error, kExitNoConduit);
   }
   if (order.empty()) {
-    return fail("no conduit registered for creator Tarv and no libtarvoconduit.so beside the host", kExitNoConduit);
+    return fail("no conduit to run: none is registered (tarvo-hotsync conduits)", kExitNoConduit);
   }
   std::set<uint32_t> present;
   std::vector<DbHeader> all;
@@ -146,6 +146,11 @@ int runConduits(const std::string& explicitConduit, const std::string& user, std
     uint32_t creator = 0;
     CmConvertStringToCreatorID(conduit.creator.c_str(), &creator);
     if (!conduit.always && !present.contains(creator)) continue;
+    if (conduit.off) {
+      std::printf("conduit %s is turned off (tarvo-hotsync conduits --enable %s)\n", conduit.creator.c_str(),
+                  conduit.creator.c_str());
+      continue;
+    }
     if (hotsync::cancelRequested() || !hotsync::handheldLost().empty()) break;
     std::string label;
     const int status = runOne(conduit, user, &label);
@@ -154,7 +159,7 @@ int runConduits(const std::string& explicitConduit, const std::string& user, std
     if (status == kExitCancelled) return kExitCancelled;
   }
   if (outcomes.empty()) {
-    std::printf("no conduit has databases on this handheld\n");
+    std::printf("no conduit ran: none that is turned on has databases on this handheld\n");
     return kExitOk;
   }
   // One conduit: its own outcome. Several: any failure is "some could not be done".

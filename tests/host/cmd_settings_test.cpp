@@ -133,7 +133,8 @@ TEST_F(SettingsCommandTest, KnownKeysKeepTheirRangesAndDefaults) {
 
   EXPECT_EQ(Run({"set", "Comunicaco", "timeout", "30"}), 2);
   EXPECT_NE(err_.str().find("no section Comunicaco"), std::string::npos);
-  EXPECT_EQ(Run({"set", "Nobody", "proximo", "0"}), 2);
+  EXPECT_EQ(Run({"set", "Nobody", "proximo", "0"}), 0);  // a user's key, before that user's first HotSync
+  EXPECT_NE(err_.str().find("no HotSync user is called Nobody yet"), std::string::npos);
   EXPECT_EQ(Run({"set", "Nobody\\http://h/s", "nome", "Corp"}), 0);  // before the first HotSync
   // One left by an older version is listed as it is, not as a user.
   ASSERT_TRUE(store_.WriteIntUtf8("Comunicaco", "timeout", 30));

@@ -112,6 +112,38 @@ TEST_F(ConduitsTest, AFailedConduitDoesNotStopTheNextOne) {
   EXPECT_THAT(alone.out, Not(HasSubstr("second:")));
 }
 
+TEST_F(ConduitsTest, AConduitTurnedOffNeverRunsUntilTurnedOnAgain) {
+  addBackedUpDatabase("Test Data", {{1}});
+  registerConduit("test", TARVO_SECOND_CONDUIT, 1);
+  ASSERT_EQ(host({"conduits", "--disable", "test"}).status, 0);
+  // The stand-in for the product's own conduit, too.
+  ASSERT_EQ(host({"conduits", "--disable", "Tarv"}).status, 0);
+  // A new registration (a conduit's upgrade) keeps the user's choice.
+  registerConduit("test", TARVO_SECOND_CONDUIT, 1);
+
+  const std::string listing = host({"conduits"}).out;
+  EXPECT_THAT(listing, HasSubstr("next HotSync: turned off: does not run (conduits --enable test)"));
+  EXPECT_THAT(listing, HasSubstr("next HotSync: turned off: does not run (conduits --enable Tarv)"));
+  const ProgramResult off = sync();
+  EXPECT_EQ(off.status, 0) << off.out << off.err;
+  EXPECT_THAT(off.out, Not(HasSubstr("second: ran")));
+  EXPECT_THAT(off.out, Not(HasSubstr("conduit: ")));
+  EXPECT_THAT(off.out, HasSubstr("conduit test is turned off"));
+  // Its databases are backed up instead, as those of no conduit are.
+  EXPECT_THAT(off.out, HasSubstr("Backing up Test Data"));
+
+  ASSERT_EQ(host({"conduits", "--enable", "test"}).status, 0);
+  EXPECT_THAT(host({"conduits"}).out,
+              HasSubstr("next HotSync: runs when the handheld holds a database of creator test"));
+  const ProgramResult on = sync();
+  EXPECT_THAT(on.out, HasSubstr("second: ran for test"));
+  EXPECT_THAT(on.out, Not(HasSubstr("stub:")));
+
+  const ProgramResult bad = host({"conduits", "--disable", "toolong"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_THAT(bad.err, HasSubstr("a creator is four characters"));
+}
+
 // Palm::PDB (Debian's libpalm-pdb-perl) reads a database file on its own:
 // name, then per record its id, category and bytes in hex.
 std::string readWithPalmPdb(const fs::path& file) {

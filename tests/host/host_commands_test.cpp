@@ -231,5 +231,24 @@ TEST_F(HostTest, SettingsCommandUsesThePrivateConfigFolder) {
   EXPECT_THAT(get.out, HasSubstr("http://127.0.0.1:1/sync"));
 }
 
+// A user set up before the handheld's first HotSync: added by name, with
+// settings and queued files that the first HotSync of that name finds.
+TEST_F(HostTest, AUserCanBeSetUpBeforeTheFirstHotSync) {
+  const ProgramResult early = host({"settings", "set", "Ana Souza", "padrao", "1"});
+  EXPECT_EQ(early.status, 0) << early.err;
+  EXPECT_THAT(early.err, HasSubstr("warning: no HotSync user is called Ana Souza yet"));
+  // A key no user's section holds is still a mistyped section.
+  EXPECT_EQ(host({"settings", "set", "Ana Souza", "timout", "1"}).status, 2);
+
+  const ProgramResult added = host({"users", "--add", "Ana Souza"});
+  EXPECT_EQ(added.status, 0) << added.err;
+  EXPECT_EQ(host({"users"}).out, "Ana Souza\t0 queued\n");
+  EXPECT_EQ(host({"users", "--add", "Ana Souza"}).status, 1);
+  EXPECT_EQ(host({"users", "--add", ""}).status, 1);
+  const ProgramResult known = host({"settings", "set", "Ana Souza", "padrao", "1"});
+  EXPECT_EQ(known.status, 0);
+  EXPECT_EQ(known.err, "");
+}
+
 }  // namespace
 }  // namespace tarvo::test

@@ -120,6 +120,21 @@ TEST_F(ManagerTest, RegisteringRestartsTheManagerWhichReadsTheNewRegistration) {
   EXPECT_NE(third, second);
   EXPECT_THAT(host({"conduits"}).out, ::testing::StartsWith("no conduit registered\n"));
   EXPECT_THAT(ReadFile(dir() / "manager.log"), HasSubstr("none registered for creator Tarv"));
+
+  // The user's choice stands: the library beside the host no longer stands
+  // in, and the user unit's first registration does not come back.
+  ASSERT_EQ(host({"manager", "--quit"}).status, 0);
+  EXPECT_THAT(host({"conduits"}).out, HasSubstr("Tarv was unregistered: no HotSync runs it"));
+  const ProgramResult sync = host({"sync", "--no-gui", "--online", "--handheld", handheld_.string()});
+  EXPECT_EQ(sync.status, 7) << sync.out << sync.err;
+  EXPECT_THAT(sync.out, Not(HasSubstr("conduit: ")));
+  startManager();
+  ASSERT_EQ(host({"manager", "--quit"}).status, 0);
+  ASSERT_EQ(host({"manager", "-r", "--register", TARVO_CONDUIT_FILE}).status, 0);
+  EXPECT_THAT(host({"conduits"}).out, ::testing::StartsWith("no conduit registered\n"));
+  // Registering it by hand lifts the choice.
+  ASSERT_EQ(host({"register", TARVO_CONDUIT_FILE}).status, 0);
+  EXPECT_THAT(host({"conduits"}).out, Not(HasSubstr("was unregistered")));
 }
 
 TEST_F(ManagerTest, RegisteringWithNoManagerStartsOne) {
