@@ -115,8 +115,7 @@ Response CatalogueAnswerer::download(const Request& request) const {
     return response;
 }
 
-std::string CatalogueAnswerer::known_device(const Request& request,
-                                            const CatalogueUser& user) const {
+std::string CatalogueAnswerer::known_device(const Request& request, const CatalogueUser& user) {
     const std::string id = form_value(request.form, "device_id").value_or("");
     return !id.empty() && state_->owns(user.login, id) ? id : std::string{};
 }
@@ -139,10 +138,13 @@ Response CatalogueAnswerer::on_list(const Request& request, const CatalogueUser&
     for (const auto& [name, block] : held.modules) {
         const CatalogueModule* module = catalogue_.module(name);
         if (!module) continue;
-        if (!newer_edition(module->edition, tag_value(block, "__tarvo_timestamp:"))) continue;
+        const std::string timestamp = tag_value(block, "__tarvo_timestamp:");
+        if (!device.empty()) state_->note_held(device, name, timestamp);
+        if (!newer_edition(module->edition, timestamp)) continue;
         const std::string url =
             base_address(request.scheme, request.host, request.port) + "/files/" + module->file;
         answer.push_back(commands::pput(url, module->title));
+        if (!device.empty()) state_->note_offer(device, name, module->edition);
         log_both(answer, "Nova edi\xE7\xE3o de " + module->title + ": " + module->edition);
         note("list " + user.login + ": offers " + module->file + " (edition " + module->edition +
              ")");
@@ -152,16 +154,18 @@ Response CatalogueAnswerer::on_list(const Request& request, const CatalogueUser&
     // one there is nowhere to keep what was sent or received.
     if (!device.empty()) {
         for (const auto& changes : catalogue_.record_changes) {
-            if (!held.holds(changes.db) || state_->delivered(user.login, device, changes.name))
-                continue;
+            if (!held.holds(changes.db)) continue;
+            std::vector<std::string> commands;
             for (const auto& write : changes.writes)
-                answer.push_back(commands::rput(changes.db, changes.card, write.id, write.data));
+                commands.push_back(commands::rput(changes.db, changes.card, write.id, write.data));
             for (const auto id : changes.deletes)
-                answer.push_back(commands::rdel(changes.db, changes.card, id));
-            log_both(answer, "Registros atualizados em " + changes.db);
+                commands.push_back(commands::rdel(changes.db, changes.card, id));
             // The protocol reports nothing back: a change set counts as
-            // delivered once it has been sent.
-            state_->mark_delivered(user.login, device, changes.name);
+            // delivered once sent, and the mark is taken first so that two
+            // conversations at once never both send it.
+            if (!state_->mark_delivered(user.login, device, changes.name)) continue;
+            answer.insert(answer.end(), commands.begin(), commands.end());
+            log_both(answer, "Registros atualizados em " + changes.db);
             note("list " + user.login + "/" + device + ": sends record changes " + changes.name);
         }
         for (const auto& db : catalogue_.collect) {

@@ -33,7 +33,7 @@ private:
     Response on_pget(const Request& request, const CatalogueUser& user);
     Response download(const Request& request) const;
     // The form's device id when it was given to this user, else empty.
-    std::string known_device(const Request& request, const CatalogueUser& user) const;
+    std::string known_device(const Request& request, const CatalogueUser& user);
     void note(const std::string& line) const;
 
     const Catalogue catalogue_;

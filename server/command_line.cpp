@@ -14,7 +14,9 @@ const char* const kUsage =
     "  --script FILE      JSON rules saying how to answer (see docs/syncserver.md)\n"
     "  --files DIR        serve DIR under /files/ for downloads (GET or POST)\n"
     "  --log FILE         write every request to FILE as one JSON line\n"
-    "  --tls CERT KEY     speak HTTPS with this PEM certificate and key\n"
+    "  --tls CERT KEY     speak HTTPS with this PEM certificate and key (on --port, or on\n"
+    "                     --https-port while --port speaks HTTP)\n"
+    "  --https-port N     with --tls: also serve HTTPS on port N; 0 picks a free one\n"
     "  --catalogue DIR    content service: users, modules and editions from DIR/catalogue.json,\n"
     "                     edition files from DIR/files/ (instead of --script and --files)\n"
     "  --state DIR        where the content service keeps devices and collected databases\n"
@@ -22,21 +24,16 @@ const char* const kUsage =
     "  --help             show this text\n"
     "  --version          show the server's version and the protocol it speaks\n"
     "\n"
-    "The first line on standard output is \"listening on URL\". SIGTERM or SIGINT ends the "
-    "server.\n";
+    "Standard output starts with a \"listening on URL\" line for each port, HTTP first.\n"
+    "SIGTERM or SIGINT ends the server.\n";
 
 namespace {
 
 constexpr cli::Option kOptions[] = {
-    {"host", cli::Value, "ADDR"},
-    {"port", cli::Value, "N"},
-    {"script", cli::Value, "FILE"},
-    {"files", cli::Value, "DIR"},
-    {"log", cli::Value, "FILE"},
+    {"host", cli::Value, "ADDR"},     {"port", cli::Value, "N"},    {"https-port", cli::Value, "N"},
+    {"script", cli::Value, "FILE"},   {"files", cli::Value, "DIR"}, {"log", cli::Value, "FILE"},
     {"tls", cli::Value, "CERT KEY"},  // KEY is the word after CERT
-    {"catalogue", cli::Value, "DIR"},
-    {"state", cli::Value, "DIR"},
-    {"version"},
+    {"catalogue", cli::Value, "DIR"}, {"state", cli::Value, "DIR"}, {"version"},
 };
 
 }  // namespace
@@ -57,6 +54,10 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
     int64_t port = 0;
     if (!given.number("port", 0, 65535, 0, &port, &parsed.error)) return parsed;
     options.port = static_cast<int>(port);
+    if (given.hasValue("https-port")) {
+        if (!given.number("https-port", 0, 65535, 0, &port, &parsed.error)) return parsed;
+        options.https_port = static_cast<int>(port);
+    }
     auto optional = [&](const char* name, std::optional<std::string>& out) {
         if (given.hasValue(name)) out = given.value(name);
     };
@@ -73,6 +74,7 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
         rest.erase(rest.begin());
     }
     if (!rest.empty()) return fail("unexpected argument " + rest.front());
+    if (options.https_port && !options.tls_cert) return fail("--https-port needs --tls CERT KEY");
     if (options.catalogue && (options.script || options.files))
         return fail(
             "--catalogue serves its own files and answers: it takes neither --script nor --files");

@@ -10,6 +10,9 @@ namespace tarvo::server {
 struct Options {
     std::string host = "127.0.0.1";
     int port = 0;  // 0: any free port
+    // With --tls: HTTPS on this port, HTTP on `port`. Without it --tls
+    // makes `port` itself speak HTTPS.
+    std::optional<int> https_port;
     std::optional<std::string> script;
     std::optional<std::string> files;
     std::optional<std::string> log;

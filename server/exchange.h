@@ -29,6 +29,8 @@ struct Request {
     std::string body;  // bytes as received
     FormFields form;   // body fields, then query fields, decoded
 
+    std::string client;  // the peer's address
+
     // Where this server listens, so answers can point back at it.
     std::string scheme;  // "http" or "https"
     std::string host;

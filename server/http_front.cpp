@@ -168,6 +168,7 @@ void HttpFront::handle(const httplib::Request& in, httplib::Response& out, std::
     if (is_form(in)) request.form = parse_form(request.body);
     const FormFields query_fields = parse_form(request.query);
     request.form.insert(request.form.end(), query_fields.begin(), query_fields.end());
+    request.client = in.remote_addr;
     request.scheme = settings_.tls_cert ? "https" : "http";
     request.host = settings_.host;
     request.port = port_;

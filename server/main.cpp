@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -106,24 +107,38 @@ int serve(const Options& options, const sigset_t& stop_signals) {
 
     if (!answerer)
         answerer = std::make_unique<ScriptedAnswerer>(std::move(script), std::move(files));
-    FrontSettings settings{options.host, options.port, options.tls_cert, options.tls_key};
-    auto front = HttpFront::create(settings, *answerer, log.get(), error);
-    if (!front) return complain(error, 2);
 
-    if (!front->bind(error)) return complain(error, 1);
-    std::printf("listening on %s\n", front->url().c_str());
+    // One front per port, all answering from the same answerer.
+    std::vector<FrontSettings> ports;
+    if (options.https_port) {
+        ports.push_back({options.host, options.port, std::nullopt, std::nullopt});
+        ports.push_back({options.host, *options.https_port, options.tls_cert, options.tls_key});
+    } else {
+        ports.push_back({options.host, options.port, options.tls_cert, options.tls_key});
+    }
+    std::vector<std::unique_ptr<HttpFront>> fronts;
+    for (const FrontSettings& settings : ports) {
+        auto front = HttpFront::create(settings, *answerer, log.get(), error);
+        if (!front) return complain(error, 2);
+        if (!front->bind(error)) return complain(error, 1);
+        fronts.push_back(std::move(front));
+    }
+    for (const auto& front : fronts) std::printf("listening on %s\n", front->url().c_str());
     std::fflush(stdout);
 
-    bool listened = true;
-    std::thread listener([&] {
-        listened = front->run();
-        kill(getpid(), SIGUSR1);
-    });
+    std::atomic<bool> listen_failed = false;
+    std::vector<std::thread> listeners;
+    for (const auto& front : fronts) {
+        listeners.emplace_back([&, f = front.get()] {
+            if (!f->run()) listen_failed = true;
+            kill(getpid(), SIGUSR1);
+        });
+    }
     int received = 0;
     sigwait(&stop_signals, &received);
-    front->stop();
-    listener.join();
-    if (received == SIGUSR1 && !listened) return complain("listening failed", 1);
+    for (const auto& front : fronts) front->stop();
+    for (auto& listener : listeners) listener.join();
+    if (received == SIGUSR1 && listen_failed) return complain("listening failed", 1);
     return 0;
 }
 

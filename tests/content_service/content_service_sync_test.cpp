@@ -164,7 +164,7 @@ TEST(ExampleCatalogue, StartsAsDocumentedWithItsStateOutside) {
   EXPECT_NE(login.body.find("<device id="), std::string::npos) << login.body;
   EXPECT_EQ(server.stop(), 0);
   ::unsetenv("XDG_STATE_HOME");
-  EXPECT_TRUE(fs::exists(root / "state-home" / "tarvo-syncserver" / "devices.json"));
+  EXPECT_TRUE(fs::exists(root / "state-home" / "tarvo-syncserver" / "state.sqlite"));
   EXPECT_FALSE(fs::exists(catalogue / "state"));
 
   const ProgramResult bare = syncserver_test::run_to_end({});
