@@ -21,6 +21,7 @@ const char* const kUsage =
     "                     edition files from DIR/files/ (instead of --script and --files)\n"
     "  --state DIR        where the content service keeps devices and collected databases\n"
     "                     (default: $XDG_STATE_HOME/tarvo-syncserver)\n"
+    "  --keep-uploads N   uploads of each collected database kept per device (default 5)\n"
     "  --help             show this text\n"
     "  --version          show the server's version and the protocol it speaks\n"
     "\n"
@@ -54,6 +55,8 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
     int64_t port = 0;
     if (!given.number("port", 0, 65535, 0, &port, &parsed.error)) return parsed;
     options.port = static_cast<int>(port);
+    if (!given.number("keep-uploads", 1, 100000, 5, &port, &parsed.error)) return parsed;
+    options.keep_uploads = static_cast<int>(port);
     if (given.hasValue("https-port")) {
         if (!given.number("https-port", 0, 65535, 0, &port, &parsed.error)) return parsed;
         options.https_port = static_cast<int>(port);

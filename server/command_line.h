@@ -20,6 +20,7 @@ struct Options {
     std::optional<std::string> tls_key;
     std::optional<std::string> catalogue;  // catalogue mode instead of a script
     std::optional<std::string> state;      // catalogue mode: what it keeps
+    int keep_uploads = 5;                  // uploads of each collected database kept
     bool help = false;
     bool version = false;
 };

@@ -64,8 +64,11 @@ std::unique_ptr<Answerer> catalogue_answerer(const Options& options, std::string
         for (const std::string& warning : catalogue_warnings(catalogue))
             std::cerr << "tarvo-syncserver: warning: catalogue " << folder.string() << ": "
                       << warning << "\n";
-        return std::make_unique<CatalogueAnswerer>(std::move(catalogue),
-                                                   std::make_unique<CatalogueState>(state), stdout);
+        return std::make_unique<CatalogueAnswerer>(
+            std::move(catalogue),
+            std::make_unique<CatalogueState>(
+                state, StateSettings{static_cast<unsigned>(options.keep_uploads)}),
+            stdout);
     } catch (const CatalogueError& e) {
         error = "catalogue " + folder.string() + ": " + e.what();
     } catch (const std::exception& e) {
