@@ -30,12 +30,21 @@ const char* const kUsage =
 
 namespace {
 
+// clang-format off
 constexpr cli::Option kOptions[] = {
-    {"host", cli::Value, "ADDR"},     {"port", cli::Value, "N"},    {"https-port", cli::Value, "N"},
-    {"script", cli::Value, "FILE"},   {"files", cli::Value, "DIR"}, {"log", cli::Value, "FILE"},
+    {"host", cli::Value, "ADDR"},
+    {"port", cli::Value, "N"},
+    {"https-port", cli::Value, "N"},
+    {"script", cli::Value, "FILE"},
+    {"files", cli::Value, "DIR"},
+    {"log", cli::Value, "FILE"},
     {"tls", cli::Value, "CERT KEY"},  // KEY is the word after CERT
-    {"catalogue", cli::Value, "DIR"}, {"state", cli::Value, "DIR"}, {"version"},
+    {"catalogue", cli::Value, "DIR"},
+    {"state", cli::Value, "DIR"},
+    {"keep-uploads", cli::Value, "N"},
+    {"version"},
 };
+// clang-format on
 
 }  // namespace
 
