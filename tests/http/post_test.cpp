@@ -161,6 +161,40 @@ TEST_F(PostTest, FollowsRedirectsAndKeepsCookiesForTheSession) {
   EXPECT_EQ(result, "");
 }
 
+// A redirect's page and a proxy's login page come before the answer that
+// counts; none of their bytes may reach the page the conduit reads.
+TEST_F(PostTest, OnlyTheFinalAnswersBodyIsHandedOut) {
+  ScriptedServer server([](const RecordedRequest& request) {
+    if (request.path == "/old") return ScriptedServer::HttpAnswer("<html>moved</html>", 302, "Location: /older\r\n");
+    if (request.path == "/older") return std::string("HTTP/1.0 301 Moved\r\nLocation: /new\r\n\r\n<html>gone</html>");
+    return ScriptedServer::HttpAnswer("<tarvoconduit></tarvoconduit>");
+  });
+  CTHttp http;
+  http.SetUrl(server.Url("/old"));
+  std::string result;
+  HeaderLines headers;
+  EXPECT_EQ(PostError(http, "a=1", result, headers), 0u);
+  EXPECT_EQ(result, "<tarvoconduit></tarvoconduit>");
+
+  // A second one plays a proxy that wants a login first.
+  ScriptedServer proxy([](const RecordedRequest& request) {
+    if (request.Header("Proxy-Authorization").empty()) {
+      return ScriptedServer::HttpAnswer("<html>log in first</html>", 407,
+                                        "Proxy-Authenticate: Basic realm=\"office\"\r\n");
+    }
+    return ScriptedServer::HttpAnswer("page");
+  });
+  CTHttp proxied;
+  proxied.SetProxy("127.0.0.1:" + std::to_string(proxy.port()));
+  proxied.SetProxyUser("user");
+  proxied.SetProxyPassword("pass");
+  proxied.SetUrl("http://127.0.0.1:1/s");
+  EXPECT_EQ(PostError(proxied, "a=1", result, headers), 0u);
+  EXPECT_EQ(result, "page");
+  ASSERT_EQ(proxy.Requests().size(), 2u) << "a 407 first, then the request with credentials";
+  EXPECT_EQ(proxy.Requests()[0].Header("Proxy-Authorization"), "");
+}
+
 TEST_F(PostTest, HttpsAcceptsWrongNamesAndDatesButNoUnknownIssuer) {
   http_test::TestCertificates certs;
   ASSERT_TRUE(certs.ok());

@@ -40,6 +40,9 @@ class SpoilingStream : public ByteStream {
     return inner_->readSome(out, timeout);
   }
   void writeAll(std::span<const uint8_t> bytes) override {
+    // Each write is one packet; its transaction number follows the preamble
+    // and four header bytes.
+    if (bytes.size() > 8) txids.push_back(bytes[8]);
     const int what = spoil_ ? spoil_(writes_++) : 0;
     if (what == 1) return;
     Bytes copy(bytes.begin(), bytes.end());
@@ -48,6 +51,8 @@ class SpoilingStream : public ByteStream {
   }
   const std::string& peer() const override { return inner_->peer(); }
   void interrupt() override { inner_->interrupt(); }
+
+  std::vector<uint8_t> txids;  // of every packet written, in order
 
  private:
   std::unique_ptr<ByteStream> inner_;
@@ -71,6 +76,57 @@ Bytes pattern(std::size_t n, uint8_t seed) {
   for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 13);
   return b;
 }
+
+// The desktop's end played by hand, packet by packet, so a test can send
+// what a real desktop sends only when the line loses its acks.
+class HandDesktop {
+ public:
+  explicit HandDesktop(std::unique_ptr<ByteStream> stream) : stream_(std::move(stream)) {}
+
+  struct Seen {
+    uint8_t txid = 0;
+    dlp::padp::Header header;
+    Bytes data;
+  };
+  // The next PADP packet from the handheld; throws LinkError after a long silence.
+  Seen next() {
+    for (;;) {
+      while (auto p = decoder_.next()) {
+        const dlp::padp::Fragment f = dlp::padp::decode(p->body);
+        return {p->header.txid, f.header, Bytes(f.data.begin(), f.data.end())};
+      }
+      uint8_t buf[512];
+      decoder_.feed(std::span<const uint8_t>(buf, stream_->readSome(buf, std::chrono::seconds(20))));
+    }
+  }
+  // One packet carrying `fragment` (a PADP header and its data).
+  void write(uint8_t txid, std::span<const uint8_t> fragment) {
+    stream_->writeAll(dlp::slp::encodePacket({3, 3, dlp::slp::kTypePadp, 0, txid}, fragment));
+  }
+  void request(uint8_t txid, const Bytes& packet) {
+    const dlp::padp::Header whole{dlp::padp::kData, dlp::padp::kFirst | dlp::padp::kLast,
+                                  static_cast<uint32_t>(packet.size())};
+    write(txid, dlp::padp::encode(whole, packet));
+  }
+  bool nextIsAckOf(uint8_t txid) {
+    const Seen seen = next();
+    return seen.header.type == dlp::padp::kAck && seen.txid == txid;
+  }
+  // Answers the wakeup with an init at the starting speed.
+  void open() {
+    const Seen wakeup = next();
+    ASSERT_EQ(wakeup.header.type, dlp::padp::kData);
+    write(wakeup.txid, dlp::padp::ackFor(wakeup.header));
+    dlp::cmp::Message init;
+    init.type = dlp::cmp::kInit;
+    request(wakeup.txid, dlp::cmp::encode(init));
+    ASSERT_TRUE(nextIsAckOf(wakeup.txid));
+  }
+
+ private:
+  std::unique_ptr<ByteStream> stream_;
+  dlp::slp::Decoder decoder_;
+};
 
 // The handheld answers each request with the request reversed, `rounds` times.
 void echoRounds(PadpLink& handheld, int rounds) {
@@ -129,6 +185,67 @@ TEST(PadpLink, LostAndGarbledPacketsAreSentAgainAndDeliveredOnce) {
     ASSERT_EQ(answer, request) << round;
   }
   handheldEnd.get();
+}
+
+// A desktop whose ack was lost sends its packet again: the handheld acks
+// it again, while it waits for a request and while it waits for the ack of
+// its own answer, and takes it only once.
+TEST(PadpLink, ARepeatedPacketIsAcknowledgedAgainAndTakenOnce) {
+  Line line = makeLine();
+  auto handheldEnd = std::async(std::launch::async, [&] {
+    auto hh = PadpLink::handheld(std::move(line.handheld), 9600, {}, std::chrono::seconds(5));
+    std::vector<Bytes> taken{hh->receive(), hh->receive()};
+    hh->send(Bytes{9, 9});
+    return taken;
+  });
+  HandDesktop desktop(std::move(line.desktop));  // gone first: a failed test ends the handheld too
+  desktop.open();
+  desktop.request(1, {1, 2, 3});
+  ASSERT_TRUE(desktop.nextIsAckOf(1));
+  desktop.request(1, {1, 2, 3});
+  ASSERT_TRUE(desktop.nextIsAckOf(1)) << "the repeat was not acknowledged";
+  desktop.request(2, {4, 5});
+  ASSERT_TRUE(desktop.nextIsAckOf(2));
+  const HandDesktop::Seen answer = desktop.next();
+  EXPECT_EQ(answer.txid, 2);
+  EXPECT_EQ(answer.data, (Bytes{9, 9}));
+  desktop.request(2, {4, 5});
+  HandDesktop::Seen seen = desktop.next();
+  while (seen.header.type == dlp::padp::kData) seen = desktop.next();  // the answer again, unacknowledged
+  EXPECT_EQ(seen.header.type, dlp::padp::kAck);
+  EXPECT_EQ(seen.txid, 2);
+  desktop.write(answer.txid, dlp::padp::ackFor(answer.header));
+  EXPECT_EQ(handheldEnd.get(), (std::vector<Bytes>{{1, 2, 3}, {4, 5}}));
+}
+
+// Transaction numbers run from 1 to 0xFE and start again at 1: 0xFF belongs
+// to the opening, and a handheld drops a packet numbered 0.
+TEST(PadpLink, TransactionNumbersWrapPast0xFE) {
+  Line line = makeLine();
+  auto* desktopLine = static_cast<SpoilingStream*>(line.desktop.get());
+  constexpr int kRounds = 300;
+  auto handheldEnd = std::async(std::launch::async, [&] {
+    auto hh = PadpLink::handheld(std::move(line.handheld), 115200, {}, std::chrono::seconds(5));
+    echoRounds(*hh, kRounds);
+  });
+  auto desktop = PadpLink::desktop(std::move(line.desktop), 0, {});
+  for (int round = 0; round < kRounds; ++round) {
+    const Bytes request = pattern(4, static_cast<uint8_t>(round));
+    desktop->send(request);
+    Bytes answer = desktop->receive();
+    std::reverse(answer.begin(), answer.end());
+    ASSERT_EQ(answer, request) << round;
+  }
+  handheldEnd.get();
+  // The desktop writes its init, then per round a request and the ack of the answer.
+  const std::vector<uint8_t>& txids = desktopLine->txids;
+  ASSERT_EQ(txids.size(), 2u + 2 * kRounds);
+  EXPECT_EQ(txids[0], 0xFF);
+  for (int round = 0; round < kRounds; ++round) {
+    const int want = round % 254 + 1;
+    ASSERT_EQ(txids[2 + 2 * round], want) << round;
+    ASSERT_EQ(txids[3 + 2 * round], want) << round;
+  }
 }
 
 TEST(PadpLink, APeerThatGoesAwayEndsTheLink) {

@@ -199,6 +199,40 @@ TEST_F(Backup, ManyChangedDatabasesAreAllCopiedAndDated) {
   EXPECT_EQ(again.unchanged, 70);
 }
 
+// A damaged or planted index may name any path: only plain names inside
+// the folder are taken, so the copies land inside and nothing else is touched.
+TEST_F(Backup, TheIndexNamesNoFileOutsideTheFolder) {
+  const fs::path hh = makeHandheld({backedUp("Memo", {{1}}), backedUp("Todo", {{2}}), backedUp("Note", {{3}})});
+  const fs::path outside = root / "outside.pdb";
+  const fs::path absolute = root / "absolute.pdb";
+  WriteFile(outside, "planted");
+  WriteFile(absolute, "planted");
+  // card, modification number and date, name in hex, file
+  const std::string upAndOut = fs::relative(outside, backupDir()).string();
+  ASSERT_EQ(upAndOut.rfind("../", 0), 0u);
+  WriteFile(backupDir() / ".index", "0 7 3100000000 4d656d6f " + upAndOut +                 // Memo
+                                        "\n0 7 3100000000 546f646f " + absolute.string() +  // Todo
+                                        "\n0 7 3100000000 4e6f7465 .hidden.pdb\n");         // Note
+  EXPECT_EQ(backUp(hh).backedUp, 3);
+  EXPECT_EQ(ReadFile(outside), "planted");
+  EXPECT_EQ(ReadFile(absolute), "planted");
+  EXPECT_FALSE(fs::exists(backupDir() / ".hidden.pdb"));
+  for (const char* name : {"Memo", "Todo", "Note"}) {
+    EXPECT_EQ(pdb::readFile(backupDir() / (std::string(name) + ".pdb")).db.name, name);
+  }
+  EXPECT_EQ(ReadFile(backupDir() / ".index").find(".."), std::string::npos);
+}
+
+// A handheld restored from the folder (its databases as the index knows
+// them, but never backed up there) is backed up at its next HotSync.
+TEST_F(Backup, AHandheldNeverBackedUpIsBackedUpThoughTheIndexKnowsItsDatabases) {
+  const pdb::Database memo = backedUp("Memo", {{1}});
+  ASSERT_EQ(backUp(makeHandheld({memo})).backedUp, 1);
+  const fs::path restored = makeHandheld({memo}, "user.name = Ana\n", "restored");
+  EXPECT_EQ(backUp(restored).backedUp, 1);
+  EXPECT_NE(pdb::readFile(restored / "card0" / "Memo.pdb").db.backupDate, 0u);
+}
+
 // Where only the previous copy reads, it stands in; names come from headers.
 TEST_F(Backup, FolderIsReadByHeaderNames) {
   const fs::path dir = root / "foreign";

@@ -74,6 +74,36 @@ TEST(ConduitChecksumTable, IsTheArcTableExceptFourEntries) {
   EXPECT_EQ(ArcBitwise("123456789"), 0xBB3D);  // the reference is the real ARC
 }
 
+// Known answers worked out apart from this code (a few lines of Python over
+// the same bytes): a shift, an entry or the reading gone wrong changes them.
+TEST_F(FileChecksumTest, KnownAnswers) {
+  EXPECT_EQ(Checksum("123456789"), 0x7EFC);
+
+  // Exactly 1,024 bytes count whole. The first byte hits entry 18 and the
+  // rest reach the other changed entries (26, 55, 211) too.
+  std::string exact = "\x12\x37\xD3";
+  std::string longer;
+  for (unsigned i = 0; i < 2048; ++i) {
+    const auto b = static_cast<char>(i * 37 + 11);
+    longer += (b == '\r' || b == 0x1A) ? ' ' : b;
+  }
+  exact += longer.substr(0, 1021);
+  EXPECT_EQ(OfFile(exact), 0x5BE8);
+  EXPECT_EQ(OfFile(longer), 0xCA51);
+  EXPECT_EQ(OfFile(longer.substr(0, 2047)), 0x8EC9);  // the first 1,024 only
+
+  // CR LF read as LF, a lone CR kept, nothing read after 0x1A: 1,037 bytes
+  // of text, of which the first 1,024 count.
+  const std::string line = "The quick brown fox jumps over the lazy dog 0123\r\n";
+  std::string text;
+  for (int i = 0; i < 10; ++i) text += line;
+  text += "lone\rCR\r\n";
+  for (int i = 0; i < 11; ++i) text += line;
+  text += '\x1A';
+  for (int i = 0; i < 30; ++i) text += line;
+  EXPECT_EQ(OfFile(text), 0xB7A9);
+}
+
 TEST_F(FileChecksumTest, OnlyFullChunksCount) {
   const std::string bytes = PlainBytes(2048);
   EXPECT_EQ(OfFile(bytes.substr(0, 1024)), Checksum(bytes.substr(0, 1024)));

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "command_world.h"
-#include "engine/commands/conduit_checksum.h"
 #include "engine/shell_open.h"
 
 using namespace cmdtest;
@@ -95,8 +94,8 @@ TEST_F(DesktopCommandsTest, ConduitStartsTheDownloadOnlyWhenItsChecksumMatches) 
   }
   const fs::path file = server.files() / "setup.bin";
   WriteFile(file, installer);
-  const uint16_t crc = tarvo::engine::ConduitFileChecksum(file.string());
-  ASSERT_NE(crc, 0);
+  // Worked out apart from the product's code (a few lines of Python).
+  const uint16_t crc = 48788;
   WriteFile(server.files() / "other.bin", installer);
 
   Run("conduit url=\"" + server.base() + "/files/other.bin\"");  // no CRC: never started
