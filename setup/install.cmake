@@ -14,7 +14,7 @@ set_target_properties(hotsync tarvoconduit PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR}
   INSTALL_RPATH "$ORIGIN")
-set(tarvo_programs tarvo-hotsync tarvo-syncserver)
+set(tarvo_programs tarvo-hotsync tarvo-syncserver tarvo-hotsync-manager-ui)
 if(TARGET tarvo-handheld)
   list(APPEND tarvo_programs tarvo-handheld)
 endif()
@@ -36,6 +36,12 @@ install(FILES setup/files/tarvo-hotsync.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tarvo-hotsync)
 install(FILES setup/files/tarvo-sync-wizard.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES resources/images/tarvo.png DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps RENAME tarvo-sync.png)
+# The HotSync manager on the desktop: its application entry (which also
+# opens Palm databases), their MIME type, and its icons in every size.
+install(FILES desktop/files/tarvo-hotsync-manager.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES desktop/files/tarvo-hotsync-manager.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(DIRECTORY ${TARVO_DESKTOP_ICONS}/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+install(FILES desktop/files/tarvo-hotsync-manager.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Access to USB handhelds for the logged-in user; udev reads lib/udev/rules.d
 # under /usr (the package) and /usr/local.

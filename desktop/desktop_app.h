@@ -1,0 +1,40 @@
+// The program put together: the manager's stream feeds the watch; the watch
+// feeds the status icon and the notifications; the menu opens the windows.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+#include "desktop/desktop_notifier.h"
+#include "desktop/manager_client.h"
+#include "desktop/manager_watch.h"
+#include "desktop/status_icon.h"
+
+namespace tarvo::desktop {
+
+struct AppOptions {
+  bool tray = true;  // false: the small window even where a status area exists
+};
+
+class DesktopApp : public QObject {
+  Q_OBJECT
+ public:
+  DesktopApp(std::unique_ptr<ManagerClient> client, const AppOptions& options);
+  ~DesktopApp() override;
+
+  void start();
+  ManagerWatch& watch() { return watch_; }
+  StatusIcon& icon() { return *icon_; }
+
+ private:
+  void quitAll();
+  void about();
+
+  std::unique_ptr<ManagerClient> client_;
+  ManagerWatch watch_;
+  DesktopNotifier notifier_;
+  std::unique_ptr<StatusIcon> icon_;
+};
+
+}  // namespace tarvo::desktop

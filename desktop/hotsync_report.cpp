@@ -1,0 +1,73 @@
+#include "desktop/hotsync_report.h"
+
+#include <QCoreApplication>
+
+#include "desktop/status_words.h"
+
+namespace tarvo::desktop {
+namespace {
+
+QString tr(const char* text, int n = -1) { return QCoreApplication::translate("Notification", text, nullptr, n); }
+
+}  // namespace
+
+std::optional<HotSyncReport> ReportCollector::take(const QJsonObject& event) {
+  const QString type = event.value(QLatin1String("event")).toString();
+  if (type == QLatin1String("state")) {
+    running_.clear();  // a new stream: what came before is gone
+    return std::nullopt;
+  }
+  if (type == QLatin1String("ended")) {
+    const HotSyncState ended = parseHotSync(event.value(QLatin1String("hotsync")).toObject());
+    HotSyncReport report;
+    if (auto at = running_.find(ended.id); at != running_.end()) {
+      report = std::move(at->second);
+      running_.erase(at);
+    }
+    report.hotsync = ended;
+    return report;
+  }
+  const QJsonValue id = event.value(QLatin1String("hotsync"));
+  if (!id.isDouble()) return std::nullopt;
+  HotSyncReport& report = running_[id.toInt()];
+  if (type == QLatin1String("install")) {
+    QString name = event.value(QLatin1String("database")).toString();
+    const QString file = event.value(QLatin1String("file")).toString();
+    if (name.isEmpty()) name = file;
+    if (event.value(QLatin1String("ok")).toBool())
+      report.installed << name;
+    else
+      report.refused << QStringLiteral("%1: %2").arg(file, event.value(QLatin1String("words")).toString());
+  } else if (type == QLatin1String("backup")) {
+    report.backedUp = true;
+    report.copied += event.value(QLatin1String("copied")).toInt();
+    report.unchanged += event.value(QLatin1String("unchanged")).toInt();
+    report.backupFailed += event.value(QLatin1String("failed")).toInt();
+  } else if (type == QLatin1String("dropped")) {
+    running_.erase(id.toInt());
+  }
+  return std::nullopt;
+}
+
+NotificationText notificationFor(const HotSyncReport& report) {
+  const HotSyncState& h = report.hotsync;
+  NotificationText text;
+  text.persistent = failed(h);
+  if (h.user.isEmpty())
+    text.summary = text.persistent ? tr("HotSync failed") : tr("HotSync done");
+  else
+    text.summary = (text.persistent ? tr("HotSync of %1 failed") : tr("HotSync of %1 done")).arg(h.user);
+  QStringList lines;
+  if (!h.words.isEmpty()) lines << h.words;
+  if (!report.installed.isEmpty()) lines << tr("Installed: %1").arg(report.installed.join(QLatin1String(", ")));
+  for (const QString& refused : report.refused) lines << tr("Not installed: %1").arg(refused);
+  if (report.backedUp) {
+    QString backup = tr("Backed up %n database(s)", report.copied);
+    if (report.backupFailed > 0) backup += QLatin1String(", ") + tr("%n could not be copied", report.backupFailed);
+    lines << backup;
+  }
+  text.body = lines.join(QLatin1Char('\n'));
+  return text;
+}
+
+}  // namespace tarvo::desktop

@@ -1,0 +1,60 @@
+// tarvo-hotsync-manager-ui: the HotSync manager's status icon, notifications
+// and windows on the desktop.
+#include <QApplication>
+#include <cstdio>
+
+#include "cli/arguments.h"
+#include "desktop/app_icon.h"
+#include "desktop/autostart.h"
+#include "desktop/desktop_app.h"
+
+namespace {
+
+constexpr const char* kProgram = "tarvo-hotsync-manager-ui";
+constexpr const char* kHelp =
+    "usage: tarvo-hotsync-manager-ui [--window] [FILE...]\n"
+    "\n"
+    "Shows the resident HotSync manager in the desktop's status area: its\n"
+    "state in words, a notification at the end of each HotSync, and a menu\n"
+    "for the HotSync log, installs, users and backups, setup and conduits.\n"
+    "Start the manager itself with `tarvo-hotsync manager` (the user unit\n"
+    "does at log-in).\n"
+    "\n"
+    "  --window  a small window instead of the status area icon\n"
+    "  FILE      Palm databases (.prc, .pdb, .pqa) to install\n";
+
+constexpr tarvo::cli::Option kOptions[] = {{"window"}, {"version"}};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tarvo::cli::Args args;
+  std::string error;
+  if (!tarvo::cli::parse(argc, argv, 1, kOptions, &args, &error)) {
+    tarvo::cli::reportUsage(kProgram, error);
+    return 2;
+  }
+  if (args.has("help")) {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (args.has("version")) {
+    std::printf("%s %s\n", kProgram, TARVO_VERSION);
+    return 0;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("tarvo-hotsync-manager"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Tarvo HotSync Manager"));
+  QApplication::setApplicationVersion(QStringLiteral(TARVO_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral("tarvo-hotsync-manager"));
+  QApplication::setWindowIcon(tarvo::desktop::appIcon());
+  // Closing a window leaves the icon running.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  tarvo::desktop::AppOptions options;
+  options.tray = !args.has("window");
+  tarvo::desktop::startAtLoginUnlessChosen(QApplication::applicationFilePath());
+  tarvo::desktop::DesktopApp desktop(std::make_unique<tarvo::desktop::SocketManagerClient>(), options);
+  desktop.start();
+  return QApplication::exec();
+}
