@@ -61,6 +61,11 @@ SocketManagerClient::SocketManagerClient() {
   });
 }
 
+// A socket closed by its destructor still signals: not to this half-gone client.
+SocketManagerClient::~SocketManagerClient() {
+  if (stream_) stream_->disconnect(this);
+}
+
 void SocketManagerClient::start() {
   std::string error;
   const std::filesystem::path dir = hotsync::managerDir(&error);
@@ -87,6 +92,7 @@ void SocketManagerClient::connectStream() {
 }
 
 void SocketManagerClient::readStream() {
+  if (!stream_) return;
   buffer_ += stream_->readAll();
   QString refused;
   const bool whole = takeLines(buffer_, [&](const QJsonObject& line) {
@@ -101,8 +107,11 @@ void SocketManagerClient::readStream() {
 
 void SocketManagerClient::streamEnded(const QString& why) {
   if (!stream_) return;
-  // Not deleted here: this may run inside one of the socket's own signals.
-  stream_.release()->deleteLater();
+  // Not deleted here: this may run inside one of the socket's own signals,
+  // and it may still signal what it has left.
+  QLocalSocket* ended = stream_.release();
+  ended->disconnect(this);
+  ended->deleteLater();
   following_ = false;
   emit lost(why);
   retry_.start();

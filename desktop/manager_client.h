@@ -37,6 +37,7 @@ class SocketManagerClient : public ManagerClient {
   Q_OBJECT
  public:
   SocketManagerClient();
+  ~SocketManagerClient() override;
   void start() override;
   void request(const QString& name, Reply done) override;
 
