@@ -67,20 +67,22 @@ void log_both(std::vector<std::string>& answer, const std::string& text) {
 }  // namespace
 
 CatalogueAnswerer::CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state,
-                                     std::FILE* trace)
+                                     std::FILE* trace, ServiceSettings settings)
     : catalogue_(std::move(catalogue)),
-      files_(catalogue_.files_folder()),
       trace_(trace),
-      state_(std::move(state)) {}
+      state_(std::move(state)),
+      links_(state_->link_key(), settings.link_lifetime) {}
 
 void CatalogueAnswerer::note(const std::string& line) const {
     if (!trace_) return;
+    std::lock_guard lock(trace_mutex_);
     std::fprintf(trace_, "catalogue: %s\n", line.c_str());
     std::fflush(trace_);
 }
 
 Response CatalogueAnswerer::answer(const Request& request) {
     try {
+        // Downloads need no state: they never wait for a conversation.
         if (request.path.starts_with(FileStore::kPrefix)) return download(request);
         const std::string cmd = form_value(request.form, "cmd").value_or("");
         if (cmd != "login" && cmd != "list" && cmd != "pget")
@@ -104,14 +106,28 @@ Response CatalogueAnswerer::answer(const Request& request) {
 }
 
 Response CatalogueAnswerer::download(const Request& request) const {
-    if (auto bytes = files_.read(request.path)) {
+    // Only the current edition of a module, through an address the service
+    // signed: neither an old edition nor anything else in the folder.
+    const auto link = links_.check(request.path, unix_now());
+    const CatalogueModule* module = nullptr;
+    if (link) {
+        for (const auto& m : catalogue_.modules) {
+            if (m.file == link->file && m.edition == link->edition) module = &m;
+        }
+    }
+    std::optional<std::string> bytes;
+    if (module) bytes = read_whole_file(catalogue_.files_folder() / module->file);
+    if (bytes) {
         Response response = page(std::move(*bytes), "file");
         response.content_type = "application/octet-stream";
         return response;
     }
-    Response response = page("no such file\n", "file");
-    response.status = 404;
+    Response response =
+        page(link ? "no such edition\n" : "no such file, or the address has expired\n", "file");
+    response.status = link ? 404 : 403;
     response.content_type = "text/plain";
+    note("download " + request.path + ": refused (" +
+         (link ? "not a current edition" : "unsigned or expired") + ")");
     return response;
 }
 
@@ -142,7 +158,7 @@ Response CatalogueAnswerer::on_list(const Request& request, const CatalogueUser&
         if (!device.empty()) state_->note_held(device, name, timestamp);
         if (!newer_edition(module->edition, timestamp)) continue;
         const std::string url =
-            base_address(request.scheme, request.host, request.port) + "/files/" + module->file;
+            request.base + links_.path({module->file, module->edition}, unix_now());
         answer.push_back(commands::pput(url, module->title));
         if (!device.empty()) state_->note_offer(device, name, module->edition);
         log_both(answer, "Nova edi\xE7\xE3o de " + module->title + ": " + module->edition);

@@ -3,27 +3,35 @@
 // the conduit:
 //   login  -> a known user gets its device id and "list"; anyone else
 //             "login invalido=1"
-//   list   -> pput of each newer edition of the modules the handheld holds,
+//   list   -> pput of each newer edition of the modules the handheld holds
+//             (an address signed for that edition, for a limited time),
 //             record changes not yet sent to this device (rput/rdel), pget
 //             of the databases it collects, log lines
 //   pget   -> the database is kept for this user and device; a log line
 // No answer asks for another list, so the conversation then ends.
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 
 #include "catalogue.h"
 #include "catalogue_state.h"
+#include "edition_links.h"
 #include "exchange.h"
 #include "file_store.h"
 
 namespace tarvo::server {
 
+struct ServiceSettings {
+    std::chrono::seconds link_lifetime{3600};  // how long a download address holds
+};
+
 class CatalogueAnswerer : public Answerer {
 public:
     // trace (may be null) gets one line per thing the service did.
-    CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state, std::FILE* trace);
+    CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state, std::FILE* trace,
+                      ServiceSettings settings = {});
 
     Response answer(const Request& request) override;
 
@@ -37,10 +45,11 @@ private:
     void note(const std::string& line) const;
 
     const Catalogue catalogue_;
-    const FileStore files_;
     std::FILE* trace_;
-    std::mutex mutex_;  // guards state_ and the trace
+    mutable std::mutex trace_mutex_;
+    std::mutex mutex_;  // guards state_
     std::unique_ptr<CatalogueState> state_;
+    const EditionLinks links_;
 };
 
 }  // namespace tarvo::server

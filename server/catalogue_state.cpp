@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "edition_links.h"
+
 namespace tarvo::server {
 
 namespace {
@@ -292,6 +294,18 @@ std::int64_t CatalogueState::failures_since(const std::string& login, const std:
         *by_address = query.step() ? query.integer(0) : 0;
     }
     return count;
+}
+
+std::string CatalogueState::link_key() {
+    SqliteDb::Writing writing(*db_);
+    db_->prepare("INSERT OR IGNORE INTO meta(key, value) VALUES('link_key', ?1)")
+        .bind_text(1, EditionLinks::new_key())
+        .run();
+    auto query = db_->prepare("SELECT value FROM meta WHERE key = 'link_key'");
+    if (!query.step()) throw StateError("state database: no link key");
+    std::string key = query.bytes(0);
+    writing.commit();
+    return key;
 }
 
 std::vector<DeviceRow> CatalogueState::devices() {

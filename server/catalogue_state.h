@@ -85,6 +85,10 @@ public:
     std::int64_t failures_since(const std::string& login, const std::string& address,
                                 std::int64_t since, std::int64_t* by_address);
 
+    // The secret download links are signed with, the same for every
+    // process on this state; made on first use.
+    std::string link_key();
+
     std::vector<DeviceRow> devices();
     std::vector<DeliveryRow> deliveries();
     std::vector<UploadRow> uploads();

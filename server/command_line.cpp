@@ -1,6 +1,9 @@
 #include "command_line.h"
 
+#include <algorithm>
+
 #include "cli/arguments.h"
+#include "public_address.h"
 
 namespace tarvo::server {
 
@@ -21,6 +24,11 @@ const char* const kUsage =
     "                     edition files from DIR/files/ (instead of --script and --files)\n"
     "  --state DIR        where the content service keeps devices and collected databases\n"
     "                     (default: $XDG_STATE_HOME/tarvo-syncserver)\n"
+    "  --public-url URL   the address clients reach the service at, for download addresses\n"
+    "                     (behind a reverse proxy: https://content.example.com)\n"
+    "  --trusted-proxy A  believe X-Forwarded-For/-Proto/-Host from these peer addresses\n"
+    "                     (comma-separated, e.g. 127.0.0.1,::1)\n"
+    "  --link-lifetime S  seconds a download address holds (default 3600)\n"
     "  --keep-uploads N   uploads of each collected database kept per device (default 5)\n"
     "  --help             show this text\n"
     "  --version          show the server's version and the protocol it speaks\n"
@@ -42,6 +50,9 @@ constexpr cli::Option kOptions[] = {
     {"catalogue", cli::Value, "DIR"},
     {"state", cli::Value, "DIR"},
     {"keep-uploads", cli::Value, "N"},
+    {"public-url", cli::Value, "URL"},
+    {"trusted-proxy", cli::Value, "ADDR[,ADDR...]"},
+    {"link-lifetime", cli::Value, "SECONDS"},
     {"version"},
 };
 // clang-format on
@@ -66,6 +77,21 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
     options.port = static_cast<int>(port);
     if (!given.number("keep-uploads", 1, 100000, 5, &port, &parsed.error)) return parsed;
     options.keep_uploads = static_cast<int>(port);
+    if (!given.number("link-lifetime", 60, 7 * 86400, 3600, &port, &parsed.error)) return parsed;
+    options.link_lifetime = static_cast<int>(port);
+    if (given.hasValue("public-url")) {
+        options.public_url = given.value("public-url");
+        std::string why;
+        if (!valid_public_url(*options.public_url, why)) return fail(why);
+    }
+    if (given.hasValue("trusted-proxy")) {
+        std::string list = given.value("trusted-proxy");
+        for (std::size_t start = 0; start <= list.size();) {
+            const std::size_t comma = std::min(list.find(',', start), list.size());
+            if (comma > start) options.trusted_proxies.push_back(list.substr(start, comma - start));
+            start = comma + 1;
+        }
+    }
     if (given.hasValue("https-port")) {
         if (!given.number("https-port", 0, 65535, 0, &port, &parsed.error)) return parsed;
         options.https_port = static_cast<int>(port);

@@ -21,6 +21,9 @@ struct Options {
     std::optional<std::string> catalogue;  // catalogue mode instead of a script
     std::optional<std::string> state;      // catalogue mode: what it keeps
     int keep_uploads = 5;                  // uploads of each collected database kept
+    int link_lifetime = 3600;              // seconds a download address holds
+    std::optional<std::string> public_url;
+    std::vector<std::string> trusted_proxies;
     bool help = false;
     bool version = false;
 };

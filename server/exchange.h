@@ -29,12 +29,15 @@ struct Request {
     std::string body;  // bytes as received
     FormFields form;   // body fields, then query fields, decoded
 
-    std::string client;  // the peer's address
+    std::string client;  // the client's address (behind a trusted proxy, the one it reports)
 
     // Where this server listens, so answers can point back at it.
     std::string scheme;  // "http" or "https"
     std::string host;
     int port = 0;
+    // Where clients reach the service: "scheme://host[:port][/path]", no
+    // closing slash.
+    std::string base;
 };
 
 // Misbehaviour injected into an answer.

@@ -172,6 +172,7 @@ void HttpFront::handle(const httplib::Request& in, httplib::Response& out, std::
     request.scheme = settings_.tls_cert ? "https" : "http";
     request.host = settings_.host;
     request.port = port_;
+    resolve_addresses(request, settings_.addresses);
 
     Response answer;
     try {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "exchange.h"
+#include "public_address.h"
 #include "request_log.h"
 
 namespace httplib {
@@ -29,6 +30,7 @@ struct FrontSettings {
     int port = 0;
     std::optional<std::string> tls_cert;  // both set: HTTPS
     std::optional<std::string> tls_key;
+    AddressRules addresses;
 };
 
 class HttpFront {

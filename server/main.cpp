@@ -5,7 +5,9 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -58,6 +60,19 @@ std::unique_ptr<Answerer> catalogue_answerer(const Options& options, std::string
     if (state.empty()) {
         error = "--catalogue needs --state DIR (neither XDG_STATE_HOME nor HOME names a folder)";
         return nullptr;
+    }
+    // The state holds logins and the users' databases: inside the served
+    // folder it would be one request away from anyone.
+    std::error_code ec;
+    const auto served = std::filesystem::weakly_canonical(folder / "files", ec);
+    const auto kept = std::filesystem::weakly_canonical(state, ec);
+    if (!ec) {
+        const auto [end, _] = std::mismatch(served.begin(), served.end(), kept.begin(), kept.end());
+        if (end == served.end()) {
+            error = "--state " + state.string() + " lies inside the served folder " +
+                    (folder / "files").string() + ": its private data would be public";
+            return nullptr;
+        }
     }
     try {
         Catalogue catalogue = load_catalogue(folder);
@@ -112,12 +127,14 @@ int serve(const Options& options, const sigset_t& stop_signals) {
         answerer = std::make_unique<ScriptedAnswerer>(std::move(script), std::move(files));
 
     // One front per port, all answering from the same answerer.
+    const AddressRules rules{options.public_url, options.trusted_proxies};
     std::vector<FrontSettings> ports;
     if (options.https_port) {
-        ports.push_back({options.host, options.port, std::nullopt, std::nullopt});
-        ports.push_back({options.host, *options.https_port, options.tls_cert, options.tls_key});
+        ports.push_back({options.host, options.port, std::nullopt, std::nullopt, rules});
+        ports.push_back(
+            {options.host, *options.https_port, options.tls_cert, options.tls_key, rules});
     } else {
-        ports.push_back({options.host, options.port, options.tls_cert, options.tls_key});
+        ports.push_back({options.host, options.port, options.tls_cert, options.tls_key, rules});
     }
     std::vector<std::unique_ptr<HttpFront>> fronts;
     for (const FrontSettings& settings : ports) {

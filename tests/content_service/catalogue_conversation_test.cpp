@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,7 @@ class Conversation : public ::testing::Test {
     r.scheme = "http";
     r.host = "127.0.0.1";
     r.port = 8080;
+    r.base = "http://127.0.0.1:8080";
     return service_->answer(r);
   }
   static std::string credentials(const std::string& password = "pw") {
@@ -75,8 +77,8 @@ TEST_F(Conversation, LoginGivesTheSameDeviceIdEveryTime) {
 TEST_F(Conversation, FirstListOffersTheEditionSendsChangesOnceAndCollects) {
   login();
   const std::string first = list("1");
-  EXPECT_NE(first.find("<pput url=\"http://127.0.0.1:8080/files/News.pdb\" title=\"News de junho\"/>"),
-            std::string::npos)
+  EXPECT_TRUE(std::regex_search(first, std::regex("<pput url=\"http://127\\.0\\.0\\.1:8080/files/20240601/[0-9]+/"
+                                                   "[0-9a-f]{32}/News\\.pdb\" title=\"News de junho\"/>")))
       << first;
   EXPECT_NE(first.find("<rput db=\"Notas\" cardno=\"0\" id=\"9\" data=\"a%20b%00\"/>"), std::string::npos);
   EXPECT_NE(first.find("<rdel db=\"Notas\" cardno=\"0\" id=\"4\"/>"), std::string::npos);
@@ -117,11 +119,29 @@ TEST_F(Conversation, UploadsAreKeptForCollectedDatabasesOfKnownDevices) {
   EXPECT_EQ(post(stranger).body, "<tarvoconduit></tarvoconduit>");
 }
 
-TEST_F(Conversation, EditionFilesAreServedFromTheCatalogueOnly) {
-  const Response file = post("language=PT", "/files/News.pdb");
+TEST_F(Conversation, OnlyTheCurrentEditionIsServedAndOnlyThroughASignedAddress) {
+  login();
+  std::smatch url;
+  const std::string answer = list("1");
+  ASSERT_TRUE(std::regex_search(answer, url, std::regex("url=\"http://[^/]+(/[^\"]+)\"")));
+  const Response file = post("language=PT", url[1]);
   EXPECT_EQ(file.status, 200);
   EXPECT_EQ(file.body, "the edition");
-  EXPECT_EQ(post("", "/files/../catalogue.json").status, 404);
+
+  // The same file without a signature, or with another edition's, or a
+  // signature that does not match: refused.
+  EXPECT_EQ(post("", "/files/News.pdb").status, 403);
+  EXPECT_EQ(post("", "/files/../catalogue.json").status, 403);
+  std::string tampered = url[1];
+  tampered.replace(tampered.find("20240601"), 8, "20240602");
+  EXPECT_EQ(post("", tampered).status, 403);
+  // An old edition, signed with the service's own key (a second process on
+  // the same state holds it too), is no longer served.
+  CatalogueState other(dir_ / "state");
+  const EditionLinks links(other.link_key(), std::chrono::seconds(60));
+  EXPECT_EQ(post("", links.path({"News.pdb", "20240601"}, unix_now())).status, 200);
+  EXPECT_EQ(post("", links.path({"News.pdb", "20240501"}, unix_now())).status, 404);
+  EXPECT_EQ(post("", links.path({"catalogue.json", "20240601"}, unix_now())).status, 404);
   EXPECT_EQ(post("cmd=rput", "/sync").body, "<tarvoconduit></tarvoconduit>");
 }
 
