@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <future>
+#include <optional>
 
 #include "dlp/slp/cmp.h"
 #include "dlp/slp/padp.h"
@@ -20,6 +21,7 @@
 #include "link/port_wait.h"
 #include "link/serial/first_bytes.h"
 #include "link/serial/padp_link.h"
+#include "link/serial/replay_stream.h"
 
 namespace {
 
@@ -305,6 +307,53 @@ TEST(PadpLink, AHandheldOfAnotherVersionIsRefused) {
   EXPECT_EQ(abort.flags, dlp::cmp::kAbortVersion);
 }
 
+// Reads the next PADP data packet the desktop writes, acking nothing.
+std::optional<dlp::slp::Packet> nextData(ByteStream& stream, dlp::slp::Decoder& decoder) {
+  uint8_t buf[512];
+  for (;;) {
+    while (auto p = decoder.next()) {
+      if (dlp::padp::decode(p->body).header.type == dlp::padp::kData) return p;
+    }
+    std::size_t n = 0;
+    try {
+      n = stream.readSome(buf, std::chrono::seconds(30));
+    } catch (const LinkError&) {
+      return std::nullopt;
+    }
+    decoder.feed(std::span<const uint8_t>(buf, n));
+  }
+}
+
+TEST(PadpLink, AnInitAckWithBytesAfterItsFieldsOpensTheLinkAtOnce) {
+  // A Palm OS 4.1 handheld in a cradle, byte for byte: its ack of the init
+  // carries two more bytes, and it moves to the granted speed right after
+  // it. An init sent again would go out at the old speed and be lost, so
+  // the next packet it sees must be the first request.
+  Line line = makeLine();
+  auto handheld = std::move(line.handheld);
+  auto handheldEnd = std::async(std::launch::async, [&]() -> uint8_t {
+    handheld->writeAll(dlp::slp::encodePacket(
+        {3, 3, dlp::slp::kTypePadp, 0, 0xFF},
+        dlp::padp::encode({dlp::padp::kData, 0xC0, 10}, Bytes{0x01, 0x00, 0x01, 0x01, 0, 0, 0, 0, 0xE1, 0x00})));
+    dlp::slp::Decoder decoder;
+    auto init = nextData(*handheld, decoder);
+    if (!init || dlp::cmp::decode(dlp::padp::decode(init->body).data).type != dlp::cmp::kInit) return 0;
+    handheld->writeAll(
+        dlp::slp::encodePacket({3, 3, dlp::slp::kTypePadp, 0, 0xFF}, Bytes{0x02, 0xC0, 0x00, 0x0A, 0xB2, 0x60}));
+    auto next = nextData(*handheld, decoder);
+    if (!next) return 0;
+    const uint8_t txid = next->header.txid;
+    handheld->writeAll(dlp::slp::encodePacket(next->header, dlp::padp::ackFor(dlp::padp::decode(next->body).header)));
+    handheld.reset();  // a repeated init ends the desktop's wait at once
+    return txid;
+  });
+  uint32_t switched = 0;
+  auto desktop = PadpLink::desktop(std::move(line.desktop), 0, [&](uint32_t r) { switched = r; });
+  EXPECT_EQ(switched, 57600u);
+  EXPECT_NO_THROW(desktop->send(Bytes{1, 2, 3}));
+  EXPECT_NE(handheldEnd.get(), 0xFF) << "the init was sent again";
+}
+
 TEST(PadpLink, AFloodOfNoiseAndOversizedPacketsEndsInTime) {
   Line line = makeLine();
   auto desktopStream = std::move(line.desktop);
@@ -392,6 +441,23 @@ TEST(SerialPort, NoHandheldWithinTheWaitLimit) {
   } catch (const LinkError& e) {
     EXPECT_NE(std::string(e.what()).find("/nonexistent/tty"), std::string::npos) << e.what();
   }
+}
+
+TEST(SerialPort, AnUnansweredInitIsSentAgainAfterOneAckWait) {
+  // The opening reads through a stream that also watches for a stop; its
+  // wait must be the one asked for, not that wait twice over.
+  Pty pty;
+  ASSERT_GE(pty.slave, 0);
+  int stop[2];
+  ASSERT_EQ(::pipe(stop), 0);
+  hotsync::detail::ReplayStream replay(std::make_unique<FdStream>(::dup(pty.slave), "the handheld"), {});
+  replay.stopOn(pty.slave, stop[0]);
+  uint8_t buf[16];
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(replay.readSome(buf, std::chrono::milliseconds(1000)), LinkError);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1900));
+  ::close(stop[0]);
+  ::close(stop[1]);
 }
 
 TEST(FirstBytes, TellsSerialFromNetworkFramesAfterNoise) {

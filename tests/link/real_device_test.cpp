@@ -214,6 +214,27 @@ TEST_F(RealDevice, DumpOpensOnlyTheDatabaseItShows) {
   EXPECT_EQ(std::string(opened[0].find()->data.begin() + 2, opened[0].find()->data.end() - 1), "AddressDB");
 }
 
+TEST_F(RealDevice, ADatabaseInRomIsDumpedWithItsHeaderFromTheRomList) {
+  // "Memo Pad" opens by name, but only the ROM list (flag 0x40) holds its entry.
+  auto answer = [](const dlp::Request& r) {
+    const dlp::Arg* arg = r.find();
+    if (r.command == dlp::OpenDB) {
+      const std::string name(arg->data.begin() + 2, std::find(arg->data.begin() + 2, arg->data.end(), uint8_t{0}));
+      if (name == "Memo Pad") return withFrame(packet(r.command, 0, {{0x20, {9}}}));
+    }
+    if (r.command == dlp::ReadDBList && (arg->data[0] & 0x40) != 0) {
+      const uint16_t start = static_cast<uint16_t>(arg->data[2] << 8 | arg->data[3]);
+      if (start > 0) return withFrame(packet(r.command, 5));
+      return withFrame(dbList(0, false, {dbEntry(0, "Memo Pad", "memo")}));
+    }
+    return withFrame(palmOs5(r));
+  };
+  const ProgramResult dump = run({"handheld", "dump", "Memo Pad"}, answer);
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  EXPECT_NE(dump.out.find("Memo Pad"), std::string::npos) << dump.out;
+  EXPECT_NE(dump.out.find("note1"), std::string::npos) << dump.out;
+}
+
 TEST_F(RealDevice, AnOlderOrOddHandheldIsAskedInTheOlderFormsAndListedWhole) {
   // It refuses the versioned ReadSysInfo and the request for several list
   // entries, counts no databases, and adds bytes and an argument nobody asked for.

@@ -84,7 +84,10 @@ TEST(Padp, ReadsBothSizeForms) {
 
   EXPECT_EQ(dlp::padp::ackFor(dlp::padp::decode(shortForm).header), (Bytes{0x02, 0xC0, 0x01, 0x02}));
   EXPECT_THROW(dlp::padp::decode(Bytes{0x01, 0x90, 0x00}), WireError);
-  EXPECT_THROW(dlp::padp::decode(Bytes{0x02, 0xC0, 0x00, 0x01, 0x00}), WireError);  // an ack with data
+  // A Palm OS 4.1 handheld's ack of an init: two bytes after the fields.
+  f = dlp::padp::decode(Bytes{0x02, 0xC0, 0x00, 0x0A, 0xB2, 0x60});
+  EXPECT_EQ(f.header, (dlp::padp::Header{dlp::padp::kAck, 0xC0, 10}));
+  EXPECT_TRUE(f.data.empty());
   EXPECT_THROW(dlp::padp::decode(Bytes(4 + 1025, 0x01)), WireError);
 }
 

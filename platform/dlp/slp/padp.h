@@ -46,8 +46,8 @@ struct Fragment {
   std::span<const uint8_t> data;
 };
 
-// Throws WireError for a body shorter than its header, a short-form size
-// over 16 bits, a fragment over kMaxFragment or an ack or tickle with data.
+// Throws WireError for a body shorter than its header or a fragment over
+// kMaxFragment. Whatever follows an ack's or tickle's fields is ignored.
 Fragment decode(std::span<const uint8_t> body);
 std::vector<uint8_t> encode(const Header& header, std::span<const uint8_t> data = {});
 // The fragments of `packet` in order; the long form is used only when the

@@ -185,16 +185,17 @@ int32_t DlpDevice::readCardInfo(CardInfo* info) {
 }
 
 int32_t DlpDevice::listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries,
-                            std::optional<uint16_t>* next) {
+                            std::optional<uint16_t>* next, bool rom) {
   dlp::Response response;
   for (;;) {
-    const msg::ReadDBList::Query query{static_cast<uint8_t>(dlp::kListRam | (listMultiple_ ? dlp::kListMultiple : 0)),
-                                       card, start};
+    const uint8_t which = rom ? dlp::kListRom : dlp::kListRam;
+    const msg::ReadDBList::Query query{static_cast<uint8_t>(which | (listMultiple_ ? dlp::kListMultiple : 0)), card,
+                                       start};
     if (!call(dlp::requestOf<msg::ReadDBList>(query), &response)) return SYNCERR_NOT_CONNECTED;
     if (!listMultiple_ || !refusesForm(response.error)) break;
     listMultiple_ = false;  // one entry per answer from now on
   }
-  if (response.error == dlp::ErrNotFound) return SYNCERR_NOT_FOUND;
+  if (response.error == dlp::ErrNotFound || (rom && response.error != dlp::ErrNone)) return SYNCERR_NOT_FOUND;
   if (response.error != dlp::ErrNone) {
     // A handheld whose list cannot be read cannot be synced: that is no empty handheld.
     lost_ = "the handheld does not list its databases on card " + std::to_string(card) + " (" +
@@ -306,19 +307,23 @@ int32_t DlpDevice::openDbInfo(const OpenDbInfoRequest* request, OpenDbInfo* info
   const OpenDb db = it->second;
   uint16_t count = 0;
   if (const int32_t status = recordCount(request->m_FileHandle, &count); status != SYNCERR_NONE) return status;
-  // The list entry of the open database: found by name on its card.
-  std::vector<dlp::DbEntry> entries;
-  std::optional<uint16_t> next = 0;
-  while (next) {
-    const std::size_t before = entries.size();
-    const int32_t status = listPage(db.card, *next, &entries, &next);
-    if (status != SYNCERR_NONE) return status;
-    for (std::size_t i = before; i < entries.size(); ++i) {
-      if (entries[i].name == db.name) {
-        fillEntry(entries[i], db.card, &info->m_DbInfo);
-        info->m_DbInfo.m_RecCount = count;
-        info->m_RecCount = count;
-        return SYNCERR_NONE;
+  // The list entry of the open database: found by name on its card, in RAM
+  // or else in ROM (the built-in applications).
+  for (const bool rom : {false, true}) {
+    std::vector<dlp::DbEntry> entries;
+    std::optional<uint16_t> next = 0;
+    while (next) {
+      const std::size_t before = entries.size();
+      const int32_t status = listPage(db.card, *next, &entries, &next, rom);
+      if (status == SYNCERR_NOT_FOUND) break;
+      if (status != SYNCERR_NONE) return status;
+      for (std::size_t i = before; i < entries.size(); ++i) {
+        if (entries[i].name == db.name) {
+          fillEntry(entries[i], db.card, &info->m_DbInfo);
+          info->m_DbInfo.m_RecCount = count;
+          info->m_RecCount = count;
+          return SYNCERR_NONE;
+        }
       }
     }
   }

@@ -86,7 +86,10 @@ class DlpDevice : public Device {
   }
   // One answer of the card's list from `start` on: its entries, and where
   // the next answer starts (nullopt: the handheld says there are no more).
-  int32_t listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries, std::optional<uint16_t>* next);
+  // One answer of the RAM list, or with `rom` of the ROM list (whose
+  // failure only means there is nothing there).
+  int32_t listPage(uint8_t card, uint16_t start, std::vector<dlp::DbEntry>* entries, std::optional<uint16_t>* next,
+                   bool rom = false);
   // The whole list of the card, answer after answer.
   int32_t listAll(uint8_t card, std::vector<dlp::DbEntry>* entries);
   void warnOnce(const std::string& text);

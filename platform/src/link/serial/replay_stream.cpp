@@ -29,6 +29,10 @@ std::size_t ReplayStream::readSome(std::span<uint8_t> out, std::chrono::millisec
       ready = ::poll(p, 2, static_cast<int>(timeout.count()));
     } while (ready < 0 && errno == EINTR);
     if (ready > 0 && p[1].revents != 0) throw WaitStopped();
+    // The wait is spent here; waiting it again below would double every
+    // time limit of the opening (an unanswered init sent again after 4 s).
+    if (ready == 0) throw LinkError(peer() + " stopped answering");
+    if (ready > 0) timeout = std::chrono::milliseconds(0);
   }
   return inner_->readSome(out, timeout);
 }
