@@ -68,7 +68,7 @@ void log_both(std::vector<std::string>& answer, const std::string& text) {
 
 CatalogueAnswerer::CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state,
                                      std::FILE* trace, ServiceSettings settings)
-    : catalogue_(std::move(catalogue)),
+    : catalogue_(std::make_shared<const Catalogue>(std::move(catalogue))),
       trace_(trace),
       state_(std::move(state)),
       links_(state_->link_key(), settings.link_lifetime) {}
@@ -80,23 +80,36 @@ void CatalogueAnswerer::note(const std::string& line) const {
     std::fflush(trace_);
 }
 
+void CatalogueAnswerer::replace_catalogue(Catalogue catalogue) {
+    auto fresh = std::make_shared<const Catalogue>(std::move(catalogue));
+    std::lock_guard lock(catalogue_mutex_);
+    catalogue_ = std::move(fresh);
+}
+
+std::shared_ptr<const Catalogue> CatalogueAnswerer::current() const {
+    std::lock_guard lock(catalogue_mutex_);
+    return catalogue_;
+}
+
 Response CatalogueAnswerer::answer(const Request& request) {
     try {
+        // One catalogue for the whole request, even if another is put in meanwhile.
+        const std::shared_ptr<const Catalogue> catalogue = current();
         // Downloads need no state: they never wait for a conversation.
-        if (request.path.starts_with(FileStore::kPrefix)) return download(request);
+        if (request.path.starts_with(FileStore::kPrefix)) return download(*catalogue, request);
         const std::string cmd = form_value(request.form, "cmd").value_or("");
         if (cmd != "login" && cmd != "list" && cmd != "pget")
             return page(commands::envelope({}), "catalogue");
 
-        const CatalogueUser* user = authenticate(catalogue_.users, request.form);
+        const CatalogueUser* user = authenticate(catalogue->users, request.form);
         std::lock_guard lock(mutex_);
         if (!user) {
             note(cmd + ": credentials refused");
             return page(commands::envelope({commands::login_rejected()}), "catalogue " + cmd);
         }
         if (cmd == "login") return on_login(request, *user);
-        if (cmd == "list") return on_list(request, *user);
-        return on_pget(request, *user);
+        if (cmd == "list") return on_list(*catalogue, request, *user);
+        return on_pget(*catalogue, request, *user);
     } catch (const std::exception& e) {
         Response response = page(std::string("server fault: ") + e.what() + "\n", "error");
         response.status = 500;
@@ -105,18 +118,18 @@ Response CatalogueAnswerer::answer(const Request& request) {
     }
 }
 
-Response CatalogueAnswerer::download(const Request& request) const {
+Response CatalogueAnswerer::download(const Catalogue& catalogue, const Request& request) const {
     // Only the current edition of a module, through an address the service
     // signed: neither an old edition nor anything else in the folder.
     const auto link = links_.check(request.path, unix_now());
     const CatalogueModule* module = nullptr;
     if (link) {
-        for (const auto& m : catalogue_.modules) {
+        for (const auto& m : catalogue.modules) {
             if (m.file == link->file && m.edition == link->edition) module = &m;
         }
     }
     std::optional<std::string> bytes;
-    if (module) bytes = read_whole_file(catalogue_.files_folder() / module->file);
+    if (module) bytes = read_whole_file(catalogue.files_folder() / module->file);
     if (bytes) {
         Response response = page(std::move(*bytes), "file");
         response.content_type = "application/octet-stream";
@@ -146,13 +159,14 @@ Response CatalogueAnswerer::on_login(const Request& request, const CatalogueUser
     return page(commands::envelope({commands::device(id), commands::list()}), "catalogue login");
 }
 
-Response CatalogueAnswerer::on_list(const Request& request, const CatalogueUser& user) {
+Response CatalogueAnswerer::on_list(const Catalogue& catalogue, const Request& request,
+                                    const CatalogueUser& user) {
     const Reported held = reported(request.form);
     const std::string device = known_device(request, user);
     std::vector<std::string> answer;
 
     for (const auto& [name, block] : held.modules) {
-        const CatalogueModule* module = catalogue_.module(name);
+        const CatalogueModule* module = catalogue.module(name);
         if (!module) continue;
         const std::string timestamp = tag_value(block, "__tarvo_timestamp:");
         if (!device.empty()) state_->note_held(device, name, timestamp);
@@ -169,7 +183,7 @@ Response CatalogueAnswerer::on_list(const Request& request, const CatalogueUser&
     // Record changes and collection belong to one device: without a known
     // one there is nowhere to keep what was sent or received.
     if (!device.empty()) {
-        for (const auto& changes : catalogue_.record_changes) {
+        for (const auto& changes : catalogue.record_changes) {
             if (!held.holds(changes.db)) continue;
             std::vector<std::string> commands;
             for (const auto& write : changes.writes)
@@ -184,7 +198,7 @@ Response CatalogueAnswerer::on_list(const Request& request, const CatalogueUser&
             log_both(answer, "Registros atualizados em " + changes.db);
             note("list " + user.login + "/" + device + ": sends record changes " + changes.name);
         }
-        for (const auto& db : catalogue_.collect) {
+        for (const auto& db : catalogue.collect) {
             if (!held.holds(db)) continue;
             answer.push_back(commands::pget(db));
             note("list " + user.login + "/" + device + ": collects " + db);
@@ -194,10 +208,11 @@ Response CatalogueAnswerer::on_list(const Request& request, const CatalogueUser&
     return page(commands::envelope(answer), "catalogue list");
 }
 
-Response CatalogueAnswerer::on_pget(const Request& request, const CatalogueUser& user) {
+Response CatalogueAnswerer::on_pget(const Catalogue& catalogue, const Request& request,
+                                    const CatalogueUser& user) {
     const std::string device = known_device(request, user);
     auto db = database_from_pget(request.form, pdb::palmNow());
-    if (device.empty() || !db || !catalogue_.collects(db->name)) {
+    if (device.empty() || !db || !catalogue.collects(db->name)) {
         note("pget " + user.login + ": not kept");
         return page(commands::envelope({}), "catalogue pget");
     }

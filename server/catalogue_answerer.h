@@ -34,17 +34,22 @@ public:
                       ServiceSettings settings = {});
 
     Response answer(const Request& request) override;
+    // Answers from now on come from this catalogue; requests under way
+    // finish with the one they started with.
+    void replace_catalogue(Catalogue catalogue);
 
 private:
+    std::shared_ptr<const Catalogue> current() const;
     Response on_login(const Request& request, const CatalogueUser& user);
-    Response on_list(const Request& request, const CatalogueUser& user);
-    Response on_pget(const Request& request, const CatalogueUser& user);
-    Response download(const Request& request) const;
+    Response on_list(const Catalogue& catalogue, const Request& request, const CatalogueUser& user);
+    Response on_pget(const Catalogue& catalogue, const Request& request, const CatalogueUser& user);
+    Response download(const Catalogue& catalogue, const Request& request) const;
     // The form's device id when it was given to this user, else empty.
     std::string known_device(const Request& request, const CatalogueUser& user);
     void note(const std::string& line) const;
 
-    const Catalogue catalogue_;
+    mutable std::mutex catalogue_mutex_;
+    std::shared_ptr<const Catalogue> catalogue_;
     std::FILE* trace_;
     mutable std::mutex trace_mutex_;
     std::mutex mutex_;  // guards state_

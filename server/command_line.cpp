@@ -29,12 +29,15 @@ const char* const kUsage =
     "  --trusted-proxy A  believe X-Forwarded-For/-Proto/-Host from these peer addresses\n"
     "                     (comma-separated, e.g. 127.0.0.1,::1)\n"
     "  --link-lifetime S  seconds a download address holds (default 3600)\n"
+    "  --stop-grace S     seconds requests under way may take to finish at a stop (default 10)\n"
     "  --keep-uploads N   uploads of each collected database kept per device (default 5)\n"
     "  --help             show this text\n"
     "  --version          show the server's version and the protocol it speaks\n"
     "\n"
     "Standard output starts with a \"listening on URL\" line for each port, HTTP first.\n"
-    "SIGTERM or SIGINT ends the server.\n";
+    "SIGHUP reads the catalogue again (a bad one is refused, the running one kept) and\n"
+    "reopens the --log file. SIGTERM or SIGINT stops listening and lets requests under way\n"
+    "finish (--stop-grace); a second one ends the server at once.\n";
 
 namespace {
 
@@ -53,6 +56,7 @@ constexpr cli::Option kOptions[] = {
     {"public-url", cli::Value, "URL"},
     {"trusted-proxy", cli::Value, "ADDR[,ADDR...]"},
     {"link-lifetime", cli::Value, "SECONDS"},
+    {"stop-grace", cli::Value, "SECONDS"},
     {"version"},
 };
 // clang-format on
@@ -79,6 +83,8 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
     options.keep_uploads = static_cast<int>(port);
     if (!given.number("link-lifetime", 60, 7 * 86400, 3600, &port, &parsed.error)) return parsed;
     options.link_lifetime = static_cast<int>(port);
+    if (!given.number("stop-grace", 0, 3600, 10, &port, &parsed.error)) return parsed;
+    options.stop_grace = static_cast<int>(port);
     if (given.hasValue("public-url")) {
         options.public_url = given.value("public-url");
         std::string why;

@@ -147,8 +147,10 @@ void HttpFront::stop() {
 }
 
 bool HttpFront::pause(std::chrono::milliseconds duration) {
+    // No wait to cut short: a request under way at a stop is answered in full.
+    if (duration.count() <= 0) return true;
     std::unique_lock lock(stop_mutex_);
-    if (duration.count() > 0) stop_signal_.wait_for(lock, duration, [this] { return stopping_; });
+    stop_signal_.wait_for(lock, duration, [this] { return stopping_; });
     return !stopping_;
 }
 

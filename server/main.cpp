@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,8 +53,26 @@ std::filesystem::path default_state_folder() {
     return {};
 }
 
+// The catalogue in `folder`, its warnings on standard error; nothing and a
+// one-line reason in `error` when it has a mistake.
+std::optional<Catalogue> load_with_warnings(const std::filesystem::path& folder,
+                                            std::string& error) {
+    try {
+        Catalogue catalogue = load_catalogue(folder);
+        for (const std::string& warning : catalogue_warnings(catalogue))
+            std::cerr << "tarvo-syncserver: warning: catalogue " << folder.string() << ": "
+                      << warning << "\n";
+        return catalogue;
+    } catch (const CatalogueError& e) {
+        error = "catalogue " + folder.string() + ": " + e.what();
+    } catch (const std::exception& e) {
+        error = "catalogue " + folder.string() + ": " + e.what();
+    }
+    return std::nullopt;
+}
+
 // Catalogue mode: the answers come from a content catalogue.
-std::unique_ptr<Answerer> catalogue_answerer(const Options& options, std::string& error) {
+std::unique_ptr<CatalogueAnswerer> catalogue_answerer(const Options& options, std::string& error) {
     const std::filesystem::path folder = *options.catalogue;
     const std::filesystem::path state =
         options.state ? std::filesystem::path(*options.state) : default_state_folder();
@@ -75,29 +94,43 @@ std::unique_ptr<Answerer> catalogue_answerer(const Options& options, std::string
         }
     }
     try {
-        Catalogue catalogue = load_catalogue(folder);
-        for (const std::string& warning : catalogue_warnings(catalogue))
-            std::cerr << "tarvo-syncserver: warning: catalogue " << folder.string() << ": "
-                      << warning << "\n";
+        auto catalogue = load_with_warnings(folder, error);
+        if (!catalogue) return nullptr;
         return std::make_unique<CatalogueAnswerer>(
-            std::move(catalogue),
+            std::move(*catalogue),
             std::make_unique<CatalogueState>(
                 state, StateSettings{static_cast<unsigned>(options.keep_uploads)}),
-            stdout);
-    } catch (const CatalogueError& e) {
-        error = "catalogue " + folder.string() + ": " + e.what();
+            stdout, ServiceSettings{std::chrono::seconds(options.link_lifetime)});
     } catch (const std::exception& e) {
         error = e.what();
     }
     return nullptr;
 }
 
-int serve(const Options& options, const sigset_t& stop_signals) {
+// SIGHUP: the catalogue read again and the log file reopened (after a
+// rotation). A catalogue with a mistake is refused and the running one kept.
+void reload(const Options& options, CatalogueAnswerer* service, RequestLog* log) {
+    std::string error;
+    if (service) {
+        if (auto catalogue = load_with_warnings(*options.catalogue, error)) {
+            service->replace_catalogue(std::move(*catalogue));
+            std::cerr << "tarvo-syncserver: catalogue " << *options.catalogue << " reloaded\n";
+        } else {
+            std::cerr << "tarvo-syncserver: " << error << "; the running catalogue is kept\n";
+        }
+    }
+    if (log && !log->reopen(error)) std::cerr << "tarvo-syncserver: " << error << "\n";
+}
+
+int serve(const Options& options, const sigset_t& signals) {
     std::string error;
     std::unique_ptr<Answerer> answerer;
+    CatalogueAnswerer* service = nullptr;
     if (options.catalogue) {
-        answerer = catalogue_answerer(options, error);
-        if (!answerer) return complain(error, 2);
+        auto made = catalogue_answerer(options, error);
+        if (!made) return complain(error, 2);
+        service = made.get();
+        answerer = std::move(made);
     }
     Script script;
     if (options.script) {
@@ -119,7 +152,8 @@ int serve(const Options& options, const sigset_t& stop_signals) {
 
     std::unique_ptr<RequestLog> log;
     if (options.log) {
-        log = RequestLog::open(*options.log, error);
+        // A service keeps its log across restarts; a test recorder starts afresh.
+        log = RequestLog::open(*options.log, error, options.catalogue.has_value());
         if (!log) return complain(error, 2);
     }
 
@@ -147,16 +181,42 @@ int serve(const Options& options, const sigset_t& stop_signals) {
     std::fflush(stdout);
 
     std::atomic<bool> listen_failed = false;
+    std::atomic<std::size_t> listening = fronts.size();
     std::vector<std::thread> listeners;
     for (const auto& front : fronts) {
         listeners.emplace_back([&, f = front.get()] {
             if (!f->run()) listen_failed = true;
+            --listening;
             kill(getpid(), SIGUSR1);
         });
     }
     int received = 0;
-    sigwait(&stop_signals, &received);
+    while (sigwait(&signals, &received) == 0 && received == SIGHUP)
+        reload(options, service, log.get());
+
+    // Stop listening; requests under way get the grace time to finish (a
+    // front's run() returns once its last one has). A second stop signal,
+    // or the end of the grace, ends the process without them.
     for (const auto& front : fronts) front->stop();
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(options.stop_grace);
+    bool forced = false;
+    while (listening > 0 && !forced) {
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::seconds(0)) {
+            forced = true;
+            break;
+        }
+        const auto wait = std::min<std::chrono::nanoseconds>(left, std::chrono::milliseconds(100));
+        const timespec step{0, static_cast<long>(wait.count())};
+        const int got = sigtimedwait(&signals, nullptr, &step);
+        if (got == SIGTERM || got == SIGINT) forced = true;
+    }
+    if (forced) {
+        std::cerr << "tarvo-syncserver: requests still under way were cut short\n";
+        std::fflush(stdout);
+        std::_Exit(1);
+    }
     for (auto& listener : listeners) listener.join();
     if (received == SIGUSR1 && listen_failed) return complain("listening failed", 1);
     return 0;
@@ -173,6 +233,7 @@ int main(int argc, char** argv) {
     sigaddset(&stop_signals, SIGTERM);
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGUSR1);  // the listener ended by itself
+    sigaddset(&stop_signals, SIGHUP);   // reload
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     signal(SIGPIPE, SIG_IGN);  // a client that hangs up must not end the server
 

@@ -44,9 +44,10 @@ std::string utc_now() {
 
 }  // namespace
 
-std::unique_ptr<RequestLog> RequestLog::open(const std::filesystem::path& file,
-                                             std::string& error) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+std::FILE* RequestLog::open_stream(const std::filesystem::path& file, bool append,
+                                   std::string& error) {
+    const int fd =
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0600);
     if (fd < 0) {
         error = "cannot open log " + file.string() + ": " + std::strerror(errno);
         return nullptr;
@@ -57,13 +58,28 @@ std::unique_ptr<RequestLog> RequestLog::open(const std::filesystem::path& file,
         ::close(fd);
         return nullptr;
     }
-    std::FILE* stream = ::fdopen(fd, "w");
+    std::FILE* stream = ::fdopen(fd, append ? "a" : "w");
     if (!stream) {
         error = "cannot open log " + file.string() + ": " + std::strerror(errno);
         ::close(fd);
-        return nullptr;
     }
-    return std::unique_ptr<RequestLog>(new RequestLog(stream));
+    return stream;
+}
+
+std::unique_ptr<RequestLog> RequestLog::open(const std::filesystem::path& file, std::string& error,
+                                             bool append) {
+    std::FILE* stream = open_stream(file, append, error);
+    if (!stream) return nullptr;
+    return std::unique_ptr<RequestLog>(new RequestLog(file, stream));
+}
+
+bool RequestLog::reopen(std::string& error) {
+    std::FILE* stream = open_stream(path_, true, error);
+    if (!stream) return false;
+    std::lock_guard lock(mutex_);
+    std::fclose(file_);
+    file_ = stream;
+    return true;
 }
 
 RequestLog::~RequestLog() { std::fclose(file_); }

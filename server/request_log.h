@@ -17,21 +17,29 @@ namespace tarvo::server {
 
 class RequestLog {
 public:
-    // Truncates an existing file. Null and a message in error when it cannot be opened.
-    static std::unique_ptr<RequestLog> open(const std::filesystem::path& file, std::string& error);
+    // Truncates an existing file unless `append`. Null and a message in
+    // error when it cannot be opened.
+    static std::unique_ptr<RequestLog> open(const std::filesystem::path& file, std::string& error,
+                                            bool append = false);
     ~RequestLog();
 
     RequestLog(const RequestLog&) = delete;
     RequestLog& operator=(const RequestLog&) = delete;
 
     void record(const Request& request, const Response& response);
+    // Opens the file by its name again, appending: after a log rotation the
+    // lines go to the new file. The old one stays in use when it fails.
+    bool reopen(std::string& error);
 
     // The line for one exchange, without its line feed.
     static std::string format(const Request& request, const Response& response);
 
 private:
-    explicit RequestLog(std::FILE* file) : file_(file) {}
+    RequestLog(std::filesystem::path path, std::FILE* file) : path_(std::move(path)), file_(file) {}
+    static std::FILE* open_stream(const std::filesystem::path& file, bool append,
+                                  std::string& error);
 
+    const std::filesystem::path path_;
     std::mutex mutex_;
     std::FILE* file_;
 };
