@@ -18,12 +18,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> line(data + 1, size - 1);
   dlp::slp::Decoder decoder(dlp::padp::kMaxBody);
   dlp::padp::Reassembler reassembler(0x20000);
+  std::size_t fed = 0;
+  uint64_t found = 0;  // bytes of the packets found so far
   for (std::size_t at = 0; at < line.size(); at += chunk) {
     const auto piece = line.subspan(at, std::min(chunk, line.size() - at));
     decoder.feed(piece);
+    fed += piece.size();
     while (auto packet = decoder.next()) {
+      // A packet ends where the decoder's unread bytes begin, and it is
+      // exactly the bytes it was read from.
       const auto wire = dlp::slp::encodePacket(packet->header, packet->body);
-      if (wire.size() != dlp::slp::kHeaderSize + packet->body.size() + dlp::slp::kFooterSize) std::abort();
+      const std::size_t end = fed - decoder.buffered();
+      if (wire.size() > end || !std::equal(wire.begin(), wire.end(), line.begin() + (end - wire.size()))) std::abort();
+      found += wire.size();
+      // Everything read is either in a packet or skipped as noise.
+      if (found + decoder.skipped() != end) std::abort();
       try {
         const dlp::padp::Fragment fragment = dlp::padp::decode(packet->body);
         if (fragment.header.type != dlp::padp::kData) continue;

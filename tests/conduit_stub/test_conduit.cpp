@@ -6,6 +6,7 @@
 //   TARVO_STUB_TEXT    that record's text (default "written by the test conduit")
 //   TARVO_STUB_INSTALL a file to queue through InstallFile
 //   TARVO_STUB_RESULT  the value OpenConduit returns (default 1)
+//   TARVO_STUB_THROW   throw inside OpenConduit after registering
 //   TARVO_STUB_HANG    make that file (so a test knows it got there), then never
 //                      return, deaf to the host's Cancel
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -102,6 +104,7 @@ int32_t run(PROGRESSFN progress, CSyncProperties& props) {
     const int32_t status = g_pMobileDeviceSync->InstallFile(props.m_UserName, file, -1);
     report(progress, "queued " + std::string(file) + " status " + std::to_string(status));
   }
+  if (std::getenv("TARVO_STUB_THROW") != nullptr) throw std::runtime_error("thrown on request");
   if (const char* hang = std::getenv("TARVO_STUB_HANG")) {
     report(progress, "hanging");
     if (FILE* mark = std::fopen(hang, "w")) std::fclose(mark);
@@ -120,12 +123,16 @@ int32_t run(PROGRESSFN progress, CSyncProperties& props) {
 
 STUB_EXPORT int32_t OpenConduit(PROGRESSFN progress, CSyncProperties& props) {
   if (progress == nullptr) return -1;
+  // Whatever goes wrong in here is a failed HotSync, never a quiet one.
   try {
     return run(progress, props);
+  } catch (const std::exception& e) {
+    g_pMobileDeviceSync = nullptr;
+    progress((std::string("stub: failed: ") + e.what()).c_str());
   } catch (...) {
     g_pMobileDeviceSync = nullptr;
-    return 0;
   }
+  return -1;
 }
 
 STUB_EXPORT int32_t GetConduitName(char* name, uint16_t size) {

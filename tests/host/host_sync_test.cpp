@@ -106,6 +106,9 @@ TEST_F(HostSyncTest, ExitStatusFollowsTheConduitsResult) {
   const ProgramResult refused = sync({{"TARVO_STUB_RESULT", "16387"}});
   EXPECT_EQ(refused.status, 3);
   EXPECT_THAT(refused.err, HasSubstr("(16387)"));
+  const ProgramResult thrown = sync({{"TARVO_STUB_THROW", "1"}});
+  EXPECT_EQ(thrown.status, 3);
+  EXPECT_THAT(thrown.out, HasSubstr("stub: failed: thrown on request"));
 }
 
 TEST_F(HostSyncTest, MissingOrBrokenConduitIsStatusSeven) {

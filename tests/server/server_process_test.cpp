@@ -12,6 +12,7 @@
 
 #include "files.h"
 #include "server_process.h"
+#include "waits.h"
 
 using namespace syncserver_test;
 
@@ -119,12 +120,6 @@ TEST_F(SyncServer, ClosesAfterTheGivenNumberOfBodyBytes) {
   EXPECT_EQ(none.body, "");
 }
 
-std::size_t count_of(const std::string& text, const std::string& what) {
-  std::size_t n = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 TEST_F(SyncServer, SendsWithoutLengthAndClosesAtTheEnd) {
   start(R"([{"match": {"path": "/open"}, "body": "no length here", "no_content_length": true},
               {"match": {"path": "/empty"}, "body": "", "no_content_length": true},
@@ -148,7 +143,7 @@ TEST_F(SyncServer, SendsWithoutLengthAndClosesAtTheEnd) {
     EXPECT_TRUE(connection.read_until(body));
     connection.send("GET /" + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     connection.read_to_end();
-    return count_of(connection.received, "HTTP/1.1 200");
+    return tarvo::test::CountOf(connection.received, "HTTP/1.1 200");
   };
   EXPECT_EQ(answers_on_one_connection("normal", "with length"), 2u);
   EXPECT_EQ(answers_on_one_connection("open", "no length here"), 1u);
@@ -196,8 +191,7 @@ TEST_F(SyncServer, StopsCleanlyWhileARequestIsDelayed) {
   start(R"([{"body": "slow", "delay_ms": 60000}])");
   std::thread client([this] { fetch(at("sync.asp")); });
   // The request is logged before its delay starts.
-  for (int i = 0; i < 200 && tarvo::test::ReadLines(dir_ + "/requests.jsonl").empty(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  EXPECT_TRUE(tarvo::test::WaitUntil([&] { return !tarvo::test::ReadLines(dir_ + "/requests.jsonl").empty(); }));
   EXPECT_EQ(server_.stop(2), 0);
   client.join();
 }
