@@ -15,8 +15,10 @@ DesktopApp::DesktopApp(std::unique_ptr<ManagerClient> client, const AppOptions& 
   connect(&watch_, &ManagerWatch::hotSyncEnded, this,
           [this](const HotSyncReport& report) { notifier_.show(notificationFor(report), report.hotsync.id); });
 
-  connect(icon_.get(), &StatusIcon::logWanted, &watch_, &ManagerWatch::markFailureSeen);
-  connect(&notifier_, &DesktopNotifier::openLog, &watch_, &ManagerWatch::markFailureSeen);
+  connect(&watch_, &ManagerWatch::eventTaken, this, &DesktopApp::follow);
+  connect(icon_.get(), &StatusIcon::logWanted, this, [this] { showLog(); });
+  connect(&notifier_, &DesktopNotifier::openLog, this, [this] { showLog(); });
+  connect(icon_.get(), &StatusIcon::installWanted, this, [this] { showInstall(); });
   connect(icon_.get(), &StatusIcon::startAtLoginToggled, this, [this](bool on) {
     QString error;
     if (!setStartAtLogin(on, QApplication::applicationFilePath(), &error)) {
@@ -26,6 +28,7 @@ DesktopApp::DesktopApp(std::unique_ptr<ManagerClient> client, const AppOptions& 
   });
   connect(icon_.get(), &StatusIcon::aboutWanted, this, &DesktopApp::about);
   connect(icon_.get(), &StatusIcon::quitWanted, this, &DesktopApp::quitAll);
+  icon_->disableUnanswered();
   icon_->setStartsAtLogin(startsAtLogin());
   icon_->show(watch_.status());
 }
@@ -33,6 +36,54 @@ DesktopApp::DesktopApp(std::unique_ptr<ManagerClient> client, const AppOptions& 
 DesktopApp::~DesktopApp() = default;
 
 void DesktopApp::start() { client_->start(); }
+
+namespace {
+
+void raise(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace
+
+LogWindow& DesktopApp::showLog() {
+  watch_.markFailureSeen();
+  if (!log_)
+    log_ = std::make_unique<LogWindow>();
+  else
+    log_->reload();
+  const ManagerState* state = watch_.state();
+  if (state && state->running && !state->running->user.isEmpty())
+    log_->showUser(state->running->user);
+  else if (state && state->last)
+    log_->showUser(state->last->user);
+  raise(*log_);
+  return *log_;
+}
+
+InstallWindow& DesktopApp::showInstall() {
+  if (!install_)
+    install_ = std::make_unique<InstallWindow>();
+  else
+    install_->refresh();
+  raise(*install_);
+  return *install_;
+}
+
+// An open log follows a HotSync as its steps reach the desktop log; an open
+// Install window sees its queue emptied by the HotSync's installs.
+void DesktopApp::follow(const QJsonObject& event) {
+  static const QStringList kLogged{QStringLiteral("user"), QStringLiteral("install"), QStringLiteral("conduit-ended"),
+                                   QStringLiteral("backup"), QStringLiteral("ended")};
+  const QString type = event.value(QLatin1String("event")).toString();
+  if (!kLogged.contains(type)) return;
+  if (log_ && log_->isVisible()) {
+    log_->reload();
+    if (type == QLatin1String("user")) log_->showUser(event.value(QLatin1String("user")).toString());
+  }
+  if (install_ && install_->isVisible() && type == QLatin1String("ended")) install_->refresh();
+}
 
 void DesktopApp::about() {
   QMessageBox::about(nullptr, tr("About Tarvo HotSync Manager"),

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "desktop/desktop_notifier.h"
+#include "desktop/install_window.h"
+#include "desktop/log_window.h"
 #include "desktop/manager_client.h"
 #include "desktop/manager_watch.h"
 #include "desktop/status_icon.h"
@@ -26,15 +28,21 @@ class DesktopApp : public QObject {
   void start();
   ManagerWatch& watch() { return watch_; }
   StatusIcon& icon() { return *icon_; }
+  // The windows, made when first wanted.
+  LogWindow& showLog();
+  InstallWindow& showInstall();
 
  private:
   void quitAll();
   void about();
+  void follow(const QJsonObject& event);
 
   std::unique_ptr<ManagerClient> client_;
   ManagerWatch watch_;
   DesktopNotifier notifier_;
   std::unique_ptr<StatusIcon> icon_;
+  std::unique_ptr<LogWindow> log_;
+  std::unique_ptr<InstallWindow> install_;
 };
 
 }  // namespace tarvo::desktop

@@ -7,6 +7,7 @@
 #include "desktop/app_icon.h"
 #include "desktop/autostart.h"
 #include "desktop/desktop_app.h"
+#include "desktop/install_window.h"
 
 namespace {
 
@@ -50,6 +51,19 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(tarvo::desktop::appIcon());
   // Closing a window leaves the icon running.
   QApplication::setQuitOnLastWindowClosed(false);
+
+  // Files to install (a double click in a file manager): the Install window
+  // alone, whether or not the status icon already runs.
+  if (!args.positional.empty()) {
+    QStringList files;
+    for (const std::string& file : args.positional) files << QString::fromLocal8Bit(file.c_str());
+    tarvo::desktop::InstallWindow window;
+    window.setAttribute(Qt::WA_QuitOnClose);
+    QApplication::setQuitOnLastWindowClosed(true);
+    window.show();
+    window.addFiles(files);
+    return QApplication::exec();
+  }
 
   tarvo::desktop::AppOptions options;
   options.tray = !args.has("window");

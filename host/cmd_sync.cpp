@@ -160,8 +160,10 @@ int commandSync(int argc, char** argv) {
   }
   const std::string user = hotsync::currentUser();
   if (user.empty()) return fail("the handheld's user name cannot be a HotSync user");
-  std::printf("handheld: %s, user \"%s\"\n",
-              live ? (port.port.empty() ? "net:" : port.port.c_str()) : args.value("handheld").c_str(), user.c_str());
+  const std::string where = live ? (port.port.empty() ? "net:" : port.port) : args.value("handheld");
+  std::printf("handheld: %s, user \"%s\"\n", where.c_str(), user.c_str());
+  // Each HotSync's first line in the desktop log: the log window groups on it.
+  LogAddEntry(Utf8ToCp1252("HotSync started (" + where + ")").c_str(), slText, 0);
   if (std::find(knownUsers.begin(), knownUsers.end(), user) == knownUsers.end())
     std::printf("new HotSync user \"%s\"\n", user.c_str());
 
@@ -189,6 +191,9 @@ int commandSync(int argc, char** argv) {
   }
   std::printf("%s\n", outcomeLine(status, live));
   std::fflush(stdout);
+  // And its last line there: how it ended (each failure already has its
+  // warning line).
+  LogAddEntry(outcomeLine(status, live), slText, 0);
   return status;
 }
 
