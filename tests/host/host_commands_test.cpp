@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include "host_fixture.h"
+#include "needs.h"
 
 namespace tarvo::test {
 namespace {
@@ -41,9 +42,9 @@ TEST_F(HostTest, ResourceDatabasesListTheirResources) {
 
 TEST_F(HostTest, DumpOfARealFileFromAnotherTool) {
   const std::filesystem::path memo = std::filesystem::path(TARVO_TESTDATA) / "pdb" / "MemoDB.pdb";
-  if (!std::filesystem::exists(memo))
-    GTEST_SKIP() << memo
-                 << " is missing: real Palm files made by other tools live beside the project in shared/testdata";
+  TARVO_NEEDS(
+      std::filesystem::exists(memo),
+      memo.string() + " is missing: real Palm files made by other tools live beside the project in shared/testdata");
   const ProgramResult r = host({"pdb", "dump", memo.string()});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("creator:       memo\n"));

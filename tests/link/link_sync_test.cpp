@@ -8,6 +8,7 @@
 
 #include "files.h"
 #include "link_world.h"
+#include "needs.h"
 #include "server_process.h"
 #include "temp_folder.h"
 
@@ -208,7 +209,7 @@ std::vector<SerialPort> serialPorts(const SerialLine& line) {
 TEST(SerialSync, HotSyncsOverSerialMatchTheFolderHotSyncs) {
   for (int kind = 0; kind < 2; ++kind) {
     SerialLine line;
-    if (!line.ok()) GTEST_SKIP() << line.why();
+    TARVO_NEEDS(line.ok(), line.why());
     const SerialPort port = serialPorts(line)[kind];
     SCOPED_TRACE(port.name);
     World folder, serial;
@@ -226,7 +227,7 @@ TEST(SerialSync, HotSyncsOverSerialMatchTheFolderHotSyncs) {
 
 TEST(SerialSync, ListAndDumpOverATty) {
   SerialLine line;
-  if (!line.ok()) GTEST_SKIP() << line.why();
+  TARVO_NEEDS(line.ok(), line.why());
   World world;
   const SerialPort port = serialPorts(line)[0];
   const LinkRun list = world.overPort({"handheld", "list"}, port.desktop, port.handheld);
@@ -244,7 +245,7 @@ TEST(SerialSync, ListAndDumpOverATty) {
 
 TEST(SerialSync, AHandheldGoneMidwayEndsWithStatus8) {
   SerialLine line;
-  if (!line.ok()) GTEST_SKIP() << line.why();
+  TARVO_NEEDS(line.ok(), line.why());
   World world;
   SerialPort port = serialPorts(line)[0];
   port.handheld.insert(port.handheld.end(), {"--hang-up-after", "6"});

@@ -7,6 +7,7 @@
 
 #include "files.h"
 #include "link_world.h"
+#include "needs.h"
 #include "temp_folder.h"
 
 namespace {
@@ -19,7 +20,7 @@ class PilotLinkInterop : public ::testing::Test {
   void SetUp() override {
     std::string why;
     bin_ = pilotLinkPrograms(&why);
-    if (bin_.empty()) GTEST_SKIP() << why;
+    TARVO_NEEDS(!bin_.empty(), why);
     fs::copy(fs::path(TARVO_EXAMPLES) / "handheld", handheld_, fs::copy_options::recursive);
     // Categories, a secret, a deleted record and an app info block.
     pdb::Database notes = recordDb("Interop Notes", {{0x03, 10, {'a', 'b'}},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "link_world.h"
+#include "needs.h"
 #include "temp_folder.h"
 
 namespace {
@@ -17,8 +18,8 @@ class SerialInterop : public ::testing::Test {
   void SetUp() override {
     std::string why;
     bin_ = pilotLinkPrograms(&why);
-    if (bin_.empty()) GTEST_SKIP() << why;
-    if (!line_.ok()) GTEST_SKIP() << line_.why();
+    TARVO_NEEDS(!bin_.empty(), why);
+    TARVO_NEEDS(line_.ok(), line_.why());
     fs::copy(fs::path(TARVO_EXAMPLES) / "handheld", handheld_, fs::copy_options::recursive);
     pdb::Database notes =
         recordDb("Serial Notes", {{0x03, 10, {'a', 'b'}}, {0x00, 13, std::vector<uint8_t>(3000, 'z')}});

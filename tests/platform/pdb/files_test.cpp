@@ -12,6 +12,7 @@
 #include <ostream>
 
 #include "image_builder.h"
+#include "needs.h"
 #include "pdb/pdb.h"
 #include "temp_folder.h"
 
@@ -32,9 +33,9 @@ class RealFiles : public ::testing::TestWithParam<RealFile> {};
 
 TEST_P(RealFiles, ReadWriteBackAndRewrite) {
   const fs::path path = fs::path(TARVO_PDB_TESTDATA) / GetParam().file;
-  if (!fs::exists(path))
-    GTEST_SKIP() << path
-                 << " is missing: real Palm files made by other tools live beside the project in shared/testdata";
+  TARVO_NEEDS(
+      fs::exists(path),
+      path.string() + " is missing: real Palm files made by other tools live beside the project in shared/testdata");
   const LoadedDatabase loaded = readFile(path);
   const Database& db = loaded.db;
   EXPECT_EQ(db.name, GetParam().name);
