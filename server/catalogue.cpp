@@ -8,6 +8,7 @@
 
 #include "byte_text.h"
 #include "file_store.h"
+#include "password_hash.h"
 
 namespace tarvo::server {
 
@@ -86,9 +87,19 @@ bool plain_file_name(std::string_view name) {
 }
 
 CatalogueUser read_user(const json& entry, const std::string& where) {
-    only_keys(entry, where, {"login", "password"});
-    CatalogueUser user{text(entry, "login", where), text(entry, "password", where)};
+    only_keys(entry, where, {"login", "password", "password_hash"});
+    CatalogueUser user;
+    user.login = text(entry, "login", where);
     if (user.login.empty()) fail(where + ".login", "must not be empty");
+    if (entry.contains("password_hash")) {
+        if (entry.contains("password")) fail(where, "has both \"password\" and \"password_hash\"");
+        user.password_hash = text(entry, "password_hash", where);
+        if (!valid_password_hash(user.password_hash))
+            fail(where + ".password_hash",
+                 "not a hash this server can check (make one with tarvo-syncserver hash-password)");
+    } else {
+        user.password = text(entry, "password", where);
+    }
     return user;
 }
 
@@ -247,6 +258,8 @@ Catalogue read_catalogue(const json& root, const fs::path& folder) {
         if (!seen.insert(catalogue.record_changes.back().name).second)
             fail(where + ".name", "appears twice");
     }
+    // Without users nobody could log in: most likely the wrong file.
+    if (catalogue.users.empty()) fail("users", "no users: nobody could log in");
     return catalogue;
 }
 

@@ -22,8 +22,9 @@ public:
 };
 
 struct CatalogueUser {
-    std::string login;     // clear text; the conduit sends it scrambled
-    std::string password;  // clear text
+    std::string login;          // clear text; the conduit sends it scrambled
+    std::string password;       // clear text, or empty when...
+    std::string password_hash;  // ...the password is kept as a hash (password_hash.h)
 };
 
 // A content module and its current edition.

@@ -71,6 +71,7 @@ CatalogueAnswerer::CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<Catalo
     : catalogue_(std::make_shared<const Catalogue>(std::move(catalogue))),
       trace_(trace),
       state_(std::move(state)),
+      settings_(settings),
       links_(state_->link_key(), settings.link_lifetime) {}
 
 void CatalogueAnswerer::note(const std::string& line) const {
@@ -91,6 +92,13 @@ std::shared_ptr<const Catalogue> CatalogueAnswerer::current() const {
     return catalogue_;
 }
 
+bool CatalogueAnswerer::locked_out(const std::string& login, const std::string& client) {
+    std::int64_t by_address = 0;
+    const std::int64_t since = unix_now() - settings_.failure_window.count();
+    const std::int64_t by_login = state_->failures_since(login, client, since, &by_address);
+    return by_login >= settings_.failures_per_login || by_address >= settings_.failures_per_address;
+}
+
 Response CatalogueAnswerer::answer(const Request& request) {
     try {
         // One catalogue for the whole request, even if another is put in meanwhile.
@@ -101,12 +109,29 @@ Response CatalogueAnswerer::answer(const Request& request) {
         if (cmd != "login" && cmd != "list" && cmd != "pget")
             return page(commands::envelope({}), "catalogue");
 
-        const CatalogueUser* user = authenticate(catalogue->users, request.form);
+        const std::string named = login_named(request.form);
+        {
+            std::lock_guard lock(mutex_);
+            if (locked_out(named, request.client)) {
+                note(cmd + ": login " + named + " from " + request.client +
+                     ": refused unchecked, too many wrong passwords");
+                return page(commands::envelope(
+                                {commands::logmessage("Muitas senhas erradas; tente de novo mais "
+                                                      "tarde.",
+                                                      false, true),
+                                 commands::login_rejected()}),
+                            "catalogue " + cmd);
+            }
+        }
+        // A password hash takes its time: checked outside the lock.
+        const CatalogueUser* user = authenticate(catalogue->users, request.form, &verified_);
         std::lock_guard lock(mutex_);
         if (!user) {
-            note(cmd + ": credentials refused");
+            state_->note_login(named, request.client, false);
+            note(cmd + ": login " + named + " from " + request.client + ": credentials refused");
             return page(commands::envelope({commands::login_rejected()}), "catalogue " + cmd);
         }
+        if (cmd == "login") state_->note_login(user->login, request.client, true);
         if (cmd == "login") return on_login(request, *user);
         if (cmd == "list") return on_list(*catalogue, request, *user);
         return on_pget(*catalogue, request, *user);
@@ -154,8 +179,16 @@ Response CatalogueAnswerer::on_login(const Request& request, const CatalogueUser
     // login gets it again: the one given to this handheld the first time.
     const HandheldIdentity handheld{form_value(request.form, "username").value_or(""),
                                     form_value(request.form, "userid").value_or("")};
-    const std::string id = state_->device_for(user.login, handheld);
-    note("login " + user.login + ", device " + id);
+    const std::string id = state_->device_for(user.login, handheld, settings_.max_devices);
+    if (id.empty()) {
+        note("login " + user.login + " from " + request.client + ": refused a new device, " +
+             std::to_string(settings_.max_devices) + " already");
+        std::vector<std::string> answer;
+        log_both(answer, "Este login j\xE1 tem " + std::to_string(settings_.max_devices) +
+                             " aparelhos; fale com o provedor.");
+        return page(commands::envelope(answer), "catalogue login");
+    }
+    note("login " + user.login + " from " + request.client + ", device " + id);
     return page(commands::envelope({commands::device(id), commands::list()}), "catalogue login");
 }
 

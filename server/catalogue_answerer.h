@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "catalogue.h"
+#include "catalogue_credentials.h"
 #include "catalogue_state.h"
 #include "edition_links.h"
 #include "exchange.h"
@@ -25,6 +26,12 @@ namespace tarvo::server {
 
 struct ServiceSettings {
     std::chrono::seconds link_lifetime{3600};  // how long a download address holds
+    std::int64_t max_devices = 10;             // handhelds per login; 0: no ceiling
+    // Wrong passwords within the window after which a login, or a client
+    // address, is refused without a check until the window has passed.
+    std::int64_t failures_per_login = 10;
+    std::int64_t failures_per_address = 50;
+    std::chrono::seconds failure_window{15 * 60};
 };
 
 class CatalogueAnswerer : public Answerer {
@@ -40,6 +47,7 @@ public:
 
 private:
     std::shared_ptr<const Catalogue> current() const;
+    bool locked_out(const std::string& login, const std::string& client);
     Response on_login(const Request& request, const CatalogueUser& user);
     Response on_list(const Catalogue& catalogue, const Request& request, const CatalogueUser& user);
     Response on_pget(const Catalogue& catalogue, const Request& request, const CatalogueUser& user);
@@ -54,7 +62,9 @@ private:
     mutable std::mutex trace_mutex_;
     std::mutex mutex_;  // guards state_
     std::unique_ptr<CatalogueState> state_;
+    const ServiceSettings settings_;
     const EditionLinks links_;
+    VerifiedPasswords verified_;
 };
 
 }  // namespace tarvo::server

@@ -1,5 +1,7 @@
 #include "catalogue_checks.h"
 
+#include <sys/stat.h>
+
 #include <map>
 
 #include "pdb/pdb.h"
@@ -18,6 +20,12 @@ struct EditionHeader {
 
 std::vector<std::string> catalogue_warnings(const Catalogue& catalogue) {
     std::vector<std::string> warnings;
+    struct stat info {};
+    if (::stat((catalogue.folder / "catalogue.json").c_str(), &info) == 0 &&
+        (info.st_mode & S_IROTH) != 0)
+        warnings.push_back(
+            "catalogue.json is readable by every user of this machine, and it holds the users' "
+            "passwords or their hashes: chmod o-r it");
     const std::uint32_t product = pdb::fourCC("Tarv");
     std::map<std::string, EditionHeader> editions;  // by module name
     for (std::size_t i = 0; i < catalogue.modules.size(); ++i) {

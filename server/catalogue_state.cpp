@@ -35,8 +35,8 @@ CREATE INDEX IF NOT EXISTS uploads_by_db ON uploads(device, db, id);
 CREATE TABLE IF NOT EXISTS login_attempts(
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     login BLOB NOT NULL, address TEXT NOT NULL, at INTEGER NOT NULL, accepted INTEGER NOT NULL);
-CREATE INDEX IF NOT EXISTS attempts_by_login ON login_attempts(login, at);
-CREATE INDEX IF NOT EXISTS attempts_by_address ON login_attempts(address, at);
+CREATE INDEX IF NOT EXISTS attempts_by_login ON login_attempts(login, accepted, at);
+CREATE INDEX IF NOT EXISTS attempts_by_address ON login_attempts(address, accepted, at);
 )";
 
 // Device ids are the database's row ids, written in decimal.
@@ -99,6 +99,11 @@ CatalogueState::CatalogueState(fs::path root, StateSettings settings)
     {
         SqliteDb::Writing writing(*db_);
         db_->exec(kSchema);
+        // Login attempts are kept for a month, enough to look into a
+        // break-in attempt without growing for ever.
+        db_->prepare("DELETE FROM login_attempts WHERE at < ?1")
+            .bind(1, unix_now() - 30 * 86400)
+            .run();
         writing.commit();
     }
     migrate_json_state();
@@ -106,7 +111,8 @@ CatalogueState::CatalogueState(fs::path root, StateSettings settings)
 
 CatalogueState::~CatalogueState() = default;
 
-std::string CatalogueState::device_for(const std::string& login, const HandheldIdentity& handheld) {
+std::string CatalogueState::device_for(const std::string& login, const HandheldIdentity& handheld,
+                                       std::int64_t ceiling) {
     const std::int64_t now = unix_now();
     auto find = [&]() -> std::optional<std::int64_t> {
         auto query = db_->prepare(
@@ -126,6 +132,7 @@ std::string CatalogueState::device_for(const std::string& login, const HandheldI
     // unique key turns the second insert into a no-op, and both read back
     // the one id. (An upsert would draw a number even when it updates.)
     SqliteDb::Writing writing(*db_);
+    if (ceiling > 0 && !find() && device_count(login) >= ceiling) return {};
     db_->prepare(
            "INSERT INTO devices(login, user_name, user_id, created, last_seen) "
            "VALUES(?1, ?2, ?3, ?4, ?4) ON CONFLICT DO NOTHING")

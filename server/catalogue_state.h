@@ -54,8 +54,10 @@ public:
     explicit CatalogueState(std::filesystem::path root, StateSettings settings = {});
     ~CatalogueState();
 
-    // The id of this login's handheld; a new one the first time.
-    std::string device_for(const std::string& login, const HandheldIdentity& handheld);
+    // The id of this login's handheld; a new one the first time, unless the
+    // login already has `ceiling` handhelds (0: no ceiling): then empty.
+    std::string device_for(const std::string& login, const HandheldIdentity& handheld,
+                           std::int64_t ceiling = 0);
     // How many handhelds this login has.
     std::int64_t device_count(const std::string& login);
     // True when the id was given to this login.

@@ -9,6 +9,8 @@ namespace tarvo::server {
 
 const char* const kUsage =
     "usage: tarvo-syncserver [options]\n"
+    "       tarvo-syncserver hash-password\n"
+    "       tarvo-syncserver admin devices|deliveries|collected --state DIR\n"
     "A sync server for trying the conduit: answers from a script and records every request,\n"
     "or runs a small content service from a catalogue folder.\n"
     "\n"
@@ -29,6 +31,7 @@ const char* const kUsage =
     "  --trusted-proxy A  believe X-Forwarded-For/-Proto/-Host from these peer addresses\n"
     "                     (comma-separated, e.g. 127.0.0.1,::1)\n"
     "  --link-lifetime S  seconds a download address holds (default 3600)\n"
+    "  --max-devices N    handhelds one login may use (default 10; 0: no ceiling)\n"
     "  --stop-grace S     seconds requests under way may take to finish at a stop (default 10)\n"
     "  --keep-uploads N   uploads of each collected database kept per device (default 5)\n"
     "  --help             show this text\n"
@@ -57,6 +60,7 @@ constexpr cli::Option kOptions[] = {
     {"trusted-proxy", cli::Value, "ADDR[,ADDR...]"},
     {"link-lifetime", cli::Value, "SECONDS"},
     {"stop-grace", cli::Value, "SECONDS"},
+    {"max-devices", cli::Value, "N"},
     {"version"},
 };
 // clang-format on
@@ -83,6 +87,8 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
     options.keep_uploads = static_cast<int>(port);
     if (!given.number("link-lifetime", 60, 7 * 86400, 3600, &port, &parsed.error)) return parsed;
     options.link_lifetime = static_cast<int>(port);
+    if (!given.number("max-devices", 0, 1000000, 10, &port, &parsed.error)) return parsed;
+    options.max_devices = static_cast<int>(port);
     if (!given.number("stop-grace", 0, 3600, 10, &port, &parsed.error)) return parsed;
     options.stop_grace = static_cast<int>(port);
     if (given.hasValue("public-url")) {

@@ -22,6 +22,7 @@ struct Options {
     std::optional<std::string> state;      // catalogue mode: what it keeps
     int keep_uploads = 5;                  // uploads of each collected database kept
     int link_lifetime = 3600;              // seconds a download address holds
+    int max_devices = 10;                  // handhelds per login; 0: no ceiling
     int stop_grace = 10;                   // seconds requests under way get at a stop
     std::optional<std::string> public_url;
     std::vector<std::string> trusted_proxies;

@@ -29,6 +29,7 @@
 #include "request_log.h"
 #include "script.h"
 #include "scripted_answerer.h"
+#include "subcommands.h"
 
 namespace {
 
@@ -71,6 +72,13 @@ std::optional<Catalogue> load_with_warnings(const std::filesystem::path& folder,
     return std::nullopt;
 }
 
+ServiceSettings service_settings(const Options& options) {
+    ServiceSettings settings;
+    settings.link_lifetime = std::chrono::seconds(options.link_lifetime);
+    settings.max_devices = options.max_devices;
+    return settings;
+}
+
 // Catalogue mode: the answers come from a content catalogue.
 std::unique_ptr<CatalogueAnswerer> catalogue_answerer(const Options& options, std::string& error) {
     const std::filesystem::path folder = *options.catalogue;
@@ -100,7 +108,7 @@ std::unique_ptr<CatalogueAnswerer> catalogue_answerer(const Options& options, st
             std::move(*catalogue),
             std::make_unique<CatalogueState>(
                 state, StateSettings{static_cast<unsigned>(options.keep_uploads)}),
-            stdout, ServiceSettings{std::chrono::seconds(options.link_lifetime)});
+            stdout, service_settings(options));
     } catch (const std::exception& e) {
         error = e.what();
     }
@@ -242,6 +250,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    const std::string first = argv[1];
+    if (first == "hash-password")
+        return run_hash_password(std::vector<std::string>(argv + 2, argv + argc));
+    if (first == "admin") return run_admin(std::vector<std::string>(argv + 2, argv + argc));
     try {
         const ParsedOptions parsed =
             parse_command_line(std::vector<std::string>(argv + 1, argv + argc));

@@ -70,11 +70,12 @@ TEST(CatalogueFile, WarnsAboutEntriesNoHandheldWillList) {
   app.creator = pdb::fourCC("Tarv");
   app.attributes = pdb::kAttrResourceDb;
   pdb::writeFileAtomic(dir / "files" / "App.prc", pdb::serialize(app));
-  const Catalogue c = load_text(dir, R"({"users": [], "collect": ["News", "Notes"],
+  const Catalogue c = load_text(dir, R"({"users": [{"login": "a", "password": "p"}], "collect": ["News", "Notes"],
       "modules": [{"name": "News", "edition": "1", "file": "Other.pdb"},
                   {"name": "App", "edition": "1", "file": "App.prc"},
                   {"name": "Old", "edition": "1", "file": "News.pdb"}],
       "record_changes": [{"name": "r", "db": "App", "delete": [1]}]})");
+  fs::permissions(dir / "catalogue.json", fs::perms::owner_read | fs::perms::owner_write);  // private
   const std::vector<std::string> warnings = catalogue_warnings(c);
   ASSERT_EQ(warnings.size(), 4u) << ::testing::PrintToString(warnings);
   EXPECT_EQ(warnings[0],
@@ -127,7 +128,7 @@ TEST(Credentials, BothScrambledFormsOfTheRightPasswordOnly) {
   EXPECT_EQ(scramble("\xE9"), "233");
   EXPECT_EQ(scramble_signed("a\xE9"), "097-23");
 
-  const std::vector<CatalogueUser> users = {{"ana", "s\xE9"}, {"bia", "x"}};
+  const std::vector<CatalogueUser> users = {{"ana", "s\xE9", ""}, {"bia", "x", ""}};
   const auto form = [](std::string login, std::string senha) {
     return FormFields{{"login", std::move(login)}, {"senha", std::move(senha)}};
   };

@@ -132,6 +132,21 @@ TEST_P(ContentServiceSyncBothWays, FirstHotSyncQueuesTheEditionAndTheSecondInsta
 
   const std::string log = host({"log", "--user", "Demo User"}).out;
   EXPECT_NE(log.find("Tarvo Notes: 2 registros recebidos pelo servidor"), std::string::npos) << log;
+
+  // What the provider sees: the device, the edition offered and installed
+  // at the second HotSync, and both uploads of the notes.
+  auto admin = [&](const char* what) {
+    const auto run = syncserver_test::run_to_end({"admin", what, "--state", (root_ / "state").string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out;
+  };
+  EXPECT_TRUE(std::regex_search(admin("devices"), std::regex("\n1\tdemo\tDemo User\t[0-9]+\t")));
+  EXPECT_TRUE(std::regex_search(admin("deliveries"),
+                                std::regex("\n1\tdemo\tTarvo News\t20240601000000\t[-0-9T:Z]+\t[0-9]{4}-[-0-9T:Z]+\n")))
+      << admin("deliveries");
+  const std::string collected = admin("collected");
+  EXPECT_EQ(std::count(collected.begin(), collected.end(), '\n'), 3) << collected;
+  EXPECT_NE(collected.find("1\tdemo\tTarvo Notes\t2\t"), std::string::npos) << collected;
 }
 
 TEST_F(ContentServiceSync, WrongPasswordEndsTheConversationAfterTheLogin) {

@@ -70,9 +70,10 @@ TEST_F(SharedState, TwoProcessesGiveUniqueIdsAndSendEachChangeSetOnce) {
                             .c_str()),
             0);
   ServiceProcess plain, both;
-  ASSERT_TRUE(plain.start(root_ / "a", args()));
+  // 25 handhelds on one login: more than the default ceiling.
+  ASSERT_TRUE(plain.start(root_ / "a", args({"--max-devices", "0"})));
   // One process serving HTTP and HTTPS together.
-  ASSERT_TRUE(both.start(root_ / "b", args({"--https-port", "0", "--tls", cert, key}), 2));
+  ASSERT_TRUE(both.start(root_ / "b", args({"--max-devices", "0", "--https-port", "0", "--tls", cert, key}), 2));
   ASSERT_EQ(both.urls()[0].rfind("http://", 0), 0u);
   ASSERT_EQ(both.urls()[1].rfind("https://", 0), 0u);
   const std::vector<std::string> servers{plain.urls()[0], both.urls()[0], both.urls()[1]};

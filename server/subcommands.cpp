@@ -1,0 +1,170 @@
+#include "subcommands.h"
+
+#include <iconv.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+
+#include "catalogue_state.h"
+#include "cli/arguments.h"
+#include "password_hash.h"
+
+namespace tarvo::server {
+
+namespace {
+
+// One line from standard input; on a terminal asked for without echo.
+bool read_password(const char* prompt, std::string& out) {
+    const bool terminal = ::isatty(STDIN_FILENO) == 1;
+    termios saved{};
+    if (terminal) {
+        std::cerr << prompt << std::flush;
+        ::tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    const bool got = static_cast<bool>(std::getline(std::cin, out));
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::cerr << "\n";
+    }
+    if (!out.empty() && out.back() == '\r') out.pop_back();
+    return got;
+}
+
+// Windows-1252 bytes from the wire as UTF-8 for the terminal.
+std::string utf8(const std::string& bytes) {
+    iconv_t cd = ::iconv_open("UTF-8", "WINDOWS-1252");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return bytes;
+    std::string out(bytes.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t in_left = bytes.size();
+    char* to = out.data();
+    std::size_t out_left = out.size();
+    while (in_left > 0) {
+        if (::iconv(cd, &in, &in_left, &to, &out_left) != static_cast<std::size_t>(-1)) break;
+        // A byte Windows-1252 leaves undefined: shown as '?'.
+        ++in;
+        --in_left;
+        *to++ = '?';
+        --out_left;
+    }
+    ::iconv_close(cd);
+    out.resize(out.size() - out_left);
+    return out;
+}
+
+std::string when(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    gmtime_r(&t, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
+
+constexpr const char* kAdminUsage =
+    "usage: tarvo-syncserver admin devices|deliveries|collected --state DIR\n"
+    "Prints what the content service keeps in its state, one tab-separated line each:\n"
+    "  devices     id, login, HotSync user name, user id, first and last login\n"
+    "  deliveries  device, login, module, edition, when offered, when installed (or -)\n"
+    "  collected   device, login, database, records, when received, file in the state\n"
+    "Times are UTC. Safe to run while the service runs.\n";
+
+constexpr cli::Option kAdminOptions[] = {{"state", cli::Value, "DIR"}};
+
+}  // namespace
+
+int run_admin(const std::vector<std::string>& args) {
+    cli::Args given;
+    std::string error;
+    if (!cli::parse(args, kAdminOptions, &given, &error)) {
+        std::cerr << cli::usageLine("tarvo-syncserver admin", error) << "\n";
+        return 2;
+    }
+    if (given.has("help")) {
+        std::cout << kAdminUsage;
+        return 0;
+    }
+    const std::string what = given.positional.empty() ? "" : given.positional.front();
+    if (given.positional.size() != 1 ||
+        (what != "devices" && what != "deliveries" && what != "collected")) {
+        std::cerr << "tarvo-syncserver: admin: say devices, deliveries or collected (see --help)\n";
+        return 2;
+    }
+    if (!given.hasValue("state")) {
+        std::cerr << "tarvo-syncserver: admin: --state DIR is needed\n";
+        return 2;
+    }
+    const std::filesystem::path state = given.value("state");
+    std::error_code ec;
+    if (!std::filesystem::exists(state / CatalogueState::kDatabaseName, ec)) {
+        std::cerr << "tarvo-syncserver: admin: no content service state in " << state.string()
+                  << "\n";
+        return 2;
+    }
+    try {
+        CatalogueState kept(state);
+        if (what == "devices") {
+            std::cout << "device\tlogin\tuser name\tuser id\tfirst login\tlast login\n";
+            for (const auto& d : kept.devices())
+                std::cout << d.id << "\t" << utf8(d.login) << "\t" << utf8(d.user_name) << "\t"
+                          << utf8(d.user_id) << "\t" << when(d.created) << "\t" << when(d.last_seen)
+                          << "\n";
+        } else if (what == "deliveries") {
+            std::cout << "device\tlogin\tmodule\tedition\toffered\tinstalled\n";
+            for (const auto& d : kept.deliveries())
+                std::cout << d.device << "\t" << utf8(d.login) << "\t" << utf8(d.module) << "\t"
+                          << d.edition << "\t" << when(d.offered) << "\t"
+                          << (d.installed ? when(*d.installed) : "-") << "\n";
+        } else {
+            std::cout << "device\tlogin\tdatabase\trecords\treceived\tfile\n";
+            for (const auto& u : kept.uploads())
+                std::cout << u.device << "\t" << utf8(u.login) << "\t" << utf8(u.db) << "\t"
+                          << u.records << "\t" << when(u.received) << "\t" << u.file << "\n";
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "tarvo-syncserver: admin: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int run_hash_password(const std::vector<std::string>& args) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << "usage: tarvo-syncserver hash-password\n"
+                     "Reads a password from standard input (asked for twice, without echo, on a\n"
+                     "terminal) and prints its hash for a user's \"password_hash\" in "
+                     "catalogue.json.\n";
+        return 0;
+    }
+    if (!args.empty()) {
+        std::cerr << "tarvo-syncserver: hash-password takes no arguments (see --help)\n";
+        return 2;
+    }
+    std::string password;
+    if (!read_password("Password: ", password) || password.empty()) {
+        std::cerr << "tarvo-syncserver: hash-password: no password given\n";
+        return 2;
+    }
+    if (::isatty(STDIN_FILENO) == 1) {
+        std::string again;
+        if (!read_password("Again: ", again) || again != password) {
+            std::cerr << "tarvo-syncserver: hash-password: the two passwords differ\n";
+            return 2;
+        }
+    }
+    try {
+        std::cout << hash_password(password) << "\n";
+    } catch (const std::exception& e) {
+        std::cerr << "tarvo-syncserver: hash-password: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace tarvo::server
