@@ -7,7 +7,10 @@
 namespace tarvo::desktop {
 namespace {
 
-QString tr(const char* text, int n = -1) { return QCoreApplication::translate("Notification", text, nullptr, n); }
+// The texts of this file, in the translation context "Notification".
+class NotificationWords {
+  Q_DECLARE_TR_FUNCTIONS(Notification)
+};
 
 }  // namespace
 
@@ -54,16 +57,20 @@ NotificationText notificationFor(const HotSyncReport& report) {
   NotificationText text;
   text.persistent = failed(h);
   if (h.user.isEmpty())
-    text.summary = text.persistent ? tr("HotSync failed") : tr("HotSync done");
+    text.summary = text.persistent ? NotificationWords::tr("HotSync failed") : NotificationWords::tr("HotSync done");
   else
-    text.summary = (text.persistent ? tr("HotSync of %1 failed") : tr("HotSync of %1 done")).arg(h.user);
+    text.summary =
+        (text.persistent ? NotificationWords::tr("HotSync of %1 failed") : NotificationWords::tr("HotSync of %1 done"))
+            .arg(h.user);
   QStringList lines;
   if (!h.words.isEmpty()) lines << h.words;
-  if (!report.installed.isEmpty()) lines << tr("Installed: %1").arg(report.installed.join(QLatin1String(", ")));
-  for (const QString& refused : report.refused) lines << tr("Not installed: %1").arg(refused);
+  if (!report.installed.isEmpty())
+    lines << NotificationWords::tr("Installed: %1").arg(report.installed.join(QLatin1String(", ")));
+  for (const QString& refused : report.refused) lines << NotificationWords::tr("Not installed: %1").arg(refused);
   if (report.backedUp) {
-    QString backup = tr("Backed up %n database(s)", report.copied);
-    if (report.backupFailed > 0) backup += QLatin1String(", ") + tr("%n could not be copied", report.backupFailed);
+    QString backup = NotificationWords::tr("Backed up %n database(s)", nullptr, report.copied);
+    if (report.backupFailed > 0)
+      backup += QLatin1String(", ") + NotificationWords::tr("%n could not be copied", nullptr, report.backupFailed);
     lines << backup;
   }
   text.body = lines.join(QLatin1Char('\n'));

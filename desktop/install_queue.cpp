@@ -10,15 +10,18 @@
 namespace tarvo::desktop {
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("Install", text); }
+// The texts of this file, in the translation context "Install".
+class InstallWords {
+  Q_DECLARE_TR_FUNCTIONS(Install)
+};
 
 }  // namespace
 
 QString fileKind(const QString& file) {
   const QString suffix = QFileInfo(file).suffix().toLower();
-  if (suffix == QLatin1String("prc")) return tr("application");
-  if (suffix == QLatin1String("pqa")) return tr("web clipping");
-  return tr("database");
+  if (suffix == QLatin1String("prc")) return InstallWords::tr("application");
+  if (suffix == QLatin1String("pqa")) return InstallWords::tr("web clipping");
+  return InstallWords::tr("database");
 }
 
 QStringList hotSyncUsers() {
@@ -51,7 +54,7 @@ QueueOutcome queueFiles(const QString& user, const QStringList& files) {
       // The command's own line: "tarvo-hotsync: FILE: not a Palm database: ..."
       QString why = result.error.section(QLatin1Char('\n'), 0, 0);
       why.remove(QRegularExpression(QStringLiteral("^tarvo-hotsync: ")));
-      outcome.refused << (why.isEmpty() ? tr("%1: could not be queued").arg(file) : why);
+      outcome.refused << (why.isEmpty() ? InstallWords::tr("%1: could not be queued").arg(file) : why);
     }
   }
   return outcome;
@@ -59,7 +62,7 @@ QueueOutcome queueFiles(const QString& user, const QStringList& files) {
 
 bool removeQueued(const QString& user, const QString& file, QString* error) {
   if (!hotsync::removeQueuedFiles(user.toStdString(), file.toStdString()).empty()) return true;
-  if (error) *error = tr("%1 is no longer queued for %2").arg(file, user);
+  if (error) *error = InstallWords::tr("%1 is no longer queued for %2").arg(file, user);
   return false;
 }
 

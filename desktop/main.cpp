@@ -8,6 +8,7 @@
 #include "desktop/autostart.h"
 #include "desktop/desktop_app.h"
 #include "desktop/install_window.h"
+#include "desktop/translations.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(TARVO_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("tarvo-hotsync-manager"));
   QApplication::setWindowIcon(tarvo::desktop::appIcon());
+  tarvo::desktop::useTranslation(QLocale());
   // Closing a window leaves the icon running.
   QApplication::setQuitOnLastWindowClosed(false);
 

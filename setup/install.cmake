@@ -42,6 +42,7 @@ install(FILES desktop/files/tarvo-hotsync-manager.desktop DESTINATION ${CMAKE_IN
 install(FILES desktop/files/tarvo-hotsync-manager.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(DIRECTORY ${TARVO_DESKTOP_ICONS}/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES desktop/files/tarvo-hotsync-manager.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${TARVO_DESKTOP_QM} DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvo-sync/translations)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Access to USB handhelds for the logged-in user; udev reads lib/udev/rules.d
 # under /usr (the package) and /usr/local.

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QMenu>
 #include <QStandardPaths>
+#include <QTranslator>
 
 #include "desktop/autostart.h"
 #include "desktop/desktop_app.h"
+#include "desktop/translations.h"
 #include "manager_lines.h"
 #include "temp_folder.h"
 
@@ -81,6 +84,26 @@ TEST_F(Desktop, StartAtLoginIsOnFromTheFirstStartAndAChoiceIsKept) {
   EXPECT_FALSE(startsAtLogin());
   startAtLoginUnlessChosen("/opt/tarvo/bin/tarvo-hotsync-manager-ui");
   EXPECT_FALSE(startsAtLogin());  // turned off stays off
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Languages, PortugueseIsChosenByTheLocaleForTheWordsAndTheMenu) {
+  QTranslator portuguese;
+  ASSERT_TRUE(portuguese.load(QLocale(QLocale::Portuguese, QLocale::Brazil), "tarvo-hotsync-manager", "_",
+                              tarvo::desktop::translationsFolder()));
+  QCoreApplication::installTranslator(&portuguese);
+  const tarvo::desktop::Status status = tarvo::desktop::describeStatus(nullptr, true);
+  tarvo::desktop::StatusIcon icon(false);
+  QCoreApplication::removeTranslator(&portuguese);
+  EXPECT_EQ(status.tooltip, "O gerenciador HotSync não está em execução");
+  EXPECT_EQ(icon.menu()->actions().front()->text(), "&Registro do HotSync");
+  // English has no file of its own: the texts as written.
+  QTranslator english;
+  EXPECT_FALSE(
+      english.load(QLocale(QLocale::English), "tarvo-hotsync-manager", "_", tarvo::desktop::translationsFolder()));
 }
 
 }  // namespace

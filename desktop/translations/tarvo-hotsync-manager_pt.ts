@@ -1,0 +1,422 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="pt_BR">
+<context>
+    <name>Host</name>
+    <message>
+        <location filename="../host_command.cpp" line="29"/>
+        <source>tarvo-hotsync %1 did not end within a minute</source>
+        <translation>tarvo-hotsync %1 não terminou em um minuto</translation>
+    </message>
+</context>
+<context>
+    <name>Install</name>
+    <message>
+        <location filename="../install_queue.cpp" line="22"/>
+        <source>application</source>
+        <translation>aplicativo</translation>
+    </message>
+    <message>
+        <location filename="../install_queue.cpp" line="23"/>
+        <source>web clipping</source>
+        <translation>web clipping</translation>
+    </message>
+    <message>
+        <location filename="../install_queue.cpp" line="24"/>
+        <source>database</source>
+        <translation>banco de dados</translation>
+    </message>
+    <message>
+        <location filename="../install_queue.cpp" line="57"/>
+        <source>%1: could not be queued</source>
+        <translation>%1: não pôde entrar na fila</translation>
+    </message>
+    <message>
+        <location filename="../install_queue.cpp" line="65"/>
+        <source>%1 is no longer queued for %2</source>
+        <translation>%1 não está mais na fila de %2</translation>
+    </message>
+</context>
+<context>
+    <name>Log</name>
+    <message>
+        <location filename="../log_model.cpp" line="32"/>
+        <source>HotSync log of %1</source>
+        <translation>Registro do HotSync de %1</translation>
+    </message>
+    <message>
+        <location filename="../log_model.cpp" line="35"/>
+        <source>HotSync %1 - %2: FAILED</source>
+        <translation>HotSync %1 - %2: FALHOU</translation>
+    </message>
+    <message>
+        <location filename="../log_model.cpp" line="36"/>
+        <source>HotSync %1 - %2</source>
+        <translation>HotSync %1 - %2</translation>
+    </message>
+</context>
+<context>
+    <name>Notification</name>
+    <message>
+        <location filename="../desktop_notifier.cpp" line="28"/>
+        <source>Open the log</source>
+        <translation>Abrir o registro</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_report.cpp" line="60"/>
+        <source>HotSync failed</source>
+        <translation>HotSync falhou</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_report.cpp" line="60"/>
+        <source>HotSync done</source>
+        <translation>HotSync concluído</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_report.cpp" line="62"/>
+        <source>HotSync of %1 failed</source>
+        <translation>HotSync de %1 falhou</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_report.cpp" line="62"/>
+        <source>HotSync of %1 done</source>
+        <translation>HotSync de %1 concluído</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_report.cpp" line="65"/>
+        <source>Installed: %1</source>
+        <translation>Instalado: %1</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_report.cpp" line="66"/>
+        <source>Not installed: %1</source>
+        <translation>Não instalado: %1</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../hotsync_report.cpp" line="68"/>
+        <source>Backed up %n database(s)</source>
+        <translation>
+            <numerusform>%n banco de dados copiado</numerusform>
+            <numerusform>%n bancos de dados copiados</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../hotsync_report.cpp" line="69"/>
+        <source>%n could not be copied</source>
+        <translation>
+            <numerusform>%n não pôde ser copiado</numerusform>
+            <numerusform>%n não puderam ser copiados</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Status</name>
+    <message>
+        <location filename="../manager_client.cpp" line="21"/>
+        <location filename="../manager_client.cpp" line="89"/>
+        <location filename="../status_words.cpp" line="46"/>
+        <source>The HotSync manager is not running</source>
+        <translation>O gerenciador HotSync não está em execução</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="20"/>
+        <source>HotSync over %1</source>
+        <translation>HotSync por %1</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="20"/>
+        <source>HotSync of %1 over %2</source>
+        <translation>HotSync de %1 por %2</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="22"/>
+        <source>starting</source>
+        <translation>iniciando</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="23"/>
+        <source>%1: %2, %3%</source>
+        <translation>%1: %2, %3%</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="29"/>
+        <source>USB</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="30"/>
+        <source>the network</source>
+        <translation>a rede</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="32"/>
+        <source>a link not known yet</source>
+        <translation>uma conexão ainda desconhecida</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="37"/>
+        <source>Last HotSync done at %1</source>
+        <translation>Último HotSync concluído às %1</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="39"/>
+        <source>Last HotSync failed at %1 (%2)</source>
+        <translation>Último HotSync falhou às %1 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="53"/>
+        <source>%1 cannot be used: %2</source>
+        <translation>%1 não pode ser usado: %2</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="58"/>
+        <source>The HotSync manager is quitting</source>
+        <translation>O gerenciador HotSync está encerrando</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="64"/>
+        <source>Waiting for a handheld on %1</source>
+        <translation>Aguardando um handheld em %1</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="67"/>
+        <source>Waiting for no handheld: no port can be used (see Setup)</source>
+        <translation>Não aguarda nenhum handheld: nenhuma porta pode ser usada (veja Configuração)</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../status_words.cpp" line="71"/>
+        <source>%n HotSync(s) waiting their turn</source>
+        <translation>
+            <numerusform>%n HotSync aguardando a vez</numerusform>
+            <numerusform>%n HotSyncs aguardando a vez</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>tarvo::desktop::DesktopApp</name>
+    <message>
+        <location filename="../desktop_app.cpp" line="25"/>
+        <source>Start at login</source>
+        <translation>Iniciar ao entrar</translation>
+    </message>
+    <message>
+        <location filename="../desktop_app.cpp" line="89"/>
+        <source>About Tarvo HotSync Manager</source>
+        <translation>Sobre o Gerenciador HotSync Tarvo</translation>
+    </message>
+    <message>
+        <location filename="../desktop_app.cpp" line="90"/>
+        <source>&lt;b&gt;Tarvo HotSync Manager&lt;/b&gt; %1&lt;p&gt;Shows what the HotSync manager does, and opens the HotSync log, the install queue, the users&apos; backups and the setup.&lt;/p&gt;</source>
+        <translation>&lt;b&gt;Gerenciador HotSync Tarvo&lt;/b&gt; %1&lt;p&gt;Mostra o que o gerenciador HotSync está fazendo e abre o registro do HotSync, a fila de instalação, as cópias de segurança dos usuários e a configuração.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <location filename="../desktop_app.cpp" line="100"/>
+        <source>Quit the HotSync manager</source>
+        <translation>Sair do gerenciador HotSync</translation>
+    </message>
+    <message>
+        <location filename="../desktop_app.cpp" line="101"/>
+        <source>A HotSync is running. Quitting cancels it (the handheld keeps what was done). Quit anyway?</source>
+        <translation>Um HotSync está em andamento. Sair o cancela (o handheld mantém o que já foi feito). Sair mesmo assim?</translation>
+    </message>
+</context>
+<context>
+    <name>tarvo::desktop::InstallWindow</name>
+    <message>
+        <location filename="../install_window.cpp" line="22"/>
+        <location filename="../install_window.cpp" line="113"/>
+        <source>Install</source>
+        <translation>Instalar</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="27"/>
+        <source>&amp;User:</source>
+        <translation>&amp;Usuário:</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="35"/>
+        <source>Drop .prc, .pdb and .pqa files here; they are installed at the user&apos;s next HotSync.</source>
+        <translation>Solte aqui arquivos .prc, .pdb e .pqa; eles são instalados no próximo HotSync do usuário.</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="36"/>
+        <source>File</source>
+        <translation>Arquivo</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="36"/>
+        <source>Name</source>
+        <translation>Nome</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="36"/>
+        <source>Type</source>
+        <translation>Tipo</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="36"/>
+        <source>Size</source>
+        <translation>Tamanho</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="45"/>
+        <source>&amp;Add...</source>
+        <translation>&amp;Adicionar...</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="46"/>
+        <source>&amp;Remove</source>
+        <translation>&amp;Remover</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="78"/>
+        <source>(not a Palm database)</source>
+        <translation>(não é um banco de dados Palm)</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="88"/>
+        <source>Choose the user whose handheld gets the files first.</source>
+        <translation>Escolha primeiro o usuário cujo handheld recebe os arquivos.</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../install_window.cpp" line="94"/>
+        <source>%n file(s) queued for %1&apos;s next HotSync.</source>
+        <translation>
+            <numerusform>%n arquivo na fila para o próximo HotSync de %1.</numerusform>
+            <numerusform>%n arquivos na fila para o próximo HotSync de %1.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="95"/>
+        <source>Refused: %1</source>
+        <translation>Recusado: %1</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="114"/>
+        <source>Palm databases (*.prc *.pdb *.pqa);;All files (*)</source>
+        <translation>Bancos de dados Palm (*.prc *.pdb *.pqa);;Todos os arquivos (*)</translation>
+    </message>
+</context>
+<context>
+    <name>tarvo::desktop::LogWindow</name>
+    <message>
+        <location filename="../log_window.cpp" line="22"/>
+        <source>HotSync log</source>
+        <translation>Registro do HotSync</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="26"/>
+        <source>&amp;User:</source>
+        <translation>&amp;Usuário:</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="31"/>
+        <source>Time</source>
+        <translation>Hora</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="31"/>
+        <source>Code</source>
+        <translation>Código</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="31"/>
+        <source>Entry</source>
+        <translation>Entrada</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="40"/>
+        <source>&amp;Copy</source>
+        <translation>&amp;Copiar</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="41"/>
+        <source>&amp;Save...</source>
+        <translation>&amp;Salvar...</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="54"/>
+        <source>The log could not be read: %1</source>
+        <translation>Não foi possível ler o registro: %1</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="82"/>
+        <source>HotSync until %1: failed</source>
+        <translation>HotSync até %1: falhou</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="82"/>
+        <source>HotSync until %1</source>
+        <translation>HotSync até %1</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="112"/>
+        <location filename="../log_window.cpp" line="117"/>
+        <source>Save the HotSync log</source>
+        <translation>Salvar o registro do HotSync</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="113"/>
+        <source>HotSync log of %1.txt</source>
+        <translation>Registro do HotSync de %1.txt</translation>
+    </message>
+</context>
+<context>
+    <name>tarvo::desktop::StatusIcon</name>
+    <message>
+        <location filename="../status_icon.cpp" line="16"/>
+        <source>HotSync &amp;log</source>
+        <translation>&amp;Registro do HotSync</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="18"/>
+        <source>&amp;Install...</source>
+        <translation>&amp;Instalar...</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="20"/>
+        <source>&amp;Users and backups</source>
+        <translation>&amp;Usuários e cópias de segurança</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="22"/>
+        <source>&amp;Setup...</source>
+        <translation>&amp;Configuração...</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="24"/>
+        <source>&amp;Conduits...</source>
+        <translation>C&amp;onduits...</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="28"/>
+        <source>Start at l&amp;ogin</source>
+        <translation>Iniciar ao &amp;entrar</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="31"/>
+        <source>&amp;About</source>
+        <translation>&amp;Sobre</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="32"/>
+        <source>&amp;Quit</source>
+        <translation>Sai&amp;r</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="46"/>
+        <source>Tarvo HotSync Manager</source>
+        <translation>Gerenciador HotSync Tarvo</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="56"/>
+        <source>This desktop has no status area, so the HotSync manager shows here.</source>
+        <translation>Esta área de trabalho não tem área de notificação; por isso o gerenciador HotSync aparece aqui.</translation>
+    </message>
+    <message>
+        <location filename="../status_icon.cpp" line="60"/>
+        <source>&amp;Menu</source>
+        <translation>&amp;Menu</translation>
+    </message>
+</context>
+</TS>
