@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -24,18 +25,24 @@ constexpr const char* kRestoreHelp =
     "DIR, or the live one that calls on PORT (see sync --help; --listen[=ADDR[:PORT]]\n"
     "is --port net:...), after a reset or onto a\n"
     "new one. Each database is installed as a queued file is; one the handheld\n"
-    "already holds unchanged is skipped. Before a database that is newer on the\n"
+    "already holds unchanged, or with the backup's content under newer dates, is\n"
+    "skipped. Before a database that is newer on the\n"
     "handheld is overwritten it asks, unless --yes; without a terminal to ask\n"
     "on, such a database is kept.\n"
     "\n"
     "Exit status: 0 restored, 1 bad input or no backup, 4 some databases not\n"
     "restored (one line each).\n";
 
+// Could hold the same content: worth reading the handheld's copy to see.
+bool sameShape(const hotsync::BackupFile& file, const DbHeader& held) {
+  return file.type == held.type && file.creator == held.creator && file.version == held.version &&
+         file.entries == held.entryCount && file.resourceDb == held.resourceDb;
+}
+
 // The same database in the same state: nothing to write.
 bool identical(const hotsync::BackupFile& file, const DbHeader& held) {
   return file.creationDate == held.creationDate && file.modificationDate == held.modificationDate &&
-         file.modificationNumber == held.modificationNumber && file.type == held.type && file.creator == held.creator &&
-         file.version == held.version && file.entries == held.entryCount && file.resourceDb == held.resourceDb;
+         file.modificationNumber == held.modificationNumber && sameShape(file, held);
 }
 
 bool askOverwrite(const std::string& name, const DbHeader& held, const hotsync::BackupFile& file) {
@@ -77,7 +84,9 @@ int commandRestore(int argc, char** argv) {
     return usageFail("restore", error);
   if (args.hasValue("handheld") == live) return usageFail("restore", "give --handheld DIR or --port PORT");
   const std::string user = args.value("user");
-  if (!isHotSyncUser(user)) return fail("no HotSync user \"" + user + "\"");
+  // A deleted user's kept backups restore as well.
+  if (!isHotSyncUser(user) && !std::filesystem::is_directory(hotsync::userBackupDir(user)))
+    return fail("no HotSync user \"" + user + "\"");
   std::vector<std::string> skipped;
   const std::vector<hotsync::BackupFile> backup = hotsync::readBackupFolder(hotsync::userBackupDir(user), &skipped);
   for (const std::string& line : skipped) fail(line, 0);
@@ -100,6 +109,12 @@ int commandRestore(int argc, char** argv) {
     const std::string name = Cp1252ToUtf8(file.name);
     if (const auto it = held.find(file.name); it != held.end()) {
       if (identical(file, it->second)) {
+        ++unchanged;
+        continue;
+      }
+      // Restored before: the handheld dated it anew, but holds the backup's content.
+      if (sameShape(file, it->second) && hotsync::heldUnchanged(file.path)) {
+        std::printf("already there: %s (the same content as its backup)\n", name.c_str());
         ++unchanged;
         continue;
       }

@@ -1,9 +1,13 @@
 // tarvo-hotsync users: the HotSync users and how many files each has queued.
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/user_lookup.h"
+#include "hotsync/backup.h"
 #include "hotsync/host.h"
 
 namespace tarvo::host {
@@ -12,7 +16,19 @@ namespace {
 constexpr cli::Option kUsersOptions[] = {
     {"add", cli::Value, "NAME"},
     {"delete", cli::Value, "NAME"},
+    {"with-backups"},
+    {"yes"},
 };
+
+// Asks on the terminal whether to delete `user`.
+bool confirmDelete(const std::string& user, bool withBackups) {
+  std::printf("Delete HotSync user \"%s\": its desktop log and install queue%s? [y/N] ", user.c_str(),
+              withBackups ? ", and its backups" : " (its backups stay)");
+  std::fflush(stdout);
+  char answer[16] = {};
+  if (std::fgets(answer, sizeof answer, stdin) == nullptr) return false;
+  return answer[0] == 'y' || answer[0] == 'Y';
+}
 
 }  // namespace
 
@@ -24,7 +40,7 @@ int commandUsers(int argc, char** argv) {
   if (!cli::parse(argc, argv, 1, kUsersOptions, &args, &error)) return usageFail("users", error);
   if (args.has("help")) {
     std::fputs(
-        "usage: tarvo-hotsync users [--add NAME | --delete NAME]\n"
+        "usage: tarvo-hotsync users [--add NAME | --delete NAME [--with-backups] [--yes]]\n"
         "\n"
         "One line per HotSync user: the name and the number of files queued\n"
         "for the user's next HotSync.\n"
@@ -32,8 +48,12 @@ int commandUsers(int argc, char** argv) {
         "  --add NAME     add HotSync user NAME ahead of its first HotSync, so\n"
         "                 that files can be queued and settings made for it; a\n"
         "                 handheld whose user has that name then HotSyncs as it\n"
-        "  --delete NAME  delete HotSync user NAME: its desktop log, install\n"
-        "                 queue and backups (its settings stay: see settings)\n",
+        "  --delete NAME  delete HotSync user NAME: its desktop log and install\n"
+        "                 queue (its settings stay: see settings). It asks on the\n"
+        "                 terminal first, and refuses without one unless --yes\n"
+        "  --with-backups with --delete, its backups too; without it they stay,\n"
+        "                 for restore --user NAME to put on a reset handheld\n"
+        "  --yes          with --delete, do not ask\n",
         stdout);
     return kExitOk;
   }
@@ -48,8 +68,21 @@ int commandUsers(int argc, char** argv) {
   }
   if (args.hasValue("delete")) {
     const std::string user = args.value("delete");
-    if (!hotsync::removeUser(user, &error)) return fail(error);
-    std::printf("deleted HotSync user \"%s\"\n", user.c_str());
+    const bool withBackups = args.has("with-backups");
+    if (!isHotSyncUser(user)) return fail("no HotSync user \"" + user + "\"");
+    if (!args.has("yes")) {
+      if (::isatty(STDIN_FILENO) == 0) {
+        return fail("not deleting HotSync user \"" + user + "\" without a terminal to ask on (give --yes)");
+      }
+      if (!confirmDelete(user, withBackups)) {
+        std::printf("kept HotSync user \"%s\"\n", user.c_str());
+        return kExitOk;
+      }
+    }
+    if (!hotsync::removeUser(user, !withBackups, &error)) return fail(error);
+    const bool kept = !withBackups && std::filesystem::is_directory(hotsync::userBackupDir(user));
+    std::printf("deleted HotSync user \"%s\"%s\n", user.c_str(),
+                kept ? ("; its backups stay in " + hotsync::userBackupDir(user).string()).c_str() : "");
     return kExitOk;
   }
   // A copy still being written is not queued yet.

@@ -22,24 +22,52 @@ fs::path userDir(const std::string& user) { return dataDir() / "users" / user; }
 fs::path userInstallDir(const std::string& user) { return userDir(user) / "install"; }
 fs::path userLogFile(const std::string& user) { return userDir(user) / "hotsync.log"; }
 
+namespace {
+
+// What a user deleted with its backups kept leaves behind: no user any more,
+// but `restore --user` still finds the backups, and a handheld of that name
+// takes them up again at its next HotSync.
+bool onlyBackups(const fs::path& dir) {
+  std::error_code ec;
+  bool backups = false;
+  for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    if (entry.path().filename() != "backup") return false;
+    backups = true;
+  }
+  return backups && !ec;
+}
+
+}  // namespace
+
 std::vector<std::string> users() {
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(dataDir() / "users", ec)) {
-    if (entry.is_directory(ec)) names.push_back(entry.path().filename().string());
+    if (entry.is_directory(ec) && !onlyBackups(entry.path())) names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
   return names;
 }
 
-bool removeUser(const std::string& user, std::string* error) {
+bool removeUser(const std::string& user, bool keepBackups, std::string* error) {
   const std::vector<std::string> known = users();
   if (std::find(known.begin(), known.end(), user) == known.end()) {
     if (error) *error = "no HotSync user " + user;
     return false;
   }
   std::error_code ec;
-  fs::remove_all(userDir(user), ec);
+  const fs::path backups = userDir(user) / "backup";
+  if (keepBackups && fs::is_directory(backups, ec) && !fs::is_empty(backups, ec)) {
+    std::vector<fs::path> rest;
+    for (const auto& entry : fs::directory_iterator(userDir(user), ec)) {
+      if (entry.path().filename() != "backup") rest.push_back(entry.path());
+    }
+    for (const fs::path& path : rest) {
+      if (!ec) fs::remove_all(path, ec);
+    }
+  } else {
+    fs::remove_all(userDir(user), ec);
+  }
   if (ec) {
     if (error) *error = userDir(user).string() + ": " + ec.message();
     return false;

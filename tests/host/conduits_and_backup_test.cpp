@@ -189,6 +189,7 @@ TEST_F(ConduitsTest, BackupRestoresOntoAnEmptyHandheld) {
   // A database changed on the handheld since the backup is kept without --yes.
   pdb::Database newer = pdb::readFile(empty / "card0" / "Test Data.pdb").db;
   newer.modificationDate = pdb::palmNow() + 100;
+  newer.records[0].data = {7, 7};
   pdb::writeFileAtomic(empty / "card0" / "Test Data.pdb", pdb::serialize(newer));
   const ProgramResult kept = host({"restore", "--user", "Demo User", "--handheld", empty.string()});
   EXPECT_EQ(kept.status, 4);

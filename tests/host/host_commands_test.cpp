@@ -3,6 +3,7 @@
 
 #include "host_fixture.h"
 #include "needs.h"
+#include "pty_session.h"
 
 namespace tarvo::test {
 namespace {
@@ -113,9 +114,45 @@ TEST_F(HostTest, InstallQueueReplacesByDatabaseNameAndCanBeListedAndEmptied) {
   EXPECT_EQ(host({"install", "--remove", "Other.pdb", "--user", "Ana"}).status, 0);
   EXPECT_EQ(host({"install", "--list", "--user", "Ana"}).out, "");
 
-  EXPECT_EQ(host({"users", "--delete", "Ana"}).out, "deleted HotSync user \"Ana\"\n");
+  EXPECT_EQ(host({"users", "--delete", "Ana", "--yes"}).out, "deleted HotSync user \"Ana\"\n");
   EXPECT_EQ(host({"users"}).out, "");
-  EXPECT_EQ(host({"users", "--delete", "Ana"}).status, 1);
+  EXPECT_EQ(host({"users", "--delete", "Ana", "--yes"}).status, 1);
+}
+
+TEST_F(HostTest, DeletingAUserAsksFirstAndKeepsItsBackupsUnlessTold) {
+  const std::filesystem::path backup = dataHome_ / "tarvo-hotsync" / "users" / "Ana" / "backup";
+  auto makeAna = [&] {
+    ASSERT_EQ(host({"users", "--add", "Ana"}).status, 0);
+    writeDatabase(backup / "Memo.pdb", "Memo", {"kept"});
+  };
+  makeAna();
+  // Nobody to ask: nothing deleted.
+  const ProgramResult refused = host({"users", "--delete", "Ana"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_THAT(refused.err, HasSubstr("--yes"));
+  EXPECT_EQ(host({"users"}).out, "Ana\t0 queued\n");
+
+  // On a terminal: "n" keeps the user, "y" deletes it but not its backups,
+  // which restore still finds.
+  for (const char* answer : {"n", "y"}) {
+    PtySession pty;
+    ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"users", "--delete", "Ana"}, hostEnv()));
+    ASSERT_TRUE(pty.waitFor("[y/N]")) << pty.screen();
+    EXPECT_THAT(pty.screen(), HasSubstr("its backups stay"));
+    pty.type(std::string(answer) + "\n");
+    EXPECT_EQ(pty.finish(), 0) << pty.screen();
+  }
+  EXPECT_EQ(host({"users"}).out, "");
+  EXPECT_TRUE(std::filesystem::exists(backup / "Memo.pdb"));
+  EXPECT_FALSE(std::filesystem::exists(backup.parent_path() / "install"));
+  const ProgramResult restore = host({"restore", "--user", "Ana", "--handheld", handheld_.string()});
+  EXPECT_EQ(restore.status, 0) << restore.err;
+  EXPECT_THAT(restore.out, HasSubstr("restored Memo"));
+
+  // Asked to, the backups go too.
+  makeAna();
+  EXPECT_EQ(host({"users", "--delete", "Ana", "--with-backups", "--yes"}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(backup.parent_path()));
 }
 
 TEST_F(HostTest, InstallRefusesTheWholeBatchWhenOneFileIsNotADatabase) {

@@ -23,6 +23,23 @@ std::string scramble(const std::string& clear) {
   return out;
 }
 
+// Every database of `folder`'s card 0 by name, without what a handheld
+// stamps (dates, modification number, id seed of an installed database;
+// with `ownersOnly` also a record's dirty, busy and deleted flags).
+std::map<std::string, pdb::Database> contents(const fs::path& folder, bool ownersOnly = false) {
+  std::map<std::string, pdb::Database> all;
+  for (const auto& entry : fs::directory_iterator(folder / "card0")) {
+    if (entry.path().extension() != ".pdb" && entry.path().extension() != ".prc") continue;
+    pdb::Database db = pdb::readFile(entry.path()).db;
+    db.modificationDate = db.backupDate = db.creationDate = db.modificationNumber = db.uniqueIdSeed = 0;
+    if (ownersOnly) {
+      for (auto& rec : db.records) rec.attributes &= 0x1F;
+    }
+    all[db.name] = std::move(db);
+  }
+  return all;
+}
+
 // One desktop with its content service and one handheld folder.
 class World {
  public:
@@ -49,6 +66,13 @@ class World {
   fs::path handheld() const { return root() / "handheld"; }
 
   ProgramResult host(const std::vector<std::string>& args) { return runProgram(TARVO_HOST_BIN, args, env_); }
+  // `args` over a network link to the handheld in `folder`.
+  LinkRun linked(std::vector<std::string> args, const fs::path& folder,
+                 const std::vector<std::string>& handheldArgs = {}) {
+    const uint16_t port = freePort();
+    args.push_back("--listen=127.0.0.1:" + std::to_string(port));
+    return runLinked(TARVO_HOST_BIN, args, env_, folder, port, handheldArgs);
+  }
   ProgramResult folderSync() {
     return host({"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld().string()});
   }
@@ -71,18 +95,8 @@ class World {
   // The server's requests from the n-th on: "cmd@device path ...".
   std::string requests(std::size_t from = 0) const { return server_.steps(from); }
   std::size_t requestCount() const { return server_.logged().size(); }
-  // Every database of card 0 by name, without what the handheld itself
-  // stamps (dates, modification number, id seed of an installed database).
-  std::map<std::string, pdb::Database> databases() const {
-    std::map<std::string, pdb::Database> all;
-    for (const auto& entry : fs::directory_iterator(handheld() / "card0")) {
-      if (entry.path().extension() != ".pdb" && entry.path().extension() != ".prc") continue;
-      pdb::Database db = pdb::readFile(entry.path()).db;
-      db.modificationDate = db.backupDate = db.creationDate = db.modificationNumber = db.uniqueIdSeed = 0;
-      all[db.name] = std::move(db);
-    }
-    return all;
-  }
+  // Every database of card 0 by name, without what the handheld itself stamps.
+  std::map<std::string, pdb::Database> databases() const { return contents(handheld()); }
 
  private:
   static void make(const char* what, const fs::path& file) {
@@ -187,6 +201,56 @@ TEST(LinkSync, BackupOverTheLinkCopiesWhatChangedOnce) {
   ASSERT_EQ(second.desktop.status, 0) << second.desktop.out << second.desktop.err;
   EXPECT_NE(second.desktop.out.find("backup: 0 databases backed up, 2 unchanged"), std::string::npos)
       << second.desktop.out;
+}
+
+// A reset handheld: the same device, no databases.
+fs::path resetHandheld(const World& world, const std::string& name) {
+  const fs::path folder = world.root() / name;
+  fs::create_directories(folder / "card0");
+  fs::copy_file(world.handheld() / "device.conf", folder / "device.conf");
+  return folder;
+}
+
+TEST(LinkSync, RestoringTwiceOverTheLinkSkipsWhatIsThereAndACutRestoreLeavesWholeDatabases) {
+  World world;
+  pdb::Database memo = recordDb("Link Memo", {{0x02, 10, {'a', 'b'}}, {0x00, 11, std::vector<uint8_t>(3000, 'z')}});
+  memo.attributes = pdb::kAttrBackup;
+  memo.appInfo = {9, 8, 7};
+  pdb::writeFileAtomic(world.handheld() / "card0" / "Link_Memo.pdb", pdb::serialize(memo));
+  ASSERT_EQ(world.linkSync().desktop.status, 0);
+  const auto before = contents(world.handheld(), true);
+
+  const fs::path reset = resetHandheld(world, "reset");
+  const LinkRun first = world.linked({"restore", "--user", "Demo User"}, reset);
+  ASSERT_EQ(first.desktop.status, 0) << first.desktop.out << first.desktop.err;
+  const auto restored = contents(reset, true);
+  ASSERT_TRUE(restored.contains("Link Memo"));
+  for (const auto& [name, db] : restored) EXPECT_EQ(db, before.at(name)) << name;
+
+  // The handheld dated them anew; the content is the backup's all the same.
+  const LinkRun again = world.linked({"restore", "--user", "Demo User"}, reset);
+  EXPECT_EQ(again.desktop.status, 0) << again.desktop.out << again.desktop.err;
+  EXPECT_NE(again.desktop.out.find("0 databases restored, " + std::to_string(restored.size()) + " already there"),
+            std::string::npos)
+      << again.desktop.out;
+  EXPECT_NE(again.desktop.out.find("already there: Link Memo"), std::string::npos) << again.desktop.out;
+
+  // Cut part-way: each database is there whole or not at all, and a later
+  // restore completes.
+  const auto said = first.handheld.out.find("answered ");
+  ASSERT_NE(said, std::string::npos) << first.handheld.out;
+  const int requests = std::stoi(first.handheld.out.substr(said + 9));
+  for (int cut = 4; cut < requests; cut += std::max(1, (requests - 4) / 4)) {
+    SCOPED_TRACE("cut after " + std::to_string(cut) + " requests");
+    const fs::path cutOff = resetHandheld(world, "cut" + std::to_string(cut));
+    const LinkRun r =
+        world.linked({"restore", "--user", "Demo User"}, cutOff, {"--hang-up-after", std::to_string(cut)});
+    EXPECT_NE(r.desktop.status, 0) << r.desktop.out;
+    for (const auto& [name, db] : contents(cutOff, true)) EXPECT_EQ(db, before.at(name)) << name;
+    const LinkRun later = world.linked({"restore", "--user", "Demo User"}, cutOff);
+    EXPECT_EQ(later.desktop.status, 0) << later.desktop.out << later.desktop.err;
+    EXPECT_EQ(contents(cutOff, true), restored);
+  }
 }
 
 }  // namespace

@@ -61,6 +61,12 @@ struct BackupFile {
 HOTSYNC_EXPORT std::vector<BackupFile> readBackupFolder(const std::filesystem::path& dir,
                                                         std::vector<std::string>* skipped);
 
+// Whether the connected handheld holds the database of `file` with the same
+// content: blocks, records (ids, category, secret flag, bytes) or resources.
+// Dates and modification numbers do not count, since a handheld stamps its
+// own on what is installed. False when it cannot tell.
+HOTSYNC_EXPORT bool heldUnchanged(const std::filesystem::path& file);
+
 // Puts a database file on the connected handheld the way a queued file is
 // installed: checked first, then on card 0 in place of one of the same name.
 HOTSYNC_EXPORT bool installDatabase(const std::filesystem::path& file, std::string* error);

@@ -51,9 +51,10 @@ HOTSYNC_EXPORT std::filesystem::path handheldDir();
 // it did not.
 HOTSYNC_EXPORT std::string handheldLost();
 
-// Removes a HotSync user's folder: desktop log, install queue, backups.
+// Removes a HotSync user: desktop log, install queue and, unless
+// `keepBackups`, its backups (kept ones are no user, but restore finds them).
 // False with *error when there is no such user or it cannot be removed.
-HOTSYNC_EXPORT bool removeUser(const std::string& user, std::string* error);
+HOTSYNC_EXPORT bool removeUser(const std::string& user, bool keepBackups, std::string* error);
 
 // One file in a user's install queue.
 struct QueuedFile {

@@ -98,6 +98,36 @@ std::vector<BackupFile> readBackupFolder(const fs::path& dir, std::vector<std::s
   return out;
 }
 
+bool heldUnchanged(const fs::path& file) {
+  try {
+    const pdb::Database wanted = pdb::readDatabase(file);
+    auto& s = detail::session();
+    std::lock_guard lock(s.mutex);
+    if (!s.handheld) return false;
+    detail::Device& device = *s.handheld;
+    uint8_t handle = 0;
+    if (device.openDb(wanted.name.c_str(), 0, &handle, eDbRead | eDbShowSecret) != SYNCERR_NONE) return false;
+    pdb::Database held;
+    const int32_t status = device.readWholeDatabase(handle, &held);
+    device.closeDb(handle);
+    if (status != SYNCERR_NONE) return false;
+    // Only what a record's owner set: busy, dirty and deleted are the
+    // handheld's own bookkeeping.
+    constexpr uint8_t kOwnersAttributes = 0x1F;
+    auto sameRecord = [](const pdb::Record& a, const pdb::Record& b) {
+      return a.uniqueId == b.uniqueId && (a.attributes & kOwnersAttributes) == (b.attributes & kOwnersAttributes) &&
+             a.data == b.data;
+    };
+    return held.isResourceDb() == wanted.isResourceDb() && held.type == wanted.type && held.creator == wanted.creator &&
+           held.version == wanted.version && held.appInfo == wanted.appInfo && held.sortInfo == wanted.sortInfo &&
+           held.resources == wanted.resources &&
+           std::equal(held.records.begin(), held.records.end(), wanted.records.begin(), wanted.records.end(),
+                      sameRecord);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 bool installDatabase(const fs::path& file, std::string* error) {
   try {
     if (const std::string why = detail::checkDatabaseFile(file); !why.empty()) {

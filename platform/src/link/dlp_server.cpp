@@ -85,6 +85,9 @@ bool DlpServer::run() {
         throw LinkError("hung up after " + std::to_string(answered_) + " requests");
     }
   } catch (...) {
+    // A database still being created when the link broke never got all of
+    // its records: the handheld keeps it whole or not at all.
+    std::erase_if(open_, [](const auto& entry) { return entry.second.created != nullptr; });
     closeAll();
     throw;
   }
