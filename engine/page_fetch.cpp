@@ -7,10 +7,14 @@
 // the engine once the worker has signalled. After a cancel GetPage returns
 // at once; the worker keeps the context alive for as long as it needs it
 // and ends by itself once the client's request is broken off.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -213,10 +217,24 @@ void CTarvoConduit::JoinPageWorker() {
 bool CTarvoConduit::SaveLastPage(std::string path) {
   TarvoTrace("CTarvoConduit::SaveLastPage(CString path)");
   if (!m_pageOk) return false;
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) return false;
-  file.write(m_resultData.data(), static_cast<std::streamsize>(m_resultData.size()));
-  file.close();
-  // A short write would hand a truncated file to the installer.
-  return !file.fail();
+  // A fresh file of our own, renamed over the name: whatever was planted
+  // under that name (a link to a file elsewhere) is replaced, never written through.
+  std::string fresh = path + ".XXXXXX";
+  const int fd = ::mkostemp(fresh.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  const char* data = m_resultData.data();
+  std::size_t left = m_resultData.size();
+  bool ok = true;
+  while (ok && left > 0) {
+    const ssize_t n = ::write(fd, data, left);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;  // a short write would hand a truncated file to the installer
+    if (ok) {
+      data += n;
+      left -= static_cast<std::size_t>(n);
+    }
+  }
+  ok = ::close(fd) == 0 && ok && ::rename(fresh.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(fresh.c_str());
+  return ok;
 }

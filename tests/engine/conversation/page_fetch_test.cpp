@@ -2,6 +2,9 @@
 // empty pages, the body saved byte for byte, and Cancel.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "engine_harness.h"
 #include "files.h"
 #include "ui/progress/conduit_progress.h"
@@ -80,6 +83,30 @@ TEST(PageFetch, ZeroByteEndsTheTextNotTheFile) {
   ASSERT_TRUE(hh.engine->SaveLastPage(file.string()));
   EXPECT_EQ(ReadFile(file), body);
   EXPECT_FALSE(hh.engine->SaveLastPage((hh.root / "no" / "such" / "dir").string()));
+}
+
+TEST(PageFetch, ASavedPageReplacesALinkPlantedUnderItsName) {
+  EngineHarness hh;
+  hh.Connect();
+  ScriptedServer server;
+  const auto outside = hh.root / "outside.txt";
+  std::ofstream(outside) << "keep";
+  const auto toFile = hh.root / "News.pdb";
+  const auto dangling = hh.root / "Other.pdb";
+  std::filesystem::create_symlink(outside, toFile);
+  std::filesystem::create_symlink(hh.root / "created-elsewhere", dangling);
+  for (const auto& name : {toFile, dangling}) {
+    server.Queue({"downloaded"});
+    hh.engine->GetPage(server.Url(), "");
+    ASSERT_TRUE(hh.engine->SaveLastPage(name.string()));
+    EXPECT_FALSE(std::filesystem::is_symlink(name));
+    EXPECT_EQ(ReadFile(name), "downloaded");
+  }
+  EXPECT_EQ(ReadFile(outside), "keep");
+  EXPECT_FALSE(std::filesystem::exists(hh.root / "created-elsewhere"));
+  for (const auto& entry : std::filesystem::directory_iterator(hh.root)) {
+    EXPECT_EQ(entry.path().filename().string().find(".pdb."), std::string::npos) << "left behind: " << entry.path();
+  }
 }
 
 TEST(PageFetch, CancelDuringASlowAnswer) {
