@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
 
 #include "desktop/autostart.h"
 
@@ -11,7 +12,20 @@ DesktopApp::DesktopApp(std::unique_ptr<ManagerClient> client, const AppOptions& 
     : client_(std::move(client)), icon_(std::make_unique<StatusIcon>(options.tray)) {
   connect(client_.get(), &ManagerClient::eventArrived, &watch_, &ManagerWatch::takeEvent);
   connect(client_.get(), &ManagerClient::lost, &watch_, &ManagerWatch::takeLoss);
-  connect(&watch_, &ManagerWatch::changed, this, [this] { icon_->show(watch_.status()); });
+  connect(&watch_, &ManagerWatch::changed, this, [this, verbose = options.verbose] {
+    const Status status = watch_.status();
+    if (verbose && status.tooltip != icon_->toolTip()) {
+      std::printf("status: %s\n", qPrintable(QString(status.tooltip).replace(QLatin1Char('\n'), QLatin1String(" | "))));
+      std::fflush(stdout);
+    }
+    icon_->show(status);
+  });
+  if (options.verbose) {
+    connect(&notifier_, &DesktopNotifier::shown, this, [](const QString& summary) {
+      std::printf("notified: %s\n", qPrintable(summary));
+      std::fflush(stdout);
+    });
+  }
   connect(&watch_, &ManagerWatch::hotSyncEnded, this,
           [this](const HotSyncReport& report) { notifier_.show(notificationFor(report), report.hotsync.id); });
 

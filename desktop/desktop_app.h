@@ -16,7 +16,8 @@
 namespace tarvo::desktop {
 
 struct AppOptions {
-  bool tray = true;  // false: the small window even where a status area exists
+  bool tray = true;      // false: the small window even where a status area exists
+  bool verbose = false;  // each change of the status and each notification as a line on standard output
 };
 
 class DesktopApp : public QObject {

@@ -35,11 +35,11 @@ void DesktopNotifier::show(const NotificationText& text, int hotsync) {
        << text.body << actions << hints << timeout;
   // Asynchronous: a slow or missing service never holds up the icon.
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, hotsync] {
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, hotsync, summary = text.summary] {
     QDBusPendingReply<uint> reply = *watcher;
     if (!reply.isError()) {
       hotsyncs_[reply.value()] = hotsync;
-      emit shown();
+      emit shown(summary);
     }
     watcher->deleteLater();
   });

@@ -19,7 +19,8 @@ class DesktopNotifier : public QObject {
  signals:
   // The user clicked a notification: show that HotSync in the log.
   void openLog(int hotsync);
-  void shown();
+  // The service took it.
+  void shown(const QString& summary);
 
  private slots:
   void actionInvoked(uint id, const QString& action);

@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char* kProgram = "tarvo-hotsync-manager-ui";
 constexpr const char* kHelp =
-    "usage: tarvo-hotsync-manager-ui [--window] [FILE...]\n"
+    "usage: tarvo-hotsync-manager-ui [--window] [--verbose] [FILE...]\n"
     "\n"
     "Shows the resident HotSync manager in the desktop's status area: its\n"
     "state in words, a notification at the end of each HotSync, and a menu\n"
@@ -22,10 +22,12 @@ constexpr const char* kHelp =
     "Start the manager itself with `tarvo-hotsync manager` (the user unit\n"
     "does at log-in).\n"
     "\n"
-    "  --window  a small window instead of the status area icon\n"
-    "  FILE      Palm databases (.prc, .pdb, .pqa) to install\n";
+    "  --window   a small window instead of the status area icon\n"
+    "  --verbose  each change of the status, and each notification sent, as a\n"
+    "             line on standard output (\"status: ...\", \"notified: ...\")\n"
+    "  FILE       Palm databases (.prc, .pdb, .pqa) to install\n";
 
-constexpr tarvo::cli::Option kOptions[] = {{"window"}, {"version"}};
+constexpr tarvo::cli::Option kOptions[] = {{"window"}, {"verbose"}, {"version"}};
 
 }  // namespace
 
@@ -69,6 +71,7 @@ int main(int argc, char** argv) {
 
   tarvo::desktop::AppOptions options;
   options.tray = !args.has("window");
+  options.verbose = args.has("verbose");
   tarvo::desktop::startAtLoginUnlessChosen(QApplication::applicationFilePath());
   tarvo::desktop::DesktopApp desktop(std::make_unique<tarvo::desktop::SocketManagerClient>(), options);
   desktop.start();
