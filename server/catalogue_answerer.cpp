@@ -5,6 +5,8 @@
 #include "catalogue_collect.h"
 #include "catalogue_commands.h"
 #include "catalogue_credentials.h"
+#include "log_text.h"
+#include "metrics.h"
 #include "template_text.h"
 
 namespace tarvo::server {
@@ -74,10 +76,15 @@ CatalogueAnswerer::CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<Catalo
       settings_(settings),
       links_(state_->link_key(), settings.link_lifetime) {}
 
-void CatalogueAnswerer::note(const std::string& line) const {
+void CatalogueAnswerer::note(const Request& request, const std::string& login,
+                             const std::string& device, const std::string& what) const {
     if (!trace_) return;
+    // One line for each thing done: when, for whom, what. Never a password.
+    const std::string line = utc_time() + " client=" + log_field(request.client) +
+                             " cmd=" + Metrics::command_of(request) + " login=" + log_field(login) +
+                             " device=" + log_field(device) + " " + what + "\n";
     std::lock_guard lock(trace_mutex_);
-    std::fprintf(trace_, "catalogue: %s\n", line.c_str());
+    std::fputs(line.c_str(), trace_);
     std::fflush(trace_);
 }
 
@@ -90,6 +97,31 @@ void CatalogueAnswerer::replace_catalogue(Catalogue catalogue) {
 std::shared_ptr<const Catalogue> CatalogueAnswerer::current() const {
     std::lock_guard lock(catalogue_mutex_);
     return catalogue_;
+}
+
+bool CatalogueAnswerer::healthy() {
+    try {
+        std::lock_guard lock(mutex_);
+        state_->device_count("");
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string CatalogueAnswerer::metrics() {
+    std::lock_guard lock(mutex_);
+    const StateCounts counts = state_->counts();
+    return "# HELP tarvo_devices Handhelds the service knows.\n# TYPE tarvo_devices gauge\n"
+           "tarvo_devices " +
+           std::to_string(counts.devices) +
+           "\n# HELP tarvo_deliveries Editions offered to handhelds, by whether installed.\n"
+           "# TYPE tarvo_deliveries gauge\ntarvo_deliveries{installed=\"yes\"} " +
+           std::to_string(counts.installed) + "\ntarvo_deliveries{installed=\"no\"} " +
+           std::to_string(counts.offered - counts.installed) +
+           "\n# HELP tarvo_uploads Uploads of collected databases kept.\n"
+           "# TYPE tarvo_uploads gauge\ntarvo_uploads " +
+           std::to_string(counts.uploads) + "\n";
 }
 
 bool CatalogueAnswerer::locked_out(const std::string& login, const std::string& client) {
@@ -113,8 +145,7 @@ Response CatalogueAnswerer::answer(const Request& request) {
         {
             std::lock_guard lock(mutex_);
             if (locked_out(named, request.client)) {
-                note(cmd + ": login " + named + " from " + request.client +
-                     ": refused unchecked, too many wrong passwords");
+                note(request, named, "", "refused unchecked: too many wrong passwords");
                 return page(commands::envelope(
                                 {commands::logmessage("Muitas senhas erradas; tente de novo mais "
                                                       "tarde.",
@@ -128,7 +159,7 @@ Response CatalogueAnswerer::answer(const Request& request) {
         std::lock_guard lock(mutex_);
         if (!user) {
             state_->note_login(named, request.client, false);
-            note(cmd + ": login " + named + " from " + request.client + ": credentials refused");
+            note(request, named, "", "credentials refused");
             return page(commands::envelope({commands::login_rejected()}), "catalogue " + cmd);
         }
         if (cmd == "login") state_->note_login(user->login, request.client, true);
@@ -164,8 +195,10 @@ Response CatalogueAnswerer::download(const Catalogue& catalogue, const Request& 
         page(link ? "no such edition\n" : "no such file, or the address has expired\n", "file");
     response.status = link ? 404 : 403;
     response.content_type = "text/plain";
-    note("download " + request.path + ": refused (" +
-         (link ? "not a current edition" : "unsigned or expired") + ")");
+    note(request, "", "",
+         std::string("refused ") +
+             (link ? "a former edition " : "an unsigned or expired address ") +
+             log_field(request.path));
     return response;
 }
 
@@ -181,14 +214,14 @@ Response CatalogueAnswerer::on_login(const Request& request, const CatalogueUser
                                     form_value(request.form, "userid").value_or("")};
     const std::string id = state_->device_for(user.login, handheld, settings_.max_devices);
     if (id.empty()) {
-        note("login " + user.login + " from " + request.client + ": refused a new device, " +
-             std::to_string(settings_.max_devices) + " already");
+        note(request, user.login, "",
+             "refused a new device: " + std::to_string(settings_.max_devices) + " already");
         std::vector<std::string> answer;
         log_both(answer, "Este login j\xE1 tem " + std::to_string(settings_.max_devices) +
                              " aparelhos; fale com o provedor.");
         return page(commands::envelope(answer), "catalogue login");
     }
-    note("login " + user.login + " from " + request.client + ", device " + id);
+    note(request, user.login, id, "logged in");
     return page(commands::envelope({commands::device(id), commands::list()}), "catalogue login");
 }
 
@@ -209,8 +242,8 @@ Response CatalogueAnswerer::on_list(const Catalogue& catalogue, const Request& r
         answer.push_back(commands::pput(url, module->title));
         if (!device.empty()) state_->note_offer(device, name, module->edition);
         log_both(answer, "Nova edi\xE7\xE3o de " + module->title + ": " + module->edition);
-        note("list " + user.login + ": offers " + module->file + " (edition " + module->edition +
-             ")");
+        note(request, user.login, device,
+             "offers " + log_field(module->file) + " edition " + module->edition);
     }
 
     // Record changes and collection belong to one device: without a known
@@ -229,15 +262,15 @@ Response CatalogueAnswerer::on_list(const Catalogue& catalogue, const Request& r
             if (!state_->mark_delivered(user.login, device, changes.name)) continue;
             answer.insert(answer.end(), commands.begin(), commands.end());
             log_both(answer, "Registros atualizados em " + changes.db);
-            note("list " + user.login + "/" + device + ": sends record changes " + changes.name);
+            note(request, user.login, device, "sends record changes " + log_field(changes.name));
         }
         for (const auto& db : catalogue.collect) {
             if (!held.holds(db)) continue;
             answer.push_back(commands::pget(db));
-            note("list " + user.login + "/" + device + ": collects " + db);
+            note(request, user.login, device, "collects " + log_field(db));
         }
     }
-    if (answer.empty()) note("list " + user.login + ": nothing new");
+    if (answer.empty()) note(request, user.login, device, "nothing new");
     return page(commands::envelope(answer), "catalogue list");
 }
 
@@ -246,13 +279,14 @@ Response CatalogueAnswerer::on_pget(const Catalogue& catalogue, const Request& r
     const std::string device = known_device(request, user);
     auto db = database_from_pget(request.form, pdb::palmNow());
     if (device.empty() || !db || !catalogue.collects(db->name)) {
-        note("pget " + user.login + ": not kept");
+        note(request, user.login, device, "upload not kept");
         return page(commands::envelope({}), "catalogue pget");
     }
     state_->store_database(user.login, device, *db);
     const std::string count = std::to_string(db->records.size());
-    note("pget " + user.login + "/" + device + ": kept " + db->name + " (" + count +
-         " records) in " + state_->database_file(user.login, device, db->name).string());
+    note(request, user.login, device,
+         "kept " + log_field(db->name) + " (" + count + " records) in " +
+             log_field(state_->database_file(user.login, device, db->name).string()));
     return page(commands::envelope({commands::logmessage(
                     db->name + ": " + count + " registros recebidos pelo servidor", false, true)}),
                 "catalogue pget");

@@ -41,6 +41,8 @@ public:
                       ServiceSettings settings = {});
 
     Response answer(const Request& request) override;
+    bool healthy() override;
+    std::string metrics() override;
     // Answers from now on come from this catalogue; requests under way
     // finish with the one they started with.
     void replace_catalogue(Catalogue catalogue);
@@ -54,7 +56,8 @@ private:
     Response download(const Catalogue& catalogue, const Request& request) const;
     // The form's device id when it was given to this user, else empty.
     std::string known_device(const Request& request, const CatalogueUser& user);
-    void note(const std::string& line) const;
+    void note(const Request& request, const std::string& login, const std::string& device,
+              const std::string& what) const;
 
     mutable std::mutex catalogue_mutex_;
     std::shared_ptr<const Catalogue> catalogue_;

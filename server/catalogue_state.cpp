@@ -315,6 +315,15 @@ std::string CatalogueState::link_key() {
     return key;
 }
 
+StateCounts CatalogueState::counts() {
+    auto query = db_->prepare(
+        "SELECT (SELECT count(*) FROM devices), (SELECT count(*) FROM deliveries), "
+        "(SELECT count(*) FROM deliveries WHERE installed IS NOT NULL), "
+        "(SELECT count(*) FROM uploads)");
+    if (!query.step()) return {};
+    return {query.integer(0), query.integer(1), query.integer(2), query.integer(3)};
+}
+
 std::vector<DeviceRow> CatalogueState::devices() {
     std::vector<DeviceRow> rows;
     auto query = db_->prepare(

@@ -42,6 +42,9 @@ struct DeliveryRow {
     std::int64_t offered = 0;
     std::optional<std::int64_t> installed;
 };
+struct StateCounts {
+    std::int64_t devices = 0, offered = 0, installed = 0, uploads = 0;
+};
 struct UploadRow {
     std::string device, login, db, file;  // file relative to the state folder
     std::int64_t records = 0, received = 0;
@@ -91,6 +94,7 @@ public:
     // process on this state; made on first use.
     std::string link_key();
 
+    StateCounts counts();
     std::vector<DeviceRow> devices();
     std::vector<DeliveryRow> deliveries();
     std::vector<UploadRow> uploads();

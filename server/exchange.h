@@ -70,6 +70,10 @@ public:
     virtual ~Answerer() = default;
     // Called from several connection threads at once. Never throws.
     virtual Response answer(const Request& request) = 0;
+    // Whether it can answer (its state reachable); for /healthz.
+    virtual bool healthy() { return true; }
+    // Metrics of its own in the Prometheus text format, for /metrics.
+    virtual std::string metrics() { return {}; }
 };
 
 }  // namespace tarvo::server

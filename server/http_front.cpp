@@ -155,6 +155,7 @@ bool HttpFront::pause(std::chrono::milliseconds duration) {
 }
 
 void HttpFront::handle(const httplib::Request& in, httplib::Response& out, std::string body) {
+    const auto started = std::chrono::steady_clock::now();
     Request request;
     request.seq = ++seq_;
     request.method = in.method;
@@ -176,6 +177,26 @@ void HttpFront::handle(const httplib::Request& in, httplib::Response& out, std::
     request.port = port_;
     resolve_addresses(request, settings_.addresses);
 
+    Metrics* metrics = settings_.metrics.get();
+    if (metrics && request.method == "GET" &&
+        (request.path == "/healthz" || request.path == "/metrics")) {
+        out.status = 200;
+        try {
+            if (request.path == "/metrics") {
+                out.set_content(metrics->render(answerer_.metrics()), "text/plain; version=0.0.4");
+            } else if (answerer_.healthy()) {
+                out.set_content("ok\n", "text/plain");
+            } else {
+                out.status = 503;
+                out.set_content("the state cannot be reached\n", "text/plain");
+            }
+        } catch (...) {
+            out.status = 503;
+            out.set_content("unavailable\n", "text/plain");
+        }
+        return;
+    }
+
     Response answer;
     try {
         answer = answerer_.answer(request);
@@ -186,6 +207,9 @@ void HttpFront::handle(const httplib::Request& in, httplib::Response& out, std::
         answer.answered_by = "error";
     }
     if (log_) log_->record(request, answer);
+    if (metrics)
+        metrics->count(Metrics::command_of(request), answer.status,
+                       std::chrono::steady_clock::now() - started);
     send(std::move(answer), out);
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "exchange.h"
+#include "metrics.h"
 #include "public_address.h"
 #include "request_log.h"
 
@@ -31,6 +32,9 @@ struct FrontSettings {
     std::optional<std::string> tls_cert;  // both set: HTTPS
     std::optional<std::string> tls_key;
     AddressRules addresses;
+    // Answer GET /healthz and /metrics itself (the content service), with
+    // counts kept here (shared by the fronts of one process).
+    std::shared_ptr<Metrics> metrics;
 };
 
 class HttpFront {

@@ -160,8 +160,10 @@ int serve(const Options& options, const sigset_t& signals) {
 
     std::unique_ptr<RequestLog> log;
     if (options.log) {
-        // A service keeps its log across restarts; a test recorder starts afresh.
-        log = RequestLog::open(*options.log, error, options.catalogue.has_value());
+        // A service keeps its log across restarts and never writes a password
+        // into it; a test recorder starts afresh and keeps every byte.
+        const bool service = options.catalogue.has_value();
+        log = RequestLog::open(*options.log, error, RequestLog::Options{service, service});
         if (!log) return complain(error, 2);
     }
 
@@ -170,13 +172,16 @@ int serve(const Options& options, const sigset_t& signals) {
 
     // One front per port, all answering from the same answerer.
     const AddressRules rules{options.public_url, options.trusted_proxies};
+    // The content service answers /healthz and /metrics; a script decides every path itself.
+    const auto metrics = options.catalogue ? std::make_shared<Metrics>() : nullptr;
     std::vector<FrontSettings> ports;
     if (options.https_port) {
-        ports.push_back({options.host, options.port, std::nullopt, std::nullopt, rules});
+        ports.push_back({options.host, options.port, std::nullopt, std::nullopt, rules, metrics});
         ports.push_back(
-            {options.host, *options.https_port, options.tls_cert, options.tls_key, rules});
+            {options.host, *options.https_port, options.tls_cert, options.tls_key, rules, metrics});
     } else {
-        ports.push_back({options.host, options.port, options.tls_cert, options.tls_key, rules});
+        ports.push_back(
+            {options.host, options.port, options.tls_cert, options.tls_key, rules, metrics});
     }
     std::vector<std::unique_ptr<HttpFront>> fronts;
     for (const FrontSettings& settings : ports) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "byte_text.h"
+#include "log_text.h"
 
 namespace tarvo::server {
 
@@ -27,18 +29,27 @@ ordered_json pairs_to_json(const Pairs& pairs) {
     return list;
 }
 
-std::string utc_now() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    char out[40];
-    std::snprintf(out, sizeof out, "%s.%03dZ", text, static_cast<int>(millis));
+constexpr const char* kPasswordField = "senha";
+
+// A form text ("a=1&senha=...&b=2") with the password's value as "*".
+std::string without_password(const std::string& text) {
+    std::string out;
+    std::size_t start = 0;
+    const std::string key = std::string(kPasswordField) + "=";
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('&', start), text.size());
+        const std::string_view field(text.data() + start, end - start);
+        // The query may follow a path: "/sync?senha=...".
+        const std::size_t mark = field.find('?');
+        const std::string_view name_part =
+            mark == std::string_view::npos ? field : field.substr(mark + 1);
+        if (name_part.starts_with(key))
+            out.append(field.substr(0, field.size() - name_part.size())).append(key).append("*");
+        else
+            out.append(field);
+        if (end < text.size()) out += '&';
+        start = end + 1;
+    }
     return out;
 }
 
@@ -67,10 +78,10 @@ std::FILE* RequestLog::open_stream(const std::filesystem::path& file, bool appen
 }
 
 std::unique_ptr<RequestLog> RequestLog::open(const std::filesystem::path& file, std::string& error,
-                                             bool append) {
-    std::FILE* stream = open_stream(file, append, error);
+                                             Options options) {
+    std::FILE* stream = open_stream(file, options.append, error);
     if (!stream) return nullptr;
-    return std::unique_ptr<RequestLog>(new RequestLog(file, stream));
+    return std::unique_ptr<RequestLog>(new RequestLog(file, stream, options.hide_passwords));
 }
 
 bool RequestLog::reopen(std::string& error) {
@@ -84,19 +95,30 @@ bool RequestLog::reopen(std::string& error) {
 
 RequestLog::~RequestLog() { std::fclose(file_); }
 
-std::string RequestLog::format(const Request& request, const Response& response) {
+std::string RequestLog::format(const Request& request, const Response& response,
+                               bool hide_passwords) {
+    const auto hidden = [&](const std::string& text) {
+        return hide_passwords ? without_password(text) : text;
+    };
+    FormFields form = request.form;
+    if (hide_passwords) {
+        for (auto& [name, value] : form) {
+            if (name == kPasswordField) value = "*";
+        }
+    }
     ordered_json line;
     line["seq"] = request.seq;
-    line["time"] = utc_now();
+    line["time"] = utc_time();
+    line["client"] = request.client;
     line["method"] = bytes_to_json_text(request.method);
-    line["target"] = bytes_to_json_text(request.target);
+    line["target"] = bytes_to_json_text(hidden(request.target));
     line["path"] = bytes_to_json_text(request.path);
-    line["query"] = bytes_to_json_text(request.query);
+    line["query"] = bytes_to_json_text(hidden(request.query));
     line["version"] = bytes_to_json_text(request.version);
     line["headers"] = pairs_to_json(request.headers);
     line["body_length"] = request.body.size();
-    line["body"] = bytes_to_json_text(request.body);
-    line["form"] = pairs_to_json(request.form);
+    line["body"] = bytes_to_json_text(hidden(request.body));
+    line["form"] = pairs_to_json(form);
     line["status"] = response.status;
     line["answered_by"] = response.answered_by;
     // ensure_ascii: every non-ASCII code point as \uXXXX, one line per exchange.
@@ -104,7 +126,7 @@ std::string RequestLog::format(const Request& request, const Response& response)
 }
 
 void RequestLog::record(const Request& request, const Response& response) {
-    const std::string text = format(request, response) + "\n";
+    const std::string text = format(request, response, hide_passwords_) + "\n";
     std::lock_guard lock(mutex_);
     std::fwrite(text.data(), 1, text.size(), file_);
     std::fflush(file_);

@@ -17,10 +17,16 @@ namespace tarvo::server {
 
 class RequestLog {
 public:
-    // Truncates an existing file unless `append`. Null and a message in
-    // error when it cannot be opened.
+    struct Options {
+        bool append = false;          // keep what an existing file holds
+        bool hide_passwords = false;  // the "senha" field's value written as "*"
+    };
+    // Null and a message in error when it cannot be opened.
     static std::unique_ptr<RequestLog> open(const std::filesystem::path& file, std::string& error,
-                                            bool append = false);
+                                            Options options);
+    static std::unique_ptr<RequestLog> open(const std::filesystem::path& file, std::string& error) {
+        return open(file, error, Options{});
+    }
     ~RequestLog();
 
     RequestLog(const RequestLog&) = delete;
@@ -32,14 +38,17 @@ public:
     bool reopen(std::string& error);
 
     // The line for one exchange, without its line feed.
-    static std::string format(const Request& request, const Response& response);
+    static std::string format(const Request& request, const Response& response,
+                              bool hide_passwords = false);
 
 private:
-    RequestLog(std::filesystem::path path, std::FILE* file) : path_(std::move(path)), file_(file) {}
+    RequestLog(std::filesystem::path path, std::FILE* file, bool hide)
+        : path_(std::move(path)), hide_passwords_(hide), file_(file) {}
     static std::FILE* open_stream(const std::filesystem::path& file, bool append,
                                   std::string& error);
 
     const std::filesystem::path path_;
+    const bool hide_passwords_;
     std::mutex mutex_;
     std::FILE* file_;
 };

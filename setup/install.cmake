@@ -60,6 +60,17 @@ install(CODE "
   configure_file(\"${PROJECT_SOURCE_DIR}/setup/files/tarvo-hotsync.service.in\" \"\${unit}\" @ONLY)
 ")
 
+# The content service's system unit and its user; not enabled by the
+# package: a provider enables it once the catalogue is in place.
+install(FILES setup/files/tarvo-syncserver.sysusers DESTINATION lib/sysusers.d RENAME tarvo-syncserver.conf)
+install(CODE "
+  set(TARVO_INSTALLED_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  set(TARVO_INSTALLED_DOC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DOCDIR}\")
+  set(unit \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/tarvo-syncserver.service\")
+  message(STATUS \"Installing: \${unit}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/setup/files/tarvo-syncserver.service.in\" \"\${unit}\" @ONLY)
+")
+
 # The Debian package: /usr, dependencies from the linked libraries, and a
 # post-install step that enables the user unit for every user.
 set(CPACK_PACKAGE_NAME ${TARVO_PACKAGE})

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "files.h"
 #include "server_process.h"
 #include "service_process.h"
 
@@ -83,6 +84,35 @@ TEST_F(ServiceOptions, DownloadAddressesUseThePublicUrlOrATrustedProxysHeaders) 
   const auto bad = syncserver_test::run_to_end(args({"--public-url", "https://x.example/\"><list"}));
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.err.find("--public-url"), std::string::npos) << bad.err;
+}
+
+TEST_F(ServiceOptions, OperationsSeeHealthMetricsAndLogsWithoutPasswords) {
+  const std::string log = (root_ / "requests.jsonl").string();
+  for (int run = 0; run < 2; ++run) {  // the log is appended to across restarts
+    ServiceProcess service;
+    ASSERT_TRUE(service.start(root_ / "run", args({"--log", log})));
+    const std::string at = service.urls()[0];
+    EXPECT_EQ(syncserver_test::fetch(at + "healthz").body, "ok\n");
+    syncserver_test::fetch(at + "sync", syncserver_test::conduit_post(login_form("ana", "pw", "1001")));
+    syncserver_test::fetch(at + "sync", syncserver_test::conduit_post(login_form("ana", "wrong", "1001")));
+    const auto metrics = syncserver_test::fetch(at + "metrics");
+    EXPECT_NE(metrics.body.find("tarvo_requests_total{command=\"login\",status=\"200\"} 2\n"), std::string::npos)
+        << metrics.body;
+    EXPECT_NE(metrics.body.find("tarvo_devices 1\n"), std::string::npos) << metrics.body;
+    EXPECT_EQ(service.stop(), 0);
+    if (run == 1) {
+      // Each line says when, from where, which login and device, and what.
+      EXPECT_TRUE(std::regex_search(service.out(),
+                                    std::regex("\n20[0-9-]+T[0-9:.]+Z client=127\\.0\\.0\\.1 cmd=login login=ana "
+                                               "device=1 logged in\n")))
+          << service.out();
+      EXPECT_NE(service.out().find("login=ana device=- credentials refused"), std::string::npos) << service.out();
+    }
+  }
+  const std::string lines = tarvo::test::ReadFile(log);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 4);
+  EXPECT_EQ(lines.find(scramble("pw")), std::string::npos);
+  EXPECT_EQ(lines.find(scramble("wrong")), std::string::npos);
 }
 
 }  // namespace

@@ -61,3 +61,24 @@ TEST(RequestLog, FileIsPrivateAndOneLinePerRequest) {
   EXPECT_FALSE(RequestLog::open("/nonexistent-folder/log.jsonl", error));
   EXPECT_NE(error.find("/nonexistent-folder/log.jsonl"), std::string::npos);
 }
+
+// The content service's log keeps no password, in whatever part of the
+// request it came, and tells who asked.
+TEST(RequestLog, ServiceLinesHideThePasswordEverywhere) {
+  Request request;
+  request.client = "192.0.2.7";
+  request.target = "/sync?senha=097&x=1";
+  request.query = "senha=097&x=1";
+  request.body = "cmd=login&login=097&senha=098099&senhas=1";
+  request.form = parse_form(request.body);
+  const std::string line = RequestLog::format(request, Response{}, true);
+  EXPECT_EQ(line.find("098099"), std::string::npos) << line;
+  const auto json = nlohmann::json::parse(line);
+  EXPECT_EQ(json["client"], "192.0.2.7");
+  EXPECT_EQ(json["target"], "/sync?senha=*&x=1");
+  EXPECT_EQ(json["body"], "cmd=login&login=097&senha=*&senhas=1");
+  EXPECT_EQ(json["form"][2][1], "*");
+  EXPECT_EQ(json["form"][3][1], "1");  // another field that merely starts alike
+  // The test recorder keeps every byte.
+  EXPECT_NE(RequestLog::format(request, Response{}).find("098099"), std::string::npos);
+}
