@@ -46,15 +46,15 @@ StatusIcon::StatusIcon(bool tray) {
   window_->setWindowTitle(tr("Tarvo HotSync Manager"));
   window_->setWindowIcon(appIcon());
   auto* layout = new QVBoxLayout(window_.get());
+  layout->setSizeConstraint(QLayout::SetFixedSize);  // always as large as its words
   auto* row = new QHBoxLayout;
   picture_ = new QLabel;
   words_ = new QLabel;
   words_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  row->addWidget(picture_);
+  row->addWidget(picture_, 0, Qt::AlignTop);
   row->addWidget(words_, 1);
   layout->addLayout(row);
   auto* note = new QLabel(tr("This desktop has no status area, so the HotSync manager shows here."));
-  note->setWordWrap(true);
   layout->addWidget(note);
   auto* button = new QToolButton;
   button->setText(tr("&Menu"));
