@@ -2,4 +2,4 @@
 
 #include "hotsync/host.h"
 
-bool HostCancelRequested() { return hotsync::cancelRequested(); }
+bool HostCancelRequested() { return hotsync::cancelRequested() || !hotsync::handheldLost().empty(); }

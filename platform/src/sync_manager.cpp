@@ -139,14 +139,17 @@ HOTSYNC_API int32_t SyncYieldCycles(uint16_t /*maxMilliseconds*/) {
     auto& s = session();
     s.yields.fetch_add(1, std::memory_order_relaxed);
     std::function<void()> pump;
+    int32_t status = SYNCERR_NONE;
     {
       std::lock_guard lock(s.mutex);
       if (s.handheld) s.handheld->keepAlive();
-      if (std::this_thread::get_id() != s.hotsyncThread) return SYNCERR_NONE;
+      // The pump still runs: it is what ends the HotSync of a handheld that went away.
+      if (s.handheld && !s.handheld->lostReason().empty()) status = SYNCERR_NOT_CONNECTED;
+      if (std::this_thread::get_id() != s.hotsyncThread) return status;
       pump = s.yieldPump;
     }
     if (pump) pump();  // without the mutex: the pump may call back into the library
-    return SYNCERR_NONE;
+    return status;
   } catch (...) {
     return SYNCERR_UNKNOWN;
   }

@@ -1,6 +1,8 @@
 // Our desktop end against our handheld end: whole HotSyncs through the host,
 // the conduit and the content service, once over the link and once on the
 // folder, and links cut part-way.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -11,6 +13,7 @@
 #include "needs.h"
 #include "server_process.h"
 #include "temp_folder.h"
+#include "waits.h"
 
 namespace {
 
@@ -43,7 +46,8 @@ std::map<std::string, pdb::Database> contents(const fs::path& folder, bool owner
 // One desktop with its content service and one handheld folder.
 class World {
  public:
-  World() {
+  // With `script`, the server plays it instead of serving the catalogue.
+  explicit World(const std::string& script = "") {
     fs::copy(fs::path(TARVO_EXAMPLES) / "handheld", handheld(), fs::copy_options::recursive);
     fs::copy(fs::path(TARVO_EXAMPLES) / "catalogue", root() / "catalogue", fs::copy_options::recursive);
     fs::create_directories(root() / "catalogue" / "files");
@@ -53,8 +57,12 @@ class World {
             {"XDG_CONFIG_HOME", (root() / "config").string()},
             {"XDG_CACHE_HOME", (root() / "cache").string()},
             {"TARVO_NO_TTY", "1"}};
-    EXPECT_TRUE(server_.start_logged(
-        root(), {"--catalogue", (root() / "catalogue").string(), "--state", (root() / "state").string()}));
+    if (script.empty()) {
+      EXPECT_TRUE(server_.start_logged(
+          root(), {"--catalogue", (root() / "catalogue").string(), "--state", (root() / "state").string()}));
+    } else {
+      EXPECT_TRUE(server_.play(root() / "server", script));
+    }
     const std::string url = server_.url() + "sync";
     host({"settings", "set", "Comunicacao", "syncserver", url});
     host({"settings", "set", "Demo User\\" + url, "login", scramble("demo")});
@@ -66,6 +74,7 @@ class World {
   fs::path handheld() const { return root() / "handheld"; }
 
   ProgramResult host(const std::vector<std::string>& args) { return runProgram(TARVO_HOST_BIN, args, env_); }
+  const std::map<std::string, std::string>& env() const { return env_; }
   // `args` over a network link to the handheld in `folder`.
   LinkRun linked(std::vector<std::string> args, const fs::path& folder,
                  const std::vector<std::string>& handheldArgs = {}) {
@@ -201,6 +210,29 @@ TEST(LinkSync, BackupOverTheLinkCopiesWhatChangedOnce) {
   ASSERT_EQ(second.desktop.status, 0) << second.desktop.out << second.desktop.err;
   EXPECT_NE(second.desktop.out.find("backup: 0 databases backed up, 2 unchanged"), std::string::npos)
       << second.desktop.out;
+}
+
+TEST(LinkSync, AHandheldGoneWhileTheServerAnswersEndsTheHotSyncAtOnce) {
+  // The server holds its answer to the login far longer than the test's
+  // bound on the desktop, and the conduit would wait for it.
+  World world(R"({"rules": [{"match": {"cmd": "login"}, "delay_ms": 600000, "body": "<tarvoconduit/>"}]})");
+  world.host({"settings", "set", "Comunicacao", "timeout", "3600"});
+  const uint16_t port = freePort();
+  RunningProgram desktop(
+      TARVO_HOST_BIN,
+      {"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--listen=127.0.0.1:" + std::to_string(port)},
+      world.env());
+  RunningProgram handheld(
+      TARVO_HANDHELD_BIN,
+      {"--handheld", world.handheld().string(), "--hotsync", "127.0.0.1:" + std::to_string(port), "--retry", "30"},
+      world.env());
+  ASSERT_TRUE(WaitUntil([&] { return world.requests().find("login") != std::string::npos; }));
+  handheld.signal(SIGKILL);
+  handheld.wait();
+  const ProgramResult r = desktop.wait(90);
+  EXPECT_EQ(r.status, 8) << r.out << r.err;
+  EXPECT_NE(r.err.find("the handheld went away"), std::string::npos) << r.err;
+  EXPECT_NE(world.host({"log", "--user", "Demo User"}).out.find("the handheld went away"), std::string::npos);
 }
 
 // A reset handheld: the same device, no databases.

@@ -28,6 +28,9 @@ class ByteStream {
   virtual const std::string& peer() const = 0;
   // Ends a wait in readSome from another thread or a signal handler.
   virtual void interrupt() = 0;
+  // Whether the peer is known to be gone (a closed socket, a tty hung up),
+  // asked without waiting and without reading anything.
+  virtual bool hungUp() { return false; }
 
   // Exactly out.size() bytes; `timeout` applies to each wait.
   void readExactly(std::span<uint8_t> out, std::chrono::milliseconds timeout);
@@ -46,6 +49,7 @@ class FdStream : public ByteStream {
   void writeAll(std::span<const uint8_t> bytes) override;
   const std::string& peer() const override { return peer_; }
   void interrupt() override;
+  bool hungUp() override;
   int fd() const { return fd_; }
 
  private:

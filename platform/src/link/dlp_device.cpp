@@ -98,9 +98,16 @@ bool DlpDevice::call(const dlp::Request& request, dlp::Response* response) {
 }
 
 void DlpDevice::keepAlive() {
+  if (!lost_.empty()) return;
+  // Looked at on every yield, so that a conduit waiting for its server
+  // learns within moments that the handheld hung up.
+  if (link_->hungUp()) {
+    lost_ = link_->peer() + " closed the link";
+    return;
+  }
   // A handheld gives up on a desktop that is silent for long; a conduit
   // waiting for its server yields often, so a few seconds apart is enough.
-  if (!lost_.empty() || std::chrono::steady_clock::now() - lastSent_ < std::chrono::seconds(5)) return;
+  if (std::chrono::steady_clock::now() - lastSent_ < std::chrono::seconds(5)) return;
   try {
     lastSent_ = std::chrono::steady_clock::now();
     link_->sendKeepAlive();

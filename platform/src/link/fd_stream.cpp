@@ -69,6 +69,15 @@ void FdStream::writeAll(std::span<const uint8_t> bytes) {
   }
 }
 
+bool FdStream::hungUp() {
+  pollfd p{fd_, static_cast<short>(POLLIN | POLLRDHUP), 0};
+  if (::poll(&p, 1, 0) <= 0) return false;
+  if ((p.revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP)) != 0) return true;
+  // Readable: a socket at its end reads nothing; a peer's bytes stay unread.
+  uint8_t byte = 0;
+  return socket_ && (p.revents & POLLIN) != 0 && ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
 void FdStream::interrupt() {
   const char byte = 1;
   [[maybe_unused]] const ssize_t n = ::write(wakeFds_[1], &byte, 1);

@@ -34,6 +34,8 @@ class Link {
   virtual void sendKeepAlive() = 0;
   // Who is on the other end, for messages.
   virtual const std::string& peer() const = 0;
+  // Whether the peer has hung up, seen without waiting (false: not known).
+  virtual bool hungUp() { return false; }
 
   // How long receive() waits for the peer before giving up.
   void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }

@@ -35,6 +35,7 @@ class NetLink : public Link {
   std::vector<uint8_t> receive() override;
   void sendKeepAlive() override;
   const std::string& peer() const override { return stream_->peer(); }
+  bool hungUp() override { return stream_->hungUp(); }
 
  private:
   NetLink(std::unique_ptr<ByteStream> stream, bool desktop) : stream_(std::move(stream)), desktop_(desktop) {}

@@ -45,6 +45,7 @@ class PadpLink : public Link {
   std::vector<uint8_t> receive() override;
   void sendKeepAlive() override;
   const std::string& peer() const override { return stream_->peer(); }
+  bool hungUp() override { return stream_->hungUp(); }
   // The line's speed after the opening.
   uint32_t rate() const { return rate_; }
   void setAckWait(std::chrono::milliseconds wait) { ackWait_ = wait; }

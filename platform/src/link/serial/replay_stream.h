@@ -18,6 +18,7 @@ class ReplayStream : public ByteStream {
   void writeAll(std::span<const uint8_t> bytes) override { inner_->writeAll(bytes); }
   const std::string& peer() const override { return inner_->peer(); }
   void interrupt() override { inner_->interrupt(); }
+  bool hungUp() override { return inner_->hungUp(); }
   // While `cancelFd` is set, a wait for `fd` (the inner stream's) ends with
   // WaitStopped as soon as `cancelFd` becomes readable; -1 ends that.
   void stopOn(int fd, int cancelFd) {
