@@ -185,11 +185,17 @@ void CatalogueState::note_offer(const std::string& device_id, const std::string&
                                 const std::string& edition) {
     const auto id = row_id(device_id);
     if (!id) return;
-    // Offered again while not installed: the later offer is the one that counts.
+    // The first offer is the one kept: offering it again at every HotSync
+    // until installed writes nothing.
+    {
+        auto known = db_->prepare(
+            "SELECT 1 FROM deliveries WHERE device = ?1 AND module = ?2 AND edition = ?3");
+        known.bind(1, *id).bind(2, module).bind_text(3, edition);
+        if (known.step()) return;
+    }
     db_->prepare(
            "INSERT INTO deliveries(device, module, edition, offered) VALUES(?1, ?2, ?3, ?4) "
-           "ON CONFLICT(device, module, edition) DO UPDATE SET offered = ?4 "
-           "WHERE installed IS NULL")
+           "ON CONFLICT(device, module, edition) DO NOTHING")
         .bind(1, *id)
         .bind(2, module)
         .bind_text(3, edition)

@@ -24,13 +24,13 @@
 #include <thread>
 #include <vector>
 
+#include "load_client.h"
 #include "server_process.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-std::size_t discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
+using bench_server::Load;
+using bench_server::report;
 
 // TcpExt ListenOverflows from /proc/net/netstat; -1 when unreadable.
 long listenOverflows() {
@@ -47,62 +47,13 @@ long listenOverflows() {
   return -1;
 }
 
-double percentile(const std::vector<double>& sorted, double p) {
-  if (sorted.empty()) return 0;
-  const auto at = static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1));
-  return sorted[at];
-}
-
-struct Load {
-  std::vector<double> latencies;  // ms
-  long failures = 0;
-};
-
-// `clients` threads post for `seconds`, each request on a new connection (as the conduit does).
-void run(const std::string& url, int clients, double seconds, Load& load) {
-  const std::string body = "language=PT&cmd=list&login=nobody&senha=000";
-  std::mutex mutex;
-  const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-  std::vector<std::thread> threads;
-  for (int c = 0; c < clients; ++c) {
-    threads.emplace_back([&] {
-      std::vector<double> mine;
-      long failed = 0;
-      CURL* curl = curl_easy_init();
-      curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-      curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &discard);
-      curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
-      curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
-      curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-      while (Clock::now() < end) {
-        const auto start = Clock::now();
-        if (curl_easy_perform(curl) != CURLE_OK) ++failed;
-        mine.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-      }
-      curl_easy_cleanup(curl);
-      std::lock_guard lock(mutex);
-      load.latencies.insert(load.latencies.end(), mine.begin(), mine.end());
-      load.failures += failed;
-    });
-  }
-  for (auto& t : threads) t.join();
-}
-
-// Prints the percentiles; returns p99.9.
-double report(const char* what, Load& load) {
-  std::vector<double>& sorted = load.latencies;
-  std::sort(sorted.begin(), sorted.end());
-  const double p99 = percentile(sorted, 0.99), p999 = percentile(sorted, 0.999);
-  std::printf(
-      "%s\n  requests %zu (%ld failed), p50 %.2f ms, p99 %.2f ms, p99.9 %.2f ms, max %.2f ms, p99.9 / p99 %.1f\n", what,
-      sorted.size(), load.failures, percentile(sorted, 0.5), p99, p999, sorted.empty() ? 0 : sorted.back(),
-      p99 > 0 ? p999 / p99 : 0);
-  return p999;
-}
-
 // cpp-httplib as the reference server sets it up, answering every POST with a
 // small fixed page.
+// What every client posts: a list for the demo user, as a conduit without
+// a device id sends it.
+const std::string kBody =
+    "language=PT&cmd=list&login=100101109111&senha=112097108109116111112&modulo=Tarvo%20News&param=x";
+
 class TrivialServer {
  public:
   bool start() {
@@ -165,9 +116,9 @@ int main(int argc, char** argv) {
   for (int quarter = 0; quarter < 4; ++quarter) {
     const double span = seconds / 4.0;
     if (quarter % 2 == 0) {
-      run(server.url() + "sync", clients, span, ours);
+      bench_server::run(server.url() + "sync", kBody, clients, span, ours);
     } else {
-      run(trivial.url(), clients, span, theirs);
+      bench_server::run(trivial.url(), kBody, clients, span, theirs);
     }
   }
   const long overflowsAfter = listenOverflows();
