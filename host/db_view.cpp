@@ -2,13 +2,11 @@
 
 #include <ctime>
 
+#include "pdb/palm_clock.h"
 #include "text/cp1252.h"
 
 namespace tarvo::host {
 namespace {
-
-// Seconds from 1904-01-01 to 1970-01-01.
-constexpr int64_t kPalmEpochOffset = 2082844800;
 
 std::string recordFlags(uint8_t attributes) {
   std::string text;
@@ -66,9 +64,7 @@ void printBytes(std::FILE* out, const std::vector<uint8_t>& data) {
 
 std::string formatPalmDate(uint32_t seconds) {
   if (seconds == 0) return "never";
-  const std::time_t t = static_cast<std::time_t>(static_cast<int64_t>(seconds) - kPalmEpochOffset);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
+  const std::tm tm = pdb::wallClockFromPalmSeconds(seconds);
   char buffer[32];
   std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &tm);
   return buffer;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/commands.h"
+#include "hotsync/backup.h"
 #include "hotsync/host.h"
 #include "hotsync/syncmgr.h"
 #include "pdb/pdb.h"
@@ -30,27 +31,6 @@ DbHeader headerFromList(const CDbList& entry, int card) {
   header.entryCount = entry.m_RecCount;
   header.resourceDb = (entry.m_DbFlags & 0x0001) != 0;
   return header;
-}
-
-// The Sync Manager hands out records only. A resource database cannot be
-// changed through it, so its file on the card holds what the handheld has.
-bool readResourcesFromFile(const DbHeader& header, std::vector<DbEntry>* entries, std::string* error) {
-  const std::filesystem::path card = hotsync::handheldDir() / ("card" + std::to_string(header.card));
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(card, ec), end; !ec && it != end; it.increment(ec)) {
-    if (!it->is_regular_file(ec)) continue;
-    pdb::Database db;
-    try {
-      db = pdb::readFile(it->path()).db;
-    } catch (const std::exception&) {
-      continue;
-    }
-    if (!db.isResourceDb() || db.name != header.name) continue;
-    appendResourceEntries(db.resources, entries);
-    return true;
-  }
-  *error = "no file holds the resource database \"" + header.name + "\"";
-  return false;
 }
 
 std::string statusText(int32_t status) {
@@ -159,8 +139,16 @@ bool readDatabase(const std::string& name, DbHeader* header, std::vector<DbEntry
   }
   *header = headerFromList(info.m_DbInfo, card - 1);
   if (header->resourceDb) {
+    // The Sync Manager's record calls hand out records only.
+    pdb::Database db;
+    const int32_t status = hotsync::readWholeDatabase(handle, &db);
     SyncCloseDB(handle);
-    return readResourcesFromFile(*header, entries, error);
+    if (status != SYNCERR_NONE) {
+      *error = "cannot read the resources of \"" + name + "\": " + statusText(status);
+      return false;
+    }
+    appendResourceEntries(db.resources, entries);
+    return true;
   }
   uint16_t count = 0;
   SyncGetDBRecordCount(handle, &count);

@@ -7,6 +7,7 @@
 #include "catalogue_credentials.h"
 #include "log_text.h"
 #include "metrics.h"
+#include "pdb/palm_clock.h"
 #include "template_text.h"
 
 namespace tarvo::server {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "folder/device_config.h"
+#include "pdb/palm_clock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // As the handheld does: the desktop's clock plus the offset, in Palm time.
   const int64_t now = static_cast<int64_t>(std::time(nullptr)) + config.clockOffset;
-  volatile uint32_t palm = static_cast<uint32_t>(now + 2082844800);
+  volatile uint32_t palm = pdb::palmSecondsAt(now);
   (void)palm;
   return 0;
 }

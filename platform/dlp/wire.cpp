@@ -3,11 +3,9 @@
 #include <cstring>
 #include <ctime>
 
-namespace dlp {
+#include "pdb/palm_clock.h"
 
-namespace {
-constexpr int64_t kPalmEpochOffset = 2082844800;  // 1904-01-01 to 1970-01-01
-}
+namespace dlp {
 
 DateTime dateFromTm(const std::tm& tm) {
   return DateTime{static_cast<uint16_t>(tm.tm_year + 1900), static_cast<uint8_t>(tm.tm_mon + 1),
@@ -28,19 +26,10 @@ std::tm tmFromDate(const DateTime& d) {
 
 DateTime dateFromPalm(uint32_t palmSeconds) {
   if (palmSeconds == 0) return {};
-  // Palm dates count local wall-clock seconds, so no time zone applies.
-  const std::time_t t = static_cast<std::time_t>(int64_t{palmSeconds} - kPalmEpochOffset);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  return dateFromTm(tm);
+  return dateFromTm(pdb::wallClockFromPalmSeconds(palmSeconds));
 }
 
-uint32_t palmFromDate(const DateTime& d) {
-  if (d.year < 1904 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31) return 0;
-  std::tm tm = tmFromDate(d);
-  const int64_t seconds = static_cast<int64_t>(timegm(&tm)) + kPalmEpochOffset;
-  return seconds <= 0 || seconds > 0xFFFFFFFFLL ? 0 : static_cast<uint32_t>(seconds);
-}
+uint32_t palmFromDate(const DateTime& d) { return pdb::palmSecondsFromWallClock(tmFromDate(d)); }
 
 void Reader::need(std::size_t n) const {
   if (n > remaining()) {

@@ -1,6 +1,4 @@
-// Four-character codes and the Palm clock.
-#include <chrono>
-
+// Four-character codes.
 #include "pdb/pdb.h"
 
 namespace pdb {
@@ -24,14 +22,6 @@ std::string fourCCText(uint32_t code) {
     text.push_back(c);
   }
   return text;
-}
-
-uint32_t palmNow() {
-  // 1904-01-01 to 1970-01-01: 66 years with 17 leap days.
-  constexpr int64_t kEpochDifference = 2082844800;
-  const int64_t unixSeconds =
-      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-  return static_cast<uint32_t>(unixSeconds + kEpochDifference);
 }
 
 }  // namespace pdb

@@ -197,7 +197,4 @@ std::vector<int> flushFiles(std::span<const int> fds, bool dataOnly);
 uint32_t fourCC(const char* text);
 std::string fourCCText(uint32_t code);
 
-// Seconds since 1904-01-01 for now.
-uint32_t palmNow();
-
 }  // namespace pdb

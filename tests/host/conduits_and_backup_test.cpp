@@ -7,6 +7,7 @@
 #include "handheld_writer.h"
 #include "host_fixture.h"
 #include "hotsync/condmgr.h"
+#include "pdb/palm_clock.h"
 
 namespace tarvo::test {
 namespace {

@@ -285,6 +285,19 @@ TEST(LinkSync, RestoringTwiceOverTheLinkSkipsWhatIsThereAndACutRestoreLeavesWhol
   }
 }
 
+// An application is a resource database: the desktop reads it over the link
+// as it reads records, not from files it does not have.
+TEST(LinkSync, AnApplicationDumpsOverTheLinkAsFromItsFolder) {
+  World world;
+  const LinkRun dump = world.linked({"handheld", "dump", "Tarvo"}, world.handheld());
+  ASSERT_EQ(dump.desktop.status, 0) << dump.desktop.out << dump.desktop.err;
+  const ProgramResult local = world.host({"handheld", "dump", "--handheld", world.handheld().string(), "Tarvo"});
+  ASSERT_EQ(local.status, 0) << local.err;
+  EXPECT_NE(local.out.find("resource 2: type code id 1"), std::string::npos) << local.out;
+  // The same dump after the line that says where the desktop waited.
+  EXPECT_EQ(dump.desktop.out.substr(dump.desktop.out.find('\n') + 1), local.out);
+}
+
 }  // namespace
 
 namespace {

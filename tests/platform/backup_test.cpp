@@ -7,6 +7,7 @@
 #include "hotsync/backup.h"
 #include "hotsync/syncmgr.h"
 #include "test_handheld.h"
+#include "time_zone.h"
 
 using namespace testing_hh;
 
@@ -176,6 +177,34 @@ TEST_F(Backup, BackupDateIsWrittenIntoTheHeaderInPlace) {
   EXPECT_EQ(todo.records.size(), 2u);
   EXPECT_EQ(todo.backupDate, date);
   EXPECT_EQ(pdb::readFile(killed / "card0" / "Memo.pdb").db.backupDate, date);
+}
+
+// The desktop's local wall clock now, in Palm seconds, worked out here on its own.
+uint32_t localWallClockNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return static_cast<uint32_t>(timegm(&local) + 2082844800);
+}
+
+// A Palm's clock has no zone: the dates a HotSync writes are the local time of day.
+TEST_F(Backup, DatesWrittenAreTheLocalTimeOfDayInEveryZone) {
+  int n = 0;
+  for (const char* zone : testing_tz::kZones) {
+    testing_tz::ZoneScope scope(zone);
+    const fs::path hh = makeHandheld({backedUp("Memo", {{1}})}, "user.name = Ana\n", "hh" + std::to_string(n++));
+    const uint32_t before = localWallClockNow();
+    connect(hh);
+    appendRecord("Memo", "new");
+    ASSERT_EQ(hotsync::backupHandheld({}).backedUp, 1) << zone;
+    hotsync::disconnectHandheld();
+    const uint32_t after = localWallClockNow();
+    const pdb::Database memo = pdb::readFile(hh / "card0" / "Memo.pdb").db;
+    EXPECT_GE(memo.backupDate, before) << zone;
+    EXPECT_LE(memo.backupDate, after) << zone;
+    EXPECT_GE(memo.modificationDate, before) << zone;
+    EXPECT_LE(memo.modificationDate, after) << zone;
+  }
 }
 
 // More changed databases than are put in place at once.

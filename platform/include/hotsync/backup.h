@@ -11,6 +11,10 @@
 
 #include "hotsync/syncmgr.h"
 
+namespace pdb {
+struct Database;
+}
+
 namespace hotsync {
 
 // userDir(user)/backup: one .pdb/.prc per database.
@@ -35,6 +39,12 @@ struct BackupReport {
 // last backup (modification number or date, or never backed up), then sets
 // its backup date on the handheld. An unchanged database is not read.
 HOTSYNC_EXPORT BackupReport backupHandheld(const BackupOptions& options);
+
+// Reads the whole database behind `handle`, open on the connected handheld
+// over any link: header, app and sort info, every record or resource (the
+// Sync Manager's record calls cannot read resources). SYNCERR_NONE, or the
+// status that stopped it.
+HOTSYNC_EXPORT int32_t readWholeDatabase(uint8_t handle, pdb::Database* db) noexcept;
 
 // How many whole databases were read from the connected handheld since it
 // was connected.

@@ -10,6 +10,7 @@
 #include "desktop_log.h"
 #include "hotsync/backup.h"
 #include "hotsync/hslog.h"
+#include "pdb/palm_clock.h"
 #include "session.h"
 #include "text/cp1252.h"
 
@@ -20,8 +21,7 @@ namespace {
 
 constexpr int kMaxCards = 64;
 constexpr int32_t kListPage = 256;
-constexpr std::size_t kBatch = 64;                // copies put in place together
-constexpr int64_t kPalmEpochOffset = 2082844800;  // 1904-01-01 to 1970-01-01
+constexpr std::size_t kBatch = 64;  // copies put in place together
 
 std::atomic<uint64_t> g_wholeReads{0};
 
@@ -29,16 +29,15 @@ std::atomic<uint64_t> g_wholeReads{0};
 uint32_t handheldNow(detail::Device& device) {
   SysDateTime now{};
   if (device.readDateTime(&now) == SYNCERR_NONE && now.m_Year >= 1904) {
-    std::tm local{};
-    local.tm_year = now.m_Year - 1900;
-    local.tm_mon = now.m_Month - 1;
-    local.tm_mday = now.m_Day;
-    local.tm_hour = now.m_Hour;
-    local.tm_min = now.m_Minute;
-    local.tm_sec = now.m_Second;
-    local.tm_isdst = -1;
-    const std::time_t seconds = std::mktime(&local);
-    if (seconds != -1) return static_cast<uint32_t>(seconds + kPalmEpochOffset);
+    std::tm wall{};
+    wall.tm_year = now.m_Year - 1900;
+    wall.tm_mon = now.m_Month - 1;
+    wall.tm_mday = now.m_Day;
+    wall.tm_hour = now.m_Hour;
+    wall.tm_min = now.m_Minute;
+    wall.tm_sec = now.m_Second;
+    const uint32_t seconds = pdb::palmSecondsFromWallClock(wall);
+    if (seconds != 0) return seconds;
   }
   return pdb::palmNow();
 }
@@ -103,6 +102,19 @@ std::string statusText(int32_t status) {
 fs::path userBackupDir(const std::string& user) { return userDir(user) / "backup"; }
 
 uint64_t wholeDatabaseReads() { return g_wholeReads.load(); }
+
+int32_t readWholeDatabase(uint8_t handle, pdb::Database* db) noexcept {
+  if (db == nullptr) return SYNCERR_BAD_ARG;
+  try {
+    auto& s = detail::session();
+    std::lock_guard lock(s.mutex);
+    if (!s.handheld) return SYNCERR_NOT_CONNECTED;
+    ++g_wholeReads;
+    return s.handheld->readWholeDatabase(handle, db);
+  } catch (...) {
+    return SYNCERR_UNKNOWN;
+  }
+}
 
 BackupReport backupHandheld(const BackupOptions& options) {
   BackupReport report;

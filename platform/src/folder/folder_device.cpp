@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "pdb/palm_clock.h"
 #include "text/cp1252.h"
 
 namespace hotsync::detail {
@@ -36,9 +37,7 @@ int32_t FolderDevice::readFeature(uint32_t creator, uint16_t number, uint32_t* v
 }
 
 int32_t FolderDevice::readDateTime(SysDateTime* dateTime) {
-  const std::time_t now = static_cast<std::time_t>(hh_->unixNow());
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = pdb::wallClockFromPalmSeconds(hh_->palmNow());
   dateTime->m_Year = static_cast<uint16_t>(local.tm_year + 1900);
   dateTime->m_Month = static_cast<uint8_t>(local.tm_mon + 1);
   dateTime->m_Day = static_cast<uint8_t>(local.tm_mday);

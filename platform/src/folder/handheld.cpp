@@ -18,6 +18,7 @@
 #include "folder/card_folder.h"
 #include "folder/crash_point.h"
 #include "pdb/header_layout.h"
+#include "pdb/palm_clock.h"
 
 namespace hotsync::detail {
 namespace fs = std::filesystem;
@@ -27,7 +28,6 @@ namespace {
 constexpr std::size_t kMaxCards = 64;
 constexpr uint32_t kMaxRecordSize = 0xFFFF;
 constexpr std::size_t kMaxEntries = 0xFFFF;
-constexpr int64_t kPalmEpochOffset = 2082844800;  // 1904-01-01 to 1970-01-01
 
 void copyName(char* dest, std::size_t size, const std::string& text) {
   std::memset(dest, 0, size);
@@ -179,9 +179,9 @@ const JournalBase* Handheld::baseOf(const fs::path& cardDir, DbSlot& slot) {
   return slot.base ? &*slot.base : nullptr;
 }
 
-int64_t Handheld::unixNow() const { return static_cast<int64_t>(std::time(nullptr)) + config_.clockOffset; }
-
-uint32_t Handheld::palmNow() const { return static_cast<uint32_t>(unixNow() + kPalmEpochOffset); }
+uint32_t Handheld::palmNow() const {
+  return pdb::palmSecondsAt(static_cast<int64_t>(std::time(nullptr)) + config_.clockOffset);
+}
 
 Handheld::DbSlot* Handheld::find(std::size_t card, const char* name, std::size_t* index) const {
   if (card >= cards_.size() || name == nullptr) return nullptr;

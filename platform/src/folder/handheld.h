@@ -32,8 +32,7 @@ class Handheld {
   const DeviceConfig& config() const { return config_; }
   // Files skipped and journal changes refused while connecting, one line each.
   const std::vector<std::string>& warnings() const { return warnings_; }
-  // The handheld's clock: the desktop's plus the configured offset.
-  int64_t unixNow() const;
+  // The handheld's clock in Palm seconds: the desktop's local wall clock plus the configured offset.
   uint32_t palmNow() const;
 
   int32_t readCardInfo(CardInfo* info) const;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 
 #include "dlp/messages.h"
 #include "text/cp1252.h"
@@ -161,19 +160,14 @@ dlp::Response DlpServer::handle(const dlp::Request& request) {
       });
     case dlp::GetSysDateTime:
       return serve<msg::GetSysDateTime>(request, [&](const auto&, msg::GetSysDateTime::Answer& a) {
-        const std::time_t now = static_cast<std::time_t>(hh_.unixNow() + clockShift_);
-        std::tm local{};
-        localtime_r(&now, &local);
-        a.time = dlp::dateFromTm(local);
+        a.time = dlp::dateFromPalm(static_cast<uint32_t>(hh_.palmNow() + clockShift_));
         return dlp::ErrNone;
       });
     case dlp::SetSysDateTime:
       return serve<msg::SetSysDateTime>(request, [&](const msg::SetSysDateTime::Query& q, auto&) {
-        std::tm local = dlp::tmFromDate(q.time);
-        local.tm_isdst = -1;
-        const std::time_t wanted = std::mktime(&local);
-        if (q.time.month < 1 || q.time.month > 12 || wanted == static_cast<std::time_t>(-1)) return dlp::ErrParam;
-        clockShift_ = static_cast<int64_t>(wanted) - hh_.unixNow() + clockShift_;
+        const uint32_t wanted = dlp::palmFromDate(q.time);
+        if (wanted == 0) return dlp::ErrParam;
+        clockShift_ = int64_t{wanted} - int64_t{hh_.palmNow()};
         if (notice_) notice_("the desktop set the clock for this HotSync");
         return dlp::ErrNone;
       });

@@ -59,7 +59,7 @@ class DlpServer {
   Notice notice_;
   std::map<uint8_t, Open> open_;
   uint8_t lastHandle_ = 0;
-  int64_t clockShift_ = 0;  // set by SetSysDateTime for the rest of the link
+  int64_t clockShift_ = 0;  // Palm seconds set by SetSysDateTime, for the rest of the link
   bool ended_ = false;
   uint64_t hangUpAfter_ = 0;
   uint64_t answered_ = 0;
