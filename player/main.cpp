@@ -16,7 +16,7 @@ constexpr int kExitBadInput = 2;
 
 constexpr const char* kUsage =
     "usage: tarvo-handheld --handheld DIR --hotsync HOST[:PORT] [--retry SECONDS]\n"
-    "                      [--hang-up-after N] [--quiet]\n"
+    "                      [--hang-up-after N] [--give-up-after SECONDS] [--quiet]\n"
     "       tarvo-handheld --handheld DIR --serial DEVICE [--rate N] [options]\n"
     "       tarvo-handheld --handheld DIR --serial-tcp HOST[:PORT] [options]\n"
     "\n"
@@ -33,16 +33,23 @@ constexpr const char* kUsage =
     "  --retry SECONDS   keep trying that long while no desktop listens or answers\n"
     "  --hang-up-after N hang up after answering N requests, as a handheld taken\n"
     "                    out of reach would (to try how a desktop copes)\n"
+    "  --give-up-after SECONDS  drop the HotSync when the desktop is silent that\n"
+    "                    long (default 30, as a real handheld does)\n"
     "  --quiet           no progress lines\n"
     "\n"
     "Exit status: 0 the desktop ended the HotSync, 1 it did not (the reason on\n"
     "standard error), 2 bad usage.\n";
 
 constexpr tarvo::cli::Option kOptions[] = {
-    {"handheld", tarvo::cli::Value, "DIR"},    {"hotsync", tarvo::cli::Value, "HOST[:PORT]"},
-    {"serial", tarvo::cli::Value, "DEVICE"},   {"serial-tcp", tarvo::cli::Value, "HOST[:PORT]"},
-    {"rate", tarvo::cli::Value, "N"},          {"retry", tarvo::cli::Value, "SECONDS"},
-    {"hang-up-after", tarvo::cli::Value, "N"}, {"quiet"},
+    {"handheld", tarvo::cli::Value, "DIR"},
+    {"hotsync", tarvo::cli::Value, "HOST[:PORT]"},
+    {"serial", tarvo::cli::Value, "DEVICE"},
+    {"serial-tcp", tarvo::cli::Value, "HOST[:PORT]"},
+    {"rate", tarvo::cli::Value, "N"},
+    {"retry", tarvo::cli::Value, "SECONDS"},
+    {"hang-up-after", tarvo::cli::Value, "N"},
+    {"give-up-after", tarvo::cli::Value, "SECONDS"},
+    {"quiet"},
 };
 
 int usage(const std::string& what) {
@@ -83,10 +90,13 @@ int main(int argc, char** argv) {
   hotsync::PlayOptions options;
   int64_t retry = 0;
   int64_t hangUpAfter = 0;
+  int64_t patience = 0;
   if (!args.number("retry", 0, 1000000000, 0, &retry, &error) ||
-      !args.number("hang-up-after", 0, 1000000000, 0, &hangUpAfter, &error))
+      !args.number("hang-up-after", 0, 1000000000, 0, &hangUpAfter, &error) ||
+      !args.number("give-up-after", 1, 1000000, hotsync::kHandheldPatienceSeconds, &patience, &error))
     return usage(error);
   options.retrySeconds = static_cast<int>(retry);
+  options.patienceSeconds = static_cast<int>(patience);
   options.hangUpAfter = static_cast<uint64_t>(hangUpAfter);
   const bool quiet = args.has("quiet");
 

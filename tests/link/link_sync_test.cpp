@@ -68,7 +68,19 @@ class World {
     host({"settings", "set", "Demo User\\" + url, "login", scramble("demo")});
     host({"settings", "set", "Demo User\\" + url, "senha", scramble("palmtop")});
   }
-  ~World() { server_.stop(); }
+  ~World() {
+    server_.stop();
+    slow_.stop();
+  }
+
+  // Points the conduit at a server that answers the login, with no command,
+  // only after `ms` milliseconds.
+  void answerLoginAfter(int ms) {
+    ASSERT_TRUE(slow_.play(root() / "slow", R"([{"match": {"cmd": "login"}, "delay_ms": )" + std::to_string(ms) +
+                                                R"(, "body": "<tarvoconduit></tarvoconduit>"}])"));
+    host({"settings", "set", "Comunicacao", "syncserver", slow_.url() + "sync"});
+  }
+  std::size_t slowRequestCount() const { return slow_.logged().size(); }
 
   fs::path root() const { return temp_.path(); }
   fs::path handheld() const { return root() / "handheld"; }
@@ -115,7 +127,20 @@ class World {
   TempFolder temp_{"tarvo-link-sync"};
   std::map<std::string, std::string> env_;
   syncserver_test::ServerProcess server_;
+  syncserver_test::ServerProcess slow_;
 };
+
+// The server answers after 12 seconds, the handheld gives up after 8 of
+// silence: only the desktop's keep-alives carry the HotSync through.
+constexpr int kSlowAnswerMs = 12000;
+const std::vector<std::string> kImpatient = {"--give-up-after", "8"};
+
+void expectKeptAlive(const World& world, const LinkRun& run) {
+  EXPECT_EQ(run.desktop.status, 0) << run.desktop.out << run.desktop.err;
+  EXPECT_EQ(run.handheld.status, 0) << run.handheld.out << run.handheld.err;
+  EXPECT_NE(run.handheld.out.find("HotSync complete"), std::string::npos) << run.handheld.out;
+  EXPECT_EQ(world.slowRequestCount(), 1u);
+}
 
 TEST(LinkSync, TwoHotSyncsOverTheLinkMatchTheFolderHotSyncs) {
   World folder, link;
@@ -136,6 +161,12 @@ TEST(LinkSync, TwoHotSyncsOverTheLinkMatchTheFolderHotSyncs) {
   EXPECT_EQ(link.databases().at("Tarvo News").version, 2);
   EXPECT_EQ(tarvo::test::ReadFile(link.handheld() / "hotsync.log"),
             tarvo::test::ReadFile(folder.handheld() / "hotsync.log"));
+}
+
+TEST(LinkSync, KeepAlivesHoldTheHandheldWhileTheServerThinks) {
+  World world;
+  world.answerLoginAfter(kSlowAnswerMs);
+  expectKeptAlive(world, world.linkSync(kImpatient));
 }
 
 TEST(LinkSync, ACutLinkLeavesEveryDatabaseWholeAndSaysSo) {
@@ -332,6 +363,16 @@ TEST(SerialSync, HotSyncsOverSerialMatchTheFolderHotSyncs) {
     // The conduit wrote its records over the link as into the folder.
     EXPECT_EQ(serial.databases(), folder.databases());
   }
+}
+
+TEST(SerialSync, KeepAlivesHoldTheHandheldWhileTheServerThinks) {
+  SerialLine line;
+  TARVO_NEEDS(line.ok(), line.why());
+  World world;
+  world.answerLoginAfter(kSlowAnswerMs);
+  SerialPort port = serialPorts(line)[0];
+  port.handheld.insert(port.handheld.end(), kImpatient.begin(), kImpatient.end());
+  expectKeptAlive(world, world.syncOverPort(port.desktop, port.handheld));
 }
 
 TEST(SerialSync, ListAndDumpOverATty) {

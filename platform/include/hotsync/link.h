@@ -21,9 +21,15 @@ using LinkNotice = std::function<void(const std::string&)>;
 // desktop ends the sync. False with a one-line *error when the folder is not
 // a handheld or the link fails; every change a completed request made is
 // kept either way.
+// How long a handheld waits for a silent desktop before it drops the
+// HotSync, as a real one does (docs/link.md): a desktop busy elsewhere must
+// send keep-alives more often than this.
+constexpr int kHandheldPatienceSeconds = 30;
+
 struct PlayOptions {
   int retrySeconds = 0;
-  uint64_t hangUpAfter = 0;  // hang up after answering that many requests (0: never)
+  int patienceSeconds = kHandheldPatienceSeconds;  // silence from the desktop before giving up
+  uint64_t hangUpAfter = 0;                        // hang up after answering that many requests (0: never)
   LinkNotice notice;
 };
 HOTSYNC_EXPORT bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop,

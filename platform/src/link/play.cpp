@@ -27,9 +27,9 @@ bool playOver(const std::filesystem::path& dir, const MakeLink& makeLink, const 
     bool ended = false;
     try {
       std::unique_ptr<detail::Link> link = makeLink();
-      // The desktop may think for a long time (a conduit talking to its
-      // server), so the handheld waits longer than for a single answer.
-      link->setTimeout(std::chrono::minutes(10));
+      // A desktop that thinks for long (a conduit talking to its server)
+      // must say so with keep-alives, or the handheld gives up.
+      link->setTimeout(std::chrono::seconds(std::max(options.patienceSeconds, 1)));
       if (notice) notice("connected to " + link->peer());
       detail::DlpServer server(*handheld, *link, notice);
       server.hangUpAfter(options.hangUpAfter);

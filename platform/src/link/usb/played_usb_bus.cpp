@@ -12,6 +12,7 @@
 
 #include "dlp/usb/connection_info.h"
 #include "folder/handheld.h"
+#include "hotsync/link.h"
 #include "link/byte_stream.h"
 #include "link/dlp_server.h"
 #include "link/net/net_link.h"
@@ -205,7 +206,7 @@ class PlayedHandle : public UsbHandle {
     if (handheld) {
       try {
         auto link = handheldLink(device_.framing, std::make_unique<PipeStream>(pipe_));
-        link->setTimeout(std::chrono::minutes(10));
+        link->setTimeout(std::chrono::seconds(kHandheldPatienceSeconds));
         DlpServer server(*handheld, *link, nullptr);
         server.hangUpAfter(device_.hangUpAfter);
         server.run();
