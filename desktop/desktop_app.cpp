@@ -33,6 +33,9 @@ DesktopApp::DesktopApp(std::unique_ptr<ManagerClient> client, const AppOptions& 
   connect(icon_.get(), &StatusIcon::logWanted, this, [this] { showLog(); });
   connect(&notifier_, &DesktopNotifier::openLog, this, [this] { showLog(); });
   connect(icon_.get(), &StatusIcon::installWanted, this, [this] { showInstall(); });
+  connect(icon_.get(), &StatusIcon::setupWanted, this, [this] { showSetup(); });
+  connect(icon_.get(), &StatusIcon::conduitsWanted, this, [this] { showConduits(); });
+  connect(icon_.get(), &StatusIcon::usersWanted, this, [this] { showUsers(); });
   connect(icon_.get(), &StatusIcon::startAtLoginToggled, this, [this](bool on) {
     QString error;
     if (!setStartAtLogin(on, QApplication::applicationFilePath(), &error)) {
@@ -42,7 +45,6 @@ DesktopApp::DesktopApp(std::unique_ptr<ManagerClient> client, const AppOptions& 
   });
   connect(icon_.get(), &StatusIcon::aboutWanted, this, &DesktopApp::about);
   connect(icon_.get(), &StatusIcon::quitWanted, this, &DesktopApp::quitAll);
-  icon_->disableUnanswered();
   icon_->setStartsAtLogin(startsAtLogin());
   icon_->show(watch_.status());
 }
@@ -85,6 +87,33 @@ InstallWindow& DesktopApp::showInstall() {
   return *install_;
 }
 
+SetupWindow& DesktopApp::showSetup() {
+  if (!setup_)
+    setup_ = std::make_unique<SetupWindow>(*client_);
+  else
+    setup_->load();
+  raise(*setup_);
+  return *setup_;
+}
+
+ConduitsWindow& DesktopApp::showConduits() {
+  if (!conduits_)
+    conduits_ = std::make_unique<ConduitsWindow>();
+  else
+    conduits_->refresh();
+  raise(*conduits_);
+  return *conduits_;
+}
+
+UsersWindow& DesktopApp::showUsers() {
+  if (!users_)
+    users_ = std::make_unique<UsersWindow>(watch_);
+  else
+    users_->refresh();
+  raise(*users_);
+  return *users_;
+}
+
 // An open log follows a HotSync as its steps reach the desktop log; an open
 // Install window sees its queue emptied by the HotSync's installs.
 void DesktopApp::follow(const QJsonObject& event) {
@@ -96,7 +125,9 @@ void DesktopApp::follow(const QJsonObject& event) {
     log_->reload();
     if (type == QLatin1String("user")) log_->showUser(event.value(QLatin1String("user")).toString());
   }
-  if (install_ && install_->isVisible() && type == QLatin1String("ended")) install_->refresh();
+  if (type != QLatin1String("ended")) return;
+  if (install_ && install_->isVisible()) install_->refresh();
+  if (users_ && users_->isVisible()) users_->refresh();
 }
 
 void DesktopApp::about() {

@@ -6,12 +6,15 @@
 #include <QStringList>
 #include <memory>
 
+#include "desktop/conduits_window.h"
 #include "desktop/desktop_notifier.h"
 #include "desktop/install_window.h"
 #include "desktop/log_window.h"
 #include "desktop/manager_client.h"
 #include "desktop/manager_watch.h"
+#include "desktop/setup_window.h"
 #include "desktop/status_icon.h"
+#include "desktop/users_window.h"
 
 namespace tarvo::desktop {
 
@@ -32,6 +35,9 @@ class DesktopApp : public QObject {
   // The windows, made when first wanted.
   LogWindow& showLog();
   InstallWindow& showInstall();
+  SetupWindow& showSetup();
+  ConduitsWindow& showConduits();
+  UsersWindow& showUsers();
 
  private:
   void quitAll();
@@ -44,6 +50,9 @@ class DesktopApp : public QObject {
   std::unique_ptr<StatusIcon> icon_;
   std::unique_ptr<LogWindow> log_;
   std::unique_ptr<InstallWindow> install_;
+  std::unique_ptr<SetupWindow> setup_;
+  std::unique_ptr<ConduitsWindow> conduits_;
+  std::unique_ptr<UsersWindow> users_;
 };
 
 }  // namespace tarvo::desktop

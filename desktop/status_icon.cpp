@@ -12,18 +12,11 @@
 namespace tarvo::desktop {
 
 StatusIcon::StatusIcon(bool tray) {
-  entries_ = {
-      {menu_.addAction(tr("HotSync &log"), this, &StatusIcon::logWanted),
-       QMetaMethod::fromSignal(&StatusIcon::logWanted)},
-      {menu_.addAction(tr("&Install..."), this, &StatusIcon::installWanted),
-       QMetaMethod::fromSignal(&StatusIcon::installWanted)},
-      {menu_.addAction(tr("&Users and backups"), this, &StatusIcon::usersWanted),
-       QMetaMethod::fromSignal(&StatusIcon::usersWanted)},
-      {menu_.addAction(tr("&Setup..."), this, &StatusIcon::setupWanted),
-       QMetaMethod::fromSignal(&StatusIcon::setupWanted)},
-      {menu_.addAction(tr("&Conduits..."), this, &StatusIcon::conduitsWanted),
-       QMetaMethod::fromSignal(&StatusIcon::conduitsWanted)},
-  };
+  menu_.addAction(tr("HotSync &log"), this, &StatusIcon::logWanted);
+  menu_.addAction(tr("&Install..."), this, &StatusIcon::installWanted);
+  menu_.addAction(tr("&Users and backups"), this, &StatusIcon::usersWanted);
+  menu_.addAction(tr("&Setup..."), this, &StatusIcon::setupWanted);
+  menu_.addAction(tr("&Conduits..."), this, &StatusIcon::conduitsWanted);
   menu_.addSeparator();
   startAtLogin_ = menu_.addAction(tr("Start at l&ogin"));
   startAtLogin_->setCheckable(true);
@@ -76,10 +69,6 @@ void StatusIcon::show(const Status& status) {
     picture_->setPixmap(icon.pixmap(48));
     words_->setText(status.tooltip);
   }
-}
-
-void StatusIcon::disableUnanswered() {
-  for (const auto& [action, signal] : entries_) action->setEnabled(isSignalConnected(signal));
 }
 
 void StatusIcon::setStartsAtLogin(bool on) {

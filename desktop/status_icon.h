@@ -5,12 +5,9 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QMetaMethod>
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <memory>
-#include <utility>
-#include <vector>
 
 #include "desktop/status_words.h"
 
@@ -28,8 +25,6 @@ class StatusIcon : public QObject {
 
   void show(const Status& status);
   void setStartsAtLogin(bool on);
-  // Greys the menu's entries that nothing answers yet.
-  void disableUnanswered();
   bool inTray() const { return tray_ != nullptr; }
   QString toolTip() const { return toolTip_; }
   QMenu* menu() { return &menu_; }
@@ -52,7 +47,6 @@ class StatusIcon : public QObject {
   QLabel* picture_ = nullptr;
   QLabel* words_ = nullptr;
   QAction* startAtLogin_ = nullptr;
-  std::vector<std::pair<QAction*, QMetaMethod>> entries_;  // the windows' entries and their signals
   QString toolTip_;
 };
 

@@ -73,27 +73,27 @@
         <translation>HotSync concluído</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="62"/>
+        <location filename="../hotsync_report.cpp" line="63"/>
         <source>HotSync of %1 failed</source>
         <translation>HotSync de %1 falhou</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="62"/>
+        <location filename="../hotsync_report.cpp" line="63"/>
         <source>HotSync of %1 done</source>
         <translation>HotSync de %1 concluído</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="65"/>
+        <location filename="../hotsync_report.cpp" line="68"/>
         <source>Installed: %1</source>
         <translation>Instalado: %1</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="66"/>
+        <location filename="../hotsync_report.cpp" line="69"/>
         <source>Not installed: %1</source>
         <translation>Não instalado: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../hotsync_report.cpp" line="68"/>
+        <location filename="../hotsync_report.cpp" line="71"/>
         <source>Backed up %n database(s)</source>
         <translation>
             <numerusform>%n banco de dados copiado</numerusform>
@@ -101,12 +101,20 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location filename="../hotsync_report.cpp" line="69"/>
+        <location filename="../hotsync_report.cpp" line="73"/>
         <source>%n could not be copied</source>
         <translation>
             <numerusform>%n não pôde ser copiado</numerusform>
             <numerusform>%n não puderam ser copiados</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>Setup</name>
+    <message>
+        <location filename="../connection_setup.cpp" line="133"/>
+        <source>%1: permission denied; add yourself to the dialout group (sudo adduser $USER dialout) and log in again</source>
+        <translation>%1: permissão negada; entre no grupo dialout (sudo adduser $USER dialout) e faça login de novo</translation>
     </message>
 </context>
 <context>
@@ -119,7 +127,7 @@
         <translation>O gerenciador HotSync não está em execução</translation>
     </message>
     <message>
-        <location filename="../status_words.cpp" line="20"/>
+        <location filename="../status_words.cpp" line="19"/>
         <source>HotSync over %1</source>
         <translation>HotSync por %1</translation>
     </message>
@@ -193,29 +201,87 @@
     </message>
 </context>
 <context>
+    <name>tarvo::desktop::ConduitsWindow</name>
+    <message>
+        <location filename="../conduits_window.cpp" line="24"/>
+        <source>&amp;Back up the handheld&apos;s changed databases after the conduits</source>
+        <translation>Fazer &amp;cópia de segurança dos bancos de dados alterados do handheld depois dos conduits</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="26"/>
+        <source>Conduits</source>
+        <translation>Conduits</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="29"/>
+        <source>A HotSync runs the conduits turned on, in this order:</source>
+        <translation>Um HotSync executa os conduits ligados, nesta ordem:</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="30"/>
+        <source>Conduit</source>
+        <translation>Conduit</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="30"/>
+        <source>Creator</source>
+        <translation>Criador</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="30"/>
+        <source>Next HotSync</source>
+        <translation>Próximo HotSync</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="35"/>
+        <source>For user:</source>
+        <translation>Para o usuário:</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="37"/>
+        <source>C&amp;onfigure...</source>
+        <translation>C&amp;onfigurar...</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="99"/>
+        <source>The next HotSyncs back up the handheld.</source>
+        <translation>Os próximos HotSyncs fazem cópia de segurança do handheld.</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="99"/>
+        <source>The next HotSyncs make no backup.</source>
+        <translation>Os próximos HotSyncs não fazem cópia de segurança.</translation>
+    </message>
+    <message>
+        <location filename="../conduits_window.cpp" line="106"/>
+        <source>%1 could not be started</source>
+        <translation>Não foi possível iniciar %1</translation>
+    </message>
+</context>
+<context>
     <name>tarvo::desktop::DesktopApp</name>
     <message>
-        <location filename="../desktop_app.cpp" line="25"/>
+        <location filename="../desktop_app.cpp" line="42"/>
         <source>Start at login</source>
         <translation>Iniciar ao entrar</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="89"/>
+        <location filename="../desktop_app.cpp" line="128"/>
         <source>About Tarvo HotSync Manager</source>
         <translation>Sobre o Gerenciador HotSync Tarvo</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="90"/>
+        <location filename="../desktop_app.cpp" line="129"/>
         <source>&lt;b&gt;Tarvo HotSync Manager&lt;/b&gt; %1&lt;p&gt;Shows what the HotSync manager does, and opens the HotSync log, the install queue, the users&apos; backups and the setup.&lt;/p&gt;</source>
         <translation>&lt;b&gt;Gerenciador HotSync Tarvo&lt;/b&gt; %1&lt;p&gt;Mostra o que o gerenciador HotSync está fazendo e abre o registro do HotSync, a fila de instalação, as cópias de segurança dos usuários e a configuração.&lt;/p&gt;</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="100"/>
+        <location filename="../desktop_app.cpp" line="139"/>
         <source>Quit the HotSync manager</source>
         <translation>Sair do gerenciador HotSync</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="101"/>
+        <location filename="../desktop_app.cpp" line="140"/>
         <source>A HotSync is running. Quitting cancels it (the handheld keeps what was done). Quit anyway?</source>
         <translation>Um HotSync está em andamento. Sair o cancela (o handheld mantém o que já foi feito). Sair mesmo assim?</translation>
     </message>
@@ -362,61 +428,228 @@
     </message>
 </context>
 <context>
+    <name>tarvo::desktop::SetupWindow</name>
+    <message>
+        <location filename="../setup_window.cpp" line="19"/>
+        <source>Handhelds on &amp;USB</source>
+        <translation>Handhelds pela &amp;USB</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="21"/>
+        <source>&amp;Off</source>
+        <translation>&amp;Desligado</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="22"/>
+        <source>&amp;This computer only (an emulator, a bridge)</source>
+        <translation>&amp;Somente este computador (um emulador, uma ponte)</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="23"/>
+        <source>The &amp;local network</source>
+        <translation>A rede &amp;local</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="24"/>
+        <source>Anyone on the local network who can reach this computer can then start a HotSync with it.</source>
+        <translation>Qualquer pessoa na rede local que alcance este computador poderá então iniciar um HotSync com ele.</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="27"/>
+        <source>Setup</source>
+        <translation>Configuração</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="30"/>
+        <source>Serial cradles</source>
+        <translation>Berços seriais</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="34"/>
+        <source>Network HotSync</source>
+        <translation>HotSync pela rede</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="78"/>
+        <source>%1 (not present now)</source>
+        <translation>%1 (ausente agora)</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="107"/>
+        <source>Not saved: %1</source>
+        <translation>Não salvo: %1</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="110"/>
+        <source>Saved; asking the HotSync manager to read it...</source>
+        <translation>Salvo; pedindo ao gerenciador HotSync que o leia...</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="115"/>
+        <source>Saved. The HotSync manager is not running: it uses this at its next start.</source>
+        <translation>Salvo. O gerenciador HotSync não está em execução: ele usará isto ao iniciar.</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="120"/>
+        <source>Saved. The HotSync manager now watches: %1</source>
+        <translation>Salvo. O gerenciador HotSync agora observa: %1</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="121"/>
+        <source>no port</source>
+        <translation>nenhuma porta</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="123"/>
+        <source>Saved, but the HotSync manager keeps its settings: %1</source>
+        <translation>Salvo, mas o gerenciador HotSync mantém suas configurações: %1</translation>
+    </message>
+</context>
+<context>
     <name>tarvo::desktop::StatusIcon</name>
     <message>
-        <location filename="../status_icon.cpp" line="16"/>
+        <location filename="../status_icon.cpp" line="15"/>
         <source>HotSync &amp;log</source>
         <translation>&amp;Registro do HotSync</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="18"/>
+        <location filename="../status_icon.cpp" line="16"/>
         <source>&amp;Install...</source>
         <translation>&amp;Instalar...</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="20"/>
+        <location filename="../status_icon.cpp" line="17"/>
         <source>&amp;Users and backups</source>
         <translation>&amp;Usuários e cópias de segurança</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="22"/>
+        <location filename="../status_icon.cpp" line="18"/>
         <source>&amp;Setup...</source>
         <translation>&amp;Configuração...</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="24"/>
+        <location filename="../status_icon.cpp" line="19"/>
         <source>&amp;Conduits...</source>
         <translation>C&amp;onduits...</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="28"/>
+        <location filename="../status_icon.cpp" line="21"/>
         <source>Start at l&amp;ogin</source>
         <translation>Iniciar ao &amp;entrar</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="31"/>
+        <location filename="../status_icon.cpp" line="24"/>
         <source>&amp;About</source>
         <translation>&amp;Sobre</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="32"/>
+        <location filename="../status_icon.cpp" line="25"/>
         <source>&amp;Quit</source>
         <translation>Sai&amp;r</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="46"/>
+        <location filename="../status_icon.cpp" line="39"/>
         <source>Tarvo HotSync Manager</source>
         <translation>Gerenciador HotSync Tarvo</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="56"/>
+        <location filename="../status_icon.cpp" line="50"/>
         <source>This desktop has no status area, so the HotSync manager shows here.</source>
         <translation>Esta área de trabalho não tem área de notificação; por isso o gerenciador HotSync aparece aqui.</translation>
     </message>
     <message>
-        <location filename="../status_icon.cpp" line="60"/>
+        <location filename="../status_icon.cpp" line="53"/>
         <source>&amp;Menu</source>
         <translation>&amp;Menu</translation>
+    </message>
+</context>
+<context>
+    <name>tarvo::desktop::UsersWindow</name>
+    <message>
+        <location filename="../users_window.cpp" line="21"/>
+        <source>&amp;Restore...</source>
+        <translation>&amp;Restaurar...</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="22"/>
+        <source>Users and backups</source>
+        <translation>Usuários e cópias de segurança</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="25"/>
+        <source>User</source>
+        <translation>Usuário</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="25"/>
+        <source>Files queued</source>
+        <translation>Arquivos na fila</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="25"/>
+        <source>Last HotSync</source>
+        <translation>Último HotSync</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="25"/>
+        <source>Backup</source>
+        <translation>Cópia de segurança</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="33"/>
+        <source>&amp;Delete...</source>
+        <translation>&amp;Excluir...</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="56"/>
+        <location filename="../users_window.cpp" line="61"/>
+        <source>none</source>
+        <translation>nenhum</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="57"/>
+        <source>%1, failed</source>
+        <translation>%1, falhou</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="72"/>
+        <source>%1 deleted.</source>
+        <translation>%1 excluído.</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="80"/>
+        <source>Delete a HotSync user</source>
+        <translation>Excluir um usuário do HotSync</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="81"/>
+        <source>Delete %1&apos;s desktop log and install queue? The backup stays, so that it can be restored onto a handheld later.</source>
+        <translation>Excluir o registro e a fila de instalação de %1? A cópia de segurança fica, para poder ser restaurada num handheld mais tarde.</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="86"/>
+        <source>Delete the backup &amp;too</source>
+        <translation>Excluir &amp;também a cópia de segurança</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="106"/>
+        <source>No port is waiting for a handheld: see Setup, and that the HotSync manager runs.</source>
+        <translation>Nenhuma porta aguarda um handheld: veja a Configuração e se o gerenciador HotSync está em execução.</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="116"/>
+        <source>Restored.</source>
+        <translation>Restaurado.</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="116"/>
+        <source>The restore did not finish (status %1).</source>
+        <translation>A restauração não terminou (código %1).</translation>
+    </message>
+    <message>
+        <location filename="../users_window.cpp" line="123"/>
+        <source>Press HotSync on %1&apos;s handheld now (%2).</source>
+        <translation>Pressione HotSync no handheld de %1 agora (%2).</translation>
     </message>
 </context>
 </TS>
