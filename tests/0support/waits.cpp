@@ -14,8 +14,8 @@ std::size_t CountOf(std::string_view text, std::string_view what) {
   return n;
 }
 
-bool WaitUntil(const std::function<bool()>& done) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
   while (!done()) {
     if (std::chrono::steady_clock::now() >= until) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -12,6 +12,7 @@
 #include "files.h"
 #include "host_fixture.h"
 #include "server_process.h"
+#include "waits.h"
 
 namespace tarvo::test {
 namespace {
@@ -50,14 +51,7 @@ class ManagerTest : public HostTest {
   }
   // Waits (bounded) until the manager's log holds `text` `times` times.
   bool waitForLog(const std::string& text, size_t times = 1) const {
-    for (int i = 0; i < 600; ++i) {
-      const std::string log = ReadFile(dir() / "manager.log");
-      size_t n = 0;
-      for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
-      if (n >= times) return true;
-      ::usleep(50 * 1000);
-    }
-    return false;
+    return WaitForText(dir() / "manager.log", text, times);
   }
   void registerStub() {
     fs::create_directories(dataHome_ / "tarvo-hotsync");
@@ -236,13 +230,7 @@ TEST_F(ManagerTest, RunsAHotSyncOnItsTtyWhenAHandheldCalls) {
   std::ofstream(root_ / "config" / "tarvo-hotsync" / "manager.conf") << "port = " << tty << "\n";
   startManager();
   ::close(slave);
-  auto logSays = [&](const std::string& what) {
-    for (int i = 0; i < 600; ++i) {
-      if (ReadFile(dir() / "manager.log").find(what) != std::string::npos) return true;
-      ::usleep(50 * 1000);
-    }
-    return false;
-  };
+  auto logSays = [&](const std::string& what) { return waitForLog(what); };
   ASSERT_TRUE(logSays("watching " + tty + " for a handheld")) << ReadFile(dir() / "manager.log");
   const uint8_t wakeup[] = {0xBE, 0xEF, 0xED};
   ASSERT_EQ(::write(master, wakeup, sizeof wakeup), static_cast<ssize_t>(sizeof wakeup));
@@ -269,11 +257,6 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
                   R"([{"match": {"cmd": "login"}, "delay_ms": 60000, "body": "<tarvoconduit></tarvoconduit>"}])"));
   ASSERT_EQ(host({"settings", "set", "Comunicacao", "syncserver", server.url() + "sync"}).status, 0);
   const std::string before = host({"handheld", "list", "--handheld", handheld_.string()}).out;
-  auto count = [](const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-  };
 
   for (const bool network : {false, true}) {
     SCOPED_TRACE(network ? "network HotSync" : "handed HotSync");
@@ -291,12 +274,10 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
     });
     // The server holds the login; the HotSync is in progress.
     bool offline = false;
-    for (int i = 0;
-         i < 600 && count(ReadFile(root_ / "server" / "requests.jsonl"), "\"cmd\",\"login\"") < round && !offline;
-         ++i) {
-      offline = count(ReadFile(dir() / "manager.log"), "ended with status 6\n") > 0;
-      ::usleep(50 * 1000);
-    }
+    WaitUntil([&] {
+      offline = CountOf(ReadFile(dir() / "manager.log"), "ended with status 6\n") > 0;
+      return offline || CountOf(ReadFile(root_ / "server" / "requests.jsonl"), "\"cmd\",\"login\"") >= round;
+    });
     const ProgramResult quit = host({"manager", "--quit"});
     caller.join();
     // A HotSync the manager starts has no --online: it asks the machine.
@@ -311,7 +292,7 @@ TEST_F(ManagerTest, QuitDuringAHotSyncCancelsItCleanlyFirst) {
     EXPECT_EQ(synced.status, network ? 0 : 5) << synced.out << synced.err;
     EXPECT_THAT(network ? log : synced.out, HasSubstr("HotSync cancelled"));
     const std::string desktopLog = host({"log", "--user", "Demo User"}).out;
-    EXPECT_EQ(count(desktopLog, " cancelado\t"), round) << desktopLog;
+    EXPECT_EQ(CountOf(desktopLog, " cancelado\t"), round) << desktopLog;
     EXPECT_NE(desktopLog.find(" fim\t", desktopLog.rfind(" cancelado\t")), std::string::npos) << desktopLog;
     EXPECT_LT(log.rfind("quit requested"), log.rfind(ended)) << log;
     EXPECT_LT(log.rfind(ended), log.rfind("quits")) << log;
@@ -365,7 +346,7 @@ TEST_F(ManagerTest, QuitEndsAHotSyncThatIgnoresItsCancel) {
   startManager({{"TARVO_STUB_HANG", hanging.string()}});
   RunningProgram caller(TARVO_HOST_BIN, {"sync", "--no-gui", "--offline", "--handheld", handheld_.string()}, hostEnv());
   // Quit only once the conduit is deaf: earlier, the HotSync still hears the Cancel.
-  for (int i = 0; i < 600 && !fs::exists(hanging); ++i) ::usleep(50 * 1000);
+  WaitUntil([&] { return fs::exists(hanging); });
   ASSERT_TRUE(fs::exists(hanging)) << ReadFile(dir() / "manager.log");
   const ProgramResult quit = host({"manager", "--quit"});
   EXPECT_EQ(quit.status, 0) << quit.err;

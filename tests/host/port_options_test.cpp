@@ -10,6 +10,7 @@
 #include "files.h"
 #include "host_fixture.h"
 #include "scripted_server.h"
+#include "waits.h"
 
 namespace tarvo::test {
 namespace {
@@ -73,7 +74,7 @@ TEST_F(HostTest, AWaitEndsWithStatusNineWhenNoHandheldComesAndAtOnceOnCtrlC) {
   EXPECT_THAT(r.err, HasSubstr("no handheld came to " + where));
 
   RunningProgram waiting(TARVO_HOST_BIN, {"handheld", "list", "--port", where}, hostEnv());
-  for (int i = 0; i < 600 && !listening(port) && waiting.running(); ++i) ::usleep(50 * 1000);
+  WaitUntil([&] { return listening(port) || !waiting.running(); });
   waiting.signal(SIGINT);
   r = waiting.wait(60);
   EXPECT_EQ(r.status, 5) << r.err;

@@ -7,6 +7,7 @@
 
 #include "files.h"
 #include "host_fixture.h"
+#include "waits.h"
 
 namespace tarvo::test {
 namespace {
@@ -121,12 +122,10 @@ TEST_F(UsbTest, ManagerServesHandheldsThatAppearOneAfterAnother) {
   const fs::path log = runtime_ / "tarvo-hotsync" / "manager.log";
   plugIn("3-1", handheld_);
   // The second arrives once the first one's HotSync has begun, and waits.
-  for (int i = 0; i < 1200 && ReadFile(log).find(" started in ") == std::string::npos; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  EXPECT_TRUE(WaitForText(log, " started in "));
   plugIn("3-2", second);
   // Each handheld leaves the bus when its HotSync ends; bounded, never a timing assertion.
-  for (int i = 0; i < 1200 && !fs::is_empty(bus_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  WaitUntil([&] { return fs::is_empty(bus_); }, std::chrono::minutes(2));
   host({"manager", "--quit"});
   const std::string text = ReadFile(log);
   ASSERT_TRUE(fs::is_empty(bus_)) << text;
