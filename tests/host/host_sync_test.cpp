@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 
 #include "handheld_writer.h"
 #include "host_fixture.h"
 #include "hotsync/condmgr.h"
+#include "time_zone.h"
 
 namespace tarvo::test {
 namespace {
@@ -25,6 +27,48 @@ class HostSyncTest : public HostTest {
     return host(args, env);
   }
 };
+
+// The wall clock of the zone the test runs in, as `handheld dump` prints dates.
+std::string LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+std::string DumpedDate(const std::string& dump, const std::string& label) {
+  const auto at = dump.find(label);
+  return at == std::string::npos ? "" : dump.substr(at + label.size(), 19);
+}
+
+// A handheld's clock is the desktop's wall clock and knows no zone: far from
+// UTC too, the record a conduit writes and the backup after it carry the
+// local time of day, and `handheld dump` shows that time in any zone.
+TEST_F(HostSyncTest, DatesAreTheLocalTimeOfDayInZonesFarFromUtc) {
+  pdb::Database data = MakeDatabase("Test Data", "DATA", "test", {{1}});
+  data.attributes = pdb::kAttrBackup;
+  WriteDatabase(handheld_, data);
+  for (const char* zone : testing_tz::kZones) {
+    SCOPED_TRACE(zone);
+    testing_tz::ZoneScope scope(zone);
+    const std::string before = LocalNow();
+    const ProgramResult synced = sync({{"TZ", zone}, {"TARVO_STUB_DB", "Test Data"}});
+    ASSERT_EQ(synced.status, 0) << synced.out << synced.err;
+    ASSERT_THAT(synced.out, HasSubstr("backup: 1 database"));
+    const std::string after = LocalNow();
+    for (const char* shownIn : {zone, "Pacific/Chatham"}) {
+      const std::string dump =
+          host({"handheld", "dump", "--handheld", handheld_.string(), "Test Data"}, {{"TZ", shownIn}}).out;
+      for (const char* label : {"modified:      ", "backed up:     "}) {
+        const std::string shown = DumpedDate(dump, label);
+        EXPECT_LE(before, shown) << label << " shown in " << shownIn << "\n" << dump;
+        EXPECT_GE(after, shown) << label << " shown in " << shownIn << "\n" << dump;
+      }
+    }
+  }
+}
 
 TEST_F(HostSyncTest, ConduitSeesTheHandheldAndItsChangesAreKept) {
   const ProgramResult r = sync({{"TARVO_STUB_DB", "Tarvo News"}, {"TARVO_STUB_TEXT", "fresh news"}});
