@@ -32,6 +32,8 @@ const char* const kUsage =
     "                     (comma-separated, e.g. 127.0.0.1,::1)\n"
     "  --link-lifetime S  seconds a download address holds (default 3600)\n"
     "  --max-devices N    handhelds one login may use (default 10; 0: no ceiling)\n"
+    "  --status-port N    serve a read-only status page on 127.0.0.1 port N (0: a free one)\n"
+    "  --admin-password-file FILE  the status page's password, as a hash from hash-password\n"
     "  --stop-grace S     seconds requests under way may take to finish at a stop (default 10)\n"
     "  --keep-uploads N   uploads of each collected database kept per device (default 5)\n"
     "  --help             show this text\n"
@@ -61,6 +63,8 @@ constexpr cli::Option kOptions[] = {
     {"link-lifetime", cli::Value, "SECONDS"},
     {"stop-grace", cli::Value, "SECONDS"},
     {"max-devices", cli::Value, "N"},
+    {"status-port", cli::Value, "N"},
+    {"admin-password-file", cli::Value, "FILE"},
     {"version"},
 };
 // clang-format on
@@ -89,6 +93,12 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
     options.link_lifetime = static_cast<int>(port);
     if (!given.number("max-devices", 0, 1000000, 10, &port, &parsed.error)) return parsed;
     options.max_devices = static_cast<int>(port);
+    if (given.hasValue("status-port")) {
+        if (!given.number("status-port", 0, 65535, 0, &port, &parsed.error)) return parsed;
+        options.status_port = static_cast<int>(port);
+    }
+    if (given.hasValue("admin-password-file"))
+        options.admin_password_file = given.value("admin-password-file");
     if (!given.number("stop-grace", 0, 3600, 10, &port, &parsed.error)) return parsed;
     options.stop_grace = static_cast<int>(port);
     if (given.hasValue("public-url")) {
@@ -129,6 +139,10 @@ ParsedOptions parse_command_line(const std::vector<std::string>& args) {
         return fail(
             "--catalogue serves its own files and answers: it takes neither --script nor --files");
     if (options.state && !options.catalogue) return fail("--state goes with --catalogue");
+    if (options.status_port && !options.catalogue)
+        return fail("--status-port goes with --catalogue");
+    if (options.status_port.has_value() != options.admin_password_file.has_value())
+        return fail("--status-port and --admin-password-file go together");
     return parsed;
 }
 

@@ -23,7 +23,10 @@ struct Options {
     int keep_uploads = 5;                  // uploads of each collected database kept
     int link_lifetime = 3600;              // seconds a download address holds
     int max_devices = 10;                  // handhelds per login; 0: no ceiling
-    int stop_grace = 10;                   // seconds requests under way get at a stop
+    int stop_grace = 10;
+    std::optional<int> status_port;                  // the provider's status page, on loopback
+    std::optional<std::string> admin_password_file;  // its password hash                   //
+                                                     // seconds requests under way get at a stop
     std::optional<std::string> public_url;
     std::vector<std::string> trusted_proxies;
     bool help = false;

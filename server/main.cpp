@@ -26,9 +26,11 @@
 #include "command_line.h"
 #include "file_store.h"
 #include "http_front.h"
+#include "password_hash.h"
 #include "request_log.h"
 #include "script.h"
 #include "scripted_answerer.h"
+#include "status_page.h"
 #include "subcommands.h"
 
 namespace {
@@ -52,6 +54,26 @@ std::filesystem::path default_state_folder() {
     if (home != nullptr && home[0] == '/')
         return std::filesystem::path(home) / ".local" / "state" / "tarvo-syncserver";
     return {};
+}
+
+std::filesystem::path state_folder(const Options& options) {
+    return options.state ? std::filesystem::path(*options.state) : default_state_folder();
+}
+
+// The status page's password: a hash from hash-password, alone in its file.
+std::optional<std::string> admin_password_hash(const std::string& file, std::string& error) {
+    auto text = read_whole_file(file);
+    if (!text) {
+        error = "--admin-password-file: cannot read " + file;
+        return std::nullopt;
+    }
+    while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
+    if (!valid_password_hash(*text)) {
+        error = "--admin-password-file: " + file +
+                " holds no password hash (make one with tarvo-syncserver hash-password)";
+        return std::nullopt;
+    }
+    return text;
 }
 
 // The catalogue in `folder`, its warnings on standard error; nothing and a
@@ -82,8 +104,7 @@ ServiceSettings service_settings(const Options& options) {
 // Catalogue mode: the answers come from a content catalogue.
 std::unique_ptr<CatalogueAnswerer> catalogue_answerer(const Options& options, std::string& error) {
     const std::filesystem::path folder = *options.catalogue;
-    const std::filesystem::path state =
-        options.state ? std::filesystem::path(*options.state) : default_state_folder();
+    const std::filesystem::path state = state_folder(options);
     if (state.empty()) {
         error = "--catalogue needs --state DIR (neither XDG_STATE_HOME nor HOME names a folder)";
         return nullptr;
@@ -190,7 +211,16 @@ int serve(const Options& options, const sigset_t& signals) {
         if (!front->bind(error)) return complain(error, 1);
         fronts.push_back(std::move(front));
     }
+    std::unique_ptr<StatusPage> status;
+    if (options.status_port) {
+        auto hash = admin_password_hash(*options.admin_password_file, error);
+        if (!hash) return complain(error, 2);
+        status =
+            StatusPage::start(state_folder(options), std::move(*hash), *options.status_port, error);
+        if (!status) return complain(error, 1);
+    }
     for (const auto& front : fronts) std::printf("listening on %s\n", front->url().c_str());
+    if (status) std::printf("status page on %s\n", status->url().c_str());
     std::fflush(stdout);
 
     std::atomic<bool> listen_failed = false;

@@ -1,6 +1,5 @@
 #include "subcommands.h"
 
-#include <iconv.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include "catalogue_state.h"
 #include "cli/arguments.h"
 #include "password_hash.h"
+#include "text_utf8.h"
 
 namespace tarvo::server {
 
@@ -34,28 +34,6 @@ bool read_password(const char* prompt, std::string& out) {
     }
     if (!out.empty() && out.back() == '\r') out.pop_back();
     return got;
-}
-
-// Windows-1252 bytes from the wire as UTF-8 for the terminal.
-std::string utf8(const std::string& bytes) {
-    iconv_t cd = ::iconv_open("UTF-8", "WINDOWS-1252");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return bytes;
-    std::string out(bytes.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t in_left = bytes.size();
-    char* to = out.data();
-    std::size_t out_left = out.size();
-    while (in_left > 0) {
-        if (::iconv(cd, &in, &in_left, &to, &out_left) != static_cast<std::size_t>(-1)) break;
-        // A byte Windows-1252 leaves undefined: shown as '?'.
-        ++in;
-        --in_left;
-        *to++ = '?';
-        --out_left;
-    }
-    ::iconv_close(cd);
-    out.resize(out.size() - out_left);
-    return out;
 }
 
 std::string when(std::int64_t seconds) {
@@ -112,20 +90,23 @@ int run_admin(const std::vector<std::string>& args) {
         if (what == "devices") {
             std::cout << "device\tlogin\tuser name\tuser id\tfirst login\tlast login\n";
             for (const auto& d : kept.devices())
-                std::cout << d.id << "\t" << utf8(d.login) << "\t" << utf8(d.user_name) << "\t"
-                          << utf8(d.user_id) << "\t" << when(d.created) << "\t" << when(d.last_seen)
-                          << "\n";
+                std::cout << d.id << "\t" << utf8_from_windows_1252(d.login) << "\t"
+                          << utf8_from_windows_1252(d.user_name) << "\t"
+                          << utf8_from_windows_1252(d.user_id) << "\t" << when(d.created) << "\t"
+                          << when(d.last_seen) << "\n";
         } else if (what == "deliveries") {
             std::cout << "device\tlogin\tmodule\tedition\toffered\tinstalled\n";
             for (const auto& d : kept.deliveries())
-                std::cout << d.device << "\t" << utf8(d.login) << "\t" << utf8(d.module) << "\t"
-                          << d.edition << "\t" << when(d.offered) << "\t"
-                          << (d.installed ? when(*d.installed) : "-") << "\n";
+                std::cout << d.device << "\t" << utf8_from_windows_1252(d.login) << "\t"
+                          << utf8_from_windows_1252(d.module) << "\t" << d.edition << "\t"
+                          << when(d.offered) << "\t" << (d.installed ? when(*d.installed) : "-")
+                          << "\n";
         } else {
             std::cout << "device\tlogin\tdatabase\trecords\treceived\tfile\n";
             for (const auto& u : kept.uploads())
-                std::cout << u.device << "\t" << utf8(u.login) << "\t" << utf8(u.db) << "\t"
-                          << u.records << "\t" << when(u.received) << "\t" << u.file << "\n";
+                std::cout << u.device << "\t" << utf8_from_windows_1252(u.login) << "\t"
+                          << utf8_from_windows_1252(u.db) << "\t" << u.records << "\t"
+                          << when(u.received) << "\t" << u.file << "\n";
         }
     } catch (const std::exception& e) {
         std::cerr << "tarvo-syncserver: admin: " << e.what() << "\n";
