@@ -20,6 +20,26 @@ if(TARGET tarvo-handheld)
 endif()
 set_target_properties(${tarvo_programs} PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 
+# What the install copies from the build: it refuses at once, before any file
+# is copied, while one of them is missing.
+set(tarvo_built_files ${TARVO_UDEV_RULES} ${TARVO_DESKTOP_QM}
+  ${TARVO_DESKTOP_ICONS}/hicolor/256x256/apps/tarvo-hotsync-manager.png)
+foreach(target IN LISTS tarvo_programs ITEMS hotsync tarvoconduit)
+  list(APPEND tarvo_built_files "$<TARGET_FILE:${target}>")
+endforeach()
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/install-needs.cmake CONTENT "
+set(missing)
+foreach(file IN ITEMS ${tarvo_built_files})
+  if(NOT EXISTS \"\${file}\")
+    list(APPEND missing \"\${file}\")
+  endif()
+endforeach()
+if(missing)
+  list(JOIN missing \"\n  \" missing)
+  message(FATAL_ERROR \"Nothing was installed: not built yet:\n  \${missing}\nBuild everything first (cmake --build ${CMAKE_BINARY_DIR}), then install again.\")
+endif()
+")
+
 install(TARGETS ${tarvo_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS hotsync tarvoconduit LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 # The platform's headers, for other conduit authors.
@@ -51,13 +71,28 @@ install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 # The user unit: starts the manager at log-in and registers the installed
 # conduit for a user who has none registered. Its paths are those of the
-# prefix installed to (cpack installs with the package's prefix).
+# prefix installed to (cpack installs with the package's prefix). systemd
+# reads user units from lib/systemd/user under /usr and /usr/local, and from
+# share/systemd/user under a user's own prefix (~/.local). The enable script
+# beside the programs turns the unit on for the user who runs it.
 install(CODE "
   set(TARVO_INSTALLED_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   set(TARVO_INSTALLED_CONDUIT \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/libtarvoconduit.so.${PROJECT_VERSION_MAJOR}\")
-  set(unit \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/systemd/user/tarvo-hotsync.service\")
-  message(STATUS \"Installing: \${unit}\")
-  configure_file(\"${PROJECT_SOURCE_DIR}/setup/files/tarvo-hotsync.service.in\" \"\${unit}\" @ONLY)
+  set(TARVO_INSTALLED_RULE \"\${CMAKE_INSTALL_PREFIX}/lib/udev/rules.d/60-tarvo-hotsync.rules\")
+  if(\"\${CMAKE_INSTALL_PREFIX}\" MATCHES \"^/usr(/local)?/?$\")
+    set(TARVO_INSTALLED_UNIT \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/tarvo-hotsync.service\")
+  else()
+    set(TARVO_INSTALLED_UNIT \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/systemd/user/tarvo-hotsync.service\")
+  endif()
+  foreach(pair \"tarvo-hotsync.service.in|\${TARVO_INSTALLED_UNIT}\" \"tarvo-hotsync-enable.in|\${TARVO_INSTALLED_BIN}/tarvo-hotsync-enable\")
+    string(REPLACE \"|\" \";\" pair \"\${pair}\")
+    list(GET pair 0 template)
+    list(GET pair 1 target)
+    message(STATUS \"Installing: \$ENV{DESTDIR}\${target}\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/setup/files/\${template}\" \"\$ENV{DESTDIR}\${target}\" @ONLY)
+  endforeach()
+  file(CHMOD \"\$ENV{DESTDIR}\${TARVO_INSTALLED_BIN}/tarvo-hotsync-enable\"
+    PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 ")
 
 # The content service's system unit and its user; not enabled by the
