@@ -6,7 +6,6 @@
 #include "host/commands.h"
 #include "host/user_lookup.h"
 #include "hotsync/host.h"
-#include "hotsync/instaide.h"
 #include "pdb/pdb.h"
 #include "text/cp1252.h"
 
@@ -85,6 +84,9 @@ int commandInstall(int argc, char** argv) {
 
   std::vector<std::string> databases;
   for (const std::string& file : args.positional) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return fail(file + ": no such file");
+    if (std::filesystem::is_directory(file, ec)) return fail(file + ": a folder, not a Palm database file");
     try {
       databases.push_back(Cp1252ToUtf8(pdb::readFile(file).db.name));
     } catch (const std::exception& e) {
@@ -106,8 +108,9 @@ int commandInstall(int argc, char** argv) {
       if (queued.file == fileName || queued.database == databases[i]) replaced.push_back(queued);
     }
     // The install aide takes the user name as the handheld writes it.
-    const int32_t status = PltInstallFile(Utf8ToCp1252(user).c_str(), file.c_str());
-    if (status < 0) return fail(file + ": could not be queued (" + std::to_string(status) + ")");
+    std::string why;
+    if (hotsync::queueInstall(Utf8ToCp1252(user).c_str(), file.c_str(), &why) < 0)
+      return fail(file + ": could not be queued for " + user + ": " + why);
     std::printf("queued %s for %s\n", file.c_str(), user.c_str());
     for (const hotsync::QueuedFile& queued : replaced) {
       std::printf("  replacing the queued %s (database \"%s\")\n", queued.file.c_str(),

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <system_error>
 
@@ -51,8 +52,14 @@ HOTSYNC_API int32_t PltGetUser(uint32_t index, char* buffer, int16_t* size) {
   }
 }
 
-HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
-  if (user == nullptr || path == nullptr) return -2;
+namespace hotsync {
+
+int32_t queueInstall(const char* user, const char* path, std::string* why) {
+  auto failed = [why](int32_t code, const std::string& reason) {
+    if (why) *why = reason;
+    return code;
+  };
+  if (user == nullptr || path == nullptr) return failed(-2, "no file given");
   try {
     namespace fs = std::filesystem;
     // The conduit hands back the user name it was given, in Windows-1252;
@@ -66,12 +73,13 @@ HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
     // that no handheld ever collects.
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
         !fs::is_directory(hotsync::userDir(name), ec)) {
-      return -1;
+      return failed(-1, "no HotSync user " + name);
     }
     const fs::path source(path);
-    if (!fs::is_regular_file(source, ec) || !source.has_filename()) return -2;
+    if (!fs::exists(source, ec)) return failed(-2, "no such file");
+    if (!fs::is_regular_file(source, ec) || !source.has_filename()) return failed(-2, "not a file");
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return -2;
+    if (in < 0) return failed(-2, std::string("cannot open: ") + std::strerror(errno));
     struct Closer {
       int fd;
       ~Closer() { ::close(fd); }
@@ -92,9 +100,17 @@ HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
         fs::remove(hotsync::userInstallDir(name) / queued.file, ec);
     }
     return 0;
+  } catch (const std::exception& e) {
+    return failed(-3, e.what());
   } catch (...) {
-    return -3;
+    return failed(-3, "the copy failed");
   }
+}
+
+}  // namespace hotsync
+
+HOTSYNC_API int32_t PltInstallFile(const char* user, const char* path) {
+  return hotsync::queueInstall(user, path, nullptr);
 }
 
 HOTSYNC_API int32_t PltGetPath(int16_t selector, char* buffer, int16_t* size) {

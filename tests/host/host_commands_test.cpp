@@ -155,6 +155,24 @@ TEST_F(HostTest, DeletingAUserAsksFirstAndKeepsItsBackupsUnlessTold) {
   EXPECT_FALSE(std::filesystem::exists(backup.parent_path()));
 }
 
+TEST_F(HostTest, InstallSaysWhyAFileCouldNotBeQueued) {
+  const ProgramResult missing = host({"install", "--user", "Ana", "--create", (root_ / "nowhere.pdb").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_THAT(missing.err, HasSubstr("nowhere.pdb: no such file"));
+  EXPECT_THAT(missing.err, ::testing::Not(HasSubstr("not a Palm database")));
+
+  // No room for the copy: the file size limit stands in for a full disk.
+  const auto big = writeDatabase(root_ / "Big.pdb", "Big", std::vector<std::string>(50, std::string(4000, 'x')));
+  const ProgramResult full = runProgram("/bin/sh",
+                                        {"-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"", TARVO_HOST_BIN,
+                                         "install", "--user", "Ana", "--create", big.string()},
+                                        hostEnv());
+  EXPECT_EQ(full.status, 1);
+  EXPECT_THAT(full.err, HasSubstr("Big.pdb: could not be queued for Ana: "));
+  EXPECT_THAT(full.err, HasSubstr("File too large"));
+  EXPECT_EQ(host({"install", "--list", "--user", "Ana"}).out, "");
+}
+
 TEST_F(HostTest, InstallRefusesTheWholeBatchWhenOneFileIsNotADatabase) {
   const auto good = writeDatabase(root_ / "Good.pdb", "Good", {"x"});
   const auto bad = root_ / "bad.pdb";

@@ -439,6 +439,9 @@ TEST(SerialPort, NoHandheldWithinTheWaitLimit) {
     FAIL() << "opened a missing tty";
   } catch (const LinkError& e) {
     EXPECT_NE(std::string(e.what()).find("/nonexistent/tty"), std::string::npos) << e.what();
+    // Which ttys there are and how the other ports are named.
+    EXPECT_NE(std::string(e.what()).find("/dev/tty"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("usb:"), std::string::npos) << e.what();
   }
 }
 

@@ -64,6 +64,10 @@ struct QueuedFile {
 };
 // The user's queue in install order.
 HOTSYNC_EXPORT std::vector<QueuedFile> queuedFiles(const std::string& user);
+// Queues a copy of `path` for `user` (Windows-1252, as the handheld writes
+// it), as PltInstallFile does and with its results (0; -1 no such user; -2
+// no file to copy; -3 the copy failed), with the reason in *why.
+HOTSYNC_EXPORT int32_t queueInstall(const char* user, const char* path, std::string* why);
 // Takes out of the user's queue the files named `name` (file name, or the
 // database name they hold); returns the file names taken out.
 HOTSYNC_EXPORT std::vector<std::string> removeQueuedFiles(const std::string& user, const std::string& name);

@@ -4,8 +4,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "link/link.h"
 
@@ -38,6 +42,21 @@ speed_t speedFor(uint32_t rate) {
   }
 }
 
+// The ttys a cradle or cable could be on right now, for a message.
+std::string serialTtysHere() {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("ttyUSB") || name.starts_with("ttyACM")) found.push_back(entry.path().string());
+  }
+  std::sort(found.begin(), found.end());
+  if (found.empty()) return "no USB-serial tty is plugged in; built-in serial ports are /dev/ttyS0 and on";
+  std::string list = "serial ttys here: ";
+  for (std::size_t i = 0; i < found.size(); ++i) list += (i ? ", " : "") + found[i];
+  return list;
+}
+
 }  // namespace
 
 int openTty(const std::string& path) {
@@ -46,6 +65,7 @@ int openTty(const std::string& path) {
     const int e = errno;
     std::string reason = "cannot open " + path + ": " + std::strerror(e);
     if (e == EACCES) reason += " (the user needs to be in the tty's group, usually dialout)";
+    if (e == ENOENT) reason += " (" + serialTtysHere() + "; other ports are usb:, net: and serial-tcp:)";
     throw LinkError(reason);
   }
   termios t{};
