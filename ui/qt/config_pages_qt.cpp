@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -17,6 +16,7 @@
 #include "ui/config_texts.h"
 #include "ui/config_wizard.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/group_frame.h"
 #include "ui/qt/product_icon.h"
 
 namespace tarvo::qt {
@@ -164,7 +164,7 @@ void GeralPage::Refresh() {
 CommPage::CommPage(CPropComm& model, QWidget* parent) : ConfigPageWidget(parent), m_model(model) {
   Layout at(*this);
   at.Label(Utf8(text::kCommIntro), 57, 7, 221, 22);
-  at.Put(new QGroupBox(Utf8(text::kServerGroup), this), 7, 28, 291, 50);
+  m_serverGroup = at.Put(new GroupFrame(Utf8(text::kServerGroup), this), 7, 28, 291, 50);
   at.Label(Utf8(text::kTimeout), 13, 38, 95, 8);
   m_timeoutText = at.Label(QString(), 111, 38, 126, 8);
   m_slider = at.Put(new QSlider(Qt::Horizontal, this), 23, 48, 258, 22);
@@ -173,7 +173,7 @@ CommPage::CommPage(CPropComm& model, QWidget* parent) : ConfigPageWidget(parent)
   m_slider->setSingleStep(CPropComm::kTimeoutStep);
   m_slider->setPageStep(CPropComm::kTimeoutStep * 4);
   m_slider->setTickPosition(QSlider::TicksBothSides);
-  at.Put(new QGroupBox(Utf8(text::kProxyGroup), this), 7, 82, 291, 109);
+  at.Put(new GroupFrame(Utf8(text::kProxyGroup), this), 7, 82, 291, 109);
   m_useProxy = at.Put(new QCheckBox(Utf8(text::kUseProxy), this), 18, 94, 260, 10);
   at.Label(Utf8(text::kProxyHost), 18, 114, 30, 8);
   m_host = at.Edit(50, 111, 152, false);

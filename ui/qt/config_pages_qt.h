@@ -22,6 +22,7 @@ class QSlider;
 namespace tarvo::qt {
 
 class DialogUnits;
+class GroupFrame;
 
 // What a click on a link or a web button opens (the desktop's browser).
 using OpenUrl = std::function<void(const std::string& url)>;
@@ -68,6 +69,7 @@ class CommPage final : public ConfigPageWidget {
   CommPage(CPropComm& model, QWidget* parent = nullptr);
   void Refresh() override;
 
+  GroupFrame* m_serverGroup;
   QSlider* m_slider;
   QLabel* m_timeoutText;
   QCheckBox* m_useProxy;

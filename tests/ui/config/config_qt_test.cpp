@@ -21,6 +21,7 @@
 #include "ui/config_wizard.h"
 #include "ui/props_conduit.h"
 #include "ui/qt/config_windows.h"
+#include "ui/qt/group_frame.h"
 #include "xdg_world.h"
 
 namespace {
@@ -60,6 +61,13 @@ TEST_F(ConfigWindows, SheetSavesWhatWasTypedOnOk) {
   window.m_tabs->setCurrentIndex(2);
   tarvo::qt::CommPage& comm = *window.m_comm;
   EXPECT_EQ(comm.m_timeoutText->text(), "1 minuto");
+  // The "Servidor" group's line runs through its caption, as the template
+  // draws it, and clears the controls the template puts inside the group.
+  const tarvo::qt::GroupFrame& group = *comm.m_serverGroup;
+  EXPECT_EQ(group.caption(), "Servidor");
+  const int line = group.mapTo(&comm, QPoint(0, group.LineY())).y();
+  EXPECT_LT(line, comm.m_timeoutText->geometry().top() - group.fontMetrics().height() / 4);
+  EXPECT_GT(line, group.geometry().top());
   EXPECT_FALSE(comm.m_host->isEnabled());
   comm.m_slider->setValue(128);  // by keys or a click on the track: snaps at once
   EXPECT_EQ(comm.m_slider->value(), 135);
