@@ -55,64 +55,37 @@ void DesktopApp::start() { client_->start(); }
 
 namespace {
 
-void raise(QWidget& window) {
-  window.show();
-  window.raise();
-  window.activateWindow();
+// Makes the window the first time, reads its contents again after that,
+// and brings it to the front.
+template <typename Window, typename... Args>
+Window& bringUp(std::unique_ptr<Window>& window, void (Window::*readAgain)(), Args&... args) {
+  if (!window)
+    window = std::make_unique<Window>(args...);
+  else
+    ((*window).*readAgain)();
+  window->show();
+  window->raise();
+  window->activateWindow();
+  return *window;
 }
 
 }  // namespace
 
 LogWindow& DesktopApp::showLog() {
   watch_.markFailureSeen();
-  if (!log_)
-    log_ = std::make_unique<LogWindow>();
-  else
-    log_->reload();
+  LogWindow& log = bringUp(log_, &LogWindow::reload);
   const ManagerState* state = watch_.state();
   if (state && state->running && !state->running->user.isEmpty())
-    log_->showUser(state->running->user);
+    log.showUser(state->running->user);
   else if (state && state->last)
-    log_->showUser(state->last->user);
-  raise(*log_);
-  return *log_;
+    log.showUser(state->last->user);
+  return log;
 }
 
-InstallWindow& DesktopApp::showInstall() {
-  if (!install_)
-    install_ = std::make_unique<InstallWindow>();
-  else
-    install_->refresh();
-  raise(*install_);
-  return *install_;
-}
-
-SetupWindow& DesktopApp::showSetup() {
-  if (!setup_)
-    setup_ = std::make_unique<SetupWindow>(*client_);
-  else
-    setup_->load();
-  raise(*setup_);
-  return *setup_;
-}
-
-ConduitsWindow& DesktopApp::showConduits() {
-  if (!conduits_)
-    conduits_ = std::make_unique<ConduitsWindow>();
-  else
-    conduits_->refresh();
-  raise(*conduits_);
-  return *conduits_;
-}
-
-UsersWindow& DesktopApp::showUsers() {
-  if (!users_)
-    users_ = std::make_unique<UsersWindow>(watch_);
-  else
-    users_->refresh();
-  raise(*users_);
-  return *users_;
-}
+InstallWindow& DesktopApp::showInstall() { return bringUp(install_, &InstallWindow::refresh); }
+SetupWindow& DesktopApp::showSetup() { return bringUp(setup_, &SetupWindow::load, *client_); }
+ConduitsWindow& DesktopApp::showConduits() { return bringUp(conduits_, &ConduitsWindow::refresh); }
+UsersWindow& DesktopApp::showUsers() { return bringUp(users_, &UsersWindow::refresh, watch_); }
 
 // An open log follows a HotSync as its steps reach the desktop log; an open
 // Install window sees its queue emptied by the HotSync's installs.

@@ -74,6 +74,8 @@ int main(int argc, char** argv) {
   options.verbose = args.has("verbose");
   tarvo::desktop::startAtLoginUnlessChosen(QApplication::applicationFilePath());
   tarvo::desktop::DesktopApp desktop(std::make_unique<tarvo::desktop::SocketManagerClient>(), options);
+  // Without a status area the small window is the program: closing it ends it.
+  if (!desktop.icon().inTray()) QApplication::setQuitOnLastWindowClosed(true);
   desktop.start();
   return QApplication::exec();
 }

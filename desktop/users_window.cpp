@@ -24,6 +24,7 @@ UsersWindow::UsersWindow(const ManagerWatch& watch)
   auto* layout = new QVBoxLayout(this);
   list_->setHeaderLabels({tr("User"), tr("Files queued"), tr("Last HotSync"), tr("Backup")});
   list_->setRootIsDecorated(false);
+  list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   layout->addWidget(list_, 1);
   message_->setWordWrap(true);

@@ -3,7 +3,7 @@
 // The log and the queue are real: two HotSyncs of a copy of the example
 // handheld (the second with a conduit that fails) and two queued files.
 //
-//   tarvo-desktop-pictures FOLDER EXAMPLE_HANDHELD FAILING_CONDUIT
+//   tarvo-desktop-pictures FOLDER EXAMPLE_HANDHELD FAILING_CONDUIT CONDUIT
 #include <stdlib.h>
 
 #include <QApplication>
@@ -13,10 +13,14 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "desktop/conduits_window.h"
 #include "desktop/host_command.h"
 #include "desktop/install_window.h"
 #include "desktop/log_window.h"
+#include "desktop/manager_watch.h"
+#include "desktop/setup_window.h"
 #include "desktop/status_icon.h"
+#include "desktop/users_window.h"
 
 namespace {
 
@@ -31,6 +35,13 @@ bool save(QWidget& window, const fs::path& file) {
   return false;
 }
 
+// A manager that is not there: Setup's Save says so.
+class NoManager : public ManagerClient {
+ public:
+  void start() override {}
+  void request(const QString&, Reply done) override { done(QJsonObject{{"error", "no-manager"}}); }
+};
+
 const char* kState = R"({"manager":{"pid":1},"ports":[{"port":"usb:","link":"usb","condition":"waiting"},
   {"port":"/dev/ttyS0","link":"serial","condition":"unavailable","reason":"/dev/ttyS0: Permission denied"}],
   "hotsync":{"id":7,"port":"usb:","link":"usb","user":"Ana Souza","conduit":{"creator":"Tarv","name":"Tarvo Sync"},
@@ -39,8 +50,8 @@ const char* kState = R"({"manager":{"pid":1},"ports":[{"port":"usb:","link":"usb
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fputs("usage: tarvo-desktop-pictures FOLDER EXAMPLE_HANDHELD FAILING_CONDUIT\n", stderr);
+  if (argc != 5) {
+    std::fputs("usage: tarvo-desktop-pictures FOLDER EXAMPLE_HANDHELD FAILING_CONDUIT CONDUIT\n", stderr);
     return 1;
   }
   const fs::path out = argv[1];
@@ -81,6 +92,18 @@ int main(int argc, char** argv) {
                     QString::fromStdString((handheld / "card0/Tarvo_News.pdb").string()),
                     QString::fromStdString((world / "notes.txt").string())});
   ok = save(install, out / "desktop-install.png") && ok;
+
+  NoManager manager;
+  SetupWindow setup(manager);
+  ok = save(setup, out / "desktop-setup.png") && ok;
+
+  runHost({"register", argv[4]});
+  ConduitsWindow conduits;
+  ok = save(conduits, out / "desktop-conduits.png") && ok;
+
+  ManagerWatch watch;
+  UsersWindow users(watch);
+  ok = save(users, out / "desktop-users.png") && ok;
 
   fs::remove_all(world);
   return ok ? 0 : 1;
