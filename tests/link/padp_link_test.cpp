@@ -221,8 +221,8 @@ TEST(PadpLink, ARepeatedPacketIsAcknowledgedAgainAndTakenOnce) {
   EXPECT_EQ(handheldEnd.get(), (std::vector<Bytes>{{1, 2, 3}, {4, 5}}));
 }
 
-// Transaction numbers run from 1 to 0xFE and start again at 1: 0xFF belongs
-// to the opening, and a handheld drops a packet numbered 0.
+// Transaction numbers run from 1 to 0xFE and start again at 1, as other
+// desktops number them: 0xFF belongs to the opening, 0 is never used.
 TEST(PadpLink, TransactionNumbersWrapPast0xFE) {
   Line line = makeLine();
   auto* desktopLine = static_cast<SpoilingStream*>(line.desktop.get());
