@@ -21,6 +21,15 @@ std::string utc_time() {
     return out;
 }
 
+std::string utc_text(std::int64_t seconds, const char* format) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    gmtime_r(&t, &parts);
+    char text[64];
+    std::strftime(text, sizeof text, format, &parts);
+    return text;
+}
+
 std::string log_field(std::string_view bytes) {
     if (bytes.empty()) return "-";
     std::string plain;

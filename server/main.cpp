@@ -183,8 +183,9 @@ int serve(const Options& options, const sigset_t& signals) {
     if (options.log) {
         // A service keeps its log across restarts and never writes a password
         // into it; a test recorder starts afresh and keeps every byte.
-        const bool service = options.catalogue.has_value();
-        log = RequestLog::open(*options.log, error, RequestLog::Options{service, service});
+        const bool content_service = options.catalogue.has_value();
+        log = RequestLog::open(*options.log, error,
+                               RequestLog::Options{content_service, content_service});
         if (!log) return complain(error, 2);
     }
 

@@ -53,14 +53,7 @@ std::string base64_decoded(const std::string& text) {
     return out;
 }
 
-std::string when(std::int64_t seconds) {
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-    gmtime_r(&t, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &parts);
-    return text;
-}
+std::string when(std::int64_t seconds) { return utc_text(seconds, "%Y-%m-%d %H:%M UTC"); }
 
 std::string row(std::initializer_list<std::string> cells) {
     std::string out = "<tr>";

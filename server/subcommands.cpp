@@ -9,6 +9,7 @@
 
 #include "catalogue_state.h"
 #include "cli/arguments.h"
+#include "log_text.h"
 #include "password_hash.h"
 #include "text_utf8.h"
 
@@ -36,14 +37,7 @@ bool read_password(const char* prompt, std::string& out) {
     return got;
 }
 
-std::string when(std::int64_t seconds) {
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-    gmtime_r(&t, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    return text;
-}
+std::string when(std::int64_t seconds) { return utc_text(seconds, "%Y-%m-%dT%H:%M:%SZ"); }
 
 constexpr const char* kAdminUsage =
     "usage: tarvo-syncserver admin devices|deliveries|collected --state DIR\n"

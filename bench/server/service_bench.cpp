@@ -23,6 +23,7 @@
 #include <regex>
 #include <thread>
 
+#include "catalogue_credentials.h"
 #include "catalogue_state.h"
 #include "load_client.h"
 #include "pdb/pdb.h"
@@ -35,17 +36,8 @@ namespace {
 namespace fs = std::filesystem;
 using bench_server::Load;
 
-std::string scramble(const std::string& clear) {
-  std::string out;
-  for (const unsigned char c : clear) {
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%03u", static_cast<unsigned>(c));
-    out += digits;
-  }
-  return out;
-}
-
-const std::string kCredentials = "&login=" + scramble("demo") + "&senha=" + scramble("palmtop");
+const std::string kCredentials =
+    "&login=" + tarvo::server::scramble("demo") + "&senha=" + tarvo::server::scramble("palmtop");
 
 // A catalogue and a state that knows `devices` handhelds of the demo user.
 fs::path make_service(const fs::path& root, int devices) {

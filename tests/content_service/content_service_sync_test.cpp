@@ -13,6 +13,7 @@
 #include "pdb/pdb.h"
 #include "run_program.h"
 #include "server_process.h"
+#include "service_process.h"
 
 namespace {
 
@@ -20,15 +21,7 @@ namespace fs = std::filesystem;
 using tarvo::test::ProgramResult;
 using tarvo::test::runProgram;
 
-std::string scramble(const std::string& clear) {
-  std::string out;
-  for (const unsigned char c : clear) {
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%03u", static_cast<unsigned>(c));
-    out += digits;
-  }
-  return out;
-}
+using content_service_test::scramble;
 
 class ContentServiceSync : public ::testing::Test {
  protected:

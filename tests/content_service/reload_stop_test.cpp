@@ -18,6 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using content_service_test::login_form;
 using content_service_test::scramble;
+using content_service_test::service_args;
 using content_service_test::ServiceProcess;
 using syncserver_test::conduit_post;
 using syncserver_test::fetch;
@@ -65,18 +66,13 @@ class ReloadAndStop : public ::testing::Test {
               "modules": [{"name": "News", "edition": ")"
         << edition << R"(", "file": ")" << file << R"("}]})";
   }
-  std::vector<std::string> args(std::vector<std::string> more = {}) const {
-    std::vector<std::string> all{"--catalogue", (root_ / "catalogue").string(), "--state", (root_ / "state").string()};
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
-  }
 
   fs::path root_;
 };
 
 TEST_F(ReloadAndStop, HupPutsInAGoodCatalogueKeepsTheRunningOneForABadOneAndReopensTheLog) {
   ServiceProcess service;
-  ASSERT_TRUE(service.start(root_ / "run", args({"--log", (root_ / "requests.jsonl").string()})));
+  ASSERT_TRUE(service.start(root_ / "run", service_args(root_, {"--log", (root_ / "requests.jsonl").string()})));
   const std::string sync = service.urls()[0] + "sync";
   ASSERT_NE(fetch(sync, conduit_post(login_form("ana", "pw", "1001"))).body.find("<device id=\"1\""), std::string::npos);
   const std::string june = pput_url(fetch(sync, conduit_post(kList)).body);
@@ -110,7 +106,7 @@ TEST_F(ReloadAndStop, HupPutsInAGoodCatalogueKeepsTheRunningOneForABadOneAndReop
 
 TEST_F(ReloadAndStop, TermLetsARequestUnderWayFinishWithinTheGrace) {
   ServiceProcess service;
-  ASSERT_TRUE(service.start(root_ / "run", args({"--stop-grace", "60"})));
+  ASSERT_TRUE(service.start(root_ / "run", service_args(root_, {"--stop-grace", "60"})));
   HalfSent under_way(service.urls()[0]);
   // A connection still in the listen queue at the stop is never taken up:
   // give the server time to start reading this one.
@@ -126,7 +122,7 @@ TEST_F(ReloadAndStop, TermLetsARequestUnderWayFinishWithinTheGrace) {
 
   // With no grace left the process ends anyway, and says so.
   ServiceProcess stubborn;
-  ASSERT_TRUE(stubborn.start(root_ / "run2", args({"--stop-grace", "0"})));
+  ASSERT_TRUE(stubborn.start(root_ / "run2", service_args(root_, {"--stop-grace", "0"})));
   HalfSent never_finished(stubborn.urls()[0]);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(stubborn.stop(), 1);

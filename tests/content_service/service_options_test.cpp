@@ -15,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using content_service_test::login_form;
 using content_service_test::scramble;
+using content_service_test::service_args;
 using content_service_test::ServiceProcess;
 using syncserver_test::RawConnection;
 
@@ -30,11 +31,6 @@ class ServiceOptions : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  std::vector<std::string> args(std::vector<std::string> more = {}) const {
-    std::vector<std::string> all{"--catalogue", (root_ / "catalogue").string(), "--state", (root_ / "state").string()};
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
-  }
   // The pput address a list sent with these extra header lines is answered with.
   static std::string offered(const std::string& url, const std::string& headers) {
     const std::string body = "cmd=list&login=" + scramble("ana") + "&senha=" + scramble("pw") +
@@ -65,9 +61,9 @@ TEST_F(ServiceOptions, DownloadAddressesUseThePublicUrlOrATrustedProxysHeaders) 
       "Host: internal:1\r\nX-Forwarded-Proto: https\r\nX-Forwarded-Host: content.acme.example\r\n";
 
   ServiceProcess plain, behind_proxy, published;
-  ASSERT_TRUE(plain.start(root_ / "a", args()));
-  ASSERT_TRUE(behind_proxy.start(root_ / "b", args({"--trusted-proxy", "192.0.2.1,127.0.0.1"})));
-  ASSERT_TRUE(published.start(root_ / "c", args({"--public-url", "https://sync.acme.example/tarvo/"})));
+  ASSERT_TRUE(plain.start(root_ / "a", service_args(root_)));
+  ASSERT_TRUE(behind_proxy.start(root_ / "b", service_args(root_, {"--trusted-proxy", "192.0.2.1,127.0.0.1"})));
+  ASSERT_TRUE(published.start(root_ / "c", service_args(root_, {"--public-url", "https://sync.acme.example/tarvo/"})));
 
   // Headers from anyone else are not believed: the address stays the server's own.
   const std::string own = offered(plain.urls()[0], proxied);
@@ -81,7 +77,7 @@ TEST_F(ServiceOptions, DownloadAddressesUseThePublicUrlOrATrustedProxysHeaders) 
   EXPECT_EQ(file.body, "edition");
   EXPECT_EQ(syncserver_test::fetch(plain.urls()[0] + "files/News.pdb").status, 403);
 
-  const auto bad = syncserver_test::run_to_end(args({"--public-url", "https://x.example/\"><list"}));
+  const auto bad = syncserver_test::run_to_end(service_args(root_, {"--public-url", "https://x.example/\"><list"}));
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.err.find("--public-url"), std::string::npos) << bad.err;
 }
@@ -90,7 +86,7 @@ TEST_F(ServiceOptions, OperationsSeeHealthMetricsAndLogsWithoutPasswords) {
   const std::string log = (root_ / "requests.jsonl").string();
   for (int run = 0; run < 2; ++run) {  // the log is appended to across restarts
     ServiceProcess service;
-    ASSERT_TRUE(service.start(root_ / "run", args({"--log", log})));
+    ASSERT_TRUE(service.start(root_ / "run", service_args(root_, {"--log", log})));
     const std::string at = service.urls()[0];
     EXPECT_EQ(syncserver_test::fetch(at + "healthz").body, "ok\n");
     syncserver_test::fetch(at + "sync", syncserver_test::conduit_post(login_form("ana", "pw", "1001")));

@@ -101,6 +101,12 @@ std::optional<int> ServiceProcess::stop(int number) {
   return std::nullopt;
 }
 
+std::vector<std::string> service_args(const fs::path& root, std::vector<std::string> more) {
+  std::vector<std::string> all{"--catalogue", (root / "catalogue").string(), "--state", (root / "state").string()};
+  all.insert(all.end(), more.begin(), more.end());
+  return all;
+}
+
 std::string scramble(const std::string& clear) {
   std::string out;
   for (const unsigned char c : clear) {

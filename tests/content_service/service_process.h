@@ -37,6 +37,10 @@ class ServiceProcess {
   std::vector<std::string> urls_;
 };
 
+// The arguments of a content service on root/catalogue with its state in
+// root/state, then `more`.
+std::vector<std::string> service_args(const std::filesystem::path& root, std::vector<std::string> more = {});
+
 // The scrambled form the conduit sends a login or password in.
 std::string scramble(const std::string& clear);
 // A conduit's login form for this handheld.

@@ -24,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using content_service_test::login_form;
 using content_service_test::scramble;
+using content_service_test::service_args;
 using content_service_test::ServiceProcess;
 using syncserver_test::conduit_post;
 using syncserver_test::fetch;
@@ -53,11 +54,6 @@ class SharedState : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  std::vector<std::string> args(std::vector<std::string> more = {}) const {
-    std::vector<std::string> all{"--catalogue", (root_ / "catalogue").string(), "--state", (root_ / "state").string()};
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
-  }
 
   fs::path root_;
 };
@@ -71,9 +67,9 @@ TEST_F(SharedState, TwoProcessesGiveUniqueIdsAndSendEachChangeSetOnce) {
             0);
   ServiceProcess plain, both;
   // 25 handhelds on one login: more than the default ceiling.
-  ASSERT_TRUE(plain.start(root_ / "a", args({"--max-devices", "0"})));
+  ASSERT_TRUE(plain.start(root_ / "a", service_args(root_, {"--max-devices", "0"})));
   // One process serving HTTP and HTTPS together.
-  ASSERT_TRUE(both.start(root_ / "b", args({"--max-devices", "0", "--https-port", "0", "--tls", cert, key}), 2));
+  ASSERT_TRUE(both.start(root_ / "b", service_args(root_, {"--max-devices", "0", "--https-port", "0", "--tls", cert, key}), 2));
   ASSERT_EQ(both.urls()[0].rfind("http://", 0), 0u);
   ASSERT_EQ(both.urls()[1].rfind("https://", 0), 0u);
   const std::vector<std::string> servers{plain.urls()[0], both.urls()[0], both.urls()[1]};
@@ -136,7 +132,7 @@ TEST_F(SharedState, AnOlderStateFolderIsBroughtOverWithNothingLost) {
   pdb::writeFileAtomic(state / "users" / "ana" / "3" / "Notas.pdb", pdb::serialize(notes));
 
   ServiceProcess service;
-  ASSERT_TRUE(service.start(root_ / "a", args()));
+  ASSERT_TRUE(service.start(root_ / "a", service_args(root_)));
   const std::string at = service.urls()[0] + "sync";
   EXPECT_EQ(device_in(fetch(at, conduit_post(login_form("ana", "pw", "1001"))).body), "3");
   // Ids handed out before are never given again.
@@ -164,7 +160,7 @@ TEST_F(SharedState, AnOlderStateFolderIsBroughtOverWithNothingLost) {
 
   // A second start finds the database and does not bring anything over again.
   ServiceProcess again;
-  ASSERT_TRUE(again.start(root_ / "b", args()));
+  ASSERT_TRUE(again.start(root_ / "b", service_args(root_)));
   EXPECT_EQ(device_in(fetch(again.urls()[0] + "sync", conduit_post(login_form("ana", "pw", "1001"))).body), "3");
   EXPECT_EQ(again.stop(), 0);
 }

@@ -36,8 +36,8 @@ TEST(StatusPage, ShowsTheStateToTheAdminOnlyWithWireTextsEscaped) {
   ASSERT_EQ(hash.status, 0) << hash.err;
   std::ofstream(root / "admin") << hash.out;
 
-  const std::vector<std::string> args{"--catalogue", (root / "catalogue").string(), "--state", (root / "state").string(),
-                                      "--admin-password-file", (root / "admin").string(), "--status-port", "0"};
+  const std::vector<std::string> args =
+      content_service_test::service_args(root, {"--admin-password-file", (root / "admin").string(), "--status-port", "0"});
   ServiceProcess service;
   ASSERT_TRUE(service.start(root / "run", args));
   ASSERT_TRUE(service.wait_for("status page on "));
