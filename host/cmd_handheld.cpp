@@ -65,7 +65,7 @@ int commandHandheld(int argc, char** argv) {
   if (action != "list" && action != "dump") return usageFail("handheld", "unknown handheld command " + action);
   if (args.positional.size() != wanted)
     return fail(action == "dump" ? "handheld dump needs one database NAME" : "handheld list takes no argument");
-  HandheldPort port;
+  ChosenPort port;
   bool live = false;
   if (!choosePort(portOptions(args), !args.hasValue("handheld"), &port, &live, &error))
     return usageFail("handheld", error);

@@ -12,8 +12,8 @@
 #include "host/commands.h"
 #include "host/conduit_loader.h"
 #include "host/conduit_switches.h"
-#include "host/listen.h"
 #include "host/manager_config.h"
+#include "host/manager_env.h"
 #include "host/manager_server.h"
 #include "hotsync/condmgr.h"
 #include "hotsync/manager.h"
@@ -138,12 +138,16 @@ int commandManager(int argc, char** argv) {
   const bool noListen = args.has("no-listen");
   if (int(listen) + int(noListen) + int(args.has("port")) > 1)
     return usageFail("manager", "--port, --listen and --no-listen exclude each other");
-  const std::string port = listen ? "net:" + args.value("listen") : args.value("port");
-  if (!port.empty() && !managerTakesPort(port, &error)) return usageFail("manager", error);
+  std::optional<hotsync::PortName> port;
+  if (listen || args.has("port")) {
+    port.emplace();
+    if (!parseManagerPort(listen ? "net:" + args.value("listen") : args.value("port"), &*port, &error))
+      return usageFail("manager", error);
+  }
   // The options win over the settings file.
   ManagerConfig config;
   if (!readManagerConfig(managerConfigFile(), &config, &error)) return fail(error);
-  if (!port.empty() || noListen) config.port = port;
+  if (port || noListen) config.port = port;
   const std::filesystem::path dir = hotsync::managerDir(&error);
   if (dir.empty()) return fail(error);
 
@@ -206,7 +210,7 @@ int commandManager(int argc, char** argv) {
   }
 
   ManagerServer server(dir, conduit, config.handheldWait);
-  if (!server.listen(&error) || (!config.port.empty() && !server.waitForHandhelds(config.port, &error))) {
+  if (!server.listen(&error) || (config.port && !server.waitForHandhelds(*config.port, &error))) {
     return fail(error);
   }
   report('r');

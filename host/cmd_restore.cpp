@@ -78,7 +78,7 @@ int commandRestore(int argc, char** argv) {
   }
   if (!args.positional.empty()) return usageFail("restore", "unexpected argument " + args.positional[0]);
   if (!args.hasValue("user")) return usageFail("restore", "give --user NAME");
-  HandheldPort port;
+  ChosenPort port;
   bool live = false;
   if (!choosePort(portOptions(args), !args.hasValue("handheld"), &port, &live, &error))
     return usageFail("restore", error);

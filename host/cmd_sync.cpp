@@ -126,7 +126,7 @@ int commandSync(int argc, char** argv) {
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("sync", "unexpected argument " + args.positional[0]);
-  HandheldPort port;
+  ChosenPort port;
   bool live = false;
   if (!choosePort(portOptions(args), !args.hasValue("handheld"), &port, &live, &error)) return usageFail("sync", error);
   if (args.hasValue("handheld") == live) return usageFail("sync", "give --handheld DIR or --port PORT");
@@ -160,7 +160,7 @@ int commandSync(int argc, char** argv) {
   }
   const std::string user = hotsync::currentUser();
   if (user.empty()) return fail("the handheld's user name cannot be a HotSync user");
-  const std::string where = live ? (port.port.empty() ? "net:" : port.port) : args.value("handheld");
+  const std::string where = live ? port.shown : args.value("handheld");
   std::printf("handheld: %s, user \"%s\"\n", where.c_str(), user.c_str());
   // Each HotSync's first line in the desktop log: the log window groups on it.
   LogAddEntry(Utf8ToCp1252("HotSync started (" + where + ")").c_str(), slText, 0);

@@ -1,30 +1,17 @@
 #include "host/handheld_port.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "host/commands.h"
-#include "host/listen.h"
+#include "host/manager_env.h"
 #include "hotsync/host.h"
-#include "hotsync/link.h"
+#include "hotsync/port.h"
 
 namespace tarvo::host {
 namespace {
-
-constexpr uint32_t kSpeeds[] = {9600, 19200, 38400, 57600, 115200, 230400, 460800};
-
-bool wholeNumber(const std::string& text, long max, long* out) {
-  char* end = nullptr;
-  errno = 0;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno != 0 || value < 1 || value > max) return false;
-  *out = value;
-  return true;
-}
 
 std::optional<std::string> fromEnvironment(const char* name) {
   const char* value = std::getenv(name);
@@ -50,8 +37,8 @@ PortOptions portOptions(const cli::Args& args) {
   return options;
 }
 
-bool choosePort(const PortOptions& given, bool useEnvironment, HandheldPort* out, bool* named, std::string* error) {
-  *out = HandheldPort{};
+bool choosePort(const PortOptions& given, bool useEnvironment, ChosenPort* out, bool* named, std::string* error) {
+  *out = ChosenPort{};
   if (given.port && given.listen) {
     *error = "--port and --listen name the same thing; give one";
     return false;
@@ -61,23 +48,21 @@ bool choosePort(const PortOptions& given, bool useEnvironment, HandheldPort* out
   if (!port && useEnvironment) port = fromEnvironment("PILOTPORT");
   *named = port.has_value();
   if (port) {
-    if (!hotsync::checkPort(*port, error)) return false;
-    out->port = *port;
+    if (!hotsync::parsePortName(*port, &out->name, error)) return false;
+    out->shown = port->empty() ? "net:" : *port;
   }
   const std::optional<std::string> rate = given.rate ? given.rate : fromEnvironment("PILOTRATE");
   if (rate) {
-    long value = 0;
-    const bool known = wholeNumber(*rate, 460800, &value) &&
-                       std::find(std::begin(kSpeeds), std::end(kSpeeds), value) != std::end(kSpeeds);
-    if (!known) {
-      *error = "not a serial speed: " + *rate + " (9600, 19200, 38400, 57600, 115200, 230400 or 460800)";
+    int64_t value = 0;
+    if (!cli::parseNumber(*rate, 1, 460800, &value) || !hotsync::isSerialSpeed(static_cast<uint32_t>(value))) {
+      *error = "not a serial speed: " + *rate + " (" + hotsync::kSerialSpeedList + ")";
       return false;
     }
     out->rate = static_cast<uint32_t>(value);
   }
   if (given.wait) {
-    long value = 0;
-    if (!wholeNumber(*given.wait, 7 * 24 * 3600, &value)) {
+    int64_t value = 0;
+    if (!cli::parseNumber(*given.wait, 1, 7 * 24 * 3600, &value)) {
       *error = "--wait needs a number of seconds, not " + *given.wait;
       return false;
     }
@@ -86,7 +71,15 @@ bool choosePort(const PortOptions& given, bool useEnvironment, HandheldPort* out
   return true;
 }
 
-int waitForHandheld(const HandheldPort& port, std::string* error) {
+void warnWhenReachable(const hotsync::PortName& name, const std::string& shown) {
+  if (hotsync::portIsLocal(name)) return;
+  std::fprintf(stderr,
+               "tarvo-hotsync: warning: waiting on %s; network HotSync has no authentication, so anyone "
+               "who reaches this port can sync as a handheld\n",
+               shown.c_str());
+}
+
+int waitForHandheld(const ChosenPort& port, std::string* error) {
   if (const char* handed = std::getenv(kHandedLinkEnv)) {
     const int fd = std::atoi(handed);
     ::unsetenv(kHandedLinkEnv);  // the conduit's own children have no such link
@@ -94,14 +87,8 @@ int waitForHandheld(const HandheldPort& port, std::string* error) {
     std::fflush(stdout);
     return hotsync::connectHandedOverHandheld(fd, error) ? kExitOk : kExitBadInput;
   }
-  if (!hotsync::portIsLocal(port.port)) {
-    std::fprintf(stderr,
-                 "tarvo-hotsync: warning: waiting on %s; network HotSync has no authentication, so anyone "
-                 "who reaches this port can sync as a handheld\n",
-                 port.port.c_str());
-  }
+  warnWhenReachable(port.name, port.shown);
   hotsync::WaitOptions options;
-  options.port = port.port;
   options.rate = port.rate;
   options.waitSeconds = port.waitSeconds;
   // A HotSync the manager runs never waits for ever: others queue behind it.
@@ -111,20 +98,22 @@ int waitForHandheld(const HandheldPort& port, std::string* error) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
   };
+  const std::unique_ptr<hotsync::HandheldPort> opened = hotsync::HandheldPort::open(port.name, error);
+  if (!opened) return kExitBadInput;
   struct sigaction stop {
   }, oldInt{}, oldTerm{};
   stop.sa_handler = stopOnSignal;
   sigaction(SIGINT, &stop, &oldInt);
   sigaction(SIGTERM, &stop, &oldTerm);
-  const hotsync::WaitResult result = hotsync::waitForHandheldOn(options, error);
+  const hotsync::WaitResult result = opened->connect(options, error);
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
   switch (result) {
     case hotsync::WaitResult::Connected:
       return kExitOk;
     case hotsync::WaitResult::NoHandheld:
-      *error = "no handheld came to " + (port.port.empty() ? std::string("net:") : port.port) + " within " +
-               std::to_string(options.waitSeconds) + " second" + (options.waitSeconds == 1 ? "" : "s");
+      *error = "no handheld came to " + port.shown + " within " + std::to_string(options.waitSeconds) + " second" +
+               (options.waitSeconds == 1 ? "" : "s");
       return kExitNoHandheld;
     case hotsync::WaitResult::Stopped:
       return kExitCancelled;

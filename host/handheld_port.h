@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/arguments.h"
+#include "hotsync/port.h"
 
 namespace tarvo::host {
 
@@ -19,8 +20,9 @@ struct PortOptions {
   std::optional<std::string> port, listen, rate, wait;
 };
 
-struct HandheldPort {
-  std::string port;  // as the platform takes it
+struct ChosenPort {
+  hotsync::PortName name;
+  std::string shown;  // as given ("net:" when none was), for messages
   uint32_t rate = 0;
   int waitSeconds = 0;
 };
@@ -31,12 +33,15 @@ PortOptions portOptions(const cli::Args& args);
 // The port the options name, else the one $PILOTPORT names when
 // `useEnvironment`. *named is false when none is named. False with a
 // one-line *error on text that names no port, speed or number of seconds.
-bool choosePort(const PortOptions& given, bool useEnvironment, HandheldPort* out, bool* named, std::string* error);
+bool choosePort(const PortOptions& given, bool useEnvironment, ChosenPort* out, bool* named, std::string* error);
+
+// The warning for a port that others than this machine can reach.
+void warnWhenReachable(const hotsync::PortName& name, const std::string& shown);
 
 // Waits for a handheld on `port` and connects it (with the HotSync
 // manager's handed-over link instead when there is one). Ctrl-C stops the
 // wait. Returns kExitOk, or a status with a one-line *error: kExitNoHandheld
 // when --wait ran out, kExitCancelled when stopped, kExitBadInput otherwise.
-int waitForHandheld(const HandheldPort& port, std::string* error);
+int waitForHandheld(const ChosenPort& port, std::string* error);
 
 }  // namespace tarvo::host

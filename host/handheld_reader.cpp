@@ -66,7 +66,7 @@ void ConnectedHandheld::disconnect() {
   connected_ = false;
 }
 
-int ConnectedHandheld::wait(const HandheldPort& port, std::string* error) {
+int ConnectedHandheld::wait(const ChosenPort& port, std::string* error) {
   const int status = waitForHandheld(port, error);
   connected_ = status == kExitOk;
   return status;

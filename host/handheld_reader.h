@@ -23,7 +23,7 @@ class ConnectedHandheld {
   // False with a one-line *error when `dir` is not a handheld.
   bool connect(const std::filesystem::path& dir, std::string* error);
   // Waits for a handheld on `port`; the exit status waitForHandheld gives.
-  int wait(const HandheldPort& port, std::string* error);
+  int wait(const ChosenPort& port, std::string* error);
   // Ends the HotSync now rather than when this goes.
   void disconnect();
 

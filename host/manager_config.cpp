@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "hotsync/link.h"
 #include "xdg/base_dirs.h"
 
 namespace tarvo::host {
@@ -52,37 +51,34 @@ bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config,
       *error = where + "unknown setting \"" + key + "\" (known: port, network, backup, handheld-wait)";
       return false;
     }
-    if (key == "port") {
-      std::string why;
-      if (!managerTakesPort(value, &why)) {
-        *error = where + why;
-        return false;
-      }
-      config->port = value;
-      continue;
-    }
-    if (value.empty()) {
+    if (key == "network" && value.empty()) {
       *error = where + "network needs off, on or ADDR[:PORT]";
       return false;
     }
-    config->port = value == "off" ? "" : value == "on" ? "net:" : "net:" + value;
-    if (std::string why; !config->port.empty() && !hotsync::checkPort(config->port, &why)) {
+    if (key == "network" && value == "off") {
+      config->port.reset();
+      continue;
+    }
+    const std::string text = key == "port" ? value : value == "on" ? "net:" : "net:" + value;
+    hotsync::PortName port;
+    if (std::string why; !parseManagerPort(text, &port, &why)) {
       *error = where + why;
       return false;
     }
+    config->port = port;
   }
   return true;
 }
 
-bool managerTakesPort(const std::string& port, std::string* error) {
-  if (port.empty()) {
+bool parseManagerPort(const std::string& text, hotsync::PortName* port, std::string* error) {
+  if (text.empty()) {
     *error = "port needs a tty path, net:[ADDR][:PORT] or usb:";
     return false;
   }
-  if (!hotsync::checkPort(port, error)) return false;
-  if (port.starts_with('/') || port.starts_with("net:") || port == "usb:") return true;
-  *error = "the HotSync manager waits on a tty, net:[ADDR][:PORT] or usb:, not " + port +
-           " (run tarvo-hotsync sync --port " + port + " for it)";
+  if (!hotsync::parsePortName(text, port, error)) return false;
+  if (port->kind != hotsync::PortName::SerialTcp) return true;
+  *error = "the HotSync manager waits on a tty, net:[ADDR][:PORT] or usb:, not " + text +
+           " (run tarvo-hotsync sync --port " + text + " for it)";
   return false;
 }
 

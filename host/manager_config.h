@@ -13,14 +13,17 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+
+#include "hotsync/port.h"
 
 namespace tarvo::host {
 
 struct ManagerConfig {
-  std::string port;        // where handhelds call, as --port names it; empty: nowhere
-  bool backup = true;      // back up the changed databases after the conduits
-  int handheldWait = 300;  // seconds a HotSync may wait for its handheld
+  std::optional<hotsync::PortName> port;  // where handhelds call; none: nowhere
+  bool backup = true;                     // back up the changed databases after the conduits
+  int handheldWait = 300;                 // seconds a HotSync may wait for its handheld
 };
 
 std::filesystem::path managerConfigFile();
@@ -30,8 +33,8 @@ std::filesystem::path managerConfigFile();
 // does not understand.
 bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config, std::string* error);
 
-// False with a one-line *error when the manager cannot wait on `port`
-// (it waits on ttys, network HotSync and USB).
-bool managerTakesPort(const std::string& port, std::string* error);
+// The port `text` names (as --port names it), when the manager can wait on
+// it (ttys, network HotSync and USB). False with a one-line *error.
+bool parseManagerPort(const std::string& text, hotsync::PortName* port, std::string* error);
 
 }  // namespace tarvo::host

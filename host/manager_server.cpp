@@ -10,7 +10,6 @@
 #include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,9 +21,9 @@
 #include <vector>
 
 #include "host/conduit_loader.h"
-#include "host/listen.h"
+#include "host/handheld_port.h"
+#include "host/manager_env.h"
 #include "hotsync/host.h"
-#include "hotsync/link.h"
 #include "hotsync/manager.h"
 #include "hotsync/usb.h"
 
@@ -103,63 +102,42 @@ ManagerServer::~ManagerServer() {
     ::close(listenFd_);
     ::unlink((dir_ / "manager.sock").c_str());
   }
-  if (handheldFd_ >= 0) hotsync::closeListener();
-  if (ttyFd_ >= 0) ::close(ttyFd_);
-  if (usbFd_ >= 0) hotsync::stopWatchingUsb();
 }
 
-bool ManagerServer::waitForHandhelds(const std::string& port, std::string* error) {
-  if (port == "usb:") {
-    std::string note;
-    usbFd_ = hotsync::watchUsbHandhelds(&note);
-    if (usbFd_ < 0) {
-      *error = note;
-      return false;
+bool ManagerServer::waitForHandhelds(const hotsync::PortName& port, std::string* error) {
+  port_ = hotsync::HandheldPort::open(port, error);
+  if (!port_) return false;
+  const std::string shown = hotsync::portText(port);
+  switch (port.kind) {
+    case hotsync::PortName::Usb: {
+      std::string note;
+      if (port_->watchFd(&note) < 0) {
+        *error = note;
+        return false;
+      }
+      std::fprintf(stderr, "%s watching USB for handhelds%s\n", timeNow().c_str(),
+                   note.empty() ? "" : (" (" + note + ")").c_str());
+      return true;
     }
-    std::fprintf(stderr, "%s watching USB for handhelds%s\n", timeNow().c_str(),
-                 note.empty() ? "" : (" (" + note + ")").c_str());
-    return true;
+    case hotsync::PortName::Tty:
+      std::fprintf(stderr, "%s watching %s for a handheld\n", timeNow().c_str(), port.path.c_str());
+      handheldFd();
+      return true;
+    case hotsync::PortName::Net:
+    case hotsync::PortName::SerialTcp:
+      break;
   }
-  if (port.starts_with('/')) {
-    ttyPath_ = port;
-    std::fprintf(stderr, "%s watching %s for a handheld\n", timeNow().c_str(), port.c_str());
-    openTty();
-    return true;
-  }
-  const std::string name = hotsync::portName(port);
-  return listenForHandhelds(name.substr(name.find(':') + 1), error);
-}
-
-void ManagerServer::openTty() {
-  if (ttyFd_ >= 0 || ttyPath_.empty()) return;
-  ttyFd_ = ::open(ttyPath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (ttyFd_ < 0) {
-    // An adapter not plugged in yet is looked for again; said once.
-    if (!ttyMissingSaid_)
-      std::fprintf(stderr, "%s %s: %s\n", timeNow().c_str(), ttyPath_.c_str(), std::strerror(errno));
-    ttyMissingSaid_ = true;
-    return;
-  }
-  ttyMissingSaid_ = false;
-  // Raw at the speed a handheld calls at: the first bytes wake the poll
-  // instead of waiting for a line end.
-  termios raw{};
-  if (::tcgetattr(ttyFd_, &raw) == 0) {
-    ::cfmakeraw(&raw);
-    ::cfsetspeed(&raw, B9600);
-    raw.c_cflag |= CLOCAL | CREAD;
-    ::tcsetattr(ttyFd_, TCSANOW, &raw);
-  }
-}
-
-bool ManagerServer::listenForHandhelds(const std::string& address, std::string* error) {
-  const uint16_t port = openHandheldListener(address, error);
-  if (port == 0) return false;
-  handheldFd_ = hotsync::listenerSocket();
-  // A handheld that hangs up between poll and accept must not block the loop.
-  ::fcntl(handheldFd_, F_SETFL, ::fcntl(handheldFd_, F_GETFL) | O_NONBLOCK);
-  std::fprintf(stderr, "%s listening for network HotSync on port %u\n", timeNow().c_str(), port);
+  warnWhenReachable(port, shown);
+  std::fprintf(stderr, "%s listening for network HotSync on port %u\n", timeNow().c_str(), port_->boundPort());
   return true;
+}
+
+int ManagerServer::handheldFd() {
+  if (!port_) return -1;
+  std::string note;
+  const int fd = port_->watchFd(&note);
+  if (!note.empty()) std::fprintf(stderr, "%s %s\n", timeNow().c_str(), note.c_str());
+  return fd;
 }
 
 bool ManagerServer::listen(std::string* error) {
@@ -268,7 +246,7 @@ int ManagerServer::run() {
       if (failed != 0) {
         std::fprintf(stderr, "%s cannot start a HotSync: %s\n", timeNow().c_str(), std::strerror(failed));
         if (!called) reply(s.current.client, "declined");
-        if (called && s.current.fds.empty()) ttyQueued_ = false;
+        if (called && s.current.fds.empty() && port_) port_->resume();
         closeRequest(s.current);
         continue;
       }
@@ -283,9 +261,8 @@ int ManagerServer::run() {
   auto childEnded = [&](int status) {
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     if (s.current.client < 0 && s.current.fds.empty() && s.current.env.empty()) {
-      // The tty's HotSync is over: what it left unread is no new handheld.
-      if (ttyFd_ >= 0) ::tcflush(ttyFd_, TCIFLUSH);
-      ttyQueued_ = false;
+      // The tty's HotSync is over: it is watched again.
+      if (port_) port_->resume();
     }
     std::fprintf(stderr, "%s HotSync %d ended with status %d\n", timeNow().c_str(), s.child, code);
     if (s.current.client >= 0) reply(s.current.client, "status " + std::to_string(code));
@@ -327,59 +304,43 @@ int ManagerServer::run() {
     }
   };
 
-  // A handheld that calls joins the queue with its connection; the
-  // HotSync's `sync --listen` makes the opening exchange when its turn comes.
-  auto acceptHandheld = [&] {
-    const int fd = ::accept4(handheldFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) return;
-    // Connections cost nothing to open, so a flood must not use up the
-    // manager's descriptors: past a few waiting handhelds one is turned away.
-    const auto waiting =
-        std::count_if(s.pending.begin(), s.pending.end(), [](const Request& r) { return r.client < 0; });
-    if (s.quitting || waiting >= kMaxWaitingHandhelds) {
-      ::close(fd);
-      return;
-    }
-    Request r;
-    r.fds = {fd};
+  // A handheld that calls joins the queue. A network handheld's HotSync
+  // gets its connection, and its `sync --listen` makes the opening exchange
+  // when its turn comes; a tty's HotSync opens the tty and reads what it
+  // sent (the tty is not watched again until that HotSync ends); a USB
+  // handheld's opens the device that appeared (it waits on the bus meanwhile).
+  auto handheldCalled = [&] {
+    const char* home = std::getenv("HOME");
     // Nobody called from a folder; the HotSync runs in the user's home.
-    const char* home = std::getenv("HOME");
-    r.fields = {"sync", dataFolders(), home != nullptr && *home != '\0' ? home : "/", "--listen"};
-    s.pending.push_back(std::move(r));
-    std::fprintf(stderr, "%s network HotSync queued\n", timeNow().c_str());
-  };
-
-  // The handheld on the tty called: its HotSync opens the tty and reads
-  // what it sent. The tty is not watched again until that HotSync ends.
-  auto ttyCalled = [&](short events) {
-    if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-      ::close(ttyFd_);  // unplugged: looked for again
-      ttyFd_ = -1;
-      return;
-    }
-    if (s.quitting) return;
-    Request r;
-    const char* home = std::getenv("HOME");
-    r.fields = {"sync", dataFolders(), home != nullptr && *home != '\0' ? home : "/", "--port", ttyPath_};
-    s.pending.push_back(std::move(r));
-    ttyQueued_ = true;
-    std::fprintf(stderr, "%s serial HotSync queued\n", timeNow().c_str());
-  };
-
-  // A USB handheld that appears joins the queue; its HotSync opens that
-  // device when its turn comes (the handheld waits on the bus meanwhile).
-  auto usbArrived = [&] {
-    char text[256];
-    const ssize_t n = ::read(usbFd_, text, sizeof text - 1);
-    if (n <= 0) return;
-    text[n] = '\0';
-    const char* home = std::getenv("HOME");
-    for (char* place = std::strtok(text, "\n"); place != nullptr && !s.quitting; place = std::strtok(nullptr, "\n")) {
+    const std::string folder = home != nullptr && *home != '\0' ? home : "/";
+    const hotsync::PortName& name = port_->name();
+    for (hotsync::HandheldPort::Call& call : port_->takeCalls()) {
       Request r;
-      r.fields = {"sync", dataFolders(), home != nullptr && *home != '\0' ? home : "/", "--port", "usb:"};
-      r.env = {std::string(hotsync::kUsbDeviceEnv) + "=" + place};
-      s.pending.push_back(std::move(r));
-      std::fprintf(stderr, "%s USB HotSync queued (at %s)\n", timeNow().c_str(), place);
+      if (name.kind == hotsync::PortName::Net) {
+        // Connections cost nothing to open, so a flood must not use up the
+        // manager's descriptors: past a few waiting handhelds one is turned away.
+        const auto waiting =
+            std::count_if(s.pending.begin(), s.pending.end(), [](const Request& q) { return q.client < 0; });
+        if (s.quitting || waiting >= kMaxWaitingHandhelds) {
+          ::close(call.fd);
+          continue;
+        }
+        r.fds = {call.fd};
+        r.fields = {"sync", dataFolders(), folder, "--listen"};
+        s.pending.push_back(std::move(r));
+        std::fprintf(stderr, "%s network HotSync queued\n", timeNow().c_str());
+      } else if (s.quitting) {
+        if (name.kind == hotsync::PortName::Tty) port_->resume();
+      } else if (name.kind == hotsync::PortName::Usb) {
+        r.fields = {"sync", dataFolders(), folder, "--port", "usb:"};
+        r.env = {std::string(hotsync::kUsbDeviceEnv) + "=" + call.usbDevice};
+        s.pending.push_back(std::move(r));
+        std::fprintf(stderr, "%s USB HotSync queued (at %s)\n", timeNow().c_str(), call.usbDevice.c_str());
+      } else {
+        r.fields = {"sync", dataFolders(), folder, "--port", name.path};
+        s.pending.push_back(std::move(r));
+        std::fprintf(stderr, "%s serial HotSync queued\n", timeNow().c_str());
+      }
     }
   };
 
@@ -421,13 +382,8 @@ int ManagerServer::run() {
   std::fflush(stderr);
   while (!(s.quitting && s.child < 0)) {
     startNext();
-    openTty();
-    const bool watchTty = ttyFd_ >= 0 && !ttyQueued_;
-    std::vector<pollfd> polled = {{listenFd_, POLLIN, 0},
-                                  {signalFd, POLLIN, 0},
-                                  {handheldFd_, POLLIN, 0},
-                                  {watchTty ? ttyFd_ : -1, POLLIN, 0},
-                                  {usbFd_, POLLIN, 0}};
+    const int calledOn = handheldFd();
+    std::vector<pollfd> polled = {{listenFd_, POLLIN, 0}, {signalFd, POLLIN, 0}, {calledOn, POLLIN, 0}};
     const bool watchChild = s.child > 0 && s.childFd >= 0;
     const bool watchCaller = s.child > 0 && !s.cancelSent && s.current.client >= 0;
     if (watchChild) polled.push_back({s.childFd, POLLIN, 0});
@@ -448,7 +404,7 @@ int ManagerServer::run() {
     // not there yet every few seconds.
     const bool ending = s.child > 0 && s.quitting;
     int wait = s.child > 0 && (s.childFd < 0 || ending) ? 200 : -1;
-    if (!ttyPath_.empty() && ttyFd_ < 0 && wait < 0) wait = 3000;
+    if (port_ && port_->name().kind == hotsync::PortName::Tty && calledOn < 0 && wait < 0) wait = 3000;
     if (::poll(polled.data(), polled.size(), wait) < 0 && errno != EINTR) break;
     if (polled[1].revents != 0) {
       signalfd_siginfo info{};
@@ -470,9 +426,7 @@ int ManagerServer::run() {
     }
     if (!s.quitting) dropWithdrawn(polled, pendingAt);
     if (polled[0].revents != 0) accept();
-    if (polled[2].revents != 0) acceptHandheld();
-    if (watchTty && polled[3].revents != 0) ttyCalled(polled[3].revents);
-    if (polled[4].revents != 0) usbArrived();
+    if (polled[2].revents != 0) handheldCalled();
     std::fflush(stderr);
   }
   if (signalFd >= 0) ::close(signalFd);

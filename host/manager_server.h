@@ -6,7 +6,10 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "hotsync/port.h"
 
 namespace tarvo::host {
 
@@ -33,7 +36,7 @@ class ManagerServer {
   // Also answers handhelds that call on `port`: a tty, net:[ADDR][:PORT]
   // (network HotSync), or usb: (each known handheld that appears on USB).
   // False with *error.
-  bool waitForHandhelds(const std::string& port, std::string* error);
+  bool waitForHandhelds(const hotsync::PortName& port, std::string* error);
   // Serves until a quit request or SIGTERM/SIGINT/SIGHUP, and the HotSync
   // in progress has ended. Returns the exit status.
   int run();
@@ -44,15 +47,10 @@ class ManagerServer {
   std::string conduit_;
   int handheldWait_;
   int listenFd_ = -1;
-  int handheldFd_ = -1;  // the platform's listening socket, not ours to close
-  std::string ttyPath_;  // a tty handhelds call on
-  int ttyFd_ = -1;
-  int usbFd_ = -1;          // the platform's USB watch, not ours to close
-  bool ttyQueued_ = false;  // its HotSync is queued or running
-  bool ttyMissingSaid_ = false;
+  std::unique_ptr<hotsync::HandheldPort> port_;  // where handhelds call, when they do
 
-  bool listenForHandhelds(const std::string& address, std::string* error);
-  void openTty();
+  // The port's descriptor to poll, -1 when there is none now; says why a tty is missing.
+  int handheldFd();
 };
 
 }  // namespace tarvo::host

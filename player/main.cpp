@@ -82,10 +82,16 @@ int main(int argc, char** argv) {
   }
   int64_t rate = 0;
   if (!args.number("rate", 9600, 460800, 0, &rate, &error)) return usage(error);
-  if (rate != 0 && rate != 9600 && rate != 19200 && rate != 38400 && rate != 57600 && rate != 115200 &&
-      rate != 230400 && rate != 460800) {
-    return usage("not a serial speed: " + std::to_string(rate) +
-                 " (9600, 19200, 38400, 57600, 115200, 230400 or 460800)");
+  if (rate != 0 && !hotsync::isSerialSpeed(static_cast<uint32_t>(rate))) {
+    return usage("not a serial speed: " + std::to_string(rate) + " (" + hotsync::kSerialSpeedList + ")");
+  }
+  // The desktop as a port name: where this end connects to.
+  hotsync::PortName port;
+  if (!serial.empty()) {
+    port.kind = hotsync::PortName::Tty;
+    port.path = serial;
+  } else if (!hotsync::parsePortName(desktop.empty() ? "serial-tcp:" + serialTcp : "net:" + desktop, &port, &error)) {
+    return usage(error);
   }
   hotsync::PlayOptions options;
   int64_t retry = 0;
@@ -98,6 +104,7 @@ int main(int argc, char** argv) {
   options.retrySeconds = static_cast<int>(retry);
   options.patienceSeconds = static_cast<int>(patience);
   options.hangUpAfter = static_cast<uint64_t>(hangUpAfter);
+  options.rate = static_cast<uint32_t>(rate);
   const bool quiet = args.has("quiet");
 
   auto notice = [quiet](const std::string& line) {
@@ -106,11 +113,7 @@ int main(int argc, char** argv) {
   };
   options.notice = notice;
   error.clear();
-  const bool played =
-      desktop.empty() ? hotsync::playSerialHotSync(
-                            dir, {serial.empty() ? serialTcp : serial, !serialTcp.empty(), static_cast<uint32_t>(rate)},
-                            options, &error)
-                      : hotsync::playNetworkHotSync(dir, desktop, options, &error);
+  const bool played = hotsync::playHotSync(dir, port, options, &error);
   if (!played) {
     return fail(error.empty() ? "the HotSync did not end properly" : error, kExitFailed);
   }

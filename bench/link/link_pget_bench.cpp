@@ -81,13 +81,16 @@ bool pgetReads() {
 // Seconds for the pget reads over the link, or a negative value on failure.
 double pgetOverTheLink(const fs::path& handheld, const fs::path& root) {
   std::string error;
-  const uint16_t port = hotsync::listenForHandheld("127.0.0.1:0", &error);
-  if (port == 0) return std::fprintf(stderr, "%s\n", error.c_str()), -1;
+  hotsync::PortName anyPort;
+  anyPort.port = 0;
+  const auto opened = hotsync::HandheldPort::open(anyPort, &error);
+  if (!opened) return std::fprintf(stderr, "%s\n", error.c_str()), -1;
+  const uint16_t port = opened->boundPort();
   const pid_t player = spawn({TARVO_HANDHELD_BIN, "--handheld", handheld.string(), "--hotsync",
                               "127.0.0.1:" + std::to_string(port), "--quiet"},
                              root / "handheld.out");
-  if (!hotsync::acceptNetworkHandheld(&error)) return std::fprintf(stderr, "%s\n", error.c_str()), -1;
-  hotsync::closeListener();
+  if (opened->connect({}, &error) != hotsync::WaitResult::Connected)
+    return std::fprintf(stderr, "%s\n", error.c_str()), -1;
   const auto start = Clock::now();
   if (!pgetReads()) return -1;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -130,10 +133,13 @@ double pgetOverSerial(const fs::path& handheld, const fs::path& root) {
       spawn({TARVO_HANDHELD_BIN, "--handheld", handheld.string(), "--serial", pty.handheld, "--retry", "30", "--quiet"},
             root / "serial-handheld.out");
   std::string error;
+  hotsync::PortName tty;
+  tty.kind = hotsync::PortName::Tty;
+  tty.path = pty.desktop;
   hotsync::WaitOptions options;
-  options.port = pty.desktop;
   options.waitSeconds = 60;
-  bool ok = hotsync::waitForHandheldOn(options, &error) == hotsync::WaitResult::Connected;
+  const auto opened = hotsync::HandheldPort::open(tty, &error);
+  bool ok = opened && opened->connect(options, &error) == hotsync::WaitResult::Connected;
   if (!ok) std::fprintf(stderr, "%s\n", error.c_str());
   ok = ok && pgetReads();
   hotsync::disconnectHandheld();

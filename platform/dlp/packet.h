@@ -14,8 +14,6 @@
 
 namespace dlp {
 
-constexpr uint16_t kNetHotSyncPort = 14238;
-
 constexpr std::size_t kFrameHeaderSize = 6;
 constexpr uint8_t kFrameData = 0x01;
 constexpr uint8_t kFrameTickle = 0x02;  // keep-alive, no payload

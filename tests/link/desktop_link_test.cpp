@@ -7,7 +7,7 @@
 #include "dlp/packet.h"
 #include "dlp/table.h"
 #include "hotsync/host.h"
-#include "hotsync/link.h"
+#include "hotsync/port.h"
 #include "hotsync/syncmgr.h"
 #include "scripted_handheld.h"
 #include "temp_folder.h"
@@ -23,11 +23,12 @@ class DesktopLink : public ::testing::Test {
   void connect(Answer answer) {
     setenv("XDG_DATA_HOME", temp_.path().c_str(), 1);
     std::string error;
-    const uint16_t port = hotsync::listenForHandheld("127.0.0.1:0", &error);
-    ASSERT_NE(port, 0) << error;
-    handheld_ = std::make_unique<ScriptedHandheld>(port, std::move(answer));
-    ASSERT_TRUE(hotsync::acceptNetworkHandheld(&error)) << error;
-    hotsync::closeListener();
+    hotsync::PortName anyPort;
+    anyPort.port = 0;
+    const auto port = hotsync::HandheldPort::open(anyPort, &error);
+    ASSERT_TRUE(port) << error;
+    handheld_ = std::make_unique<ScriptedHandheld>(port->boundPort(), std::move(answer));
+    ASSERT_EQ(port->connect({}, &error), hotsync::WaitResult::Connected) << error;
   }
   void TearDown() override {
     hotsync::disconnectHandheld();

@@ -418,7 +418,7 @@ TEST(SerialPort, AHandheldSpeakingNetworkFramesOnATtyIsUnderstood) {
   named.path = pty.name;
   hotsync::detail::PortWait wait;
   wait.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  auto desktop = hotsync::detail::openSerialLink(named, wait, {});
+  auto desktop = hotsync::detail::openSerialLink(named, nullptr, wait, {});
   desktop->send(Bytes{1, 2, 3});
   EXPECT_EQ(desktop->receive(), (Bytes{3, 2, 1}));
   handheldEnd.get();
@@ -432,10 +432,10 @@ TEST(SerialPort, NoHandheldWithinTheWaitLimit) {
   named.path = pty.name;
   hotsync::detail::PortWait wait;
   wait.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
-  EXPECT_THROW(hotsync::detail::openSerialLink(named, wait, {}), hotsync::detail::NoHandheldCame);
+  EXPECT_THROW(hotsync::detail::openSerialLink(named, nullptr, wait, {}), hotsync::detail::NoHandheldCame);
   named.path = "/nonexistent/tty";
   try {
-    hotsync::detail::openSerialLink(named, wait, {});
+    hotsync::detail::openSerialLink(named, nullptr, wait, {});
     FAIL() << "opened a missing tty";
   } catch (const LinkError& e) {
     EXPECT_NE(std::string(e.what()).find("/nonexistent/tty"), std::string::npos) << e.what();

@@ -1,11 +1,11 @@
 // Ports as Palm users on Linux type them, and text that names none.
-#include "link/port.h"
-
 #include <gtest/gtest.h>
+
+#include "hotsync/port.h"
 
 namespace {
 
-using hotsync::detail::PortName;
+using hotsync::PortName;
 
 TEST(PortName, TheFormsPalmToolsUseWithTheirDefaults) {
   struct Case {
@@ -32,14 +32,14 @@ TEST(PortName, TheFormsPalmToolsUseWithTheirDefaults) {
     SCOPED_TRACE(c.text);
     PortName named;
     std::string error;
-    ASSERT_TRUE(hotsync::detail::parsePortName(c.text, &named, &error)) << error;
+    ASSERT_TRUE(hotsync::parsePortName(c.text, &named, &error)) << error;
     EXPECT_EQ(named.kind, c.kind);
-    EXPECT_EQ(hotsync::detail::portText(named), c.shown);
-    EXPECT_EQ(hotsync::detail::portIsLocal(named), c.local);
+    EXPECT_EQ(hotsync::portText(named), c.shown);
+    EXPECT_EQ(hotsync::portIsLocal(named), c.local);
     // What is shown reads back as the same port.
     PortName again;
-    ASSERT_TRUE(hotsync::detail::parsePortName(c.shown, &again, &error)) << error;
-    EXPECT_EQ(hotsync::detail::portText(again), c.shown);
+    ASSERT_TRUE(hotsync::parsePortName(c.shown, &again, &error)) << error;
+    EXPECT_EQ(hotsync::portText(again), c.shown);
   }
 }
 
@@ -49,10 +49,24 @@ TEST(PortName, TextThatNamesNoPortIsRefusedInOneLine) {
     SCOPED_TRACE(text);
     PortName named;
     std::string error;
-    EXPECT_FALSE(hotsync::detail::parsePortName(text, &named, &error));
+    EXPECT_FALSE(hotsync::parsePortName(text, &named, &error));
     EXPECT_NE(error, "");
     EXPECT_EQ(error.find('\n'), std::string::npos);
   }
+}
+
+TEST(PortName, AListNamesEachPortOnceInItsOrder) {
+  std::vector<PortName> named;
+  std::string error;
+  ASSERT_TRUE(hotsync::parsePortNames(" usb:, /dev/ttyUSB0  net:192.168.1.5,,serial-tcp:", &named, &error)) << error;
+  std::vector<std::string> shown;
+  for (const PortName& n : named) shown.push_back(hotsync::portText(n));
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"usb:", "/dev/ttyUSB0", "net:192.168.1.5:14238", "serial-tcp:127.0.0.1:6416"}));
+  ASSERT_TRUE(hotsync::parsePortNames("", &named, &error));
+  EXPECT_TRUE(named.empty());
+  EXPECT_FALSE(hotsync::parsePortNames("usb:, com1", &named, &error));
+  EXPECT_NE(error.find("\"com1\""), std::string::npos) << error;
 }
 
 }  // namespace

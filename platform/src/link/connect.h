@@ -14,4 +14,7 @@ namespace hotsync::detail {
 // is connected already; throws LinkError when the handheld does not answer.
 bool attachLinkedHandheld(std::unique_ptr<Link> link, std::string* error);
 
+// The read end that stopListening makes readable, emptied of earlier stops.
+int stopPipe();
+
 }  // namespace hotsync::detail

@@ -13,7 +13,6 @@ namespace hotsync {
 
 namespace {
 
-constexpr uint16_t kSerialTcpPort = 6416;
 constexpr uint32_t kOfferedRate = 115200;
 
 using MakeLink = std::function<std::unique_ptr<detail::Link>()>;
@@ -53,46 +52,38 @@ bool playOver(const std::filesystem::path& dir, const MakeLink& makeLink, const 
 
 }  // namespace
 
-bool playNetworkHotSync(const std::filesystem::path& dir, const std::string& desktop, const PlayOptions& options,
-                        std::string* error) {
-  std::string host;
-  uint16_t port = 0;
-  if (!detail::splitHostPort(desktop, &host, &port, error)) return false;
-  return playOver(
-      dir,
-      [&] { return detail::NetLink::connect(host, port, std::chrono::seconds(std::max(options.retrySeconds, 0))); },
-      options, error);
-}
-
-bool playSerialHotSync(const std::filesystem::path& dir, const SerialTarget& target, const PlayOptions& options,
-                       std::string* error) {
-  const uint32_t rate = target.rate == 0 ? kOfferedRate : target.rate;
+bool playHotSync(const std::filesystem::path& dir, const PortName& desktop, const PlayOptions& options,
+                 std::string* error) {
+  const uint32_t rate = options.rate == 0 ? kOfferedRate : options.rate;
   const auto patience = std::chrono::seconds(std::max(options.retrySeconds, 0));
-  if (!target.overTcp) {
-    return playOver(
-        dir,
-        [&] {
-          auto stream = std::make_unique<detail::FdStream>(detail::openTty(target.device), target.device);
-          const int fd = stream->fd();
-          return detail::PadpLink::handheld(
-              std::move(stream), rate, [fd](uint32_t r) { detail::setTtyRate(fd, r); }, patience);
-        },
-        options, error);
+  switch (desktop.kind) {
+    case PortName::Net:
+      return playOver(
+          dir, [&] { return detail::NetLink::connect(desktop.host, desktop.port, patience); }, options, error);
+    case PortName::Tty:
+      return playOver(
+          dir,
+          [&] {
+            auto stream = std::make_unique<detail::FdStream>(detail::openTty(desktop.path), desktop.path);
+            const int fd = stream->fd();
+            return detail::PadpLink::handheld(
+                std::move(stream), rate, [fd](uint32_t r) { detail::setTtyRate(fd, r); }, patience);
+          },
+          options, error);
+    case PortName::SerialTcp:
+      return playOver(
+          dir,
+          [&] {
+            // Nothing to switch: the bytes go as fast as TCP carries them.
+            return detail::PadpLink::handheld(detail::connectTcp(desktop.host, desktop.port, patience), rate, {},
+                                              patience);
+          },
+          options, error);
+    case PortName::Usb:
+      break;
   }
-  std::string host;
-  uint16_t port = 0;
-  if (!detail::splitHostPort(target.device, &host, &port, error)) return false;
-  const std::string& text = target.device;
-  const bool portGiven =
-      text.starts_with('[') ? text.find("]:") != std::string::npos : std::count(text.begin(), text.end(), ':') == 1;
-  if (!portGiven) port = kSerialTcpPort;
-  return playOver(
-      dir,
-      [&] {
-        // Nothing to switch: the bytes go as fast as TCP carries them.
-        return detail::PadpLink::handheld(detail::connectTcp(host, port, patience), rate, {}, patience);
-      },
-      options, error);
+  if (error) *error = "a played handheld does not call over USB";
+  return false;
 }
 
 }  // namespace hotsync

@@ -1,14 +1,12 @@
-#include "link/port.h"
+#include "hotsync/port.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <tuple>
 
-namespace hotsync::detail {
+namespace hotsync {
 
 namespace {
 
-constexpr uint16_t kNetPort = 14238;
 constexpr const char* kDefaultHost = "127.0.0.1";
 constexpr const char* kForms = "a tty path such as /dev/ttyUSB0, net:[ADDR][:PORT], serial-tcp:[ADDR][:PORT] or usb:";
 
@@ -36,10 +34,10 @@ bool parseAddress(const std::string& text, const std::string& whole, PortName* n
     hasPort = true;
   }
   if (hasPort) {
-    char* end = nullptr;
-    const long value = std::strtol(portText.c_str(), &end, 10);
-    if (portText.empty() || *end != '\0' || value < 0 || value > 65535)
-      return fail(error, "not a port number in \"" + whole + "\": " + portText);
+    const bool digits = !portText.empty() && portText.size() <= 5 &&
+                        std::all_of(portText.begin(), portText.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const long value = digits ? std::stol(portText) : -1;
+    if (value < 0 || value > 65535) return fail(error, "not a port number in \"" + whole + "\": " + portText);
     named->port = static_cast<uint16_t>(value);
   }
   if (host == "any") host = "0.0.0.0";
@@ -51,11 +49,7 @@ bool parseAddress(const std::string& text, const std::string& whole, PortName* n
 
 bool parsePortName(const std::string& text, PortName* named, std::string* error) {
   *named = PortName{};
-  if (text.empty() || text == "net:") {
-    named->host = kDefaultHost;
-    named->port = kNetPort;
-    return true;
-  }
+  if (text.empty() || text == "net:") return true;
   if (text.starts_with('/')) {
     named->kind = PortName::Tty;
     named->path = text;
@@ -65,8 +59,8 @@ bool parsePortName(const std::string& text, PortName* named, std::string* error)
     named->kind = PortName::Usb;
     return true;
   }
-  for (const auto& [prefix, kind, port] :
-       {std::tuple{"net:", PortName::Net, kNetPort}, std::tuple{"serial-tcp:", PortName::SerialTcp, kSerialTcpPort}}) {
+  for (const auto& [prefix, kind, port] : {std::tuple{"net:", PortName::Net, kNetHotSyncPort},
+                                           std::tuple{"serial-tcp:", PortName::SerialTcp, kSerialTcpPort}}) {
     const std::string p = prefix;
     if (!text.starts_with(p)) continue;
     named->kind = kind;
@@ -74,6 +68,24 @@ bool parsePortName(const std::string& text, PortName* named, std::string* error)
     return parseAddress(text.substr(p.size()), text, named, error);
   }
   return fail(error, "not a port: \"" + text + "\" (" + kForms + ")");
+}
+
+bool parsePortNames(const std::string& text, std::vector<PortName>* named, std::string* error) {
+  named->clear();
+  std::string word;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    const char c = i < text.size() ? text[i] : ',';
+    if (c != ',' && c != ' ' && c != '\t') {
+      word += c;
+      continue;
+    }
+    if (word.empty()) continue;
+    PortName one;
+    if (!parsePortName(word, &one, error)) return false;
+    named->push_back(std::move(one));
+    word.clear();
+  }
+  return true;
 }
 
 std::string portText(const PortName& named) {
@@ -95,4 +107,8 @@ bool portIsLocal(const PortName& named) {
   return named.host == "localhost" || named.host == "::1" || named.host.starts_with("127.");
 }
 
-}  // namespace hotsync::detail
+bool isSerialSpeed(uint32_t rate) {
+  return std::find(std::begin(kSerialSpeeds), std::end(kSerialSpeeds), rate) != std::end(kSerialSpeeds);
+}
+
+}  // namespace hotsync

@@ -29,13 +29,14 @@ void waitReadable(int fd, const PortWait& wait);
 
 using PortNotice = std::function<void(const std::string&)>;
 
-// Waits on `named` and returns the link to the handheld that came, its
-// opening exchange made. `notice` hears "waiting for ..." once the port is
-// open.
-std::unique_ptr<Link> waitForHandheld(const PortName& named, const PortWait& wait, const PortNotice& notice);
+class Listener;
 
-// The serial kinds (a tty, serial-tcp:) and USB, built by their links.
-std::unique_ptr<Link> openSerialLink(const PortName& named, const PortWait& wait, const PortNotice& notice);
+// The serial kinds (a tty, serial-tcp: on the port's `listener`) and USB,
+// built by their links: each returns the link to the handheld that came,
+// its opening exchange made. `notice` hears "waiting for ..." once the port
+// is open.
+std::unique_ptr<Link> openSerialLink(const PortName& named, Listener* listener, const PortWait& wait,
+                                     const PortNotice& notice);
 std::unique_ptr<Link> openUsbLink(const PortName& named, const PortWait& wait, const PortNotice& notice);
 
 }  // namespace hotsync::detail

@@ -15,42 +15,6 @@
 
 namespace hotsync::detail {
 
-bool splitHostPort(const std::string& text, std::string* host, uint16_t* port, std::string* error) {
-  auto fail = [&](const std::string& message) {
-    if (error) *error = message;
-    return false;
-  };
-  *port = dlp::kNetHotSyncPort;
-  std::string portText;
-  bool hasPort = false;
-  if (text.starts_with('[')) {  // [IPv6] or [IPv6]:PORT
-    const auto close = text.find(']');
-    if (close == std::string::npos) return fail("not a HOST[:PORT]: " + text);
-    *host = text.substr(1, close - 1);
-    const std::string rest = text.substr(close + 1);
-    if (!rest.empty()) {
-      if (rest[0] != ':') return fail("not a HOST[:PORT]: " + text);
-      portText = rest.substr(1);
-      hasPort = true;
-    }
-  } else if (std::count(text.begin(), text.end(), ':') == 1) {
-    const auto colon = text.find(':');
-    *host = text.substr(0, colon);
-    portText = text.substr(colon + 1);
-    hasPort = true;
-  } else {
-    *host = text;  // no port, or a bare IPv6 address
-  }
-  if (host->empty()) return fail("no host in " + text);
-  if (hasPort) {
-    char* end = nullptr;
-    const long value = std::strtol(portText.c_str(), &end, 10);
-    if (portText.empty() || *end != '\0' || value < 0 || value > 65535) return fail("not a port number: " + portText);
-    *port = static_cast<uint16_t>(value);
-  }
-  return true;
-}
-
 std::string describeAddress(const sockaddr_storage& addr) {
   char host[NI_MAXHOST] = "?";
   char serv[NI_MAXSERV] = "?";

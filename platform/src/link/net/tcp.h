@@ -12,10 +12,6 @@ struct sockaddr_storage;
 
 namespace hotsync::detail {
 
-// "HOST[:PORT]" with the network HotSync port as the default. False with
-// *error on a bad port.
-bool splitHostPort(const std::string& text, std::string* host, uint16_t* port, std::string* error);
-
 // "ADDRESS:PORT" of a socket address, numeric.
 std::string describeAddress(const sockaddr_storage& addr);
 

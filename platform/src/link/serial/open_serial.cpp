@@ -47,8 +47,8 @@ std::unique_ptr<ReplayStream> readFirstBytes(std::unique_ptr<FdStream> stream, c
   }
 }
 
-std::unique_ptr<FdStream> acceptEmulator(const PortName& named, const PortWait& wait, const PortNotice& notice) {
-  const std::unique_ptr<Listener> listener = Listener::open(named.host, named.port);
+std::unique_ptr<FdStream> acceptEmulator(Listener* listener, const PortWait& wait, const PortNotice& notice) {
+  if (listener == nullptr) throw LinkError("not listening for an emulator");
   if (notice) notice("waiting for an emulator's serial HotSync on port " + std::to_string(listener->port()));
   for (;;) {
     waitReadable(listener->fd(), wait);
@@ -64,7 +64,8 @@ std::unique_ptr<FdStream> acceptEmulator(const PortName& named, const PortWait& 
 
 }  // namespace
 
-std::unique_ptr<Link> openSerialLink(const PortName& named, const PortWait& wait, const PortNotice& notice) {
+std::unique_ptr<Link> openSerialLink(const PortName& named, Listener* listener, const PortWait& wait,
+                                     const PortNotice& notice) {
   std::unique_ptr<FdStream> stream;
   PadpLink::RateSwitch switchRate;
   if (named.kind == PortName::Tty) {
@@ -78,7 +79,7 @@ std::unique_ptr<Link> openSerialLink(const PortName& named, const PortWait& wait
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     };
   } else {
-    stream = acceptEmulator(named, wait, notice);  // no speed: the bytes go as fast as TCP carries them
+    stream = acceptEmulator(listener, wait, notice);  // no speed: the bytes go as fast as TCP carries them
   }
   FirstBytes::Framing framing = FirstBytes::Unknown;
   std::unique_ptr<ReplayStream> replay = readFirstBytes(std::move(stream), wait, &framing);

@@ -1,15 +1,7 @@
-// --listen for the host's commands: waiting for a handheld's network HotSync.
+// What the HotSync manager tells the HotSyncs it runs for handhelds that called.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 namespace tarvo::host {
-
-// Opens the listening socket on `address` (empty: 127.0.0.1, port 14238),
-// warning on standard error when it is not a loopback address. Returns the
-// port, or 0 with a one-line *error.
-uint16_t openHandheldListener(const std::string& address, std::string* error);
 
 // Set by the HotSync manager in the `sync --listen` it starts for a network
 // HotSync it accepted: the descriptor of that connection (see
