@@ -10,7 +10,7 @@ set(CMAKE_INSTALL_DOCDIR share/doc/tarvo-sync)
 include(GNUInstallDirs)
 
 set(TARVO_PACKAGE tarvo-sync)
-set_target_properties(hotsync tarvoconduit PROPERTIES
+set_target_properties(hotsync hotsync_shipped tarvoconduit PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR}
   INSTALL_RPATH "$ORIGIN")
@@ -24,7 +24,7 @@ set_target_properties(${tarvo_programs} PROPERTIES INSTALL_RPATH "$ORIGIN/../${C
 # is copied, while one of them is missing.
 set(tarvo_built_files ${TARVO_UDEV_RULES} ${TARVO_DESKTOP_QM}
   ${TARVO_DESKTOP_ICONS}/hicolor/256x256/apps/tarvo-hotsync-manager.png)
-foreach(target IN LISTS tarvo_programs ITEMS hotsync tarvoconduit)
+foreach(target IN LISTS tarvo_programs ITEMS hotsync_shipped tarvoconduit)
   list(APPEND tarvo_built_files "$<TARGET_FILE:${target}>")
 endforeach()
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/install-needs.cmake CONTENT "
@@ -41,9 +41,11 @@ endif()
 ")
 
 install(TARGETS ${tarvo_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS hotsync tarvoconduit LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# The library without the hooks tests use.
+install(TARGETS hotsync_shipped tarvoconduit LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 # The platform's headers, for other conduit authors.
-install(DIRECTORY platform/include/hotsync DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY platform/include/hotsync DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h"
+  PATTERN "test_hooks.h" EXCLUDE)
 
 # The handheld application and preferences database are installed beside the
 # conduit's data (conduit/CMakeLists.txt), where the wizard finds them.

@@ -6,6 +6,7 @@
 
 #include "hotsync/backup.h"
 #include "hotsync/syncmgr.h"
+#include "hotsync/test_hooks.h"
 #include "test_handheld.h"
 #include "time_zone.h"
 

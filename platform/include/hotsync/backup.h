@@ -46,10 +46,6 @@ HOTSYNC_EXPORT BackupReport backupHandheld(const BackupOptions& options);
 // status that stopped it.
 HOTSYNC_EXPORT int32_t readWholeDatabase(uint8_t handle, pdb::Database* db) noexcept;
 
-// How many whole databases were read from the connected handheld since it
-// was connected.
-HOTSYNC_EXPORT uint64_t wholeDatabaseReads();
-
 // One database file of a backup folder, as its header describes it.
 struct BackupFile {
   std::filesystem::path path;

@@ -12,9 +12,6 @@ namespace hotsync {
 // Set in a `sync --port usb:` to "BUS-ADDRESS": that HotSync takes only
 // the device at that place on the bus.
 inline constexpr char kUsbDeviceEnv[] = "TARVO_HOTSYNC_USB_DEVICE";
-// Set by tests to a folder of played USB handhelds, which then stands in for
-// the machine's USB bus (docs/link.md).
-inline constexpr char kPlayedUsbEnv[] = "TARVO_PLAYED_USB";
 
 // Starts watching USB in a thread of its own. Each known handheld that
 // arrives is reported once while it stays on the bus, as a line

@@ -14,8 +14,8 @@
 #include <system_error>
 
 #include "folder/card_folder.h"
-#include "folder/crash_point.h"
 #include "folder/whole_file.h"
+#include "test_hooks.h"
 
 namespace hotsync::detail {
 namespace fs = std::filesystem;

@@ -12,6 +12,7 @@
 #include "hotsync/hslog.h"
 #include "pdb/palm_clock.h"
 #include "session.h"
+#include "test_hooks.h"
 #include "text/cp1252.h"
 
 namespace hotsync {
@@ -22,8 +23,6 @@ namespace {
 constexpr int kMaxCards = 64;
 constexpr int32_t kListPage = 256;
 constexpr std::size_t kBatch = 64;  // copies put in place together
-
-std::atomic<uint64_t> g_wholeReads{0};
 
 // The handheld's own clock, so that its dates compare with each other.
 uint32_t handheldNow(detail::Device& device) {
@@ -72,7 +71,7 @@ int32_t readWhole(detail::Device& device, const CDbList& entry, pdb::Database* d
   uint8_t handle = 0;
   int32_t status = device.openDb(entry.m_Name, entry.m_CardNum, &handle, eDbRead | eDbShowSecret);
   if (status != SYNCERR_NONE) return status;
-  ++g_wholeReads;
+  detail::countWholeRead();
   status = device.readWholeDatabase(handle, db);
   device.closeDb(handle);
   return status;
@@ -101,15 +100,13 @@ std::string statusText(int32_t status) {
 
 fs::path userBackupDir(const std::string& user) { return userDir(user) / "backup"; }
 
-uint64_t wholeDatabaseReads() { return g_wholeReads.load(); }
-
 int32_t readWholeDatabase(uint8_t handle, pdb::Database* db) noexcept {
   if (db == nullptr) return SYNCERR_BAD_ARG;
   try {
     auto& s = detail::session();
     std::lock_guard lock(s.mutex);
     if (!s.handheld) return SYNCERR_NOT_CONNECTED;
-    ++g_wholeReads;
+    detail::countWholeRead();
     return s.handheld->readWholeDatabase(handle, db);
   } catch (...) {
     return SYNCERR_UNKNOWN;

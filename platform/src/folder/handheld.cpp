@@ -16,9 +16,9 @@
 #include <system_error>
 
 #include "folder/card_folder.h"
-#include "folder/crash_point.h"
 #include "pdb/header_layout.h"
 #include "pdb/palm_clock.h"
+#include "test_hooks.h"
 
 namespace hotsync::detail {
 namespace fs = std::filesystem;

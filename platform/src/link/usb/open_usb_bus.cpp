@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "hotsync/usb.h"
 #include "link/usb/open_usb_bus.h"
-#include "link/usb/played_usb_bus.h"
+#include "test_hooks.h"
 
 namespace hotsync::detail {
 namespace {
@@ -28,10 +27,7 @@ class NoBus : public UsbBus {
 }  // namespace
 
 std::unique_ptr<UsbBus> openUsbBus(std::string* note) {
-  // Tests play handhelds on a bus of their own.
-  if (const char* played = std::getenv(hotsync::kPlayedUsbEnv); played != nullptr && *played != '\0') {
-    return openPlayedUsbBus(played);
-  }
+  if (auto played = playedUsbBus()) return played;
   std::string error;
   if (auto bus = openLibusbBus(&error)) return bus;
   *note = "no USB bus is visible here: " + error;
