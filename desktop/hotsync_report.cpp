@@ -68,9 +68,12 @@ NotificationText notificationFor(const HotSyncReport& report) {
     lines << NotificationWords::tr("Installed: %1").arg(report.installed.join(QLatin1String(", ")));
   for (const QString& refused : report.refused) lines << NotificationWords::tr("Not installed: %1").arg(refused);
   if (report.backedUp) {
-    QString backup = NotificationWords::tr("Backed up %n database(s)", nullptr, report.copied);
+    QString backup = (report.copied == 1 ? NotificationWords::tr("Backed up 1 database")
+                                         : NotificationWords::tr("Backed up %1 databases").arg(report.copied));
     if (report.backupFailed > 0)
-      backup += QLatin1String(", ") + NotificationWords::tr("%n could not be copied", nullptr, report.backupFailed);
+      backup += QLatin1String(", ") + (report.backupFailed == 1
+                                           ? NotificationWords::tr("1 could not be copied")
+                                           : NotificationWords::tr("%1 could not be copied").arg(report.backupFailed));
     lines << backup;
   }
   text.body = lines.join(QLatin1Char('\n'));

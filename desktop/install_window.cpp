@@ -91,7 +91,9 @@ void InstallWindow::addFiles(const QStringList& files) {
   const QueueOutcome outcome = queueFiles(user, files);
   QStringList lines;
   if (!outcome.queued.isEmpty())
-    lines << tr("%n file(s) queued for %1's next HotSync.", "", int(outcome.queued.size())).arg(user);
+    lines << (outcome.queued.size() == 1
+                  ? tr("1 file queued for %1's next HotSync.").arg(user)
+                  : tr("%1 files queued for %2's next HotSync.").arg(outcome.queued.size()).arg(user));
   for (const QString& refused : outcome.refused) lines << tr("Refused: %1").arg(refused);
   message_->setText(lines.join(QLatin1Char('\n')));
   refresh();

@@ -68,8 +68,8 @@ Status describeStatus(const ManagerState* state, bool failureSeen, const QString
     status.kind = StatusKind::Idle;
   }
   if (!state->queue.empty())
-    lines << QCoreApplication::translate("Status", "%n HotSync(s) waiting their turn", nullptr,
-                                         int(state->queue.size()));
+    lines << (state->queue.size() == 1 ? StatusWords::tr("1 HotSync waiting its turn")
+                                       : StatusWords::tr("%1 HotSyncs waiting their turn").arg(state->queue.size()));
   if (state->last) {
     lines << lastHotSyncWords(*state->last);
     if (status.kind == StatusKind::Waiting) status.kind = failed(*state->last) ? StatusKind::Failed : StatusKind::Done;

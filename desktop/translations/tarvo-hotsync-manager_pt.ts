@@ -92,21 +92,25 @@
         <source>Not installed: %1</source>
         <translation>Não instalado: %1</translation>
     </message>
-    <message numerus="yes">
+    <message>
         <location filename="../hotsync_report.cpp" line="71"/>
-        <source>Backed up %n database(s)</source>
-        <translation>
-            <numerusform>%n banco de dados copiado</numerusform>
-            <numerusform>%n bancos de dados copiados</numerusform>
-        </translation>
+        <source>Backed up 1 database</source>
+        <translation>1 banco de dados copiado</translation>
     </message>
-    <message numerus="yes">
-        <location filename="../hotsync_report.cpp" line="73"/>
-        <source>%n could not be copied</source>
-        <translation>
-            <numerusform>%n não pôde ser copiado</numerusform>
-            <numerusform>%n não puderam ser copiados</numerusform>
-        </translation>
+    <message>
+        <location filename="../hotsync_report.cpp" line="72"/>
+        <source>Backed up %1 databases</source>
+        <translation>%1 bancos de dados copiados</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_report.cpp" line="75"/>
+        <source>1 could not be copied</source>
+        <translation>1 não pôde ser copiado</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_report.cpp" line="76"/>
+        <source>%1 could not be copied</source>
+        <translation>%1 não puderam ser copiados</translation>
     </message>
 </context>
 <context>
@@ -191,13 +195,15 @@
         <source>Waiting for no handheld: no port can be used (see Setup)</source>
         <translation>Não aguarda nenhum handheld: nenhuma porta pode ser usada (veja Configuração)</translation>
     </message>
-    <message numerus="yes">
+    <message>
         <location filename="../status_words.cpp" line="71"/>
-        <source>%n HotSync(s) waiting their turn</source>
-        <translation>
-            <numerusform>%n HotSync aguardando a vez</numerusform>
-            <numerusform>%n HotSyncs aguardando a vez</numerusform>
-        </translation>
+        <source>1 HotSync waiting its turn</source>
+        <translation>1 HotSync aguardando a vez</translation>
+    </message>
+    <message>
+        <location filename="../status_words.cpp" line="72"/>
+        <source>%1 HotSyncs waiting their turn</source>
+        <translation>%1 HotSyncs aguardando a vez</translation>
     </message>
 </context>
 <context>
@@ -243,17 +249,17 @@
         <translation>C&amp;onfigurar...</translation>
     </message>
     <message>
-        <location filename="../conduits_window.cpp" line="99"/>
+        <location filename="../conduits_window.cpp" line="100"/>
         <source>The next HotSyncs back up the handheld.</source>
         <translation>Os próximos HotSyncs fazem cópia de segurança do handheld.</translation>
     </message>
     <message>
-        <location filename="../conduits_window.cpp" line="99"/>
+        <location filename="../conduits_window.cpp" line="100"/>
         <source>The next HotSyncs make no backup.</source>
         <translation>Os próximos HotSyncs não fazem cópia de segurança.</translation>
     </message>
     <message>
-        <location filename="../conduits_window.cpp" line="106"/>
+        <location filename="../conduits_window.cpp" line="108"/>
         <source>%1 could not be started</source>
         <translation>Não foi possível iniciar %1</translation>
     </message>
@@ -266,22 +272,22 @@
         <translation>Iniciar ao entrar</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="128"/>
+        <location filename="../desktop_app.cpp" line="107"/>
         <source>About Tarvo HotSync Manager</source>
         <translation>Sobre o Gerenciador HotSync Tarvo</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="129"/>
+        <location filename="../desktop_app.cpp" line="108"/>
         <source>&lt;b&gt;Tarvo HotSync Manager&lt;/b&gt; %1&lt;p&gt;Shows what the HotSync manager does, and opens the HotSync log, the install queue, the users&apos; backups and the setup.&lt;/p&gt;</source>
         <translation>&lt;b&gt;Gerenciador HotSync Tarvo&lt;/b&gt; %1&lt;p&gt;Mostra o que o gerenciador HotSync está fazendo e abre o registro do HotSync, a fila de instalação, as cópias de segurança dos usuários e a configuração.&lt;/p&gt;</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="139"/>
+        <location filename="../desktop_app.cpp" line="118"/>
         <source>Quit the HotSync manager</source>
         <translation>Sair do gerenciador HotSync</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="140"/>
+        <location filename="../desktop_app.cpp" line="119"/>
         <source>A HotSync is running. Quitting cancels it (the handheld keeps what was done). Quit anyway?</source>
         <translation>Um HotSync está em andamento. Sair o cancela (o handheld mantém o que já foi feito). Sair mesmo assim?</translation>
     </message>
@@ -290,7 +296,7 @@
     <name>tarvo::desktop::InstallWindow</name>
     <message>
         <location filename="../install_window.cpp" line="22"/>
-        <location filename="../install_window.cpp" line="113"/>
+        <location filename="../install_window.cpp" line="115"/>
         <source>Install</source>
         <translation>Instalar</translation>
     </message>
@@ -344,21 +350,23 @@
         <source>Choose the user whose handheld gets the files first.</source>
         <translation>Escolha primeiro o usuário cujo handheld recebe os arquivos.</translation>
     </message>
-    <message numerus="yes">
-        <location filename="../install_window.cpp" line="94"/>
-        <source>%n file(s) queued for %1&apos;s next HotSync.</source>
-        <translation>
-            <numerusform>%n arquivo na fila para o próximo HotSync de %1.</numerusform>
-            <numerusform>%n arquivos na fila para o próximo HotSync de %1.</numerusform>
-        </translation>
-    </message>
     <message>
         <location filename="../install_window.cpp" line="95"/>
+        <source>1 file queued for %1&apos;s next HotSync.</source>
+        <translation>1 arquivo na fila para o próximo HotSync de %1.</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="96"/>
+        <source>%1 files queued for %2&apos;s next HotSync.</source>
+        <translation>%1 arquivos na fila para o próximo HotSync de %2.</translation>
+    </message>
+    <message>
+        <location filename="../install_window.cpp" line="97"/>
         <source>Refused: %1</source>
         <translation>Recusado: %1</translation>
     </message>
     <message>
-        <location filename="../install_window.cpp" line="114"/>
+        <location filename="../install_window.cpp" line="116"/>
         <source>Palm databases (*.prc *.pdb *.pqa);;All files (*)</source>
         <translation>Bancos de dados Palm (*.prc *.pdb *.pqa);;Todos os arquivos (*)</translation>
     </message>
@@ -470,7 +478,7 @@
         <translation>HotSync pela rede</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="78"/>
+        <location filename="../setup_window.cpp" line="77"/>
         <source>%1 (not present now)</source>
         <translation>%1 (ausente agora)</translation>
     </message>
@@ -596,58 +604,58 @@
         <translation>Cópia de segurança</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="33"/>
+        <location filename="../users_window.cpp" line="34"/>
         <source>&amp;Delete...</source>
         <translation>&amp;Excluir...</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="56"/>
-        <location filename="../users_window.cpp" line="61"/>
+        <location filename="../users_window.cpp" line="57"/>
+        <location filename="../users_window.cpp" line="62"/>
         <source>none</source>
         <translation>nenhum</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="57"/>
+        <location filename="../users_window.cpp" line="58"/>
         <source>%1, failed</source>
         <translation>%1, falhou</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="72"/>
+        <location filename="../users_window.cpp" line="73"/>
         <source>%1 deleted.</source>
         <translation>%1 excluído.</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="80"/>
+        <location filename="../users_window.cpp" line="81"/>
         <source>Delete a HotSync user</source>
         <translation>Excluir um usuário do HotSync</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="81"/>
+        <location filename="../users_window.cpp" line="82"/>
         <source>Delete %1&apos;s desktop log and install queue? The backup stays, so that it can be restored onto a handheld later.</source>
         <translation>Excluir o registro e a fila de instalação de %1? A cópia de segurança fica, para poder ser restaurada num handheld mais tarde.</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="86"/>
+        <location filename="../users_window.cpp" line="87"/>
         <source>Delete the backup &amp;too</source>
         <translation>Excluir &amp;também a cópia de segurança</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="106"/>
+        <location filename="../users_window.cpp" line="107"/>
         <source>No port is waiting for a handheld: see Setup, and that the HotSync manager runs.</source>
         <translation>Nenhuma porta aguarda um handheld: veja a Configuração e se o gerenciador HotSync está em execução.</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="116"/>
+        <location filename="../users_window.cpp" line="118"/>
         <source>Restored.</source>
         <translation>Restaurado.</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="116"/>
+        <location filename="../users_window.cpp" line="118"/>
         <source>The restore did not finish (status %1).</source>
         <translation>A restauração não terminou (código %1).</translation>
     </message>
     <message>
-        <location filename="../users_window.cpp" line="123"/>
+        <location filename="../users_window.cpp" line="125"/>
         <source>Press HotSync on %1&apos;s handheld now (%2).</source>
         <translation>Pressione HotSync no handheld de %1 agora (%2).</translation>
     </message>

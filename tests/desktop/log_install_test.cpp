@@ -121,7 +121,7 @@ TEST_F(HostWindows, ADropQueuesThePalmFilesAndRefusesTheOtherWithItsReason) {
   EXPECT_EQ(queue->topLevelItem(0)->text(1), "Tarvo");
   EXPECT_EQ(queue->topLevelItem(0)->text(2), "application");
   EXPECT_EQ(queue->topLevelItem(1)->text(1), "Tarvo News");
-  EXPECT_TRUE(window.message().contains("2 file(s) queued for Demo User's next HotSync."))
+  EXPECT_TRUE(window.message().contains("2 files queued for Demo User's next HotSync."))
       << window.message().toStdString();
   EXPECT_TRUE(window.message().contains("Refused: " + QString::fromStdString(bad.string()) + ": not a Palm database"))
       << window.message().toStdString();

@@ -96,7 +96,7 @@ TEST(HotSyncReport, NotificationSaysWhatWasInstalledAndBackedUp) {
   EXPECT_EQ(text.summary, "HotSync of Ana Souza done");
   EXPECT_EQ(text.body,
             "HotSync completed\nInstalled: Memo Pad\nNot installed: notes.txt: not a Palm database\n"
-            "Backed up 3 database(s)");
+            "Backed up 3 databases");
   EXPECT_FALSE(text.persistent);
 
   for (const QByteArray& line : hotSyncLines(8, 5, "cancelled", "HotSync cancelled"))
