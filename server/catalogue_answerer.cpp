@@ -163,8 +163,10 @@ Response CatalogueAnswerer::answer(const Request& request) {
             note(request, named, "", "credentials refused");
             return page(commands::envelope({commands::login_rejected()}), "catalogue " + cmd);
         }
-        if (cmd == "login") state_->note_login(user->login, request.client, true);
-        if (cmd == "login") return on_login(request, *user);
+        if (cmd == "login") {
+            state_->note_login(user->login, request.client, true);
+            return on_login(request, *user);
+        }
         if (cmd == "list") return on_list(*catalogue, request, *user);
         return on_pget(*catalogue, request, *user);
     } catch (const std::exception& e) {
