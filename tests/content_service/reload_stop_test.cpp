@@ -32,11 +32,16 @@ std::string pput_url(const std::string& body) {
   return std::regex_search(body, m, std::regex("<pput url=\"([^\"]+)\"")) ? m[1].str() : std::string{};
 }
 
-// A request whose body is only half sent: a conversation under way.
+// A request whose body is only half sent: a conversation under way. The
+// connection first gets a whole answer, so the server is known to have
+// taken it up (a connection still in the listen queue at a stop never is).
 class HalfSent {
  public:
   explicit HalfSent(const std::string& url) : c_(url) {
-    c_.send("POST /sync HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+    c_.send("GET /healthz HTTP/1.1\r\nHost: service\r\n\r\n");
+    c_.read_until("ok\n");
+    c_.send("POST /sync HTTP/1.1\r\nHost: service\r\nConnection: close\r\n"
+            "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
             std::to_string(kList.size()) + "\r\n\r\n" + kList.substr(0, 20));
   }
   std::string finish() {
@@ -108,9 +113,8 @@ TEST_F(ReloadAndStop, TermLetsARequestUnderWayFinishWithinTheGrace) {
   ServiceProcess service;
   ASSERT_TRUE(service.start(root_ / "run", service_args(root_, {"--stop-grace", "60"})));
   HalfSent under_way(service.urls()[0]);
-  // A connection still in the listen queue at the stop is never taken up:
-  // give the server time to start reading this one.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // The server's thread is back waiting on this connection by then.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   service.signal(SIGTERM);
   // New connections are refused once it has stopped listening...
   for (int i = 0; i < 500 && fetch(service.urls()[0]).code == CURLE_OK; ++i)

@@ -115,8 +115,8 @@ TEST_F(SharedState, TwoProcessesGiveUniqueIdsAndSendEachChangeSetOnce) {
   }
   for (auto& c : clients) c.join();
   for (const auto& device : all) EXPECT_EQ(sent[device], 1) << "device " << device;
-  EXPECT_EQ(plain.stop(), 0);
-  EXPECT_EQ(both.stop(), 0);
+  EXPECT_EQ(plain.stop(), 0) << plain.err();
+  EXPECT_EQ(both.stop(), 0) << both.err();
 }
 
 TEST_F(SharedState, AnOlderStateFolderIsBroughtOverWithNothingLost) {
