@@ -101,6 +101,7 @@ class Parser {
           return false;
         }
         out->values[key(*option)] = value;
+        out->repeated[key(*option)].push_back(value);
       }
     }
     for (int i = optind; i < count; ++i) out->positional.emplace_back(original(words[i]));
@@ -143,6 +144,11 @@ class Parser {
 };
 
 }  // namespace
+
+std::vector<std::string> Args::valuesOf(const std::string& name) const {
+  const auto it = repeated.find(name);
+  return it == repeated.end() ? std::vector<std::string>{} : it->second;
+}
 
 std::string Args::value(const std::string& name, const std::string& fallback) const {
   const auto it = values.find(name);

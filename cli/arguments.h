@@ -31,8 +31,9 @@ struct Option {
 };
 
 struct Args {
-  std::set<std::string> flags;                // options given without a value
-  std::map<std::string, std::string> values;  // the last value of each option given with one
+  std::set<std::string> flags;                               // options given without a value
+  std::map<std::string, std::string> values;                 // the last value of each option given with one
+  std::map<std::string, std::vector<std::string>> repeated;  // every value of each, in order
   std::vector<std::string> positional;
 
   // Given at all, with or without a value.
@@ -40,6 +41,8 @@ struct Args {
   bool hasValue(const std::string& name) const { return values.count(name) != 0; }
   // The option's value, or `fallback` when it was not given one.
   std::string value(const std::string& name, const std::string& fallback = {}) const;
+  // Every value the option was given, in order (an option that may repeat).
+  std::vector<std::string> valuesOf(const std::string& name) const;
   // The option's value as a whole number in [min, max]; `fallback` when the
   // option was not given. False with a one-line *error when it is not one.
   bool number(const std::string& name, int64_t min, int64_t max, int64_t fallback, int64_t* out,

@@ -7,6 +7,7 @@
 #include "host/handheld_make.h"
 #include "host/handheld_port.h"
 #include "host/handheld_reader.h"
+#include "host/manager_client.h"
 #include "text/cp1252.h"
 
 namespace tarvo::host {
@@ -73,6 +74,8 @@ int commandHandheld(int argc, char** argv) {
 
   ConnectedHandheld handheld;
   if (live) {
+    // One port, one owner: the manager's, while it waits there.
+    if (const std::string owner = managerWaitsOn(hotsync::portText(port.name)); !owner.empty()) return fail(owner);
     if (const int status = handheld.wait(port, &error); status != kExitOk) return fail(error, status);
   } else if (!handheld.connect(args.value("handheld"), &error)) {
     return fail(error);

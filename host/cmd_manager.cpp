@@ -3,17 +3,19 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
 #include "host/conduit_switches.h"
+#include "host/manager_client.h"
 #include "host/manager_config.h"
-#include "host/manager_env.h"
 #include "host/manager_server.h"
 #include "hotsync/condmgr.h"
 #include "hotsync/manager.h"
@@ -25,8 +27,8 @@ namespace {
 constexpr char kRegisteringEnv[] = "TARVO_HOTSYNC_REGISTERING";
 
 constexpr const char* kManagerHelp =
-    "usage: tarvo-hotsync manager [-r] [--register FILE] [--port PORT | --listen[=ADDR[:PORT]] | --no-listen]\n"
-    "       tarvo-hotsync manager --quit\n"
+    "usage: tarvo-hotsync manager [-r] [--register FILE] [--port PORT]... [--listen[=ADDR[:PORT]]] [--no-listen]\n"
+    "       tarvo-hotsync manager --quit | --status | --events | --reload\n"
     "\n"
     "Runs the HotSync manager of this Linux user: `tarvo-hotsync sync` hands\n"
     "it its HotSyncs, and with network HotSync on, handhelds call it; it runs\n"
@@ -38,13 +40,15 @@ constexpr const char* kManagerHelp =
     "                   cradle, /dev/ttyUSB0), net:[ADDR][:PORT] (network\n"
     "                   HotSync, default 127.0.0.1:14238; any other address is\n"
     "                   open to anyone who reaches it) or usb: (a HotSync for\n"
-    "                   each handheld that appears on USB)\n"
+    "                   each handheld that appears on USB); give it once per\n"
+    "                   port, all are watched at once\n"
     "  --listen[=ADDR[:PORT]]  the same as --port net:[ADDR][:PORT]\n"
-    "  --no-listen      answer no handheld. Without these, \"port = PORT\" or\n"
-    "                   \"network = off|on|ADDR[:PORT]\" in\n"
-    "                   $XDG_CONFIG_HOME/tarvo-hotsync/manager.conf decides (off);\n"
+    "  --no-listen      answer no handheld. Without these, the \"port = PORT\"\n"
+    "                   lines and \"network = off|on|ADDR[:PORT]\" of\n"
+    "                   $XDG_CONFIG_HOME/tarvo-hotsync/manager.conf decide;\n"
     "                   there \"handheld-wait = SECONDS\" bounds a HotSync's wait\n"
-    "                   for its handheld (300)\n"
+    "                   for its handheld (300). A port that cannot be opened is\n"
+    "                   logged with what to do and tried again\n"
     "  -r               restart in the background: return once the manager\n"
     "                   listens, or at once when one runs already; its log\n"
     "                   goes to $XDG_RUNTIME_DIR/tarvo-hotsync/manager.log\n"
@@ -54,6 +58,10 @@ constexpr const char* kManagerHelp =
     "  --quit           ask the running manager to quit (it cancels a HotSync in\n"
     "                   progress cleanly first, and ends one that does not end\n"
     "                   within seconds); at most 20 requests, 500 ms apart\n"
+    "  --status         print the running manager's state as one JSON line\n"
+    "  --events         print its events as JSON lines as they come, until it\n"
+    "                   quits or Ctrl-C (docs/manager-protocol.md)\n"
+    "  --reload         make it read manager.conf again, without a restart\n"
     "\n"
     "Exit status: 0 after a quit request or SIGTERM, 1 bad input or a manager\n"
     "runs already; --quit: 0 none is left, 3 it did not quit.\n";
@@ -65,6 +73,9 @@ constexpr cli::Option kManagerOptions[] = {
     {"port", cli::Value, "PORT"},
     {"no-listen"},
     {"quit"},
+    {"status"},
+    {"events"},
+    {"reload"},
 };
 
 // Returns in the caller once the background manager reports: 'r' ready,
@@ -128,26 +139,36 @@ int commandManager(int argc, char** argv) {
     return kExitOk;
   }
   if (!args.positional.empty()) return usageFail("manager", "unknown argument " + args.positional[0]);
-  if (args.has("quit")) {
-    if (args.flags.size() + args.values.size() != 1) return usageFail("manager", "--quit takes no other option");
-    return setup::closeSyncHost(setup::platformSyncHost()) ? kExitOk : kExitConduitFailed;
+  for (const char* request : {"quit", "status", "events", "reload"}) {
+    if (!args.has(request)) continue;
+    if (args.flags.size() + args.values.size() != 1)
+      return usageFail("manager", std::string("--") + request + " takes no other option");
+    if (args.has("quit")) return setup::closeSyncHost(setup::platformSyncHost()) ? kExitOk : kExitConduitFailed;
+    if (args.has("status")) return printManagerStatus();
+    if (args.has("events")) return printManagerEvents();
+    return requestManagerReload();
   }
   const bool background = args.has("r");
   std::string registerFile = args.value("register");
-  const bool listen = args.has("listen");
   const bool noListen = args.has("no-listen");
-  if (int(listen) + int(noListen) + int(args.has("port")) > 1)
-    return usageFail("manager", "--port, --listen and --no-listen exclude each other");
-  std::optional<hotsync::PortName> port;
-  if (listen || args.has("port")) {
-    port.emplace();
-    if (!parseManagerPort(listen ? "net:" + args.value("listen") : args.value("port"), &*port, &error))
-      return usageFail("manager", error);
+  std::vector<std::string> ports = args.valuesOf("port");
+  if (args.has("listen")) ports.push_back("net:" + args.value("listen"));
+  if (noListen && !ports.empty()) return usageFail("manager", "--no-listen excludes --port and --listen");
+  if (std::count_if(ports.begin(), ports.end(), [](const std::string& p) { return p.starts_with("net:"); }) > 1)
+    return usageFail("manager", "one network port at a time");
+  for (const std::string& port : ports) {
+    if (!managerTakesPort(port, &error)) return usageFail("manager", error);
   }
-  // The options win over the settings file.
+  // The options win over the settings file, at the start and at each reload.
+  const bool portsGiven = noListen || !ports.empty();
+  auto readConfig = [ports, portsGiven](ManagerConfig* config, std::string* why) {
+    *config = ManagerConfig{};
+    if (!readManagerConfig(managerConfigFile(), config, why)) return false;
+    if (portsGiven) config->ports = ports;
+    return true;
+  };
   ManagerConfig config;
-  if (!readManagerConfig(managerConfigFile(), &config, &error)) return fail(error);
-  if (port || noListen) config.port = port;
+  if (!readConfig(&config, &error)) return fail(error);
   const std::filesystem::path dir = hotsync::managerDir(&error);
   if (dir.empty()) return fail(error);
 
@@ -209,10 +230,8 @@ int commandManager(int argc, char** argv) {
     std::fprintf(stderr, "tarvo-hotsync: %s\n", error.c_str());
   }
 
-  ManagerServer server(dir, conduit, config.handheldWait);
-  if (!server.listen(&error) || (config.port && !server.waitForHandhelds(*config.port, &error))) {
-    return fail(error);
-  }
+  ManagerServer server(dir, readConfig);
+  if (!server.start(&error)) return fail(error);
   report('r');
   if (readyFd >= 0) ::close(readyFd);
   return server.run();

@@ -11,6 +11,7 @@
 #include "host/db_view.h"
 #include "host/handheld_port.h"
 #include "host/handheld_reader.h"
+#include "host/manager_client.h"
 #include "host/user_lookup.h"
 #include "hotsync/backup.h"
 #include "text/cp1252.h"
@@ -94,6 +95,8 @@ int commandRestore(int argc, char** argv) {
 
   ConnectedHandheld handheld;
   if (live) {
+    // One port, one owner: the manager's, while it waits there.
+    if (const std::string owner = managerWaitsOn(hotsync::portText(port.name)); !owner.empty()) return fail(owner);
     if (const int status = handheld.wait(port, &error); status != kExitOk) return fail(error, status);
   } else if (!handheld.connect(args.value("handheld"), &error)) {
     return fail(error);

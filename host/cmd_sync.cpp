@@ -1,4 +1,6 @@
 // tarvo-hotsync sync: one HotSync of a simulated handheld.
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +15,11 @@
 #include "host/handheld_reader.h"
 #include "host/manager_config.h"
 #include "host/sync_handoff.h"
+#include "host/sync_report.h"
 #include "hotsync/backup.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
+#include "hotsync/usb.h"
 #include "text/cp1252.h"
 
 namespace tarvo::host {
@@ -52,6 +56,14 @@ constexpr const char* kSyncHelp =
     "  --offline, --online  force the answer of the Internet connection check\n"
     "  --no-gui             no windows: progress and login prompts on the terminal\n"
     "\n"
+    "What the HotSync manager gives the HotSyncs it runs:\n"
+    "  --managed            run here, never hand the HotSync to the manager\n"
+    "  --link-fd N          the network handheld's connection, accepted already,\n"
+    "                       on descriptor N (with --listen)\n"
+    "  --usb-device BUS-ADDRESS  only the USB handheld at that place (with --port usb:)\n"
+    "  --report-fd N        write the HotSync's steps (user, installs, conduits,\n"
+    "                       progress, backup) as JSON lines to descriptor N\n"
+    "\n"
     "Progress shows in place on a terminal, as plain lines on standard error\n"
     "otherwise (TARVO_PROGRESS=none silences it). Ctrl-C, SIGTERM and SIGHUP\n"
     "cancel the HotSync cleanly; a second one ends the host at once.\n"
@@ -79,8 +91,11 @@ int runBackup(const std::set<uint32_t>& handled) {
   };
   const hotsync::BackupReport report = hotsync::backupHandheld(options);
   for (const std::string& line : report.failures) fail(line);
-  std::printf("backup: %d database%s backed up, %d unchanged\n", report.backedUp, report.backedUp == 1 ? "" : "s",
-              report.unchanged);
+  const std::string summary = "backup: " + std::to_string(report.backedUp) + " database" +
+                              (report.backedUp == 1 ? "" : "s") + " backed up, " + std::to_string(report.unchanged) +
+                              " unchanged";
+  std::printf("%s\n", summary.c_str());
+  reportBackup(report.backedUp, report.unchanged, static_cast<int>(report.failures.size()), summary);
   if (report.cancelled || CancelSignals::Received() != 0) return kExitCancelled;
   return report.failures.empty() ? kExitOk : kExitServersFailed;
 }
@@ -111,7 +126,26 @@ constexpr cli::Option kSyncOptions[] = {
     {"no-gui"},
     {"offline"},
     {"online"},
+    {"managed"},
+    {"link-fd", cli::Value, "N"},
+    {"usb-device", cli::Value, "BUS-ADDRESS"},
+    {"report-fd", cli::Value, "N"},
 };
+
+// A descriptor number given on the command line; -1 when not given.
+bool descriptorOption(const cli::Args& args, const char* name, int* fd, std::string* error) {
+  *fd = -1;
+  if (!args.hasValue(name)) return true;
+  const std::string text = args.value(name);
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || value < 0 || value > 1023 || ::fcntl(static_cast<int>(value), F_GETFD) < 0) {
+    *error = std::string("--") + name + " needs an open descriptor, not " + text;
+    return false;
+  }
+  *fd = static_cast<int>(value);
+  return true;
+}
 
 }  // namespace
 
@@ -131,8 +165,17 @@ int commandSync(int argc, char** argv) {
   if (!choosePort(portOptions(args), !args.hasValue("handheld"), &port, &live, &error)) return usageFail("sync", error);
   if (args.hasValue("handheld") == live) return usageFail("sync", "give --handheld DIR or --port PORT");
   if (args.has("offline") && args.has("online")) return usageFail("sync", "--offline and --online exclude each other");
+  int reportFd = -1;
+  if (!descriptorOption(args, "link-fd", &port.handedLinkFd, &error) ||
+      !descriptorOption(args, "report-fd", &reportFd, &error))
+    return usageFail("sync", error);
+  if (args.hasValue("usb-device")) {
+    // The USB link reads it where it picks the device.
+    ::setenv(hotsync::kUsbDeviceEnv, args.value("usb-device").c_str(), 1);
+  }
   // A running HotSync manager runs it the same way, in the desktop session.
-  if (int status = 0; handSyncToManager(argc, argv, &status)) return status;
+  if (int status = 0; !args.has("managed") && handSyncToManager({argv + 1, argv + argc}, &status)) return status;
+  if (reportFd >= 0) startSyncReport(reportFd);
 
   // From here on a signal cancels: the handheld is always disconnected
   // (folded) on the way out.
@@ -166,10 +209,13 @@ int commandSync(int argc, char** argv) {
   LogAddEntry(Utf8ToCp1252("HotSync started (" + where + ")").c_str(), slText, 0);
   if (std::find(knownUsers.begin(), knownUsers.end(), user) == knownUsers.end())
     std::printf("new HotSync user \"%s\"\n", user.c_str());
+  reportUser(user);
 
   std::vector<std::string> messages;
-  const int installed = hotsync::installQueuedFiles(&messages);
+  std::vector<hotsync::InstallOutcome> outcomes;
+  const int installed = hotsync::installQueuedFiles(&messages, &outcomes);
   for (const std::string& message : messages) std::printf("%s\n", message.c_str());
+  for (const hotsync::InstallOutcome& outcome : outcomes) reportInstall(outcome.file, outcome.installed, outcome.words);
   std::printf("installed %d queued file%s\n", installed, installed == 1 ? "" : "s");
 
   ManagerConfig config;

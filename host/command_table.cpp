@@ -40,8 +40,11 @@ constexpr Command kCommands[] = {
     {"conduits", "[--disable CREATOR | --enable CREATOR]",
      "the conduit registrations, the order a HotSync runs them in; turn one off or on", "", conduitsOptions,
      commandConduits},
-    {"manager", "[-r] [--register FILE] [--port PORT | --listen[=ADDR[:PORT]] | --no-listen] | --quit",
-     "the resident HotSync manager that runs handed HotSyncs", "", managerOptions, commandManager},
+    {"manager",
+     "[-r] [--register FILE] [--port PORT]... [--listen[=ADDR[:PORT]]] [--no-listen] | --quit | --status | --events "
+     "| --reload",
+     "the resident HotSync manager that runs handed HotSyncs and those of the handhelds that call", "", managerOptions,
+     commandManager},
     {"settings", "list|get|set|unset ...", "the conduit's settings (see settings --help)", "list get set unset",
      settingsOptions, runSettings},
 };

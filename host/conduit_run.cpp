@@ -9,6 +9,7 @@
 #include "host/commands.h"
 #include "host/conduit_loader.h"
 #include "host/handheld_reader.h"
+#include "host/sync_report.h"
 #include "hotsync/condmgr.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
@@ -63,6 +64,8 @@ int runOne(const ScheduledConduit& scheduled, const std::string& user, std::stri
     fail(error);
     logLine("Conduit " + *label + " not run: " + error, slWarning);
     hotsync::takeLogEntries();
+    reportConduitStarted(scheduled.creator, *label);
+    reportConduitEnded(scheduled.creator, *label, kExitNoConduit, "not run: " + error);
     return kExitNoConduit;
   }
   if (conduit.getConduitName != nullptr) {
@@ -81,6 +84,7 @@ int runOne(const ScheduledConduit& scheduled, const std::string& user, std::stri
   props.m_FirstDevice = 1;
 
   logLine("Conduit " + *label + " started", slText);
+  reportConduitStarted(scheduled.creator, *label);
   hotsync::takeLogEntries();  // only what the conduit writes counts
   int32_t result = 0;
   std::string thrown;
@@ -98,6 +102,7 @@ int runOne(const ScheduledConduit& scheduled, const std::string& user, std::stri
     fail(line);
     logLine(line, slWarning);
     hotsync::takeLogEntries();
+    reportConduitEnded(scheduled.creator, *label, kExitConduitFailed, line);
     return kExitConduitFailed;
   }
   std::printf("OpenConduit returned %d\n", result);
@@ -118,6 +123,7 @@ int runOne(const ScheduledConduit& scheduled, const std::string& user, std::stri
                                                          : "finished";
   logLine("Conduit " + *label + " " + outcome, status == kExitConduitFailed ? slWarning : slText);
   hotsync::takeLogEntries();
+  reportConduitEnded(scheduled.creator, *label, status, "Conduit " + *label + " " + outcome);
   return status;
 }
 

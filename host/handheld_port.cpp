@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "host/commands.h"
-#include "host/manager_env.h"
 #include "hotsync/host.h"
 #include "hotsync/port.h"
 
@@ -80,20 +79,15 @@ void warnWhenReachable(const hotsync::PortName& name, const std::string& shown) 
 }
 
 int waitForHandheld(const ChosenPort& port, std::string* error) {
-  if (const char* handed = std::getenv(kHandedLinkEnv)) {
-    const int fd = std::atoi(handed);
-    ::unsetenv(kHandedLinkEnv);  // the conduit's own children have no such link
+  if (port.handedLinkFd >= 0) {
     std::printf("network HotSync handed over by the HotSync manager\n");
     std::fflush(stdout);
-    return hotsync::connectHandedOverHandheld(fd, error) ? kExitOk : kExitBadInput;
+    return hotsync::connectHandedOverHandheld(port.handedLinkFd, error) ? kExitOk : kExitBadInput;
   }
   warnWhenReachable(port.name, port.shown);
   hotsync::WaitOptions options;
   options.rate = port.rate;
   options.waitSeconds = port.waitSeconds;
-  // A HotSync the manager runs never waits for ever: others queue behind it.
-  if (const char* bound = std::getenv(kHandheldWaitEnv); bound != nullptr && options.waitSeconds == 0)
-    options.waitSeconds = std::atoi(bound);
   options.notice = [](const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);

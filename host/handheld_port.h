@@ -25,6 +25,7 @@ struct ChosenPort {
   std::string shown;  // as given ("net:" when none was), for messages
   uint32_t rate = 0;
   int waitSeconds = 0;
+  int handedLinkFd = -1;  // a network handheld the HotSync manager accepted (sync --link-fd)
 };
 
 // The options of a command whose table has port, listen, rate and wait.

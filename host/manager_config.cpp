@@ -1,8 +1,10 @@
 #include "host/manager_config.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
+#include "hotsync/port.h"
 #include "xdg/base_dirs.h"
 
 namespace tarvo::host {
@@ -14,11 +16,7 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-}  // namespace
-
-std::filesystem::path managerConfigFile() { return xdg::configHome() / "tarvo-hotsync" / "manager.conf"; }
-
-bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config, std::string* error) {
+bool readSettings(const std::filesystem::path& file, ManagerConfig* config, bool* usb, std::string* error) {
   std::ifstream in(file);
   if (!in) return true;
   std::string line;
@@ -37,6 +35,14 @@ bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config,
       config->backup = value == "on";
       continue;
     }
+    if (key == "usb") {
+      if (value != "on" && value != "off") {
+        *error = where + "usb needs on or off";
+        return false;
+      }
+      *usb = value == "on";
+      continue;
+    }
     if (key == "handheld-wait") {
       char* end = nullptr;
       const long seconds = std::strtol(value.c_str(), &end, 10);
@@ -48,38 +54,69 @@ bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config,
       continue;
     }
     if (key != "network" && key != "port") {
-      *error = where + "unknown setting \"" + key + "\" (known: port, network, backup, handheld-wait)";
+      *error = where + "unknown setting \"" + key + "\" (known: port, usb, network, backup, handheld-wait)";
       return false;
     }
-    if (key == "network" && value.empty()) {
+    if (key == "port") {
+      std::string why;
+      if (value.starts_with("net:"))
+        std::erase_if(config->ports, [](const std::string& p) { return p.starts_with("net:"); });
+      if (!managerTakesPort(value, &why)) {
+        *error = where + why;
+        return false;
+      }
+      if (std::find(config->ports.begin(), config->ports.end(), value) == config->ports.end())
+        config->ports.push_back(value);
+      continue;
+    }
+    if (value.empty()) {
       *error = where + "network needs off, on or ADDR[:PORT]";
       return false;
     }
-    if (key == "network" && value == "off") {
-      config->port.reset();
-      continue;
-    }
-    const std::string text = key == "port" ? value : value == "on" ? "net:" : "net:" + value;
-    hotsync::PortName port;
-    if (std::string why; !parseManagerPort(text, &port, &why)) {
+    // One network port: the last line that names it wins.
+    std::erase_if(config->ports, [](const std::string& p) { return p.starts_with("net:"); });
+    if (value == "off") continue;
+    const std::string port = value == "on" ? "net:" : "net:" + value;
+    if (std::string why; !managerTakesPort(port, &why)) {
       *error = where + why;
       return false;
     }
-    config->port = port;
+    config->ports.push_back(port);
   }
   return true;
 }
 
-bool parseManagerPort(const std::string& text, hotsync::PortName* port, std::string* error) {
-  if (text.empty()) {
+}  // namespace
+
+std::filesystem::path managerConfigFile() { return xdg::configHome() / "tarvo-hotsync" / "manager.conf"; }
+
+bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config, std::string* error) {
+  // Out of the box USB is watched (it costs nothing while no handheld is
+  // there), and so is every port the file names.
+  bool usb = true;
+  const bool done = readSettings(file, config, &usb, error);
+  if (done && usb && std::find(config->ports.begin(), config->ports.end(), "usb:") == config->ports.end())
+    config->ports.insert(config->ports.begin(), "usb:");
+  return done;
+}
+
+bool managerTakesPort(const std::string& port, std::string* error) {
+  if (port.empty()) {
     *error = "port needs a tty path, net:[ADDR][:PORT] or usb:";
     return false;
   }
-  if (!hotsync::parsePortName(text, port, error)) return false;
-  if (port->kind != hotsync::PortName::SerialTcp) return true;
-  *error = "the HotSync manager waits on a tty, net:[ADDR][:PORT] or usb:, not " + text +
-           " (run tarvo-hotsync sync --port " + text + " for it)";
+  hotsync::PortName named;
+  if (!hotsync::parsePortName(port, &named, error)) return false;
+  if (named.kind != hotsync::PortName::SerialTcp) return true;
+  *error = "the HotSync manager waits on a tty, net:[ADDR][:PORT] or usb:, not " + port +
+           " (run tarvo-hotsync sync --port " + port + " for it)";
   return false;
+}
+
+std::string canonicalPort(const std::string& port) {
+  hotsync::PortName named;
+  std::string error;
+  return hotsync::parsePortName(port, &named, &error) ? hotsync::portText(named) : port;
 }
 
 }  // namespace tarvo::host

@@ -2,8 +2,12 @@
 // (default ~/.config): what the manager does whichever way it is started,
 // including the restart that registration does, which passes no options.
 //
-//   # a port as --port names it: a tty path, net:[ADDR][:PORT] or usb:
+//   # a port as --port names it: a tty path, net:[ADDR][:PORT] or usb:;
+//   # one line per port, all watched at once
 //   port = /dev/ttyUSB0
+//   port = usb:
+//   # USB handhelds: on (the default) or off
+//   usb = on
 //   # network HotSync: off (the default), on (127.0.0.1:14238) or ADDR[:PORT]
 //   network = on
 //   # the backup after the conduits at every HotSync: on (the default) or off
@@ -13,17 +17,15 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
-
-#include "hotsync/port.h"
+#include <vector>
 
 namespace tarvo::host {
 
 struct ManagerConfig {
-  std::optional<hotsync::PortName> port;  // where handhelds call; none: nowhere
-  bool backup = true;                     // back up the changed databases after the conduits
-  int handheldWait = 300;                 // seconds a HotSync may wait for its handheld
+  std::vector<std::string> ports;  // where handhelds call, as --port names them; usb: first unless turned off
+  bool backup = true;              // back up the changed databases after the conduits
+  int handheldWait = 300;          // seconds a HotSync may wait for its handheld
 };
 
 std::filesystem::path managerConfigFile();
@@ -33,8 +35,12 @@ std::filesystem::path managerConfigFile();
 // does not understand.
 bool readManagerConfig(const std::filesystem::path& file, ManagerConfig* config, std::string* error);
 
-// The port `text` names (as --port names it), when the manager can wait on
-// it (ttys, network HotSync and USB). False with a one-line *error.
-bool parseManagerPort(const std::string& text, hotsync::PortName* port, std::string* error);
+// False with a one-line *error when the manager cannot wait on `port`
+// (it waits on ttys, network HotSync and USB).
+bool managerTakesPort(const std::string& port, std::string* error);
+
+// The port as the manager names it, defaults filled in ("net:" is
+// "net:127.0.0.1:14238"); text that names no port as it is.
+std::string canonicalPort(const std::string& port);
 
 }  // namespace tarvo::host

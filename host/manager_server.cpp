@@ -1,14 +1,7 @@
 #include "host/manager_server.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/signalfd.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,17 +13,19 @@
 #include <deque>
 #include <vector>
 
-#include "host/conduit_loader.h"
-#include "host/handheld_port.h"
-#include "host/manager_env.h"
-#include "hotsync/host.h"
+#include "host/hotsync_child.h"
+#include "host/manager_protocol.h"
+#include "host/manager_socket.h"
+#include "host/manager_status.h"
+#include "host/quit_signals.h"
+#include "host/watched_port.h"
 #include "hotsync/manager.h"
-#include "hotsync/usb.h"
-
-extern char** environ;
 
 namespace tarvo::host {
 namespace {
+
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
 
 constexpr long kMaxWaitingHandhelds = 8;
 // A quit must end the manager before the closing side stops asking (20
@@ -38,30 +33,8 @@ constexpr long kMaxWaitingHandhelds = 8;
 // Cancel gets the second signal, which ends it at once, and then SIGKILL.
 constexpr auto kSecondSignalAfter = std::chrono::seconds(3);
 constexpr auto kKillAfter = std::chrono::seconds(6);
-
-struct Request {
-  int client = -1;                  // -1: a handheld that called
-  std::vector<int> fds;             // the caller's stdin, stdout, stderr; the handheld's connection; none on a tty
-  std::vector<std::string> fields;  // "sync", data folders, working folder, arguments...
-  std::vector<std::string> env;     // added to the HotSync's environment (a USB handheld's place)
-};
-
-void closeRequest(Request& r) {
-  for (int fd : r.fds) ::close(fd);
-  if (r.client >= 0) ::close(r.client);
-  r = Request{};
-}
-
-void reply(int fd, const std::string& line) {
-  const std::string text = line + "\n";
-  (void)!::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
-}
-
-bool sameUser(int fd) {
-  ucred peer{};
-  socklen_t size = sizeof peer;
-  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
-}
+// A port that cannot be opened is tried again this often.
+constexpr int kRetryMs = 3000;
 
 std::string timeNow() {
   char text[32];
@@ -72,366 +45,527 @@ std::string timeNow() {
   return text;
 }
 
-}  // namespace
-
-std::string dataFolders() {
-  std::string text = hotsync::dataDir().string();
-  for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "HOME"}) {
-    const char* value = std::getenv(name);
-    text += std::string("\n") + (value ? value : "");
-  }
-  return text;
+template <class... Args>
+void say(const char* format, Args... args) {
+  std::fprintf(stderr, "%s ", timeNow().c_str());
+  std::fprintf(stderr, format, args...);
+  std::fputc('\n', stderr);
 }
 
-struct ManagerServer::State {
-  std::deque<Request> pending;
-  Request current;
-  pid_t child = -1;
-  int childFd = -1;  // pidfd: readable when the child ended
-  bool cancelSent = false;
-  bool quitting = false;
-  std::chrono::steady_clock::time_point quitAt;
-  int escalated = 0;  // after the Cancel: 1 second signal sent, 2 killed
+std::string home() {
+  const char* home = std::getenv("HOME");
+  return home != nullptr && *home != '\0' ? home : "/";
+}
+
+// A HotSync in the queue or running.
+struct Job {
+  int id = 0;
+  int client = -1;         // a caller's connection; -1: a handheld called
+  std::vector<int> stdio;  // the caller's standard input, output and error
+  PortCall call;           // a handheld's: its port options and link
+  std::string port;        // the watched port it came on; empty for a caller
+  ManagerRequest request;  // a caller's
+  bool waiting = false;    // a caller's HotSync on a watched port: waits for its handheld to call there
 };
 
-ManagerServer::ManagerServer(std::filesystem::path dir, std::string conduit, int handheldWait)
-    : dir_(std::move(dir)), conduit_(std::move(conduit)), handheldWait_(handheldWait) {}
-
-ManagerServer::~ManagerServer() {
-  if (listenFd_ >= 0) {
-    ::close(listenFd_);
-    ::unlink((dir_ / "manager.sock").c_str());
-  }
+void closeJob(Job& job) {
+  for (int fd : job.stdio) ::close(fd);
+  if (job.call.linkFd >= 0) ::close(job.call.linkFd);
+  if (job.client >= 0) ::close(job.client);
+  job = Job{};
 }
 
-bool ManagerServer::waitForHandhelds(const hotsync::PortName& port, std::string* error) {
-  port_ = hotsync::HandheldPort::open(port, error);
-  if (!port_) return false;
-  const std::string shown = hotsync::portText(port);
-  switch (port.kind) {
-    case hotsync::PortName::Usb: {
-      std::string note;
-      if (port_->watchFd(&note) < 0) {
-        *error = note;
-        return false;
-      }
-      std::fprintf(stderr, "%s watching USB for handhelds%s\n", timeNow().c_str(),
-                   note.empty() ? "" : (" (" + note + ")").c_str());
-      return true;
+void replyTo(const Job& job, json reply) {
+  if (job.client >= 0) sendLine(job.client, reply.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+// The port a caller's own arguments name, as the manager names its ports.
+std::string portOfArgs(const std::vector<std::string>& args) {
+  std::string named;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--port" && i + 1 < args.size()) named = args[i + 1];
+    if (args[i].starts_with("--port=")) named = args[i].substr(7);
+    if (args[i] == "--listen") named = "net:";
+    if (args[i].starts_with("--listen=")) named = "net:" + args[i].substr(9);
+  }
+  return named.empty() ? named : canonicalPort(named);
+}
+
+// The arguments without the port they name: the manager hands the HotSync
+// the handheld that called there.
+std::vector<std::string> withoutPort(const std::vector<std::string>& args) {
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--port" || args[i] == "--rate" || args[i] == "--wait") {
+      ++i;
+      continue;
     }
-    case hotsync::PortName::Tty:
-      std::fprintf(stderr, "%s watching %s for a handheld\n", timeNow().c_str(), port.path.c_str());
-      handheldFd();
-      return true;
-    case hotsync::PortName::Net:
-    case hotsync::PortName::SerialTcp:
-      break;
+    if (args[i] == "--listen" || args[i].starts_with("--listen=") || args[i].starts_with("--port=") ||
+        args[i].starts_with("--rate=") || args[i].starts_with("--wait="))
+      continue;
+    kept.push_back(args[i]);
   }
-  warnWhenReachable(port, shown);
-  std::fprintf(stderr, "%s listening for network HotSync on port %u\n", timeNow().c_str(), port_->boundPort());
-  return true;
+  return kept;
 }
 
-int ManagerServer::handheldFd() {
-  if (!port_) return -1;
-  std::string note;
-  const int fd = port_->watchFd(&note);
-  if (!note.empty()) std::fprintf(stderr, "%s %s\n", timeNow().c_str(), note.c_str());
-  return fd;
+std::string linkOfPort(const std::string& port) {
+  if (port == "usb:") return "usb";
+  if (port.starts_with('/')) return "serial";
+  if (port.starts_with("net:")) return "network";
+  return "";
 }
 
-bool ManagerServer::listen(std::string* error) {
-  const std::string path = (dir_ / "manager.sock").string();
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) {
-    *error = "socket path too long: " + path;
-    return false;
-  }
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  // The lock is ours, so a socket left here is a dead manager's.
-  ::unlink(path.c_str());
-  listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const mode_t oldMask = ::umask(077);
-  const bool bound = listenFd_ >= 0 && ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::umask(oldMask);
-  if (!bound || ::chmod(path.c_str(), 0600) != 0 || ::listen(listenFd_, 16) != 0) {
-    *error = path + ": " + std::strerror(errno);
-    return false;
-  }
-  return true;
-}
+}  // namespace
 
-int ManagerServer::run() {
-  State s;
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, sig);
-  ::sigprocmask(SIG_BLOCK, &signals, nullptr);
-  const int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+struct ManagerServer::Impl {
+  std::filesystem::path dir;
+  ConfigReader readConfig;
+  ManagerConfig config;
+  ManagerSocket socket;
+  ManagerStatus status;
+  std::vector<std::unique_ptr<WatchedPort>> ports;
+  std::vector<std::string> unavailableSaid;  // the reason last logged for each port
+  Clock::time_point nextRetry{};
 
-  auto beginQuit = [&] {
-    if (!s.quitting) s.quitAt = std::chrono::steady_clock::now();
-    s.quitting = true;
-    for (Request& r : s.pending) {
-      // A caller runs it alone; a waiting handheld sees the link close.
-      if (r.client >= 0) reply(r.client, "declined");
-      closeRequest(r);
+  std::deque<Job> pending;
+  Job current;
+  RunningHotSync child;
+  std::string reportText;  // a part line of the child's report
+  bool cancelSent = false;
+  bool quitting = false;
+  Clock::time_point quitAt;
+  int escalated = 0;  // after the Cancel: 1 second signal sent, 2 killed
+
+  Impl(std::filesystem::path d, ConfigReader reader) : dir(std::move(d)), readConfig(std::move(reader)), socket(dir) {}
+
+  bool running() const { return child.pid > 0; }
+
+  // ---- ports ----
+
+  void watchPorts(const std::vector<std::string>& names) {
+    // Ports no longer named stop being watched at once; a HotSync that came
+    // on one goes on (it opens its port itself).
+    for (size_t i = ports.size(); i-- > 0;) {
+      if (std::find(names.begin(), names.end(), ports[i]->name()) != names.end()) continue;
+      say("no longer watching %s", ports[i]->name().c_str());
+      status.portRemoved(ports[i]->name());
+      ports.erase(ports.begin() + static_cast<long>(i));
+      unavailableSaid.erase(unavailableSaid.begin() + static_cast<long>(i));
     }
-    s.pending.clear();
-    // A HotSync in progress is cancelled as its Cancel button would, and
-    // the manager waits for it to end cleanly.
-    if (s.child > 0 && !s.cancelSent) {
-      ::kill(s.child, SIGINT);
-      s.cancelSent = true;
-    }
-  };
-
-  auto startNext = [&] {
-    while (s.child < 0 && !s.pending.empty() && !s.quitting) {
-      s.current = std::move(s.pending.front());
-      s.pending.pop_front();
-      const bool called = s.current.client < 0;  // output to the log, not to a caller
-      const bool network = called && !s.current.fds.empty();
-      std::vector<std::string> args = {"tarvo-hotsync", "sync"};
-      // No --conduit of the manager's: the HotSync runs every registered
-      // conduit, or the caller's --conduit alone, and says which as it would
-      // run alone.
-      args.insert(args.end(), s.current.fields.begin() + 3, s.current.fields.end());
-      std::vector<char*> argv;
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      // How long a HotSync may wait for its handheld while others queue.
-      std::vector<std::string> env = s.current.env;
-      env.push_back(std::string(kManagedEnv) + "=1");
-      env.push_back(std::string(kHandheldWaitEnv) + "=" + std::to_string(handheldWait_));
-      if (network) env.push_back(std::string(kHandedLinkEnv) + "=3");
-      for (char** e = environ; *e != nullptr; ++e) {
-        const std::string_view entry = *e;
-        const bool ours =
-            entry.starts_with(kManagedEnv) || entry.starts_with(kHandheldWaitEnv) || entry.starts_with(kHandedLinkEnv);
-        if (!ours) env.emplace_back(*e);
-      }
-      std::vector<char*> envp;
-      for (std::string& e : env) envp.push_back(e.data());
-      envp.push_back(nullptr);
-
-      posix_spawn_file_actions_t actions;
-      posix_spawn_file_actions_init(&actions);
-      if (called) {
-        // Output goes to the manager's log; nobody is there to answer a prompt.
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        if (network) posix_spawn_file_actions_adddup2(&actions, s.current.fds[0], 3);
-      } else {
-        for (int i = 0; i < 3; ++i) posix_spawn_file_actions_adddup2(&actions, s.current.fds[i], i);
-      }
-      posix_spawn_file_actions_addchdir_np(&actions, s.current.fields[2].c_str());
-      posix_spawnattr_t attr;
-      posix_spawnattr_init(&attr);
-      // Blocked until the HotSync's own handlers are in place: a quit sent
-      // at once then cancels it rather than killing it.
-      sigset_t blocked, defaults;
-      sigemptyset(&blocked);
-      for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&blocked, sig);
-      sigemptyset(&defaults);
-      for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) sigaddset(&defaults, sig);
-      posix_spawnattr_setsigmask(&attr, &blocked);
-      posix_spawnattr_setsigdefault(&attr, &defaults);
-      posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-      const std::string self = (programDir() / "tarvo-hotsync").string();
-      pid_t pid = -1;
-      const int failed = posix_spawn(&pid, self.c_str(), &actions, &attr, argv.data(), envp.data());
-      posix_spawn_file_actions_destroy(&actions);
-      posix_spawnattr_destroy(&attr);
-      if (failed != 0) {
-        std::fprintf(stderr, "%s cannot start a HotSync: %s\n", timeNow().c_str(), std::strerror(failed));
-        if (!called) reply(s.current.client, "declined");
-        if (called && s.current.fds.empty() && port_) port_->resume();
-        closeRequest(s.current);
+    for (const std::string& name : names) {
+      std::string error;
+      std::unique_ptr<WatchedPort> port = WatchedPort::make(name, &error);
+      if (!port) {
+        say("%s", error.c_str());
         continue;
       }
-      std::fprintf(stderr, "%s HotSync %d started in %s\n", timeNow().c_str(), pid, s.current.fields[2].c_str());
-      s.child = pid;
-      s.childFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-      s.cancelSent = false;
-      s.escalated = 0;
+      const bool known =
+          std::any_of(ports.begin(), ports.end(), [&](const auto& p) { return p->name() == port->name(); });
+      if (known) continue;
+      ports.push_back(std::move(port));
+      unavailableSaid.emplace_back();
     }
-  };
+    nextRetry = Clock::now();
+    openPorts();
+  }
 
-  auto childEnded = [&](int status) {
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (s.current.client < 0 && s.current.fds.empty() && s.current.env.empty()) {
-      // The tty's HotSync is over: it is watched again.
-      if (port_) port_->resume();
-    }
-    std::fprintf(stderr, "%s HotSync %d ended with status %d\n", timeNow().c_str(), s.child, code);
-    if (s.current.client >= 0) reply(s.current.client, "status " + std::to_string(code));
-    closeRequest(s.current);
-    if (s.childFd >= 0) ::close(s.childFd);
-    s.child = -1;
-    s.childFd = -1;
-  };
-
-  auto accept = [&] {
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) return;
-    // A caller that stalls mid-request must not stop the manager.
-    timeval limit{2, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    Request r;
-    r.client = fd;
-    if (!sameUser(fd) || !hotsync::receiveManagerFrame(fd, &r.fields, &r.fds)) {
-      closeRequest(r);
-      return;
-    }
-    const std::string verb = r.fields.empty() ? "" : r.fields[0];
-    if (verb == "quit") {
-      reply(fd, "quitting");
-      closeRequest(r);
-      if (!s.quitting) std::fprintf(stderr, "%s quit requested\n", timeNow().c_str());
-      beginQuit();
-    } else if (verb == "sync" && r.fields.size() >= 3 && r.fds.size() == 3 && r.fields[1] == dataFolders() &&
-               !s.quitting) {
-      // The caller says so, rather than waiting without a word.
-      if (s.child > 0 || !s.pending.empty()) {
-        reply(fd, "queued");
-        std::fprintf(stderr, "%s HotSync queued behind another\n", timeNow().c_str());
+  void openPorts() {
+    if (Clock::now() < nextRetry) return;
+    nextRetry = Clock::now() + std::chrono::milliseconds(kRetryMs);
+    for (size_t i = 0; i < ports.size(); ++i) {
+      WatchedPort& port = *ports[i];
+      if (port.isOpen()) continue;
+      if (port.open()) {
+        unavailableSaid[i].clear();
+        say("%s", port.watchingLine().c_str());
+      } else if (unavailableSaid[i] != port.reason()) {
+        // Said once per reason; the port is looked at again every few seconds.
+        unavailableSaid[i] = port.reason();
+        say("%s cannot be used: %s%s; trying again every few seconds", port.name().c_str(), port.reason().c_str(),
+            port.remedy().empty() ? "" : ("; " + port.remedy()).c_str());
       }
-      s.pending.push_back(std::move(r));
-    } else {
-      reply(fd, "declined");
-      closeRequest(r);
     }
-  };
+  }
 
-  // A handheld that calls joins the queue. A network handheld's HotSync
-  // gets its connection, and its `sync --listen` makes the opening exchange
-  // when its turn comes; a tty's HotSync opens the tty and reads what it
-  // sent (the tty is not watched again until that HotSync ends); a USB
-  // handheld's opens the device that appeared (it waits on the bus meanwhile).
-  auto handheldCalled = [&] {
-    const char* home = std::getenv("HOME");
-    // Nobody called from a folder; the HotSync runs in the user's home.
-    const std::string folder = home != nullptr && *home != '\0' ? home : "/";
-    const hotsync::PortName& name = port_->name();
-    for (hotsync::HandheldPort::Call& call : port_->takeCalls()) {
-      Request r;
-      if (name.kind == hotsync::PortName::Net) {
-        // Connections cost nothing to open, so a flood must not use up the
-        // manager's descriptors: past a few waiting handhelds one is turned away.
-        const auto waiting =
-            std::count_if(s.pending.begin(), s.pending.end(), [](const Request& q) { return q.client < 0; });
-        if (s.quitting || waiting >= kMaxWaitingHandhelds) {
-          ::close(call.fd);
-          continue;
-        }
-        r.fds = {call.fd};
-        r.fields = {"sync", dataFolders(), folder, "--listen"};
-        s.pending.push_back(std::move(r));
-        std::fprintf(stderr, "%s network HotSync queued\n", timeNow().c_str());
-      } else if (s.quitting) {
-        if (name.kind == hotsync::PortName::Tty) port_->resume();
-      } else if (name.kind == hotsync::PortName::Usb) {
-        r.fields = {"sync", dataFolders(), folder, "--port", "usb:"};
-        r.env = {std::string(hotsync::kUsbDeviceEnv) + "=" + call.usbDevice};
-        s.pending.push_back(std::move(r));
-        std::fprintf(stderr, "%s USB HotSync queued (at %s)\n", timeNow().c_str(), call.usbDevice.c_str());
+  int hotSyncOn(const std::string& name) const {
+    if (running() && current.port == name) return current.id;
+    for (const Job& job : pending) {
+      if (job.port == name && !job.waiting) return job.id;
+    }
+    return 0;
+  }
+
+  void publishPorts() {
+    for (const auto& port : ports) {
+      json entry = {{"port", port->name()}, {"link", port->link()}};
+      const int busy = hotSyncOn(port->name());
+      if (!port->isOpen()) {
+        entry["condition"] = "unavailable";
+        entry["reason"] = port->reason();
+        if (!port->remedy().empty()) entry["remedy"] = port->remedy();
+      } else if (busy != 0) {
+        entry["condition"] = "busy";
+        entry["hotsync"] = busy;
       } else {
-        r.fields = {"sync", dataFolders(), folder, "--port", name.path};
-        s.pending.push_back(std::move(r));
-        std::fprintf(stderr, "%s serial HotSync queued\n", timeNow().c_str());
+        entry["condition"] = "waiting";
+      }
+      status.portChanged(entry);
+    }
+  }
+
+  // ---- the queue ----
+
+  void enqueue(Job job, const char* origin, const std::string& link) {
+    const std::string portName = job.port.empty() ? portOfArgs(job.request.args) : job.port;
+    job.id = status.queued(origin, portName, link.empty() ? linkOfPort(portName) : link);
+    pending.push_back(std::move(job));
+  }
+
+  void drop(Job& job, const std::string& reason) {
+    status.dropped(job.id, reason);
+    closeJob(job);
+  }
+
+  void startNext() {
+    for (;;) {
+      // A HotSync that waits for its handheld lets the others go first.
+      const auto next = std::find_if(pending.begin(), pending.end(), [](const Job& j) { return !j.waiting; });
+      if (running() || next == pending.end() || quitting) break;
+      current = std::move(*next);
+      pending.erase(next);
+      HotSyncLaunch launch;
+      launch.handheldWait = config.handheldWait;
+      if (current.client >= 0) {
+        launch.args = current.request.args;
+        launch.cwd = current.request.cwd;
+        launch.stdio = current.stdio;
+        launch.sessionEnv = current.request.environment;
+        // Its handheld called on the manager's port: that call is handed on.
+        if (!current.call.options.empty()) {
+          launch.options = current.call.options;
+          launch.linkFd = current.call.linkFd;
+          launch.args = withoutPort(launch.args);
+        }
+      } else {
+        // Nobody called from a folder; the HotSync runs in the user's home.
+        launch.options = current.call.options;
+        launch.cwd = home();
+        launch.linkFd = current.call.linkFd;
+      }
+      std::string error;
+      if (!startHotSync(launch, &child, &error)) {
+        say("cannot start a HotSync: %s", error.c_str());
+        replyTo(current, managerReply("declined"));
+        endedOnPort(current.port);
+        drop(current, "not-started");
+        continue;
+      }
+      say("HotSync %d started in %s", child.pid, launch.cwd.c_str());
+      status.started(current.id, child.pid);
+      replyTo(current, {{"v", kManagerProtocol}, {"reply", "started"}, {"hotsync", current.id}});
+      cancelSent = false;
+      escalated = 0;
+      reportText.clear();
+    }
+  }
+
+  void endedOnPort(const std::string& name) {
+    for (const auto& port : ports) {
+      if (port->name() == name) port->hotSyncEnded();
+    }
+  }
+
+  void readReport() {
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(child.reportFd, buffer, sizeof buffer);
+      if (n <= 0) break;
+      reportText.append(buffer, static_cast<size_t>(n));
+    }
+    for (size_t end; (end = reportText.find('\n')) != std::string::npos;) {
+      status.reported(reportText.substr(0, end));
+      reportText.erase(0, end + 1);
+    }
+    // A HotSync that writes no line end is not believed for ever.
+    if (reportText.size() > 64 * 1024) reportText.clear();
+  }
+
+  void childEnded(int waitStatus) {
+    const int code = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+    readReport();
+    endedOnPort(current.port);
+    say("HotSync %d ended with status %d", child.pid, code);
+    status.ended(code);
+    replyTo(current, {{"v", kManagerProtocol},
+                      {"reply", "ended"},
+                      {"hotsync", current.id},
+                      {"status", code},
+                      {"result", resultWord(code)},
+                      {"words", resultWords(code)}});
+    closeJob(current);
+    for (int fd : {child.pidFd, child.reportFd}) {
+      if (fd >= 0) ::close(fd);
+    }
+    child = RunningHotSync{};
+  }
+
+  // ---- quitting ----
+
+  void beginQuit() {
+    if (!quitting) quitAt = Clock::now();
+    quitting = true;
+    status.quitting();
+    for (Job& job : pending) {
+      // A caller runs it alone; a waiting handheld sees the link close.
+      replyTo(job, managerReply("declined"));
+      endedOnPort(job.port);
+      drop(job, "quitting");
+    }
+    pending.clear();
+    // A HotSync in progress is cancelled as its Cancel button would, and
+    // the manager waits for it to end cleanly.
+    if (running() && !cancelSent) {
+      ::kill(child.pid, SIGINT);
+      cancelSent = true;
+    }
+  }
+
+  // A HotSync that does not end after the quit's Cancel is ended for good.
+  void escalate() {
+    const auto waited = Clock::now() - quitAt;
+    if (escalated < 1 && waited >= kSecondSignalAfter) {
+      say("HotSync %d did not end after its Cancel: ending it", child.pid);
+      ::kill(child.pid, SIGINT);
+      escalated = 1;
+    } else if (escalated < 2 && waited >= kKillAfter) {
+      say("HotSync %d still runs: killing it", child.pid);
+      ::kill(child.pid, SIGKILL);
+      escalated = 2;
+    }
+  }
+
+  // ---- requests ----
+
+  void reload(int client, const std::string& id) {
+    ManagerConfig fresh;
+    std::string error;
+    json reply = managerReply("reload", id);
+    if (!readConfig(&fresh, &error)) {
+      say("reload refused: %s", error.c_str());
+      status.reloaded(false, error);
+      reply["ok"] = false;
+      reply["error"] = "bad-config";
+      reply["message"] = error;
+    } else {
+      say("configuration reloaded");
+      config = fresh;
+      status.reloaded(true, "");
+      watchPorts(config.ports);
+      publishPorts();
+      reply["ok"] = true;
+      reply["ports"] = status.state()["ports"];
+    }
+    sendLine(client, reply.dump());
+    ::close(client);
+  }
+
+  void accept() {
+    std::string line;
+    std::vector<int> fds;
+    const int client = socket.accept(&line, &fds);
+    if (client < 0) return;
+    ManagerRequest request;
+    json error;
+    auto refuse = [&](const json& reply) {
+      sendLine(client, reply.dump());
+      for (int fd : fds) ::close(fd);
+      ::close(client);
+    };
+    if (!parseManagerRequest(line, &request, &error)) return refuse(error);
+    if (request.request != "sync" && !fds.empty())
+      return refuse(managerError("bad-request", "only sync carries descriptors"));
+    if (request.request == "quit") {
+      refuse(managerReply("quit", request.id));
+      if (!quitting) say("quit requested");
+      beginQuit();
+    } else if (request.request == "state") {
+      json reply = managerReply("state", request.id);
+      reply["state"] = status.state();
+      refuse(reply);
+    } else if (request.request == "events") {
+      status.subscribe(client);
+    } else if (request.request == "reload") {
+      reload(client, request.id);
+    } else if (fds.size() != 3) {
+      refuse(managerError("bad-request", "sync needs the caller's standard input, output and error"));
+    } else if (request.folders != ownFolders() || quitting) {
+      json reply = managerReply("declined", request.id);
+      reply["reason"] = quitting ? "the HotSync manager is quitting" : "the caller uses other data folders";
+      refuse(reply);
+    } else {
+      Job job;
+      job.client = client;
+      job.stdio = std::move(fds);
+      job.request = std::move(request);
+      // One port, one owner: a HotSync on a port the manager watches takes
+      // the next handheld that calls there, rather than opening it twice.
+      const std::string named = portOfArgs(job.request.args);
+      const auto watched = std::find_if(ports.begin(), ports.end(), [&](const auto& p) { return p->name() == named; });
+      if (watched != ports.end() && (*watched)->isOpen()) {
+        job.port = named;
+        job.waiting = true;
+        enqueue(std::move(job), "command", "");
+        replyTo(pending.back(),
+                {{"v", kManagerProtocol}, {"reply", "waiting"}, {"hotsync", pending.back().id}, {"port", named}});
+        say("a HotSync waits for a handheld on %s", named.c_str());
+        return;
+      }
+      const long ahead = static_cast<long>(pending.size()) + (running() ? 1 : 0);
+      enqueue(std::move(job), "command", "");
+      // The caller says so, rather than waiting without a word.
+      if (ahead > 0) {
+        replyTo(pending.back(),
+                {{"v", kManagerProtocol}, {"reply", "queued"}, {"hotsync", pending.back().id}, {"ahead", ahead}});
+        say("HotSync queued behind another");
       }
     }
-  };
+  }
+
+  void portCalled(WatchedPort& port, short revents) {
+    for (PortCall& call : port.called(revents)) {
+      // Connections cost nothing to open, so a flood must not use up the
+      // manager's descriptors: past a few waiting handhelds one is turned away.
+      const auto waiting = std::count_if(pending.begin(), pending.end(), [](const Job& j) { return j.client < 0; });
+      if (quitting || waiting >= kMaxWaitingHandhelds) {
+        if (call.linkFd >= 0) ::close(call.linkFd);
+        if (port.link() == std::string("serial")) port.hotSyncEnded();
+        continue;
+      }
+      const std::string link = port.link();
+      const auto waiter = std::find_if(pending.begin(), pending.end(),
+                                       [&](const Job& j) { return j.waiting && j.port == port.name(); });
+      if (waiter != pending.end()) {
+        // The caller who waits here gets this handheld's HotSync.
+        waiter->call = std::move(call);
+        waiter->waiting = false;
+        say("%s HotSync of a caller who waited on %s", link.c_str(), port.name().c_str());
+        continue;
+      }
+      Job job;
+      job.call = std::move(call);
+      job.port = port.name();
+      const auto device = std::find(job.call.options.begin(), job.call.options.end(), "--usb-device");
+      if (link == "usb" && device != job.call.options.end() && device + 1 != job.call.options.end())
+        say("USB HotSync queued (at %s)", (device + 1)->c_str());
+      else
+        say("%s HotSync queued", link.c_str());
+      enqueue(std::move(job), "handheld", link);
+    }
+  }
 
   // A queued HotSync whose caller went away (or pressed Cancel) before its
   // turn never starts; neither does that of a handheld that hung up.
-  auto dropWithdrawn = [&](const std::vector<pollfd>& polled, size_t first) {
-    std::deque<Request> kept;
-    for (size_t i = 0; i < s.pending.size(); ++i) {
-      Request& r = s.pending[i];
+  void dropWithdrawn(const std::vector<pollfd>& polled, size_t first) {
+    std::deque<Job> kept;
+    for (size_t i = 0; i < pending.size(); ++i) {
+      Job& job = pending[i];
       if (polled[first + i].revents == 0) {
-        kept.push_back(std::move(r));
+        kept.push_back(std::move(job));
         continue;
       }
-      const bool network = r.client < 0;
-      std::fprintf(stderr, "%s %s\n", timeNow().c_str(),
-                   network ? "a queued network HotSync hung up before its turn"
-                           : "a queued HotSync was withdrawn by its caller before its turn");
-      if (!network) reply(r.client, "cancelled");
-      closeRequest(r);
+      const bool handheld = job.client < 0;
+      say("%s", handheld ? "a queued network HotSync hung up before its turn"
+                         : "a queued HotSync was withdrawn by its caller before its turn");
+      replyTo(job, {{"v", kManagerProtocol}, {"reply", "cancelled"}, {"hotsync", job.id}});
+      endedOnPort(job.port);
+      drop(job, handheld ? "hung-up" : "withdrawn");
     }
-    s.pending = std::move(kept);
-  };
-
-  // A HotSync that does not end after the quit's Cancel is ended for good.
-  auto escalate = [&] {
-    const auto waited = std::chrono::steady_clock::now() - s.quitAt;
-    if (s.escalated < 1 && waited >= kSecondSignalAfter) {
-      std::fprintf(stderr, "%s HotSync %d did not end after its Cancel: ending it\n", timeNow().c_str(), s.child);
-      ::kill(s.child, SIGINT);
-      s.escalated = 1;
-    } else if (s.escalated < 2 && waited >= kKillAfter) {
-      std::fprintf(stderr, "%s HotSync %d still runs: killing it\n", timeNow().c_str(), s.child);
-      ::kill(s.child, SIGKILL);
-      s.escalated = 2;
-    }
-  };
-
-  std::fprintf(stderr, "%s HotSync manager %d listening\n", timeNow().c_str(), ::getpid());
-  std::fflush(stderr);
-  while (!(s.quitting && s.child < 0)) {
-    startNext();
-    const int calledOn = handheldFd();
-    std::vector<pollfd> polled = {{listenFd_, POLLIN, 0}, {signalFd, POLLIN, 0}, {calledOn, POLLIN, 0}};
-    const bool watchChild = s.child > 0 && s.childFd >= 0;
-    const bool watchCaller = s.child > 0 && !s.cancelSent && s.current.client >= 0;
-    if (watchChild) polled.push_back({s.childFd, POLLIN, 0});
-    const size_t callerAt = polled.size();
-    if (watchCaller) polled.push_back({s.current.client, POLLIN, 0});
-    // A caller writes nothing after its request: anything readable is its
-    // end (EOF). A handheld may well have sent its first packet: only its
-    // hang-up counts. A tty's call has nothing to watch.
-    const size_t pendingAt = polled.size();
-    for (const Request& r : s.pending) {
-      if (r.client >= 0)
-        polled.push_back({r.client, POLLIN, 0});
-      else
-        polled.push_back({r.fds.empty() ? -1 : r.fds[0], POLLRDHUP, 0});
-    }
-    // Without a pidfd (old kernels) the child is looked at a few times a
-    // second, and so is one that was asked to end for a quit; a tty that is
-    // not there yet every few seconds.
-    const bool ending = s.child > 0 && s.quitting;
-    int wait = s.child > 0 && (s.childFd < 0 || ending) ? 200 : -1;
-    if (port_ && port_->name().kind == hotsync::PortName::Tty && calledOn < 0 && wait < 0) wait = 3000;
-    if (::poll(polled.data(), polled.size(), wait) < 0 && errno != EINTR) break;
-    if (polled[1].revents != 0) {
-      signalfd_siginfo info{};
-      (void)!::read(signalFd, &info, sizeof info);
-      beginQuit();
-    }
-    if (s.child > 0) {
-      int status = 0;
-      if (::waitpid(s.child, &status, WNOHANG) == s.child) {
-        childEnded(status);
-      } else if (watchCaller && polled[callerAt].revents != 0) {
-        // The caller went away (Ctrl-C, closed terminal) or forwarded its
-        // Cancel: cancel its HotSync; a caller still there gets the status.
-        ::kill(s.child, SIGINT);
-        s.cancelSent = true;
-      } else if (s.quitting && s.cancelSent) {
-        escalate();
-      }
-    }
-    if (!s.quitting) dropWithdrawn(polled, pendingAt);
-    if (polled[0].revents != 0) accept();
-    if (polled[2].revents != 0) handheldCalled();
-    std::fflush(stderr);
+    pending = std::move(kept);
   }
-  if (signalFd >= 0) ::close(signalFd);
-  std::fprintf(stderr, "%s HotSync manager %d quits\n", timeNow().c_str(), ::getpid());
-  return 0;
+
+  int loop() {
+    QuitSignals signals;
+    say("HotSync manager %d listening", static_cast<int>(::getpid()));
+    std::fflush(stderr);
+    while (!(quitting && !running())) {
+      startNext();
+      openPorts();
+      publishPorts();
+      std::vector<pollfd> polled = {{socket.fd(), POLLIN, 0}, {signals.fd(), POLLIN, 0}};
+      const size_t childAt = polled.size();
+      polled.push_back({running() ? child.pidFd : -1, POLLIN, 0});
+      polled.push_back({running() ? child.reportFd : -1, POLLIN, 0});
+      const bool watchCaller = running() && !cancelSent && current.client >= 0;
+      polled.push_back({watchCaller ? current.client : -1, POLLIN, 0});
+      const size_t portsAt = polled.size();
+      for (const auto& port : ports) polled.push_back({port->pollFd(), port->pollEvents(), 0});
+      // A caller writes nothing after its request: anything readable is its
+      // end (EOF). A handheld may well have sent its first packet: only its
+      // hang-up counts. A tty's or USB call has nothing to watch.
+      const size_t pendingAt = polled.size();
+      for (const Job& job : pending) {
+        if (job.client >= 0)
+          polled.push_back({job.client, POLLIN, 0});
+        else
+          polled.push_back({job.call.linkFd, POLLRDHUP, 0});
+      }
+      const size_t subscribersAt = polled.size();
+      status.addPollFds(&polled);
+      // Without a pidfd (old kernels) the child is looked at a few times a
+      // second, and so is one that was asked to end for a quit; a port that
+      // cannot be opened yet every few seconds.
+      const bool ending = running() && quitting;
+      int wait = running() && (child.pidFd < 0 || ending) ? 200 : -1;
+      const bool retrying = std::any_of(ports.begin(), ports.end(), [](const auto& p) { return !p->isOpen(); });
+      if (retrying && wait < 0) wait = kRetryMs;
+      std::fflush(stderr);
+      if (::poll(polled.data(), polled.size(), wait) < 0 && errno != EINTR) break;
+      if (polled[1].revents != 0) {
+        signals.take();
+        beginQuit();
+      }
+      if (running() && polled[childAt + 1].revents != 0) readReport();
+      if (running()) {
+        int waitStatus = 0;
+        if (::waitpid(child.pid, &waitStatus, WNOHANG) == child.pid) {
+          childEnded(waitStatus);
+        } else if (watchCaller && polled[childAt + 2].revents != 0) {
+          // The caller went away (Ctrl-C, closed terminal) or forwarded its
+          // Cancel: cancel its HotSync; a caller still there gets the status.
+          ::kill(child.pid, SIGINT);
+          cancelSent = true;
+        } else if (quitting && cancelSent) {
+          escalate();
+        }
+      }
+      if (!quitting) dropWithdrawn(polled, pendingAt);
+      status.handlePolled({polled.begin() + static_cast<long>(subscribersAt), polled.end()});
+      for (size_t i = 0; i < ports.size() && portsAt + i < pendingAt; ++i) {
+        if (polled[portsAt + i].revents != 0) portCalled(*ports[i], polled[portsAt + i].revents);
+      }
+      // Last: a reload may change the ports.
+      if (polled[0].revents != 0) accept();
+    }
+    say("HotSync manager %d quits", static_cast<int>(::getpid()));
+    std::fflush(stderr);
+    return 0;
+  }
+};
+
+ManagerServer::ManagerServer(std::filesystem::path dir, ConfigReader readConfig)
+    : impl_(std::make_unique<Impl>(std::move(dir), std::move(readConfig))) {}
+
+ManagerServer::~ManagerServer() {
+  closeJob(impl_->current);
+  for (Job& job : impl_->pending) closeJob(job);
 }
+
+bool ManagerServer::start(std::string* error) {
+  if (!impl_->readConfig(&impl_->config, error) || !impl_->socket.listen(error)) return false;
+  impl_->watchPorts(impl_->config.ports);
+  return true;
+}
+
+int ManagerServer::run() { return impl_->loop(); }
 
 }  // namespace tarvo::host

@@ -59,9 +59,13 @@ std::vector<std::string> removeQueuedFiles(const std::string& user, const std::s
   return removed;
 }
 
-int installQueuedFiles(std::vector<std::string>* messages) {
+int installQueuedFiles(std::vector<std::string>* messages, std::vector<InstallOutcome>* outcomes) {
   auto say = [&](const std::string& text) {
     if (messages) messages->push_back(text);
+  };
+  auto sayOf = [&](const std::string& file, bool installed, const std::string& text) {
+    say(text);
+    if (outcomes) outcomes->push_back({file, installed, text});
   };
   try {
     auto& s = detail::session();
@@ -108,7 +112,7 @@ int installQueuedFiles(std::vector<std::string>* messages) {
         // Refused for good: it would fail the same way at every HotSync.
         const std::string line = "Install: " + shown + " refused: not a Palm database (" + e.what() + ")";
         detail::appendDesktopLog(user, slText, line);
-        say(line);
+        sayOf(shown, false, line);
         fs::remove(file, ec);
         continue;
       }
@@ -117,11 +121,11 @@ int installQueuedFiles(std::vector<std::string>* messages) {
         // Kept in the queue: the next HotSync tries again.
         const std::string line = "Install: " + shown + " not installed: " + error;
         detail::appendDesktopLog(user, slText, line);
-        say(line);
+        sayOf(shown, false, line);
         continue;
       }
       fs::remove(file, ec);
-      say("Install: " + shown + " installed on card 0");
+      sayOf(shown, true, "Install: " + shown + " installed on card 0");
       ++installed;
     }
     return installed;

@@ -1,4 +1,4 @@
-// The manager's meeting place and its small request format.
+// The manager's meeting place and its line format.
 #include "hotsync/manager.h"
 #include "xdg/base_dirs.h"
 
@@ -15,23 +15,12 @@ namespace hotsync {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr uint32_t kMaxFrame = 64 * 1024;
+constexpr size_t kMaxLine = 64 * 1024;
 constexpr int kMaxFds = 3;
 
 bool writeAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool readAll(int fd, char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::recv(fd, data, size, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     data += n;
@@ -80,15 +69,11 @@ int connectManager() {
   return fd;
 }
 
-bool sendManagerFrame(int socket, const std::vector<std::string>& fields, const std::vector<int>& fds) {
-  std::string payload;
-  for (const std::string& field : fields) payload.append(field).push_back('\0');
-  if (payload.size() > kMaxFrame || fds.size() > kMaxFds) return false;
-  const auto size = static_cast<uint32_t>(payload.size());
-  const char header[4] = {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
-                          static_cast<char>(size)};
-  // The descriptors ride on the header's bytes.
-  iovec part{const_cast<char*>(header), sizeof header};
+bool sendManagerLine(int socket, const std::string& line, const std::vector<int>& fds) {
+  if (line.size() >= kMaxLine || fds.size() > kMaxFds) return false;
+  const std::string text = line + "\n";
+  // The descriptors ride on the first byte.
+  iovec part{const_cast<char*>(text.data()), 1};
   msghdr message{};
   message.msg_iov = &part;
   message.msg_iovlen = 1;
@@ -106,65 +91,52 @@ bool sendManagerFrame(int socket, const std::vector<std::string>& fields, const 
   do {
     sent = ::sendmsg(socket, &message, MSG_NOSIGNAL);
   } while (sent < 0 && errno == EINTR);
-  if (sent <= 0) return false;
-  if (sent < static_cast<ssize_t>(sizeof header) && !writeAll(socket, header + sent, sizeof header - sent))
-    return false;
-  return writeAll(socket, payload.data(), payload.size());
+  if (sent != 1) return false;
+  return writeAll(socket, text.data() + 1, text.size() - 1);
 }
 
-bool receiveManagerFrame(int socket, std::vector<std::string>* fields, std::vector<int>* fds) {
-  fields->clear();
-  fds->clear();
-  unsigned char header[4] = {};
-  iovec part{header, sizeof header};
-  msghdr message{};
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMaxFds)] = {};
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  ssize_t got;
-  do {
-    got = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC);
-  } while (got < 0 && errno == EINTR);
-  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
-    const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-    for (size_t i = 0; i < count; ++i) {
-      int fd;
-      std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
-      fds->push_back(fd);
-    }
-  }
+bool receiveManagerLine(int socket, std::string* line, std::vector<int>* fds) {
+  line->clear();
+  if (fds) fds->clear();
   auto fail = [&] {
-    for (int fd : *fds) ::close(fd);
-    fds->clear();
+    if (fds) {
+      for (int fd : *fds) ::close(fd);
+      fds->clear();
+    }
     return false;
   };
-  if (got <= 0 || (message.msg_flags & MSG_CTRUNC) != 0) return fail();
-  if (got < 4 && !readAll(socket, reinterpret_cast<char*>(header) + got, 4 - static_cast<size_t>(got))) return fail();
-  const uint32_t size =
-      (uint32_t{header[0]} << 24) | (uint32_t{header[1]} << 16) | (uint32_t{header[2]} << 8) | header[3];
-  if (size == 0 || size > kMaxFrame) return fail();
-  std::string payload(size, '\0');
-  if (!readAll(socket, payload.data(), size) || payload.back() != '\0') return fail();
-  size_t start = 0;
-  while (start < payload.size()) {
-    const size_t end = payload.find('\0', start);
-    fields->push_back(payload.substr(start, end - start));
-    start = end + 1;
-  }
-  return true;
-}
-
-bool receiveManagerLine(int socket, std::string* line) {
-  line->clear();
-  char c;
-  while (readAll(socket, &c, 1)) {
+  // A byte at a time: nothing after the line is taken from the socket, and
+  // descriptors are picked up with the byte they came on.
+  for (;;) {
+    char c = 0;
+    iovec part{&c, 1};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMaxFds)] = {};
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t got;
+    do {
+      got = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC);
+    } while (got < 0 && errno == EINTR);
+    for (cmsghdr* h = CMSG_FIRSTHDR(&message); h != nullptr; h = CMSG_NXTHDR(&message, h)) {
+      if (h->cmsg_level != SOL_SOCKET || h->cmsg_type != SCM_RIGHTS) continue;
+      const size_t count = (h->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+      for (size_t i = 0; i < count; ++i) {
+        int fd;
+        std::memcpy(&fd, CMSG_DATA(h) + i * sizeof(int), sizeof fd);
+        if (fds)
+          fds->push_back(fd);
+        else
+          ::close(fd);
+      }
+    }
+    if (got != 1 || (message.msg_flags & MSG_CTRUNC) != 0) return fail();
     if (c == '\n') return true;
-    if (line->size() < 1024) line->push_back(c);
+    if (line->size() + 1 >= kMaxLine) return fail();
+    line->push_back(c);
   }
-  return false;
 }
 
 bool requestManagerQuit() {
@@ -175,7 +147,7 @@ bool requestManagerQuit() {
   timeval limit{1, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   std::string reply;
-  sendManagerFrame(fd, {"quit"});
+  sendManagerLine(fd, R"({"v":1,"request":"quit"})");
   receiveManagerLine(fd, &reply);
   ::close(fd);
   return true;

@@ -78,7 +78,7 @@ TEST_F(HostTest, CompletionOffersCommandsOptionsAndWholeUserNames) {
   const std::string commands = complete({""});
   for (const host::Command& command : host::commandTable()) EXPECT_THAT(commands, HasSubstr(command.name));
   EXPECT_THAT(complete({"log", "--"}), HasSubstr("--json\n"));
-  const std::string sync = complete({"sync", "--l"});
+  const std::string sync = complete({"sync", "--lis"});
   EXPECT_EQ(sync, "--listen\n--listen=\n");
   EXPECT_EQ(complete({"handheld", ""}), "list\ndump\nmake\n");
   EXPECT_EQ(complete({"sync", "--handheld", ""}), "FILES\n");

@@ -14,6 +14,8 @@
 #include "server_process.h"
 #include "waits.h"
 
+#include <nlohmann/json.hpp>
+
 namespace tarvo::test {
 namespace {
 
@@ -129,6 +131,102 @@ TEST_F(ManagerTest, RegisteringRestartsTheManagerWhichReadsTheNewRegistration) {
   // Registering it by hand lifts the choice.
   ASSERT_EQ(host({"register", TARVO_CONDUIT_FILE}).status, 0);
   EXPECT_THAT(host({"conduits"}).out, Not(HasSubstr("was unregistered")));
+}
+
+// A script follows the manager through its socket: --status for the state,
+// --events for every change in order, from a HotSync's queueing to its end.
+TEST_F(ManagerTest, StatusAndEventsTellAHotSyncFromStartToEnd) {
+  using nlohmann::json;
+  registerStub();
+  ASSERT_EQ(host({"install", "--user", "Demo User", "--create",
+                  writeDatabase(root_ / "Memo.pdb", "Memo Queued", {"a memo"}).string()})
+                .status,
+            0);
+  startManager();
+  auto state = [&] {
+    const ProgramResult r = host({"manager", "--status"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return json::parse(r.out, nullptr, false);
+  };
+  const json before = state();
+  EXPECT_EQ(before["manager"]["pid"], managerPid());
+  EXPECT_TRUE(before["hotsync"].is_null());
+  EXPECT_TRUE(before["last"].is_null());
+  EXPECT_EQ(before["queue"], json::array());
+
+  const fs::path stream = root_ / "events.jsonl";
+  RunningProgram events("/bin/sh", {"-c", "exec \"$0\" manager --events > \"$1\"", TARVO_HOST_BIN, stream.string()},
+                        hostEnv());
+  for (int i = 0; i < 600 && ReadFile(stream).empty(); ++i) ::usleep(50 * 1000);
+  const ProgramResult synced = host({"sync", "--no-gui", "--online", "--handheld", handheld_.string()});
+  EXPECT_EQ(synced.status, 0) << synced.out << synced.err;
+
+  const json after = state();
+  EXPECT_TRUE(after["hotsync"].is_null());
+  EXPECT_EQ(after["last"]["user"], "Demo User");
+  EXPECT_EQ(after["last"]["origin"], "command");
+  EXPECT_EQ(after["last"]["status"], 0);
+  EXPECT_EQ(after["last"]["result"], "ok");
+  EXPECT_EQ(after["last"]["words"], "HotSync completed");
+  ASSERT_EQ(host({"manager", "--quit"}).status, 0);
+  EXPECT_EQ(events.wait(60).status, 0);
+
+  std::vector<std::string> types;
+  long long seq = -1;
+  std::istringstream lines(ReadFile(stream));
+  for (std::string line; std::getline(lines, line);) {
+    const json event = json::parse(line, nullptr, false);
+    ASSERT_TRUE(event.is_object()) << line;
+    EXPECT_EQ(event["v"], 1);
+    // Numbered without a gap, the first line carrying the state so far.
+    if (seq >= 0) {
+      EXPECT_EQ(event["seq"].get<long long>(), seq + 1) << line;
+    }
+    seq = event["seq"].get<long long>();
+    const std::string type = event["event"];
+    if (type == "progress") continue;
+    types.push_back(type);
+    if (type == "user") {
+      EXPECT_EQ(event["user"], "Demo User");
+    }
+    if (type == "install") {
+      EXPECT_EQ(event["ok"], true) << line;
+    }
+    if (type == "conduit-started") {
+      EXPECT_EQ(event["conduit"]["creator"], "Tarv");
+    }
+    if (type == "ended") {
+      EXPECT_EQ(event["hotsync"]["status"], 0);
+    }
+  }
+  EXPECT_EQ(types, (std::vector<std::string>{"state", "queued", "started", "user", "install", "conduit-started",
+                                             "conduit-ended", "backup", "ended", "quitting"}));
+
+  // No manager: one line and status 1.
+  const ProgramResult none = host({"manager", "--status"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_THAT(none.err, HasSubstr("no HotSync manager runs"));
+}
+
+// The socket's requests are typed: a line that is no request, another
+// version or an unknown request gets its error reply, and the manager runs on.
+TEST_F(ManagerTest, RequestsThatCannotBeReadGetTheirErrorAndTheManagerRunsOn) {
+  startManager();
+  for (const auto& [line, error] : std::vector<std::pair<std::string, std::string>>{
+           {"quit", "bad-request"},
+           {R"({"v":2,"request":"state"})", "unsupported-version"},
+           {R"({"v":1,"request":"dance"})", "unknown-request"},
+           {R"({"v":1,"request":"sync","cwd":"/"})", "bad-request"},
+       }) {
+    const std::string input = line + "\n";
+    const ProgramResult r = runProgramWithInput(
+        "/usr/bin/socat", {"-t", "5", "-", "UNIX-CONNECT:" + (dir() / "manager.sock").string()}, {}, &input, 30);
+    const nlohmann::json reply = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(reply.is_object()) << line << " -> " << r.out << r.err;
+    EXPECT_EQ(reply["reply"], "error") << line;
+    EXPECT_EQ(reply["error"], error) << line;
+  }
+  EXPECT_EQ(host({"manager", "--status"}).status, 0);
 }
 
 TEST_F(ManagerTest, RegisteringWithNoManagerStartsOne) {

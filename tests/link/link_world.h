@@ -13,6 +13,7 @@
 #include "pdb/pdb.h"
 #include "run_program.h"
 #include "scripted_server.h"
+#include "serial_line.h"
 
 namespace tarvo::test {
 
@@ -34,26 +35,6 @@ LinkRun runLinked(const std::string& desktop, const std::vector<std::string>& de
 // The folder holding pilot-xfer and pilot-dlpsh, built through the shared
 // script at most once at a time; empty with *why when they cannot be built.
 std::filesystem::path pilotLinkPrograms(std::string* why);
-
-// Two pseudo-terminals joined by socat, as a cradle's cable joins a handheld
-// and a desktop. ok() is false (with why()) when socat is missing.
-class SerialLine {
- public:
-  SerialLine();
-  ~SerialLine();
-  SerialLine(const SerialLine&) = delete;
-  SerialLine& operator=(const SerialLine&) = delete;
-  bool ok() const { return !desktop_.empty(); }
-  const std::string& why() const { return why_; }
-  // The desktop's end and the handheld's end (/dev/pts/N).
-  const std::string& desktop() const { return desktop_; }
-  const std::string& handheld() const { return handheld_; }
-
- private:
-  std::filesystem::path dir_;
-  std::unique_ptr<RunningProgram> socat_;
-  std::string desktop_, handheld_, why_;
-};
 
 // Runs `desktop` and tarvo-handheld with `handheldArgs` (after --handheld
 // FOLDER) at the same time; both runs are bounded.

@@ -5,8 +5,15 @@
 #include <sstream>
 #include <thread>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
 #include "files.h"
 #include "host_fixture.h"
+#include "serial_line.h"
 #include "waits.h"
 
 namespace tarvo::test {
@@ -139,6 +146,108 @@ TEST_F(UsbTest, ManagerServesHandheldsThatAppearOneAfterAnother) {
   const std::string ok = "ended with status 0";
   EXPECT_EQ(events, (std::vector<std::string>{"started", ok, "started", ok})) << text;
   for (const fs::path& folder : {handheld_, second}) EXPECT_THAT(newsOf(folder), HasSubstr("served over USB"));
+}
+
+// Out of the box, with no settings file, the manager watches USB; a command
+// given that port hands its work to the manager or says it waits there.
+TEST_F(UsbTest, ManagerWithNoSettingsServesUsbAndOwnsThePort) {
+  fs::create_directories(dataHome_ / "tarvo-hotsync");
+  std::ofstream(dataHome_ / "tarvo-hotsync" / "conduits.conf") << "Tarv\nTarv\tmodule\t" TARVO_STUB_CONDUIT "\n";
+  ASSERT_EQ(
+      host({"manager", "-r"}, env({{"TARVO_STUB_DB", "Tarvo News"}, {"TARVO_STUB_TEXT", "out of the box"}})).status, 0);
+  const fs::path log = runtime_ / "tarvo-hotsync" / "manager.log";
+  for (int i = 0; i < 200 && ReadFile(log).find("watching USB") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+  const ProgramResult listing = host({"handheld", "list", "--port", "usb:"}, env());
+  EXPECT_EQ(listing.status, 1);
+  EXPECT_THAT(listing.err, HasSubstr("the HotSync manager waits for handhelds on usb: (press the HotSync button"));
+
+  // A sync on that port is the caller's HotSync of the next handheld there.
+  ProgramResult synced;
+  std::thread caller([&] { synced = host({"sync", "--no-gui", "--online", "--port", "usb:"}, env()); });
+  for (int i = 0; i < 200 && ReadFile(log).find("waits for a handheld on usb:") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  plugIn("1-9", handheld_);
+  caller.join();
+  EXPECT_EQ(synced.status, 0) << synced.out << synced.err;
+  EXPECT_THAT(synced.out, HasSubstr("the HotSync manager waits for the handheld on usb:; press its HotSync button"));
+  EXPECT_THAT(synced.out, HasSubstr("stub: card 0: Tarvo (appl/Tarv), Tarvo News (DATA/Tarv)\n"));
+  for (int i = 0; i < 1200 && !fs::is_empty(bus_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  host({"manager", "--quit"});
+  const std::string text = ReadFile(log);
+  EXPECT_EQ(text.find("USB HotSync queued"), std::string::npos) << text;  // one HotSync, the caller's
+  EXPECT_THAT(newsOf(handheld_), HasSubstr("out of the box"));
+}
+
+// Every local link at once: USB, a serial cradle and network HotSync, each
+// serving its HotSync, while a missing tty and a busy address are said with
+// what to do and tried again, never stopping the manager.
+TEST_F(UsbTest, ManagerServesEveryPortAtOnceAndRetriesThoseItCannotOpen) {
+  using nlohmann::json;
+  SerialLine line;
+  if (!line.ok()) GTEST_SKIP() << line.why();
+  // Another program holds the network address first.
+  const int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(holder, 1), 0);
+  ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const std::string net = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  const std::string missing = (root_ / "ttyNone").string();
+
+  fs::create_directories(root_ / "config" / "tarvo-hotsync");
+  std::ofstream(root_ / "config" / "tarvo-hotsync" / "manager.conf")
+      << "port = usb:\nport = " << line.desktop() << "\nport = " << missing << "\nnetwork = " << net << "\n";
+  fs::create_directories(dataHome_ / "tarvo-hotsync");
+  std::ofstream(dataHome_ / "tarvo-hotsync" / "conduits.conf") << "Tarv\nTarv\tmodule\t" TARVO_STUB_CONDUIT "\n";
+  ASSERT_EQ(host({"manager", "-r"}, env({{"TARVO_STUB_DB", "Tarvo News"}, {"TARVO_STUB_TEXT", "served"}})).status, 0);
+
+  auto ports = [&] {
+    std::map<std::string, json> byName;
+    const json state = json::parse(host({"manager", "--status"}).out, nullptr, false);
+    if (state.is_object())
+      for (const json& port : state["ports"]) byName[port["port"]] = port;
+    return byName;
+  };
+  std::map<std::string, json> seen = ports();
+  ASSERT_EQ(seen.size(), 4u) << host({"manager", "--status"}).out;
+  EXPECT_EQ(seen["usb:"]["condition"], "waiting");
+  EXPECT_EQ(seen[line.desktop()]["condition"], "waiting");
+  EXPECT_EQ(seen[missing]["condition"], "unavailable");
+  EXPECT_THAT(seen[missing]["reason"].get<std::string>(), HasSubstr("No such file or directory"));
+  EXPECT_THAT(seen[missing]["remedy"].get<std::string>(), HasSubstr("plug in the cradle"));
+  EXPECT_EQ(seen["net:" + net]["condition"], "unavailable");
+  EXPECT_THAT(seen["net:" + net]["reason"].get<std::string>(), HasSubstr("in use"));
+  const fs::path log = runtime_ / "tarvo-hotsync" / "manager.log";
+  EXPECT_THAT(ReadFile(log), HasSubstr(missing + " cannot be used: "));
+
+  // The address is let go: the manager takes it at its next look.
+  ::close(holder);
+  for (int i = 0; i < 200 && ports()["net:" + net]["condition"] != "waiting"; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(ports()["net:" + net]["condition"], "waiting");
+
+  const fs::path serial = root_ / "serial", network = root_ / "network";
+  fs::copy(handheld_, serial, fs::copy_options::recursive);
+  fs::copy(handheld_, network, fs::copy_options::recursive);
+  plugIn("2-4", handheld_);
+  const ProgramResult bySerial =
+      runProgram(TARVO_HANDHELD_BIN, {"--handheld", serial.string(), "--serial", line.handheld(), "--quiet"}, {});
+  const ProgramResult byNetwork =
+      runProgram(TARVO_HANDHELD_BIN, {"--handheld", network.string(), "--hotsync", net, "--quiet"}, {});
+  EXPECT_EQ(bySerial.status, 0) << bySerial.err;
+  EXPECT_EQ(byNetwork.status, 0) << byNetwork.err;
+  for (int i = 0; i < 1200 && !fs::is_empty(bus_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  host({"manager", "--quit"});
+  const std::string text = ReadFile(log);
+  size_t served = 0;
+  for (const std::string& entry : lines(text)) served += entry.find("ended with status 0") != std::string::npos;
+  EXPECT_EQ(served, 3u) << text;
+  for (const fs::path& folder : {handheld_, serial, network}) EXPECT_THAT(newsOf(folder), HasSubstr("served"));
 }
 
 }  // namespace

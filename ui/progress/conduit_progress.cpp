@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "handheld/host_cancel.h"
+#include "handheld/host_report.h"
 #include "resources/text_codec.h"
 #include "resources/trace.h"
 
@@ -52,6 +53,7 @@ void CConduitProgress::DestroyWindow() {
 
 void CConduitProgress::Refresh() {
   if (m_view) m_view->ShowTexts(tarvo::Cp1252ToUtf8(m_task), tarvo::Cp1252ToUtf8(m_status));
+  HostReportProgress(m_position, tarvo::Cp1252ToUtf8(m_task));
 }
 
 void CConduitProgress::SetStep(int32_t step, int32_t total) {
@@ -64,6 +66,7 @@ void CConduitProgress::SetStep(int32_t step, int32_t total) {
   // The bar holds its position inside its range, as a progress control does.
   m_position = static_cast<int32_t>(std::clamp<int64_t>(position, 0, 100));
   if (m_view) m_view->ShowPosition(m_position);
+  HostReportProgress(m_position, tarvo::Cp1252ToUtf8(m_task));
 }
 
 void CConduitProgress::CheckCancel() const {

@@ -75,8 +75,15 @@ HOTSYNC_EXPORT std::vector<std::string> removeQueuedFiles(const std::string& use
 // Installs the files queued for the current user into the connected
 // handheld: each valid database goes to card 0 (replacing a database of the
 // same name), each invalid one is refused with a desktop log line and
-// removed from the queue. Returns the number installed.
-HOTSYNC_EXPORT int installQueuedFiles(std::vector<std::string>* messages);
+// removed from the queue. Returns the number installed. *outcomes, when
+// given, gets one entry per queued file.
+struct InstallOutcome {
+  std::string file;  // its name in the queue
+  bool installed = false;
+  std::string words;  // the line *messages got for it
+};
+HOTSYNC_EXPORT int installQueuedFiles(std::vector<std::string>* messages,
+                                      std::vector<InstallOutcome>* outcomes = nullptr);
 
 // -1: ask the system; 0: offline; 1: online.
 HOTSYNC_EXPORT void setOnlineOverride(int mode);
@@ -106,6 +113,12 @@ HOTSYNC_EXPORT void clearCancelRequest() noexcept;
 // done rather than success.
 HOTSYNC_EXPORT void reportNothingShown() noexcept;
 HOTSYNC_EXPORT bool nothingShown() noexcept;
+
+// The HotSync's progress as the conduit's progress dialog shows it: the bar
+// in percent (0..100) and its task in words (UTF-8). The host's listener,
+// when set, hears each change; it runs on the reporting thread.
+HOTSYNC_EXPORT void reportProgress(int percent, const std::string& words) noexcept;
+HOTSYNC_EXPORT void setProgressListener(std::function<void(int, const std::string&)> listener);
 
 // The event pump SyncYieldCycles runs when called on the HotSync thread
 // (the thread that calls setHotSyncThread). Empty: none.
