@@ -95,6 +95,8 @@ int runBackup(const std::set<uint32_t>& handled) {
                               (report.backedUp == 1 ? "" : "s") + " backed up, " + std::to_string(report.unchanged) +
                               " unchanged";
   std::printf("%s\n", summary.c_str());
+  // The host's own line in the desktop log, after the conduits' entries.
+  LogAddEntry(Utf8ToCp1252("Backup: " + summary.substr(8)).c_str(), slText, 0);
   reportBackup(report.backedUp, report.unchanged, static_cast<int>(report.failures.size()), summary);
   if (report.cancelled || CancelSignals::Received() != 0) return kExitCancelled;
   return report.failures.empty() ? kExitOk : kExitServersFailed;
@@ -227,8 +229,11 @@ int commandSync(int argc, char** argv) {
     if (const int backup = runBackup(handled); backup != kExitOk && (status == kExitOk || backup == kExitCancelled))
       status = backup;
   }
-  // Ending the HotSync tells a network handheld; it shows "HotSync complete".
-  handheld.disconnect();
+  // Ending the HotSync tells a live handheld how it ended, which it shows:
+  // a cancelled or failed HotSync must not say "HotSync complete" there.
+  handheld.disconnect(status == kExitOk || status == kExitOffline ? hotsync::SyncEnd::Normal
+                      : status == kExitCancelled                  ? hotsync::SyncEnd::Cancelled
+                                                                  : hotsync::SyncEnd::Failed);
   if (const std::string lost = hotsync::handheldLost(); !lost.empty()) {
     const std::string line = "HotSync stopped: the handheld went away (" + lost + ")";
     LogAddEntry(Utf8ToCp1252(line).c_str(), slText, 0);

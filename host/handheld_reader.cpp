@@ -61,8 +61,8 @@ bool ConnectedHandheld::connect(const std::filesystem::path& dir, std::string* e
   return true;
 }
 
-void ConnectedHandheld::disconnect() {
-  if (connected_) hotsync::disconnectHandheld();
+void ConnectedHandheld::disconnect(hotsync::SyncEnd end) {
+  if (connected_) hotsync::disconnectHandheld(end);
   connected_ = false;
 }
 

@@ -8,6 +8,7 @@
 
 #include "host/db_view.h"
 #include "host/handheld_port.h"
+#include "hotsync/host.h"
 
 namespace tarvo::host {
 
@@ -25,7 +26,7 @@ class ConnectedHandheld {
   // Waits for a handheld on `port`; the exit status waitForHandheld gives.
   int wait(const ChosenPort& port, std::string* error);
   // Ends the HotSync now rather than when this goes.
-  void disconnect();
+  void disconnect(hotsync::SyncEnd end = hotsync::SyncEnd::Normal);
 
  private:
   bool connected_ = false;

@@ -112,11 +112,16 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   };
   options.notice = notice;
+  uint16_t endStatus = 0;
+  options.endStatus = &endStatus;
   error.clear();
   const bool played = hotsync::playHotSync(dir, port, options, &error);
   if (!played) {
     return fail(error.empty() ? "the HotSync did not end properly" : error, kExitFailed);
   }
-  notice("HotSync complete");
+  // What the handheld's screen says at the end.
+  notice(endStatus == 0   ? "HotSync complete"
+         : endStatus == 2 ? "HotSync cancelled"
+                          : "HotSync failed (end status " + std::to_string(endStatus) + ")");
   return kExitOk;
 }

@@ -384,10 +384,18 @@ struct OpenConduit {
   using Answer = NoArgs;
 };
 
+// How the desktop says the HotSync ended; the handheld shows it.
+enum EndOfSyncStatus : uint16_t {
+  kEndNormal = 0,
+  kEndOutOfMemory = 1,
+  kEndUserCancelled = 2,
+  kEndOther = 3,  // any failure
+};
+
 struct EndOfSync {
   static constexpr Command kCommand = dlp::EndOfSync;
   struct Query {
-    uint16_t status = 0;  // 0: a normal end
+    uint16_t status = kEndNormal;
     std::vector<Arg> encode() const;
     static Query decode(Args args);
   };

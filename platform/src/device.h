@@ -53,9 +53,10 @@ class Device {
   virtual bool install(const std::filesystem::path& file, std::string* error) = 0;
   virtual void appendLog(const std::string& utf8Text) = 0;
   virtual std::vector<std::string> logLines() const = 0;
-  // Ends the HotSync: every change kept, the handheld told. False with
-  // *error when that fails.
-  virtual bool finish(std::string* error) = 0;
+  // Ends the HotSync: every change kept, the handheld told how it ended
+  // (`endStatus`: 0 normal, 2 cancelled, 3 failed). False with *error when
+  // that fails.
+  virtual bool finish(uint16_t endStatus, std::string* error) = 0;
   // Tells a handheld that waits that the desktop is still there.
   virtual void keepAlive() {}
   // Why the handheld is gone, when it went in the middle of the HotSync.

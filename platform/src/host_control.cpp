@@ -69,7 +69,7 @@ bool connectHandheld(const std::filesystem::path& dir, std::string* error) {
   }
 }
 
-void disconnectHandheld() {
+void disconnectHandheld(SyncEnd end) {
   try {
     auto& s = session();
     std::lock_guard lock(s.mutex);
@@ -77,7 +77,7 @@ void disconnectHandheld() {
     std::string error;
     // A folder: what cannot be folded now stays in the journals for the next
     // connect. A network handheld is told that the HotSync ended.
-    if (!s.handheld->finish(&error)) s.linkLost = error;
+    if (!s.handheld->finish(static_cast<uint16_t>(end), &error)) s.linkLost = error;
     s.handheld.reset();
     s.conduits.clear();
   } catch (...) {

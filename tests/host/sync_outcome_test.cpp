@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host_fixture.h"
+#include "scripted_server.h"
 #include "server_process.h"
 
 namespace tarvo::test {
@@ -58,7 +59,8 @@ class SyncOutcomeTest : public HostTest {
       nlohmann::json entry = nlohmann::json::parse(line);
       // The conduit's entries only, not the host's around them.
       const std::string text = entry["text"].get<std::string>();
-      if (!text.starts_with("Conduit ") && !text.starts_with("HotSync ")) entries.push_back(std::move(entry));
+      if (!text.starts_with("Conduit ") && !text.starts_with("HotSync ") && !text.starts_with("Backup: "))
+        entries.push_back(std::move(entry));
     }
     return entries;
   }
@@ -142,10 +144,11 @@ TEST_F(SyncOutcomeTest, DoneOfflineAndTheLogsWords) {
 // `signals` once it is waiting, and returns how the host ended.
 class SignalTest : public SyncOutcomeTest {
  protected:
-  ProgramResult syncAndSignal(const std::string& progress, const std::vector<int>& signals, bool closedStdout = false) {
+  ProgramResult syncAndSignal(const std::string& progress, const std::vector<int>& signals, bool closedStdout = false,
+                              const std::vector<std::string>& args = {}) {
     serve(nlohmann::json::array(
         {{{"match", {{"cmd", "login"}}}, {"delay_ms", 60000}, {"body", "<tarvoconduit></tarvoconduit>"}}}));
-    RunningProgram program(TARVO_HOST_BIN, syncArgs(), env(progress), closedStdout);
+    RunningProgram program(TARVO_HOST_BIN, args.empty() ? syncArgs() : args, env(progress), closedStdout);
     EXPECT_TRUE(program.started());
     // The server logs a request as it arrives, before its delay.
     while (program.running() && !std::filesystem::exists(requestLog()))
@@ -186,6 +189,28 @@ TEST_F(SignalTest, EachSignalCancelsInEveryProgressMode) {
   // Folded: no journal is left for the next HotSync.
   for (const auto& file : std::filesystem::recursive_directory_iterator(handheld_))
     EXPECT_THAT(file.path().filename().string(), Not(HasSubstr("journal")));
+}
+
+// A live handheld is told how its HotSync ended, so that a cancelled or
+// failed one does not show "HotSync complete" on the handheld's screen.
+TEST_F(SignalTest, TheHandheldHearsHowItsHotSyncEnded) {
+  const std::string desktop = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+  RunningProgram played(TARVO_HANDHELD_BIN, {"--handheld", handheld_.string(), "--hotsync", desktop, "--retry", "30"}, {});
+  const ProgramResult r = syncAndSignal(
+      "none", {SIGINT}, false, {"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--listen=" + desktop});
+  EXPECT_EQ(r.status, kCancelled) << r.out << r.err;
+  const ProgramResult cancelled = played.wait();
+  EXPECT_EQ(cancelled.status, 0) << cancelled.err;
+  EXPECT_THAT(cancelled.out, HasSubstr("HotSync cancelled"));
+  EXPECT_THAT(cancelled.out, Not(HasSubstr("HotSync complete")));
+
+  // A conduit that fails: the handheld hears of a failure.
+  RunningProgram again(TARVO_HANDHELD_BIN, {"--handheld", handheld_.string(), "--hotsync", desktop, "--retry", "30"}, {});
+  const ProgramResult failed =
+      host({"sync", "--no-gui", "--online", "--conduit", TARVO_STUB_CONDUIT, "--listen=" + desktop},
+           {{"TARVO_STUB_RESULT", "-1"}, {"TARVO_NO_TTY", "1"}, {"TARVO_PROGRESS", "none"}});
+  EXPECT_EQ(failed.status, 3) << failed.out << failed.err;
+  EXPECT_THAT(again.wait().out, HasSubstr("HotSync failed (end status 3)"));
 }
 
 TEST_F(SignalTest, ASecondSignalEndsTheHostAtOnce) {

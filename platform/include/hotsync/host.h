@@ -42,8 +42,10 @@ HOTSYNC_EXPORT std::vector<std::string> connectWarnings();
 // guards against a power cut as well at the price of one disk flush per
 // close; off by default. Folding at disconnect always flushes.
 HOTSYNC_EXPORT void setFlushEachClose(bool flush);
-// Folds every change into the database files and forgets the handheld.
-HOTSYNC_EXPORT void disconnectHandheld();
+// Folds every change into the database files and forgets the handheld;
+// a live handheld is told how the HotSync ended, which it shows.
+enum class SyncEnd : uint16_t { Normal = 0, Cancelled = 2, Failed = 3 };
+HOTSYNC_EXPORT void disconnectHandheld(SyncEnd end = SyncEnd::Normal);
 HOTSYNC_EXPORT bool handheldConnected();
 HOTSYNC_EXPORT std::filesystem::path handheldDir();
 // Why the handheld went away before the HotSync ended (a network handheld

@@ -48,7 +48,7 @@ class FolderDevice : public Device {
   std::vector<std::string> logLines() const override { return hh_->logLines(); }
   // What cannot be folded now stays in the journals for the next connect,
   // so nothing is lost either way.
-  bool finish(std::string* error) override {
+  bool finish(uint16_t /*endStatus*/, std::string* error) override {
     hh_->foldAll(error);
     return true;
   }

@@ -547,14 +547,14 @@ void DlpDevice::appendLog(const std::string& utf8Text) {
   simple<msg::AddSyncLogEntry>({tarvo::Utf8ToCp1252(utf8Text)});
 }
 
-bool DlpDevice::finish(std::string* error) {
+bool DlpDevice::finish(uint16_t endStatus, std::string* error) {
   if (lost_.empty()) {
     for (auto it = open_.begin(); it != open_.end();) {
       simple<msg::CloseDB>({it->first});
       it = open_.erase(it);
     }
     dlp::Response response;
-    if (call(dlp::requestOf<msg::EndOfSync>({}), &response)) return true;  // a normal end
+    if (call(dlp::requestOf<msg::EndOfSync>({endStatus}), &response)) return true;
   }
   if (error) *error = lost_;
   return false;

@@ -53,7 +53,7 @@ class DlpDevice : public Device {
   bool install(const std::filesystem::path& file, std::string* error) override;
   void appendLog(const std::string& utf8Text) override;
   std::vector<std::string> logLines() const override { return {}; }  // the handheld keeps its log itself
-  bool finish(std::string* error) override;
+  bool finish(uint16_t endStatus, std::string* error) override;
   void keepAlive() override;
   std::string lostReason() const override { return lost_; }
 

@@ -338,8 +338,9 @@ dlp::Response DlpServer::handle(const dlp::Request& request) {
     case dlp::OpenConduit:
       return serve<msg::OpenConduit>(request, [](const auto&, auto&) { return dlp::ErrNone; });
     case dlp::EndOfSync:
-      return serve<msg::EndOfSync>(request, [&](const auto&, auto&) {
+      return serve<msg::EndOfSync>(request, [&](const auto& q, auto&) {
         ended_ = true;
+        endStatus_ = q.status;
         closeAll();
         return dlp::ErrNone;
       });

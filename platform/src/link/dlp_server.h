@@ -26,6 +26,8 @@ class DlpServer {
   // Answers one request (exposed for tests).
   dlp::Response answer(const dlp::Request& request);
   bool ended() const { return ended_; }
+  // How the desktop said the HotSync ended (its end-of-sync status).
+  uint16_t endStatus() const { return endStatus_; }
   uint64_t answered() const { return answered_; }
   // Hangs up after answering `count` requests, as a handheld taken out of
   // reach would (0: never).
@@ -61,6 +63,7 @@ class DlpServer {
   uint8_t lastHandle_ = 0;
   int64_t clockShift_ = 0;  // Palm seconds set by SetSysDateTime, for the rest of the link
   bool ended_ = false;
+  uint16_t endStatus_ = 0;
   uint64_t hangUpAfter_ = 0;
   uint64_t answered_ = 0;
 };

@@ -33,6 +33,7 @@ bool playOver(const std::filesystem::path& dir, const MakeLink& makeLink, const 
       detail::DlpServer server(*handheld, *link, notice);
       server.hangUpAfter(options.hangUpAfter);
       ended = server.run();
+      if (options.endStatus) *options.endStatus = server.endStatus();
       if (notice) notice("answered " + std::to_string(server.answered()) + " requests");
     } catch (const std::exception& e) {
       if (error) *error = e.what();
