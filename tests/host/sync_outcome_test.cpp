@@ -195,7 +195,8 @@ TEST_F(SignalTest, EachSignalCancelsInEveryProgressMode) {
 // failed one does not show "HotSync complete" on the handheld's screen.
 TEST_F(SignalTest, TheHandheldHearsHowItsHotSyncEnded) {
   const std::string desktop = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
-  RunningProgram played(TARVO_HANDHELD_BIN, {"--handheld", handheld_.string(), "--hotsync", desktop, "--retry", "30"}, {});
+  RunningProgram played(TARVO_HANDHELD_BIN, {"--handheld", handheld_.string(), "--hotsync", desktop, "--retry", "30"},
+                        {});
   const ProgramResult r = syncAndSignal(
       "none", {SIGINT}, false, {"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--listen=" + desktop});
   EXPECT_EQ(r.status, kCancelled) << r.out << r.err;
@@ -205,7 +206,8 @@ TEST_F(SignalTest, TheHandheldHearsHowItsHotSyncEnded) {
   EXPECT_THAT(cancelled.out, Not(HasSubstr("HotSync complete")));
 
   // A conduit that fails: the handheld hears of a failure.
-  RunningProgram again(TARVO_HANDHELD_BIN, {"--handheld", handheld_.string(), "--hotsync", desktop, "--retry", "30"}, {});
+  RunningProgram again(TARVO_HANDHELD_BIN, {"--handheld", handheld_.string(), "--hotsync", desktop, "--retry", "30"},
+                       {});
   const ProgramResult failed =
       host({"sync", "--no-gui", "--online", "--conduit", TARVO_STUB_CONDUIT, "--listen=" + desktop},
            {{"TARVO_STUB_RESULT", "-1"}, {"TARVO_NO_TTY", "1"}, {"TARVO_PROGRESS", "none"}});
