@@ -10,8 +10,8 @@
 
 #include "host/cancel_signals.h"
 #include "host/commands.h"
-#include "host/manager_protocol.h"
 #include "host/manager_config.h"
+#include "host/manager_protocol.h"
 #include "hotsync/manager.h"
 
 namespace tarvo::host {

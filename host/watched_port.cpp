@@ -38,9 +38,7 @@ class PlatformPort final : public WatchedPort {
   explicit PlatformPort(const hotsync::PortName& named) : named_(named) { name_ = hotsync::portText(named); }
 
   const char* link() const override {
-    return named_.kind == hotsync::PortName::Usb   ? "usb"
-           : named_.kind == hotsync::PortName::Tty ? "serial"
-                                                   : "network";
+    return named_.kind == hotsync::PortName::Usb ? "usb" : named_.kind == hotsync::PortName::Tty ? "serial" : "network";
   }
 
   std::string watchingLine() const override {

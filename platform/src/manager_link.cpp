@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace hotsync {
 namespace fs = std::filesystem;
@@ -140,16 +141,24 @@ bool receiveManagerLine(int socket, std::string* line, std::vector<int>* fds) {
 }
 
 bool requestManagerQuit() {
-  const int fd = connectManager();
-  if (fd < 0) return false;
-  // A manager too busy to answer within a second is still there: the
-  // caller asks again, and its bound on requests keeps the whole wait short.
-  timeval limit{1, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  std::string reply;
-  sendManagerLine(fd, R"({"v":1,"request":"quit"})");
-  receiveManagerLine(fd, &reply);
-  ::close(fd);
+  auto ask = [](const std::string& request) {
+    const int fd = connectManager();
+    if (fd < 0) return std::optional<std::string>();
+    // A manager too busy to answer within a second is still there: the
+    // caller asks again, and its bound on requests keeps the whole wait short.
+    timeval limit{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    std::string reply;
+    if (writeAll(fd, request.data(), request.size())) receiveManagerLine(fd, &reply);
+    ::close(fd);
+    return std::optional<std::string>(reply);
+  };
+  const std::optional<std::string> reply = ask("{\"v\":1,\"request\":\"quit\"}\n");
+  if (!reply) return false;
+  // A manager started before an upgrade reads its older request frame (a
+  // length, then the verb) and closes on this one without a word: it is
+  // asked that way, or registration could never close it.
+  if (reply->empty()) ask(std::string("\0\0\0\5quit\0", 9));
   return true;
 }
 
