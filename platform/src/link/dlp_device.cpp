@@ -39,35 +39,6 @@ bool refusesForm(uint16_t error) {
 
 }  // namespace
 
-int32_t syncStatusOf(uint16_t error) {
-  switch (error) {
-    case dlp::ErrNone:
-      return SYNCERR_NONE;
-    case dlp::ErrNotFound:
-    case dlp::ErrDeleted:
-      return SYNCERR_NOT_FOUND;
-    case dlp::ErrNoneOpen:
-      return SYNCERR_FILE_NOT_OPEN;
-    case dlp::ErrOpen:
-    case dlp::ErrAlreadyOpen:
-      return SYNCERR_FILE_OPEN;
-    case dlp::ErrReadOnly:
-      return SYNCERR_READ_ONLY;
-    case dlp::ErrSpace:
-    case dlp::ErrMemory:
-      return SYNCERR_NOT_ENOUGH_SPACE;
-    case dlp::ErrLimit:
-    case dlp::ErrTooManyOpen:
-      return SYNCERR_LIMIT_EXCEEDED;
-    case dlp::ErrParam:
-    case dlp::ErrArgument:
-    case dlp::ErrSize:
-      return SYNCERR_BAD_ARG;
-    default:
-      return SYNCERR_UNKNOWN;
-  }
-}
-
 DlpDevice::DlpDevice(std::unique_ptr<Link> link) : link_(std::move(link)) {
   dlp::Response response;
   if (!call(dlp::requestOf<msg::ReadSysInfo>({}), &response)) throw LinkError(lost_);

@@ -14,11 +14,9 @@
 #include "dlp/messages.h"
 #include "dlp/table.h"
 #include "link/link.h"
+#include "link/status_codes.h"
 
 namespace hotsync::detail {
-
-// The Sync Manager status for a DLP error code.
-int32_t syncStatusOf(uint16_t dlpError);
 
 class DlpDevice : public Device {
  public:

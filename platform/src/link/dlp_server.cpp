@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dlp/messages.h"
+#include "link/status_codes.h"
 #include "text/cp1252.h"
 
 namespace hotsync::detail {
@@ -11,32 +12,6 @@ namespace hotsync::detail {
 namespace {
 
 namespace msg = dlp::msg;
-
-// The Sync Manager's status as the handheld would answer it.
-dlp::Error toDlp(int32_t status) {
-  switch (status) {
-    case SYNCERR_NONE:
-      return dlp::ErrNone;
-    case SYNCERR_NOT_FOUND:
-      return dlp::ErrNotFound;
-    case SYNCERR_FILE_NOT_OPEN:
-      return dlp::ErrNoneOpen;
-    case SYNCERR_FILE_OPEN:
-      return dlp::ErrOpen;
-    case SYNCERR_READ_ONLY:
-      return dlp::ErrReadOnly;
-    case SYNCERR_NOT_ENOUGH_SPACE:
-      return dlp::ErrSpace;
-    case SYNCERR_LIMIT_EXCEEDED:
-      return dlp::ErrLimit;
-    case SYNCERR_BAD_ARG:
-      return dlp::ErrParam;
-    case SYNCERR_LOCAL_BUFF_TOO_SMALL:
-      return dlp::ErrSize;
-    default:
-      return dlp::ErrSystem;
-  }
-}
 
 // Decodes the query of message M and lets `serve` fill in the answer: the
 // answer, or the error `serve` returns without one.
@@ -124,7 +99,7 @@ dlp::Error DlpServer::close(uint8_t handle) {
     }
     if (status != dlp::ErrNone && notice_) notice_("cannot keep the new database " + o->created->name + ": " + error);
   } else {
-    status = toDlp(hh_.closeDb(o->handheldHandle));
+    status = dlpErrorOf(hh_.closeDb(o->handheldHandle));
   }
   open_.erase(handle);
   return status;
@@ -176,7 +151,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request) {
           request, [&](const msg::ReadStorageInfo::Query& q, msg::ReadStorageInfo::Answer& a) {
             CardInfo card{};
             card.m_CardNo = q.card;
-            if (const int32_t status = hh_.readCardInfo(&card); status != SYNCERR_NONE) return toDlp(status);
+            if (const int32_t status = hh_.readCardInfo(&card); status != SYNCERR_NONE) return dlpErrorOf(status);
             CardInfo next{};
             next.m_CardNo = static_cast<uint8_t>(card.m_CardNo + 1);
             dlp::StorageInfo& info = a.card;
@@ -216,7 +191,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request) {
       return serve<msg::OpenDB>(request, [&](const msg::OpenDB::Query& q, msg::OpenDB::Answer& a) {
         uint8_t h = 0;
         if (const int32_t status = hh_.openDb(q.name.c_str(), q.card, &h, q.mode); status != SYNCERR_NONE) {
-          return toDlp(status);
+          return dlpErrorOf(status);
         }
         a.handle = newHandle();
         open_[a.handle] = Open{h, nullptr, q.card};
@@ -249,8 +224,9 @@ dlp::Response DlpServer::handle(const dlp::Request& request) {
         return dlp::ErrNone;
       });
     case dlp::DeleteDB:
-      return serve<msg::DeleteDB>(
-          request, [&](const msg::DeleteDB::Query& q, auto&) { return toDlp(hh_.deleteDb(q.name.c_str(), q.card)); });
+      return serve<msg::DeleteDB>(request, [&](const msg::DeleteDB::Query& q, auto&) {
+        return dlpErrorOf(hh_.deleteDb(q.name.c_str(), q.card));
+      });
     case dlp::ReadAppBlock:
       return readBlock<msg::ReadAppBlock>(request, &pdb::Database::appInfo);
     case dlp::ReadSortBlock:
@@ -273,7 +249,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request) {
         RecordInfo info{};
         info.m_FileHandle = o->handheldHandle;
         info.m_RecId = q.id;
-        return toDlp(hh_.deleteRecord(&info));
+        return dlpErrorOf(hh_.deleteRecord(&info));
       });
     case dlp::ReadResource:
       return serve<msg::ReadResource>(
@@ -296,8 +272,8 @@ dlp::Response DlpServer::handle(const dlp::Request& request) {
       if (o == nullptr) {
         error = dlp::ErrNoneOpen;
       } else if (!o->created) {  // nothing to clean in a database being made
-        error = toDlp(request.command == dlp::CleanUpDatabase ? hh_.purgeDeleted(o->handheldHandle)
-                                                              : hh_.resetSyncFlags(o->handheldHandle));
+        error = dlpErrorOf(request.command == dlp::CleanUpDatabase ? hh_.purgeDeleted(o->handheldHandle)
+                                                                   : hh_.resetSyncFlags(o->handheldHandle));
       }
       return dlp::Response{request.command, error, {}};
     }
@@ -311,7 +287,7 @@ dlp::Response DlpServer::handle(const dlp::Request& request) {
           return dlp::ErrNotSupported;
         }
         if (q.backedUp.year == 0) return dlp::ErrNone;
-        return toDlp(hh_.setBackupDate(o->handheldHandle, dlp::palmFromDate(q.backedUp)));
+        return dlpErrorOf(hh_.setBackupDate(o->handheldHandle, dlp::palmFromDate(q.backedUp)));
       });
     case dlp::AddSyncLogEntry:
       return serve<msg::AddSyncLogEntry>(request, [&](const msg::AddSyncLogEntry::Query& q, auto&) {
@@ -397,7 +373,7 @@ dlp::Error DlpServer::readRecord(const dlp::msg::ReadRecord::Query& q, dlp::msg:
     info.m_RecIndex = static_cast<uint16_t>(index);
     info.m_TotalBytes = 0xFFFF;
     info.m_pBytes = buffer.data();
-    if (const int32_t status = hh_.readRecord(&info); status != SYNCERR_NONE) return toDlp(status);
+    if (const int32_t status = hh_.readRecord(&info); status != SYNCERR_NONE) return dlpErrorOf(status);
   }
   a.id = r.uniqueId;
   a.index = static_cast<uint16_t>(index);
@@ -434,7 +410,7 @@ dlp::Error DlpServer::writeRecord(const dlp::msg::WriteRecord::Query& q, dlp::ms
   info.m_CatId = q.category;
   info.m_RecSize = static_cast<uint32_t>(copy.size());
   info.m_pBytes = copy.data();
-  if (const int32_t status = hh_.writeRecord(&info); status != SYNCERR_NONE) return toDlp(status);
+  if (const int32_t status = hh_.writeRecord(&info); status != SYNCERR_NONE) return dlpErrorOf(status);
   a.id = info.m_RecId;
   return dlp::ErrNone;
 }
