@@ -2,6 +2,7 @@
 // Everything on disk is big-endian; the in-memory form uses host integers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -192,6 +193,22 @@ std::vector<std::string> placeStaged(std::vector<StagedFile> files, bool flushFo
 // file system can join them into few journal commits instead of one each:
 // per file 0 where it is flushed, else the errno.
 std::vector<int> flushFiles(std::span<const int> fds, bool dataOnly);
+
+// What a file's first kHeaderSize bytes (`header`) say about its size: its
+// entry count, and the most bytes such a database can hold.
+struct HeaderBounds {
+  uint16_t entries = 0;
+  uint64_t mostBytes = 0;
+};
+HeaderBounds headerBounds(std::span<const uint8_t, kHeaderSize> header);
+
+// The backup date's bytes and where they go: a date changed in place, inside
+// the file's first block.
+struct HeaderPatch {
+  std::size_t offset;
+  std::array<uint8_t, 4> bytes;
+};
+HeaderPatch backupDatePatch(uint32_t date);
 
 // "Tarv" <-> 0x54617276.
 uint32_t fourCC(const char* text);

@@ -92,14 +92,10 @@ std::string checkDatabaseFile(const fs::path& file) {
   ::close(fd);
   if (n < 0) return std::string("cannot be read: ") + std::strerror(err);
   if (static_cast<std::size_t>(n) < header.size()) return {};  // the parser says what is wrong
-  // Every block (app info, sort info, each entry) is under 64 KiB on a
-  // handheld; a file larger than its entry list allows is no database.
-  const bool resources = (header[32] << 8 | header[33]) & pdb::kAttrResourceDb;
-  const uint64_t count = static_cast<uint64_t>(header[76]) << 8 | header[77];
-  const uint64_t most = pdb::kHeaderSize + count * (resources ? pdb::kResourceEntrySize : pdb::kRecordEntrySize) + 2 +
-                        (count + 2) * 0x10000;
-  if (static_cast<uint64_t>(st.st_size) > most) {
-    return std::to_string(st.st_size) + " bytes, more than a database of " + std::to_string(count) +
+  // A file larger than its entry list allows is no database.
+  if (const pdb::HeaderBounds bounds = pdb::headerBounds(header);
+      static_cast<uint64_t>(st.st_size) > bounds.mostBytes) {
+    return std::to_string(st.st_size) + " bytes, more than a database of " + std::to_string(bounds.entries) +
            " entries can hold";
   }
   return {};

@@ -16,7 +16,6 @@
 #include <system_error>
 
 #include "folder/card_folder.h"
-#include "pdb/header_layout.h"
 #include "pdb/palm_clock.h"
 #include "test_hooks.h"
 
@@ -508,13 +507,11 @@ bool Handheld::patchHeader(const fs::path& cardDir, DbSlot& slot) {
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
             static_cast<uint64_t>(st.st_size) == slot.fileSize;
   if (ok) {
-    const uint32_t date = slot.state.db.backupDate;
-    const uint8_t bytes[4] = {static_cast<uint8_t>(date >> 24), static_cast<uint8_t>(date >> 16),
-                              static_cast<uint8_t>(date >> 8), static_cast<uint8_t>(date)};
+    const pdb::HeaderPatch patch = pdb::backupDatePatch(slot.state.db.backupDate);
     // Four bytes inside the first block: a killed process leaves the old
     // date or the new one, and the file stays whole either way.
-    ok = ::pwrite(fd, bytes, sizeof bytes, static_cast<off_t>(pdb::detail::kOffBackupDate)) ==
-         static_cast<ssize_t>(sizeof bytes);
+    ok = ::pwrite(fd, patch.bytes.data(), patch.bytes.size(), static_cast<off_t>(patch.offset)) ==
+         static_cast<ssize_t>(patch.bytes.size());
     slot.base.reset();  // the file is no longer the one a journal would name
     if (ok && flushEachClose_) ok = ::fdatasync(fd) == 0;
     slot.patched = ok && !flushEachClose_;
