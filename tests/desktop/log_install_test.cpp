@@ -24,6 +24,10 @@ using namespace tarvo::desktop;
 class HostWindows : public ::testing::Test {
  protected:
   void SetUp() override {
+    // A runtime folder of its own: the host's commands reach no manager of another run.
+    fs::create_directory(world_.root() / "run");
+    fs::permissions(world_.root() / "run", fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (world_.root() / "run").c_str(), 1);
     fs::copy(TARVO_EXAMPLE_HANDHELD, handheld_, fs::copy_options::recursive);
     ASSERT_EQ(hostProgram(), QString(TARVO_HOST_BIN));  // the host beside this program
   }
@@ -35,6 +39,7 @@ class HostWindows : public ::testing::Test {
     qunsetenv("TARVO_STUB_RESULT");
     ASSERT_EQ(result.status, conduitFails ? 3 : 0) << result.error.toStdString();
   }
+  void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
   tarvo::test::XdgWorld world_{"tarvo-desktop-host"};
   std::string handheld_ = (world_.root() / "handheld").string();
 };

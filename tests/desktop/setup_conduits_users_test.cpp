@@ -48,6 +48,14 @@ QString read(const QString& path) {
 
 class DesktopFiles : public ::testing::Test {
  protected:
+  // A runtime folder of its own: registering restarts the manager it finds
+  // there, and it must never be another run's.
+  void SetUp() override {
+    fs::create_directory(world_.root() / "run");
+    fs::permissions(world_.root() / "run", fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (world_.root() / "run").c_str(), 1);
+  }
+  void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
   tarvo::test::XdgWorld world_{"tarvo-desktop-files"};
 };
 
