@@ -47,12 +47,8 @@ bool identical(const hotsync::BackupFile& file, const DbHeader& held) {
 }
 
 bool askOverwrite(const std::string& name, const DbHeader& held, const hotsync::BackupFile& file) {
-  std::printf("%s on the handheld was changed %s, after its backup (%s). Overwrite it? [y/N] ", name.c_str(),
-              formatPalmDate(held.modificationDate).c_str(), formatPalmDate(file.modificationDate).c_str());
-  std::fflush(stdout);
-  char answer[16] = {};
-  if (std::fgets(answer, sizeof answer, stdin) == nullptr) return false;
-  return answer[0] == 'y' || answer[0] == 'Y';
+  return askYesNo(name + " on the handheld was changed " + formatPalmDate(held.modificationDate) +
+                  ", after its backup (" + formatPalmDate(file.modificationDate) + "). Overwrite it?");
 }
 
 constexpr cli::Option kRestoreOptions[] = {

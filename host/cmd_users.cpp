@@ -20,16 +20,6 @@ constexpr cli::Option kUsersOptions[] = {
     {"yes"},
 };
 
-// Asks on the terminal whether to delete `user`.
-bool confirmDelete(const std::string& user, bool withBackups) {
-  std::printf("Delete HotSync user \"%s\": its desktop log and install queue%s? [y/N] ", user.c_str(),
-              withBackups ? ", and its backups" : " (its backups stay)");
-  std::fflush(stdout);
-  char answer[16] = {};
-  if (std::fgets(answer, sizeof answer, stdin) == nullptr) return false;
-  return answer[0] == 'y' || answer[0] == 'Y';
-}
-
 }  // namespace
 
 std::span<const cli::Option> usersOptions() { return kUsersOptions; }
@@ -74,7 +64,8 @@ int commandUsers(int argc, char** argv) {
       if (::isatty(STDIN_FILENO) == 0) {
         return fail("not deleting HotSync user \"" + user + "\" without a terminal to ask on (give --yes)");
       }
-      if (!confirmDelete(user, withBackups)) {
+      if (!askYesNo("Delete HotSync user \"" + user + "\": its desktop log and install queue" +
+                    (withBackups ? ", and its backups?" : " (its backups stay)?"))) {
         std::printf("kept HotSync user \"%s\"\n", user.c_str());
         return kExitOk;
       }

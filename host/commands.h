@@ -51,6 +51,10 @@ std::span<const cli::Option> conduitsOptions();
 // Prints "tarvo-hotsync: <message>" on standard error; returns `status`.
 int fail(const std::string& message, int status = kExitBadInput);
 
+// Asks `question` on the terminal, then "[y/N]"; true only for an answer
+// starting with y.
+bool askYesNo(const std::string& question);
+
 // Bad usage of `command`: prints "tarvo-hotsync COMMAND: <what> (see --help)"
 // on standard error; returns kExitBadInput.
 int usageFail(const std::string& command, const std::string& what);

@@ -98,11 +98,7 @@ class World {
     return host({"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--handheld", handheld().string()});
   }
   LinkRun linkSync(const std::vector<std::string>& handheldArgs = {}) {
-    const uint16_t port = freePort();
-    return runLinked(
-        TARVO_HOST_BIN,
-        {"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB, "--listen=127.0.0.1:" + std::to_string(port)},
-        env_, handheld(), port, handheldArgs);
+    return linked({"sync", "--no-gui", "--online", "--conduit", TARVO_CONDUIT_LIB}, handheld(), handheldArgs);
   }
   // The host's `args` on `port`, against tarvo-handheld with `handheldArgs`.
   LinkRun overPort(std::vector<std::string> args, const std::string& port,
