@@ -37,7 +37,7 @@ bool read_password(const char* prompt, std::string& out) {
     return got;
 }
 
-std::string when(std::int64_t seconds) { return utc_text(seconds, "%Y-%m-%dT%H:%M:%SZ"); }
+std::string admin_time(std::int64_t seconds) { return utc_text(seconds, "%Y-%m-%dT%H:%M:%SZ"); }
 
 constexpr const char* kAdminUsage =
     "usage: tarvo-syncserver admin devices|deliveries|collected --state DIR\n"
@@ -86,21 +86,21 @@ int run_admin(const std::vector<std::string>& args) {
             for (const auto& d : kept.devices())
                 std::cout << d.id << "\t" << utf8_from_windows_1252(d.login) << "\t"
                           << utf8_from_windows_1252(d.user_name) << "\t"
-                          << utf8_from_windows_1252(d.user_id) << "\t" << when(d.created) << "\t"
-                          << when(d.last_seen) << "\n";
+                          << utf8_from_windows_1252(d.user_id) << "\t" << admin_time(d.created)
+                          << "\t" << admin_time(d.last_seen) << "\n";
         } else if (what == "deliveries") {
             std::cout << "device\tlogin\tmodule\tedition\toffered\tinstalled\n";
             for (const auto& d : kept.deliveries())
                 std::cout << d.device << "\t" << utf8_from_windows_1252(d.login) << "\t"
                           << utf8_from_windows_1252(d.module) << "\t" << d.edition << "\t"
-                          << when(d.offered) << "\t" << (d.installed ? when(*d.installed) : "-")
-                          << "\n";
+                          << admin_time(d.offered) << "\t"
+                          << (d.installed ? admin_time(*d.installed) : "-") << "\n";
         } else {
             std::cout << "device\tlogin\tdatabase\trecords\treceived\tfile\n";
             for (const auto& u : kept.uploads())
                 std::cout << u.device << "\t" << utf8_from_windows_1252(u.login) << "\t"
                           << utf8_from_windows_1252(u.db) << "\t" << u.records << "\t"
-                          << when(u.received) << "\t" << u.file << "\n";
+                          << admin_time(u.received) << "\t" << u.file << "\n";
         }
     } catch (const std::exception& e) {
         std::cerr << "tarvo-syncserver: admin: " << e.what() << "\n";

@@ -47,8 +47,7 @@ fs::path make_service(const fs::path& root, int devices) {
   news.type = pdb::fourCC("DATA");
   news.creator = pdb::fourCC("Tarv");
   pdb::writeFileAtomic(root / "catalogue" / "files" / "News.pdb", pdb::serialize(news));
-  std::ofstream(root / "catalogue" / "catalogue.json")
-      << R"({"users": [{"login": "demo", "password": "palmtop"}],
+  std::ofstream(root / "catalogue" / "catalogue.json") << R"({"users": [{"login": "demo", "password": "palmtop"}],
              "modules": [{"name": "Tarvo News", "edition": "20240601", "file": "News.pdb"}]})";
   fs::permissions(root / "catalogue" / "catalogue.json", fs::perms::owner_read | fs::perms::owner_write);
   tarvo::server::CatalogueState state(root / "state");
@@ -64,10 +63,9 @@ std::vector<std::string> service_args(const fs::path& root) {
 void logins(const std::string& url, int devices, int clients, double seconds, std::mt19937& random, Load& load) {
   Load round;
   const int handheld = static_cast<int>(random() % static_cast<unsigned>(devices));
-  bench_server::run(url,
-                    "cmd=login&conduit=1.00f&username=Palm%20User&userid=" + std::to_string(100000 + handheld) +
-                        kCredentials,
-                    clients, seconds, round);
+  bench_server::run(
+      url, "cmd=login&conduit=1.00f&username=Palm%20User&userid=" + std::to_string(100000 + handheld) + kCredentials,
+      clients, seconds, round);
   load.latencies.insert(load.latencies.end(), round.latencies.begin(), round.latencies.end());
   load.failures += round.failures;
   load.seconds += round.seconds;
@@ -83,8 +81,8 @@ class PythonServer {
   bool start(const fs::path& folder) {
     int out[2];
     if (::pipe(out) != 0) return false;
-    std::vector<std::string> args{"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
-                                  "--directory", folder.string()};
+    std::vector<std::string> args{"python3", "-u",        "-m",          "http.server",  "0",
+                                  "--bind",  "127.0.0.1", "--directory", folder.string()};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -32,8 +32,9 @@ TEST(PasswordHash, ChecksTheScryptTestVectorAndItsOwnHashes) {
   const std::string made = hash_password("s\xE9nha");
   EXPECT_TRUE(password_matches(made, "s\xE9nha"));
   EXPECT_NE(made, hash_password("s\xE9nha"));  // salted
-  for (const char* bad : {"", "password", "$scrypt$ln=10,r=8,p=16$TmFDbA", "$scrypt$ln=40,r=8,p=1$TmFDbA$AAAAAAAAAAAAAAAAAAAAAA",
-                          "$scrypt$ln=10,r=8$TmFDbA$AAAAAAAAAAAAAAAAAAAAAA", "$scrypt$ln=10,r=8,p=1$Tm!DbA$AAAAAAAAAAAAAAAAAAAAAA"})
+  for (const char* bad :
+       {"", "password", "$scrypt$ln=10,r=8,p=16$TmFDbA", "$scrypt$ln=40,r=8,p=1$TmFDbA$AAAAAAAAAAAAAAAAAAAAAA",
+        "$scrypt$ln=10,r=8$TmFDbA$AAAAAAAAAAAAAAAAAAAAAA", "$scrypt$ln=10,r=8,p=1$Tm!DbA$AAAAAAAAAAAAAAAAAAAAAA"})
     EXPECT_FALSE(valid_password_hash(bad)) << bad;
 }
 
@@ -56,8 +57,8 @@ class Accounts : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   void start(const std::string& users, ServiceSettings settings = {}) {
-    std::ofstream(dir_ / "catalogue.json") << R"({"users": )" << users
-                                           << R"(, "modules": [{"name": "News", "edition": "1", "file": "News.pdb"}]})";
+    std::ofstream(dir_ / "catalogue.json")
+        << R"({"users": )" << users << R"(, "modules": [{"name": "News", "edition": "1", "file": "News.pdb"}]})";
     service_ = std::make_unique<CatalogueAnswerer>(load_catalogue(dir_),
                                                    std::make_unique<CatalogueState>(dir_ / "state"), nullptr, settings);
   }
@@ -88,8 +89,9 @@ TEST_F(Accounts, WrongPasswordsLockTheLoginAndTheAddressForAWhile) {
   ServiceSettings settings;
   settings.failures_per_login = 3;
   settings.failures_per_address = 5;
-  start(R"([{"login": "ana", "password": "pw"}, {"login": "bia", "password": "pw"}, {"login": "eva", "password": "pw"}])",
-        settings);
+  start(
+      R"([{"login": "ana", "password": "pw"}, {"login": "bia", "password": "pw"}, {"login": "eva", "password": "pw"}])",
+      settings);
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(accepted(login("ana", scramble("guess"), "1", "192.0.2.1")));
   // The right password no longer helps, from any address...
   const std::string refused = login("ana", scramble("pw"), "1", "192.0.2.9");

@@ -78,7 +78,7 @@ TEST_F(Conversation, FirstListOffersTheEditionSendsChangesOnceAndCollects) {
   login();
   const std::string first = list("1");
   EXPECT_TRUE(std::regex_search(first, std::regex("<pput url=\"http://127\\.0\\.0\\.1:8080/files/20240601/[0-9]+/"
-                                                   "[0-9a-f]{32}/News\\.pdb\" title=\"News de junho\"/>")))
+                                                  "[0-9a-f]{32}/News\\.pdb\" title=\"News de junho\"/>")))
       << first;
   EXPECT_NE(first.find("<rput db=\"Notas\" cardno=\"0\" id=\"9\" data=\"a%20b%00\"/>"), std::string::npos);
   EXPECT_NE(first.find("<rdel db=\"Notas\" cardno=\"0\" id=\"4\"/>"), std::string::npos);

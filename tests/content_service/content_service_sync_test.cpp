@@ -103,8 +103,8 @@ TEST_P(ContentServiceSyncBothWays, FirstHotSyncQueuesTheEditionAndTheSecondInsta
 
   sync();
   // The edition comes through an address signed for it.
-  EXPECT_TRUE(std::regex_match(server_.steps(),
-                               std::regex("login list@1 /files/20240601000000/[0-9]+/[0-9a-f]{32}/Tarvo_News\\.pdb pget@1 ")))
+  EXPECT_TRUE(std::regex_match(
+      server_.steps(), std::regex("login list@1 /files/20240601000000/[0-9]+/[0-9a-f]{32}/Tarvo_News\\.pdb pget@1 ")))
       << server_.steps();
   EXPECT_NE(host({"users"}).out.find("Demo User\t1 queued"), std::string::npos);
   // The record changes reached the handheld before the upload, so the

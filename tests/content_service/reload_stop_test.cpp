@@ -40,9 +40,10 @@ class HalfSent {
   explicit HalfSent(const std::string& url) : c_(url) {
     c_.send("GET /healthz HTTP/1.1\r\nHost: service\r\n\r\n");
     c_.read_until("ok\n");
-    c_.send("POST /sync HTTP/1.1\r\nHost: service\r\nConnection: close\r\n"
-            "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-            std::to_string(kList.size()) + "\r\n\r\n" + kList.substr(0, 20));
+    c_.send(
+        "POST /sync HTTP/1.1\r\nHost: service\r\nConnection: close\r\n"
+        "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+        std::to_string(kList.size()) + "\r\n\r\n" + kList.substr(0, 20));
   }
   std::string finish() {
     c_.send(kList.substr(20));
@@ -66,10 +67,9 @@ class ReloadAndStop : public ::testing::Test {
   void TearDown() override { fs::remove_all(root_); }
 
   void write_catalogue(const std::string& edition, const std::string& file) {
-    std::ofstream(root_ / "catalogue" / "catalogue.json")
-        << R"({"users": [{"login": "ana", "password": "pw"}],
-              "modules": [{"name": "News", "edition": ")"
-        << edition << R"(", "file": ")" << file << R"("}]})";
+    std::ofstream(root_ / "catalogue" / "catalogue.json") << R"({"users": [{"login": "ana", "password": "pw"}],
+              "modules": [{"name": "News", "edition": ")" << edition
+                                                          << R"(", "file": ")" << file << R"("}]})";
   }
 
   fs::path root_;
@@ -79,7 +79,8 @@ TEST_F(ReloadAndStop, HupPutsInAGoodCatalogueKeepsTheRunningOneForABadOneAndReop
   ServiceProcess service;
   ASSERT_TRUE(service.start(root_ / "run", service_args(root_, {"--log", (root_ / "requests.jsonl").string()})));
   const std::string sync = service.urls()[0] + "sync";
-  ASSERT_NE(fetch(sync, conduit_post(login_form("ana", "pw", "1001"))).body.find("<device id=\"1\""), std::string::npos);
+  ASSERT_NE(fetch(sync, conduit_post(login_form("ana", "pw", "1001"))).body.find("<device id=\"1\""),
+            std::string::npos);
   const std::string june = pput_url(fetch(sync, conduit_post(kList)).body);
   ASSERT_NE(june.find("/20240601/"), std::string::npos) << june;
 

@@ -48,8 +48,8 @@ class ServiceOptions : public ::testing::Test {
 
 TEST_F(ServiceOptions, AStateInsideTheServedFilesIsRefused) {
   for (const fs::path& state : {root_ / "catalogue" / "files" / "st", root_ / "catalogue" / "files"}) {
-    const auto run = syncserver_test::run_to_end(
-        {"--catalogue", (root_ / "catalogue").string(), "--state", state.string()});
+    const auto run =
+        syncserver_test::run_to_end({"--catalogue", (root_ / "catalogue").string(), "--state", state.string()});
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("inside the served folder"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(state / "state.sqlite"));

@@ -54,7 +54,6 @@ class SharedState : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-
   fs::path root_;
 };
 
@@ -69,7 +68,8 @@ TEST_F(SharedState, TwoProcessesGiveUniqueIdsAndSendEachChangeSetOnce) {
   // 25 handhelds on one login: more than the default ceiling.
   ASSERT_TRUE(plain.start(root_ / "a", service_args(root_, {"--max-devices", "0"})));
   // One process serving HTTP and HTTPS together.
-  ASSERT_TRUE(both.start(root_ / "b", service_args(root_, {"--max-devices", "0", "--https-port", "0", "--tls", cert, key}), 2));
+  ASSERT_TRUE(
+      both.start(root_ / "b", service_args(root_, {"--max-devices", "0", "--https-port", "0", "--tls", cert, key}), 2));
   ASSERT_EQ(both.urls()[0].rfind("http://", 0), 0u);
   ASSERT_EQ(both.urls()[1].rfind("https://", 0), 0u);
   const std::vector<std::string> servers{plain.urls()[0], both.urls()[0], both.urls()[1]};

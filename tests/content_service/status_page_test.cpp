@@ -36,8 +36,8 @@ TEST(StatusPage, ShowsTheStateToTheAdminOnlyWithWireTextsEscaped) {
   ASSERT_EQ(hash.status, 0) << hash.err;
   std::ofstream(root / "admin") << hash.out;
 
-  const std::vector<std::string> args =
-      content_service_test::service_args(root, {"--admin-password-file", (root / "admin").string(), "--status-port", "0"});
+  const std::vector<std::string> args = content_service_test::service_args(
+      root, {"--admin-password-file", (root / "admin").string(), "--status-port", "0"});
   ServiceProcess service;
   ASSERT_TRUE(service.start(root / "run", args));
   ASSERT_TRUE(service.wait_for("status page on "));
@@ -47,9 +47,10 @@ TEST(StatusPage, ShowsTheStateToTheAdminOnlyWithWireTextsEscaped) {
   const std::string port = m[1];
 
   // A handheld whose user name is markup.
-  syncserver_test::fetch(service.urls()[0] + "sync",
-                         syncserver_test::conduit_post("cmd=login&login=" + scramble("ana") + "&senha=" + scramble("pw") +
-                                                       "&userid=7&username=%3Cscript%3Ealert(1)%3C/script%3E%E9"));
+  syncserver_test::fetch(
+      service.urls()[0] + "sync",
+      syncserver_test::conduit_post("cmd=login&login=" + scramble("ana") + "&senha=" + scramble("pw") +
+                                    "&userid=7&username=%3Cscript%3Ealert(1)%3C/script%3E%E9"));
 
   const std::string page = "http://127.0.0.1:" + port + "/";
   EXPECT_EQ(syncserver_test::fetch(page).status, 401);

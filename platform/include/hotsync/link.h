@@ -23,7 +23,7 @@ struct PlayOptions {
   int retrySeconds = 0;                            // keep trying that long while nobody listens or answers
   int patienceSeconds = kHandheldPatienceSeconds;  // silence from the desktop before giving up
   uint64_t hangUpAfter = 0;                        // hang up after answering that many requests (0: never)
-  uint32_t rate = 0;  // the fastest serial speed offered (0: 115200); the desktop picks
+  uint32_t rate = 0;                               // the fastest serial speed offered (0: 115200); the desktop picks
   LinkNotice notice;
   uint16_t* endStatus = nullptr;  // gets the desktop's end-of-sync status (0 normal, 2 cancelled, 3 failed)
 };
