@@ -37,7 +37,26 @@ namespace {
 
 using namespace tarvo::server;
 
+// Warnings found before the server listens wait for its "listening on"
+// lines, so whoever reads the first line of its output reads an address.
+std::vector<std::string> held_warnings;
+bool announced = false;
+
+void warn(const std::string& line) {
+    if (announced)
+        std::cerr << line << "\n";
+    else
+        held_warnings.push_back(line);
+}
+
+void release_warnings() {
+    announced = true;
+    for (const std::string& line : held_warnings) std::cerr << line << "\n";
+    held_warnings.clear();
+}
+
 int complain(const std::string& message, int code) {
+    release_warnings();
     std::cerr << "tarvo-syncserver: " << message << "\n";
     return code;
 }
@@ -83,8 +102,7 @@ std::optional<Catalogue> load_with_warnings(const std::filesystem::path& folder,
     try {
         Catalogue catalogue = load_catalogue(folder);
         for (const std::string& warning : catalogue_warnings(catalogue))
-            std::cerr << "tarvo-syncserver: warning: catalogue " << folder.string() << ": "
-                      << warning << "\n";
+            warn("tarvo-syncserver: warning: catalogue " + folder.string() + ": " + warning);
         return catalogue;
     } catch (const CatalogueError& e) {
         error = "catalogue " + folder.string() + ": " + e.what();
@@ -223,6 +241,7 @@ int serve(const Options& options, const sigset_t& signals) {
     for (const auto& front : fronts) std::printf("listening on %s\n", front->url().c_str());
     if (status) std::printf("status page on %s\n", status->url().c_str());
     std::fflush(stdout);
+    release_warnings();
 
     std::atomic<bool> listen_failed = false;
     std::atomic<std::size_t> listening = fronts.size();

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 #include "files.h"
@@ -222,7 +223,11 @@ std::string ServerProcess::steps(std::size_t from) const {
   for (std::size_t i = from; i < entries.size(); ++i) {
     const std::string cmd = form_value(entries[i], "cmd");
     const std::string device = form_value(entries[i], "device_id");
-    text += (cmd.empty() ? entries[i]["path"].get<std::string>() : cmd + (device.empty() ? "" : "@" + device)) + " ";
+    // A content service's signed download address differs from server to
+    // server and run to run: it shows as the file it names.
+    static const std::regex signed_download("^/files/[0-9]+/[0-9]+/[0-9a-f]{32}/");
+    const std::string path = std::regex_replace(entries[i]["path"].get<std::string>(), signed_download, "/files/");
+    text += (cmd.empty() ? path : cmd + (device.empty() ? "" : "@" + device)) + " ";
   }
   return text;
 }
