@@ -30,7 +30,7 @@ start_server() {
   server_pid=$!
   base=
   for _ in $(seq 100); do
-    line=$(head -n 1 "$work/server.out" 2>/dev/null || true)
+    line=$(grep -m 1 "^listening on " "$work/server.out" 2>/dev/null || true)
     if [[ "$line" == "listening on "* ]]; then base=${line#listening on }; break; fi
     sleep 0.1
   done
@@ -130,8 +130,8 @@ wait_sync 300 0.01
 signalled=$(( ($(date +%s%N) - start) / 1000000 ))
 [[ $status -eq 5 ]] || fail "the HotSync SIGTERM cancelled ended with status $status (5: cancelled)"
 grep -q "HotSync cancelled" "$work/host.out" || fail "the HotSync SIGTERM cancelled did not end cleanly"
-# The conduit's own entries; the host's "Conduit ... cancelled" line follows them.
-"$host" log --user "Demo User" | grep -v $'\tConduit ' | tail -n 2 >"$work/log.out"
+# The conduit's own entries; the host's lines (Conduit, HotSync, Backup) come around them.
+"$host" log --user "Demo User" | grep -v -e $'\tConduit ' -e $'\tHotSync ' -e $'\tBackup: ' | tail -n 2 >"$work/log.out"
 grep -q " cancelado"$'\t' "$work/log.out" && tail -n 1 "$work/log.out" | grep -q " fim"$'\t' ||
   fail "the desktop log does not end with the cancel and end entries"
 ((signalled < 5000)) || fail "the HotSync took ${signalled} ms to end after SIGTERM"
