@@ -98,8 +98,8 @@ TEST_F(ConfigCommands, WizardOnATerminalThenAHotSyncLogsInAndInstallsTheApplicat
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log[0]["target"], "http://sync.tarvo.example/sync.asp");
   EXPECT_EQ(syncserver_test::form_value(log[0], "cmd"), "login");
-  EXPECT_EQ(syncserver_test::form_value(log[0], "login"), "100101109111");           // "demo", scrambled
-  EXPECT_EQ(syncserver_test::form_value(log[0], "senha"), "*");  // the service logs no password...
+  EXPECT_EQ(syncserver_test::form_value(log[0], "login"), "100101109111");  // "demo", scrambled
+  EXPECT_EQ(syncserver_test::form_value(log[0], "senha"), "*");             // the service logs no password...
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(syncserver_test::form_value(log[1], "cmd"), "list");  // ...but took "palmtop" for demo's
   server.stop();

@@ -160,9 +160,10 @@ TEST_F(LoginTerminal, AKeystrokeStopsTheCountdown) {
 
 // In a child: runs a dialog on the controlling terminal, as the program
 // installs it, and exits with the result (or 9 when the child could not set
-// itself up).
-[[noreturn]] void ChildDialog(bool dropTerminal) {
+// itself up). A child that drops its terminal reads `input`.
+[[noreturn]] void ChildDialog(bool dropTerminal, int input = -1) {
   if (dropTerminal && setsid() < 0) _exit(9);
+  if (dropTerminal && dup2(input >= 0 ? input : open("/dev/null", O_RDONLY), STDIN_FILENO) < 0) _exit(9);
   SetLoginFrontEndFactory(tarvo::term::OpenTerminalLoginFrontEnd);
   CLoginDialog dlg;
   dlg.m_countdown = 60;
@@ -197,6 +198,19 @@ TEST(LoginControllingTerminal, AsksOnTheControllingTerminalAndCancelsWithoutOne)
   ASSERT_GE(detached, 0);
   if (detached == 0) ChildDialog(true);
   EXPECT_EQ(WaitChild(detached), IDCANCEL);
+}
+
+// A HotSync the manager runs for a caller has no controlling terminal; the
+// caller's terminal comes as its standard input, and the login is asked there.
+TEST(LoginControllingTerminal, WithoutOneAsksOnATerminalGivenAsInput) {
+  Pty pty;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ChildDialog(true, pty.slave);
+  Screen screen(pty.master);
+  EXPECT_TRUE(screen.WaitFor("] Login: "));
+  Type(pty.master, "zz\r\r\r");
+  EXPECT_EQ(WaitChild(child), 0);
 }
 
 }  // namespace
