@@ -297,6 +297,8 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
   }
   for (std::thread& t : players) t.join();
   for (const ProgramResult& r : played) EXPECT_EQ(r.status, 0) << r.err;
+  // A handheld hears the end before the manager has seen its HotSync's exit.
+  EXPECT_TRUE(waitForLog(" ended with ", 2)) << ReadFile(dir() / "manager.log");
 
   const std::string after = ReadFile(dir() / "manager.log");
   EXPECT_THAT(after, HasSubstr("stub: card 0: Tarvo (appl/Tarv), Tarvo News (DATA/Tarv)\n"));
