@@ -55,7 +55,11 @@ class DesktopFiles : public ::testing::Test {
     fs::permissions(world_.root() / "run", fs::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", (world_.root() / "run").c_str(), 1);
   }
-  void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
+  // Registering starts a manager when none runs: the test ends it.
+  void TearDown() override {
+    runHost({"manager", "--quit"});
+    unsetenv("XDG_RUNTIME_DIR");
+  }
   tarvo::test::XdgWorld world_{"tarvo-desktop-files"};
 };
 
