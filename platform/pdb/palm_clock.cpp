@@ -4,13 +4,7 @@ namespace pdb {
 
 uint32_t palmSecondsFromWallClock(const std::tm& wall) {
   if (wall.tm_year < 4 || wall.tm_mon < 0 || wall.tm_mon > 11 || wall.tm_mday < 1 || wall.tm_mday > 31) return 0;
-  std::tm fields{};
-  fields.tm_year = wall.tm_year;
-  fields.tm_mon = wall.tm_mon;
-  fields.tm_mday = wall.tm_mday;
-  fields.tm_hour = wall.tm_hour;
-  fields.tm_min = wall.tm_min;
-  fields.tm_sec = wall.tm_sec;
+  std::tm fields = wall;  // timegm normalises its argument in place
   // timegm reads the fields as they are, without any zone: exactly a wall clock.
   const int64_t seconds = static_cast<int64_t>(timegm(&fields)) + kPalmEpochOffset;
   return seconds <= 0 || seconds > 0xFFFFFFFFLL ? 0 : static_cast<uint32_t>(seconds);
