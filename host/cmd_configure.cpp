@@ -17,8 +17,6 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kConfigureHelp =
-    "usage: tarvo-hotsync configure [--user NAME] [--conduit FILE] [--no-gui]\n"
-    "\n"
     "Shows the conduit's configuration (login, schedule, connection) for the\n"
     "HotSync user NAME (default: the only HotSync user): in a window when a\n"
     "display is present, else as text forms on the terminal. Without either\n"
@@ -69,19 +67,9 @@ constexpr cli::Option kConfigureOptions[] = {
     {"no-gui"},
 };
 
-}  // namespace
-
-std::span<const cli::Option> configureOptions() { return kConfigureOptions; }
-
-int commandConfigure(int argc, char** argv) {
-  cli::Args args;
+int runConfigure(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kConfigureOptions, &args, &error)) return usageFail("configure", error);
-  if (args.has("help")) {
-    std::fputs(kConfigureHelp, stdout);
-    return kExitOk;
-  }
-  if (!args.positional.empty()) return usageFail("configure", "unexpected argument " + args.positional[0]);
   if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
   const std::string user = chooseUser(args, &error);
   if (user.empty()) return fail(error);
@@ -122,5 +110,18 @@ int commandConfigure(int argc, char** argv) {
   // The conduit said why on standard error; the answer above is the stored one.
   return hotsync::nothingShown() ? kExitNotShown : kExitOk;
 }
+
+}  // namespace
+
+const Command kConfigureCommand = {
+    "configure",
+    "[--user NAME] [--conduit FILE] [--no-gui]",
+    "the conduit's configuration (login, schedule, connection) for a user",
+    kConfigureHelp,
+    "",
+    kConfigureOptions,
+    Words::None,
+    runConfigure,
+};
 
 }  // namespace tarvo::host

@@ -14,10 +14,6 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kHandheldHelp =
-    "usage: tarvo-hotsync handheld list --handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
-    "       tarvo-hotsync handheld dump --handheld DIR | --port PORT [--rate N] [--wait SECONDS] NAME\n"
-    "       tarvo-hotsync handheld make DIR --from BACKUP [--user NAME]\n"
-    "\n"
     "--port waits for a live handheld on PORT and reads it instead of a folder:\n"
     "a tty (/dev/ttyUSB0), net:[ADDR][:PORT] (network HotSync, default\n"
     "127.0.0.1:14238; --listen[=ADDR[:PORT]] is the same), serial-tcp:[ADDR][:PORT]\n"
@@ -40,18 +36,9 @@ constexpr cli::Option kHandheldOptions[] = {
     {"user", cli::Value, "NAME"},
 };
 
-}  // namespace
-
-std::span<const cli::Option> handheldOptions() { return kHandheldOptions; }
-
-int commandHandheld(int argc, char** argv) {
-  cli::Args args;
+int runHandheld(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kHandheldOptions, &args, &error)) return usageFail("handheld", error);
-  if (args.has("help")) {
-    std::fputs(kHandheldHelp, stdout);
-    return kExitOk;
-  }
   if (args.positional.empty()) return usageFail("handheld", "missing list, dump or make");
   const std::string action = args.positional[0];
   if (action == "make") {
@@ -94,5 +81,20 @@ int commandHandheld(int argc, char** argv) {
   printDump(stdout, header, entries);
   return kExitOk;
 }
+
+}  // namespace
+
+const Command kHandheldCommand = {
+    "handheld",
+    "list --handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
+    "dump --handheld DIR | --port PORT [--rate N] [--wait SECONDS] NAME\n"
+    "make DIR --from BACKUP [--user NAME]",
+    "the databases on a handheld, one database in full; a handheld made from a backup",
+    kHandheldHelp,
+    "list dump make",
+    kHandheldOptions,
+    Words::Some,
+    runHandheld,
+};
 
 }  // namespace tarvo::host

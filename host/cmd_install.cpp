@@ -13,10 +13,6 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kInstallHelp =
-    "usage: tarvo-hotsync install --user NAME [--create] FILE...\n"
-    "       tarvo-hotsync install --list [--user NAME]\n"
-    "       tarvo-hotsync install --remove NAME --user USER\n"
-    "\n"
     "Queues each Palm database FILE for user NAME's next HotSync (a copy is\n"
     "taken now). Every file is checked first: when one is not a database,\n"
     "nothing is queued. An unknown user is refused unless --create is given.\n"
@@ -63,18 +59,9 @@ int removeQueued(const cli::Args& args) {
   return kExitOk;
 }
 
-}  // namespace
-
-std::span<const cli::Option> installOptions() { return kInstallOptions; }
-
-int commandInstall(int argc, char** argv) {
-  cli::Args args;
+int runInstall(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kInstallOptions, &args, &error)) return usageFail("install", error);
-  if (args.has("help")) {
-    std::fputs(kInstallHelp, stdout);
-    return kExitOk;
-  }
   if (args.has("list") && args.has("remove")) return usageFail("install", "--list and --remove exclude each other");
   if (args.has("list")) return listQueues(args);
   if (args.has("remove")) return removeQueued(args);
@@ -119,5 +106,20 @@ int commandInstall(int argc, char** argv) {
   }
   return kExitOk;
 }
+
+}  // namespace
+
+const Command kInstallCommand = {
+    "install",
+    "--user NAME [--create] FILE...\n"
+    "--list [--user NAME]\n"
+    "--remove NAME --user USER",
+    "queue databases for a user's next HotSync, list or remove queued ones",
+    kInstallHelp,
+    "",
+    kInstallOptions,
+    Words::Some,
+    runInstall,
+};
 
 }  // namespace tarvo::host

@@ -15,8 +15,6 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kLogHelp =
-    "usage: tarvo-hotsync log [--user NAME] [--handheld DIR] [--json]\n"
-    "\n"
     "Shows the desktop HotSync log of user NAME, or of every user when no\n"
     "--user is given; with --handheld also the log kept on that handheld.\n"
     "Each desktop entry shows its time, its activity code with a word\n"
@@ -66,19 +64,9 @@ constexpr cli::Option kLogOptions[] = {
     {"json"},
 };
 
-}  // namespace
-
-std::span<const cli::Option> logOptions() { return kLogOptions; }
-
-int commandLog(int argc, char** argv) {
-  cli::Args args;
+int runLog(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kLogOptions, &args, &error)) return usageFail("log", error);
-  if (args.has("help")) {
-    std::fputs(kLogHelp, stdout);
-    return kExitOk;
-  }
-  if (!args.positional.empty()) return usageFail("log", "unexpected argument " + args.positional[0]);
   const bool json = args.has("json");
 
   std::vector<std::string> users;
@@ -104,5 +92,18 @@ int commandLog(int argc, char** argv) {
   }
   return kExitOk;
 }
+
+}  // namespace
+
+const Command kLogCommand = {
+    "log",
+    "[--user NAME] [--handheld DIR] [--json]",
+    "the desktop HotSync log(s) and a handheld's log",
+    kLogHelp,
+    "",
+    kLogOptions,
+    Words::None,
+    runLog,
+};
 
 }  // namespace tarvo::host

@@ -21,8 +21,6 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kLoginHelp =
-    "usage: tarvo-hotsync login [--user NAME] [--server URL]\n"
-    "\n"
     "Asks for the login and the password (not echoed) that HotSync user NAME\n"
     "uses on server URL and stores them, scrambled, in the conduit's settings.\n"
     "Without --server: the server of modules that name none (the syncserver\n"
@@ -82,19 +80,9 @@ constexpr cli::Option kLoginOptions[] = {
     {"server", cli::Value, "URL"},
 };
 
-}  // namespace
-
-std::span<const cli::Option> loginOptions() { return kLoginOptions; }
-
-int commandLogin(int argc, char** argv) {
-  cli::Args args;
+int runLogin(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kLoginOptions, &args, &error)) return usageFail("login", error);
-  if (args.has("help")) {
-    std::fputs(kLoginHelp, stdout);
-    return kExitOk;
-  }
-  if (!args.positional.empty()) return usageFail("login", "unexpected argument " + args.positional[0]);
 
   std::string user = args.value("user");
   if (user.empty()) {
@@ -123,5 +111,18 @@ int commandLogin(int argc, char** argv) {
   std::printf("login of %s for %s stored\n", user.c_str(), server.c_str());
   return kExitOk;
 }
+
+}  // namespace
+
+const Command kLoginCommand = {
+    "login",
+    "[--user NAME] [--server URL]",
+    "ask for and store a server's login and password",
+    kLoginHelp,
+    "",
+    kLoginOptions,
+    Words::None,
+    runLogin,
+};
 
 }  // namespace tarvo::host

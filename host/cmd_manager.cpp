@@ -27,9 +27,6 @@ namespace {
 constexpr char kRegisteringEnv[] = "TARVO_HOTSYNC_REGISTERING";
 
 constexpr const char* kManagerHelp =
-    "usage: tarvo-hotsync manager [-r] [--register FILE] [--port PORT]... [--listen[=ADDR[:PORT]]] [--no-listen]\n"
-    "       tarvo-hotsync manager --quit | --status | --events | --reload\n"
-    "\n"
     "Runs the HotSync manager of this Linux user: `tarvo-hotsync sync` hands\n"
     "it its HotSyncs, and with network HotSync on, handhelds call it; it runs\n"
     "them one at a time. It reads the conduit registration when it starts;\n"
@@ -126,19 +123,9 @@ bool takeLock(int lock) {
   return false;
 }
 
-}  // namespace
-
-std::span<const cli::Option> managerOptions() { return kManagerOptions; }
-
-int commandManager(int argc, char** argv) {
-  cli::Args args;
+int runManager(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kManagerOptions, &args, &error)) return usageFail("manager", error);
-  if (args.has("help")) {
-    std::fputs(kManagerHelp, stdout);
-    return kExitOk;
-  }
-  if (!args.positional.empty()) return usageFail("manager", "unknown argument " + args.positional[0]);
   for (const char* request : {"quit", "status", "events", "reload"}) {
     if (!args.has(request)) continue;
     if (args.flags.size() + args.values.size() != 1)
@@ -213,9 +200,8 @@ int commandManager(int argc, char** argv) {
   ConduitSwitches switches;
   if (!registerFile.empty() && !hotsync::registrationText("Tarv", "module", nullptr) &&
       readConduitSwitches(&switches, &error) && !switches.unregistered.contains("Tarv")) {
-    char* registerArgv[] = {const_cast<char*>("register"), registerFile.data(), nullptr};
     ::setenv(kRegisteringEnv, std::to_string(::getpid()).c_str(), 1);
-    commandRegister(2, registerArgv);
+    runCommand(kRegisterCommand, {registerFile});
     ::unsetenv(kRegisteringEnv);
     std::fflush(stdout);
   }
@@ -236,5 +222,19 @@ int commandManager(int argc, char** argv) {
   if (readyFd >= 0) ::close(readyFd);
   return server.run();
 }
+
+}  // namespace
+
+const Command kManagerCommand = {
+    "manager",
+    "[-r] [--register FILE] [--port PORT]... [--listen[=ADDR[:PORT]]] [--no-listen]\n"
+    "--quit | --status | --events | --reload",
+    "the resident HotSync manager that runs handed HotSyncs and those of the handhelds that call",
+    kManagerHelp,
+    "",
+    kManagerOptions,
+    Words::None,
+    runManager,
+};
 
 }  // namespace tarvo::host

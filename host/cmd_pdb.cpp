@@ -12,21 +12,12 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kPdbHelp =
-    "usage: tarvo-hotsync pdb dump FILE\n"
-    "\n"
     "Shows the header of the Palm database FILE (.pdb or .prc) and every\n"
     "record or resource, its bytes as hex and text.\n";
 
-}  // namespace
-
-int commandPdb(int argc, char** argv) {
-  cli::Args args;
+int runPdb(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, {}, &args, &error)) return usageFail("pdb", error);
-  if (args.has("help")) {
-    std::fputs(kPdbHelp, stdout);
-    return kExitOk;
-  }
   if (args.positional.empty() || args.positional[0] != "dump") return usageFail("pdb", "missing dump FILE");
   if (args.positional.size() != 2) return usageFail("pdb", "dump takes one FILE");
 
@@ -72,5 +63,11 @@ int commandPdb(int argc, char** argv) {
   printDump(stdout, header, entries);
   return kExitOk;
 }
+
+}  // namespace
+
+const Command kPdbCommand = {
+    "pdb", "dump FILE", "a loose .pdb/.prc file in full", kPdbHelp, "dump", {}, Words::Some, runPdb,
+};
 
 }  // namespace tarvo::host

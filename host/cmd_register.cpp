@@ -18,9 +18,6 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kRegisterHelp =
-    "usage: tarvo-hotsync register FILE\n"
-    "       tarvo-hotsync unregister FILE\n"
-    "\n"
     "Loads the conduit library FILE and calls its DllRegisterServer (or\n"
     "DllUnregisterServer). The conduit stops the HotSync manager, writes (or\n"
     "removes) its registration and starts the manager again, which reads it.\n"
@@ -29,8 +26,6 @@ constexpr const char* kRegisterHelp =
     "cannot be loaded or has no such export.\n";
 
 constexpr const char* kConduitsHelp =
-    "usage: tarvo-hotsync conduits [--disable CREATOR | --enable CREATOR]\n"
-    "\n"
     "Lists the conduit registrations: one line per creator, then its values;\n"
     "then the order a HotSync runs the conduits in (priority 0 first, 2 when\n"
     "not set, then by creator) and what each will do at the next HotSync. A\n"
@@ -90,17 +85,10 @@ std::string nextHotSync(const ScheduledConduit& conduit) {
 
 using SelfRegistrationFn = int32_t (*)();
 
-}  // namespace
-
-int commandRegister(int argc, char** argv) {
-  const std::string verb = argv[0];
-  cli::Args args;
-  std::string error;
-  if (!cli::parse(argc, argv, 1, {}, &args, &error)) return usageFail(verb, error);
-  if (args.has("help")) {
-    std::fputs(kRegisterHelp, stdout);
-    return kExitOk;
-  }
+// register and unregister.
+int runRegister(const CommandLine& line) {
+  const std::string verb = line.command.name;
+  const cli::Args& args = line.args;
   if (args.positional.size() != 1) return fail(verb + " needs one conduit library FILE (see --help)");
   std::error_code ec;
   // The registration names the file the library was loaded from, so it is
@@ -137,17 +125,9 @@ int commandRegister(int argc, char** argv) {
   return kExitOk;
 }
 
-std::span<const cli::Option> conduitsOptions() { return kConduitsOptions; }
-
-int commandConduits(int argc, char** argv) {
-  cli::Args args;
+int runConduits(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kConduitsOptions, &args, &error)) return usageFail("conduits", error);
-  if (args.has("help")) {
-    std::fputs(kConduitsHelp, stdout);
-    return kExitOk;
-  }
-  if (!args.positional.empty()) return usageFail("conduits", "unexpected argument " + args.positional[0]);
   if (args.has("disable") && args.has("enable"))
     return usageFail("conduits", "--disable and --enable exclude each other");
   if (args.has("disable") || args.has("enable")) {
@@ -192,5 +172,28 @@ int commandConduits(int argc, char** argv) {
   }
   return kExitOk;
 }
+
+}  // namespace
+
+const Command kRegisterCommand = {
+    "register",  "FILE",      "register a conduit library (calls its DllRegisterServer)", kRegisterHelp, "", {},
+    Words::Some, runRegister,
+};
+
+const Command kUnregisterCommand = {
+    "unregister", "FILE",      "remove a conduit's registration (calls its DllUnregisterServer)", kRegisterHelp, "", {},
+    Words::Some,  runRegister,
+};
+
+const Command kConduitsCommand = {
+    "conduits",
+    "[--disable CREATOR | --enable CREATOR]",
+    "the conduit registrations, the order a HotSync runs them in; turn one off or on",
+    kConduitsHelp,
+    "",
+    kConduitsOptions,
+    Words::None,
+    runConduits,
+};
 
 }  // namespace tarvo::host

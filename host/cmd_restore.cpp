@@ -20,8 +20,6 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kRestoreHelp =
-    "usage: tarvo-hotsync restore --user NAME (--handheld DIR | --port PORT [--rate N] [--wait SECONDS]) [--yes]\n"
-    "\n"
     "Writes the backup of HotSync user NAME (made by sync) onto the handheld in\n"
     "DIR, or the live one that calls on PORT (see sync --help; --listen[=ADDR[:PORT]]\n"
     "is --port net:...), after a reset or onto a\n"
@@ -61,19 +59,9 @@ constexpr cli::Option kRestoreOptions[] = {
     {"yes"},
 };
 
-}  // namespace
-
-std::span<const cli::Option> restoreOptions() { return kRestoreOptions; }
-
-int commandRestore(int argc, char** argv) {
-  cli::Args args;
+int runRestore(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kRestoreOptions, &args, &error)) return usageFail("restore", error);
-  if (args.has("help")) {
-    std::fputs(kRestoreHelp, stdout);
-    return kExitOk;
-  }
-  if (!args.positional.empty()) return usageFail("restore", "unexpected argument " + args.positional[0]);
   if (!args.hasValue("user")) return usageFail("restore", "give --user NAME");
   ChosenPort port;
   bool live = false;
@@ -139,5 +127,18 @@ int commandRestore(int argc, char** argv) {
               restored == 1 ? "" : "s", unchanged, notRestored);
   return notRestored == 0 ? kExitOk : kExitServersFailed;
 }
+
+}  // namespace
+
+const Command kRestoreCommand = {
+    "restore",
+    "--user NAME (--handheld DIR | --port PORT [--rate N] [--wait SECONDS]) [--yes]",
+    "write a user's backup onto a handheld",
+    kRestoreHelp,
+    "",
+    kRestoreOptions,
+    Words::None,
+    runRestore,
+};
 
 }  // namespace tarvo::host

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "cli/arguments.h"
+#include "host/commands.h"
 #include "hotsync/host.h"
 #include "resources/text_codec.h"
 #include "settings/known_keys.h"
@@ -17,11 +18,7 @@ namespace tarvo {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: tarvo-hotsync settings list [SECTION]\n"
-    "       tarvo-hotsync settings get SECTION KEY\n"
-    "       tarvo-hotsync settings set [--int] SECTION KEY VALUE\n"
-    "       tarvo-hotsync settings unset SECTION KEY\n"
+constexpr const char* kSettingsHelp =
     "Shows or changes the settings of Tarvo Sync for this Linux user.\n"
     "SECTION is Comunicacao, a HotSync user's name, or USER\\URL (a server's\n"
     "login of that user). Texts are UTF-8; --int stores VALUE as a 32-bit\n"
@@ -89,8 +86,6 @@ constexpr cli::Option kSettingsOptions[] = {
 
 }  // namespace
 
-std::span<const cli::Option> settingsOptions() { return kSettingsOptions; }
-
 int settingsCommand(const std::vector<std::string>& words, const SettingsStore& store,
                     const std::vector<std::string>& users, std::ostream& out, std::ostream& err) {
   cli::Args parsed;
@@ -101,7 +96,7 @@ int settingsCommand(const std::vector<std::string>& words, const SettingsStore& 
   }
   const std::vector<std::string>& args = parsed.positional;
   if (parsed.has("help") || (!args.empty() && args[0] == "help")) {
-    out << kUsage;
+    out << host::helpText(host::kSettingsCommand);
     return 0;
   }
   if (args.empty()) {
@@ -259,15 +254,31 @@ int settingsCommand(const std::vector<std::string>& words, const SettingsStore& 
   return 2;
 }
 
-int settingsCommand(int argc, char** argv) {
+namespace {
+
+int runSettings(const host::CommandLine& line) {
   try {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
-    return settingsCommand(args, AppSettings(), hotsync::users(), std::cout, std::cerr);
+    return settingsCommand(line.words, AppSettings(), hotsync::users(), std::cout, std::cerr);
   } catch (const std::exception& e) {
     std::cerr << "settings: " << e.what() << '\n';
     return 1;
   }
 }
+
+}  // namespace
+
+const host::Command host::kSettingsCommand = {
+    "settings",
+    "list [SECTION]\n"
+    "get SECTION KEY\n"
+    "set [--int] SECTION KEY VALUE\n"
+    "unset SECTION KEY",
+    "the conduit's settings (see settings --help)",
+    kSettingsHelp,
+    "list get set unset",
+    kSettingsOptions,
+    host::Words::Own,
+    runSettings,
+};
 
 }  // namespace tarvo

@@ -26,9 +26,6 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kSyncHelp =
-    "usage: tarvo-hotsync sync --handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
-    "                          [--conduit FILE] [--no-backup] [--no-gui] [--offline|--online]\n"
-    "\n"
     "Runs one HotSync: connects the handheld in DIR (or, with --port, waits for\n"
     "a live handheld on PORT), makes its user a HotSync\n"
     "user if new, installs the files queued for that user, then runs each\n"
@@ -149,19 +146,9 @@ bool descriptorOption(const cli::Args& args, const char* name, int* fd, std::str
   return true;
 }
 
-}  // namespace
-
-std::span<const cli::Option> syncOptions() { return kSyncOptions; }
-
-int commandSync(int argc, char** argv) {
-  cli::Args args;
+int runSync(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kSyncOptions, &args, &error)) return usageFail("sync", error);
-  if (args.has("help")) {
-    std::fputs(kSyncHelp, stdout);
-    return kExitOk;
-  }
-  if (!args.positional.empty()) return usageFail("sync", "unexpected argument " + args.positional[0]);
   ChosenPort port;
   bool live = false;
   if (!choosePort(portOptions(args), !args.hasValue("handheld"), &port, &live, &error)) return usageFail("sync", error);
@@ -176,7 +163,7 @@ int commandSync(int argc, char** argv) {
     ::setenv(hotsync::kUsbDeviceEnv, args.value("usb-device").c_str(), 1);
   }
   // A running HotSync manager runs it the same way, in the desktop session.
-  if (int status = 0; !args.has("managed") && handSyncToManager({argv + 1, argv + argc}, &status)) return status;
+  if (int status = 0; !args.has("managed") && handSyncToManager(line.words, &status)) return status;
   if (reportFd >= 0) startSyncReport(reportFd);
 
   // From here on a signal cancels: the handheld is always disconnected
@@ -247,5 +234,19 @@ int commandSync(int argc, char** argv) {
   LogAddEntry(outcomeLine(status, live), slText, 0);
   return status;
 }
+
+}  // namespace
+
+const Command kSyncCommand = {
+    "sync",
+    "--handheld DIR | --port PORT [--rate N] [--wait SECONDS]\n"
+    " [--conduit FILE] [--no-backup] [--no-gui] [--offline|--online]",
+    "run one HotSync of a simulated handheld, or of a live one on a port",
+    kSyncHelp,
+    "",
+    kSyncOptions,
+    Words::None,
+    runSync,
+};
 
 }  // namespace tarvo::host

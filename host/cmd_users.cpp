@@ -20,34 +20,23 @@ constexpr cli::Option kUsersOptions[] = {
     {"yes"},
 };
 
-}  // namespace
+constexpr const char* kUsersHelp =
+    "One line per HotSync user: the name and the number of files queued\n"
+    "for the user's next HotSync.\n"
+    "\n"
+    "  --add NAME     add HotSync user NAME ahead of its first HotSync, so\n"
+    "                 that files can be queued and settings made for it; a\n"
+    "                 handheld whose user has that name then HotSyncs as it\n"
+    "  --delete NAME  delete HotSync user NAME: its desktop log and install\n"
+    "                 queue (its settings stay: see settings). It asks on the\n"
+    "                 terminal first, and refuses without one unless --yes\n"
+    "  --with-backups with --delete, its backups too; without it they stay,\n"
+    "                 for restore --user NAME to put on a reset handheld\n"
+    "  --yes          with --delete, do not ask\n";
 
-std::span<const cli::Option> usersOptions() { return kUsersOptions; }
-
-int commandUsers(int argc, char** argv) {
-  cli::Args args;
+int runUsers(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kUsersOptions, &args, &error)) return usageFail("users", error);
-  if (args.has("help")) {
-    std::fputs(
-        "usage: tarvo-hotsync users [--add NAME | --delete NAME [--with-backups] [--yes]]\n"
-        "\n"
-        "One line per HotSync user: the name and the number of files queued\n"
-        "for the user's next HotSync.\n"
-        "\n"
-        "  --add NAME     add HotSync user NAME ahead of its first HotSync, so\n"
-        "                 that files can be queued and settings made for it; a\n"
-        "                 handheld whose user has that name then HotSyncs as it\n"
-        "  --delete NAME  delete HotSync user NAME: its desktop log and install\n"
-        "                 queue (its settings stay: see settings). It asks on the\n"
-        "                 terminal first, and refuses without one unless --yes\n"
-        "  --with-backups with --delete, its backups too; without it they stay,\n"
-        "                 for restore --user NAME to put on a reset handheld\n"
-        "  --yes          with --delete, do not ask\n",
-        stdout);
-    return kExitOk;
-  }
-  if (!args.positional.empty()) return usageFail("users", "unexpected argument " + args.positional[0]);
   if (args.has("add") && args.has("delete")) return usageFail("users", "--add and --delete exclude each other");
   if (args.hasValue("add")) {
     const std::string user = args.value("add");
@@ -81,5 +70,18 @@ int commandUsers(int argc, char** argv) {
     std::printf("%s\t%zu queued\n", user.c_str(), hotsync::queuedFiles(user).size());
   return kExitOk;
 }
+
+}  // namespace
+
+const Command kUsersCommand = {
+    "users",
+    "[--add NAME | --delete NAME [--with-backups] [--yes]]",
+    "the HotSync users; add or delete one",
+    kUsersHelp,
+    "",
+    kUsersOptions,
+    Words::None,
+    runUsers,
+};
 
 }  // namespace tarvo::host

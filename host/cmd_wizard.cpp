@@ -17,8 +17,6 @@ namespace tarvo::host {
 namespace {
 
 constexpr const char* kWizardHelp =
-    "usage: tarvo-hotsync wizard [--installall] [--conduit FILE] [--no-gui]\n"
-    "\n"
     "Runs the conduit's first-run wizard: choose a HotSync user, the login,\n"
     "the schedule and the connection; at the end the product's handheld\n"
     "application (and its preferences) are queued for that user's next\n"
@@ -72,19 +70,9 @@ constexpr cli::Option kWizardOptions[] = {
     {"no-gui"},
 };
 
-}  // namespace
-
-std::span<const cli::Option> wizardOptions() { return kWizardOptions; }
-
-int commandWizard(int argc, char** argv) {
-  cli::Args args;
+int runWizard(const CommandLine& line) {
+  const cli::Args& args = line.args;
   std::string error;
-  if (!cli::parse(argc, argv, 1, kWizardOptions, &args, &error)) return usageFail("wizard", error);
-  if (args.has("help")) {
-    std::fputs(kWizardHelp, stdout);
-    return kExitOk;
-  }
-  if (!args.positional.empty()) return usageFail("wizard", "unexpected argument " + args.positional[0]);
   if (args.has("no-gui")) setenv("TARVO_NO_GUI", "1", 1);
 
   LoadedConduit conduit;
@@ -105,5 +93,18 @@ int commandWizard(int argc, char** argv) {
   if (!installAll && queued == 0) std::printf("nothing queued\n");
   return kExitOk;
 }
+
+}  // namespace
+
+const Command kWizardCommand = {
+    "wizard",
+    "[--installall] [--conduit FILE] [--no-gui]",
+    "the conduit's first-run wizard; --installall queues its handheld application",
+    kWizardHelp,
+    "",
+    kWizardOptions,
+    Words::None,
+    runWizard,
+};
 
 }  // namespace tarvo::host

@@ -1,53 +1,33 @@
 #include "host/command_table.h"
 
-#include "host/cmd_settings.h"
+#include <algorithm>
+
 #include "host/commands.h"
 
 namespace tarvo::host {
 namespace {
 
-int runSettings(int argc, char** argv) { return settingsCommand(argc, argv); }
-
-std::span<const cli::Option> noOptions() { return {}; }
-
-constexpr Command kCommands[] = {
-    {"sync",
-     "--handheld DIR | --port PORT [--rate N] [--wait SECONDS] [--conduit FILE] [--no-backup] [--no-gui] "
-     "[--offline|--online]",
-     "run one HotSync of a simulated handheld, or of a live one on a port", "", syncOptions, commandSync},
-    {"handheld",
-     "list|dump --handheld DIR | --port PORT [--rate N] [--wait SECONDS] [NAME] | make DIR --from BACKUP [--user NAME]",
-     "the databases on a handheld, one database in full; a handheld made from a backup", "list dump make",
-     handheldOptions, commandHandheld},
-    {"restore", "--user NAME --handheld DIR | --port PORT [--rate N] [--wait SECONDS] [--yes]",
-     "write a user's backup onto a handheld", "", restoreOptions, commandRestore},
-    {"pdb", "dump FILE", "a loose .pdb/.prc file in full", "dump", noOptions, commandPdb},
-    {"users", "[--add NAME | --delete NAME [--with-backups] [--yes]]", "the HotSync users; add or delete one", "",
-     usersOptions, commandUsers},
-    {"log", "[--user NAME] [--handheld DIR] [--json]", "the desktop HotSync log(s) and a handheld's log", "",
-     logOptions, commandLog},
-    {"install", "--user NAME [--create] FILE... | --list [--user NAME] | --remove NAME --user NAME",
-     "queue databases for a user's next HotSync, list or remove queued ones", "", installOptions, commandInstall},
-    {"login", "[--user NAME] [--server URL]", "ask for and store a server's login and password", "", loginOptions,
-     commandLogin},
-    {"configure", "[--user NAME] [--conduit FILE] [--no-gui]",
-     "the conduit's configuration (login, schedule, connection) for a user", "", configureOptions, commandConfigure},
-    {"wizard", "[--installall] [--conduit FILE] [--no-gui]",
-     "the conduit's first-run wizard; --installall queues its handheld application", "", wizardOptions, commandWizard},
-    {"register", "FILE", "register a conduit library (calls its DllRegisterServer)", "", noOptions, commandRegister},
-    {"unregister", "FILE", "remove a conduit's registration (calls its DllUnregisterServer)", "", noOptions,
-     commandRegister},
-    {"conduits", "[--disable CREATOR | --enable CREATOR]",
-     "the conduit registrations, the order a HotSync runs them in; turn one off or on", "", conduitsOptions,
-     commandConduits},
-    {"manager",
-     "[-r] [--register FILE] [--port PORT]... [--listen[=ADDR[:PORT]]] [--no-listen] | --quit | --status | --events "
-     "| --reload",
-     "the resident HotSync manager that runs handed HotSyncs and those of the handhelds that call", "", managerOptions,
-     commandManager},
-    {"settings", "list|get|set|unset ...", "the conduit's settings (see settings --help)", "list get set unset",
-     settingsOptions, runSettings},
+constexpr const Command* kCommands[] = {
+    &kSyncCommand,     &kHandheldCommand,   &kRestoreCommand,  &kPdbCommand,       &kUsersCommand,
+    &kLogCommand,      &kInstallCommand,    &kLoginCommand,    &kConfigureCommand, &kWizardCommand,
+    &kRegisterCommand, &kUnregisterCommand, &kConduitsCommand, &kManagerCommand,   &kSettingsCommand,
 };
+
+// The forms of a synopsis, a line each, continuation lines joined to their form.
+std::vector<std::string> forms(const Command& command) {
+  std::vector<std::string> out;
+  const std::string_view synopsis = command.synopsis;
+  for (size_t start = 0; start < synopsis.size();) {
+    const size_t end = std::min(synopsis.find('\n', start), synopsis.size());
+    const std::string_view line = synopsis.substr(start, end - start);
+    if (line.starts_with(' ') && !out.empty())
+      out.back() += std::string(line);
+    else
+      out.emplace_back(line);
+    start = end + 1;
+  }
+  return out;
+}
 
 std::string optionWord(const cli::Option& option) {
   if (*option.name == '\0') return std::string("-") + option.letter;
@@ -59,13 +39,46 @@ std::string optionWord(const cli::Option& option) {
 
 }  // namespace
 
-std::span<const Command> commandTable() { return kCommands; }
+std::span<const Command* const> commandTable() { return kCommands; }
 
 const Command* findCommand(std::string_view name) {
-  for (const Command& command : kCommands) {
-    if (name == command.name) return &command;
+  for (const Command* command : kCommands) {
+    if (name == command->name) return command;
   }
   return nullptr;
+}
+
+int runCommand(const Command& command, const std::vector<std::string>& words) {
+  CommandLine line{command, {}, words};
+  if (command.words == Words::Own) return command.run(line);
+  std::string error;
+  if (!cli::parse(words, command.options, &line.args, &error)) return usageFail(command.name, error);
+  if (line.args.has("help")) {
+    std::fputs(helpText(command).c_str(), stdout);
+    return kExitOk;
+  }
+  if (command.words == Words::None && !line.args.positional.empty())
+    return usageFail(command.name, "unexpected argument " + line.args.positional[0]);
+  return command.run(line);
+}
+
+std::string helpText(const Command& command) {
+  std::string text;
+  const std::string program = std::string("tarvo-hotsync ") + command.name;
+  // The synopsis as written, its continuation lines under the first word.
+  const std::string_view synopsis = command.synopsis;
+  bool first = true;
+  for (size_t start = 0; start < synopsis.size();) {
+    const size_t end = std::min(synopsis.find('\n', start), synopsis.size());
+    const std::string_view line = synopsis.substr(start, end - start);
+    if (line.starts_with(' '))
+      text += std::string(7 + program.size(), ' ') + std::string(line) + "\n";
+    else
+      text += std::string(first ? "usage: " : "       ") + program + " " + std::string(line) + "\n";
+    first = false;
+    start = end + 1;
+  }
+  return text + "\n" + command.help;
 }
 
 std::string usageText() {
@@ -73,16 +86,20 @@ std::string usageText() {
       "usage: tarvo-hotsync COMMAND [OPTIONS]\n"
       "\n"
       "commands:\n";
-  for (const Command& command : kCommands) {
-    std::string line = std::string("  ") + command.name;
-    if (*command.synopsis) line += std::string(" ") + command.synopsis;
+  for (const Command* command : kCommands) {
+    std::string line;
+    for (const std::string& form : forms(*command)) {
+      if (!line.empty()) line += "\n";
+      line += std::string("  ") + command->name + " " + form;
+    }
     // The summary beside a short usage, else on a line of its own.
     constexpr size_t kColumn = 25;
-    if (line.size() < kColumn)
-      line.resize(kColumn, ' ');
+    const size_t lastLine = line.rfind('\n') + 1;  // 0 for a single line
+    if (line.size() - lastLine < kColumn)
+      line.resize(lastLine + kColumn, ' ');
     else
       line += "\n" + std::string(kColumn, ' ');
-    text += line + command.summary + "\n";
+    text += line + command->summary + "\n";
   }
   text +=
       "  help [COMMAND]          this text, or COMMAND --help\n"
@@ -97,7 +114,7 @@ std::string usageText() {
 
 void printWords(std::FILE* out, const Command* command) {
   if (command == nullptr) {
-    for (const Command& each : kCommands) std::fprintf(out, "%s\n", each.name);
+    for (const Command* each : kCommands) std::fprintf(out, "%s\n", each->name);
     std::fprintf(out, "help\n");
     return;
   }
@@ -107,7 +124,7 @@ void printWords(std::FILE* out, const Command* command) {
     std::fprintf(out, "%s\n", actions.substr(start, end - start).c_str());
     start = end + 1;
   }
-  for (const cli::Option& option : command->options()) std::fprintf(out, "%s\n", optionWord(option).c_str());
+  for (const cli::Option& option : command->options) std::fprintf(out, "%s\n", optionWord(option).c_str());
   std::fprintf(out, "--help\n");
 }
 

@@ -1,11 +1,11 @@
-// The host's commands. Each takes the arguments from the command word on
-// (argv[0] is the command) and returns the process exit status.
+// The host's commands and what they share: exit statuses and error lines.
 #pragma once
 
 #include <span>
 #include <string>
 
 #include "cli/arguments.h"
+#include "host/command_table.h"
 
 namespace tarvo::host {
 
@@ -21,32 +21,22 @@ constexpr int kExitHandheldLost = 8;   // sync: a network handheld went away bef
 constexpr int kExitNoHandheld = 9;     // --wait ran out before a handheld came
 constexpr int kExitNotShown = 10;      // configure, wizard: no display and no terminal, nothing was done
 
-int commandSync(int argc, char** argv);
-int commandHandheld(int argc, char** argv);
-int commandPdb(int argc, char** argv);
-int commandUsers(int argc, char** argv);
-int commandLog(int argc, char** argv);
-int commandInstall(int argc, char** argv);
-int commandRegister(int argc, char** argv);  // register and unregister
-int commandConduits(int argc, char** argv);
-int commandManager(int argc, char** argv);
-int commandConfigure(int argc, char** argv);
-int commandWizard(int argc, char** argv);
-int commandLogin(int argc, char** argv);
-int commandRestore(int argc, char** argv);
-
-// The options each command takes (its help and completion list them).
-std::span<const cli::Option> syncOptions();
-std::span<const cli::Option> handheldOptions();
-std::span<const cli::Option> logOptions();
-std::span<const cli::Option> installOptions();
-std::span<const cli::Option> usersOptions();
-std::span<const cli::Option> loginOptions();
-std::span<const cli::Option> configureOptions();
-std::span<const cli::Option> wizardOptions();
-std::span<const cli::Option> managerOptions();
-std::span<const cli::Option> restoreOptions();
-std::span<const cli::Option> conduitsOptions();
+// Each command's entry of the command table, defined beside its code.
+extern const Command kSyncCommand;
+extern const Command kHandheldCommand;
+extern const Command kPdbCommand;
+extern const Command kUsersCommand;
+extern const Command kLogCommand;
+extern const Command kInstallCommand;
+extern const Command kRegisterCommand;
+extern const Command kUnregisterCommand;
+extern const Command kConduitsCommand;
+extern const Command kManagerCommand;
+extern const Command kConfigureCommand;
+extern const Command kWizardCommand;
+extern const Command kLoginCommand;
+extern const Command kRestoreCommand;
+extern const Command kSettingsCommand;
 
 // Prints "tarvo-hotsync: <message>" on standard error; returns `status`.
 int fail(const std::string& message, int status = kExitBadInput);

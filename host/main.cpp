@@ -40,8 +40,7 @@ int help(int argc, char** argv) {
     std::fputs(tarvo::host::usageText().c_str(), stdout);
     return tarvo::host::kExitOk;
   }
-  char* commandArgv[] = {const_cast<char*>(command->name), const_cast<char*>("--help"), nullptr};
-  return command->run(2, commandArgv);
+  return tarvo::host::runCommand(*command, {"--help"});
 }
 
 int dispatch(int argc, char** argv) {
@@ -74,7 +73,8 @@ int dispatch(int argc, char** argv) {
   int subArgc = static_cast<int>(args.positional.size());
   char** subArgv = argv + (argc - subArgc);
   if (command == "help") return help(subArgc, subArgv);
-  if (const tarvo::host::Command* found = tarvo::host::findCommand(command)) return found->run(subArgc, subArgv);
+  if (const tarvo::host::Command* found = tarvo::host::findCommand(command))
+    return tarvo::host::runCommand(*found, {subArgv + 1, subArgv + subArgc});
   tarvo::cli::reportUsage("tarvo-hotsync", "unknown command " + command);
   return tarvo::host::kExitBadInput;
 }

@@ -29,20 +29,33 @@ TEST_F(HostTest, HelpAndManPageCoverEveryCommandAndOption) {
   const ProgramResult top = host({"--help"});
   ASSERT_EQ(top.status, 0);
   const std::string manPage = ReadFile(TARVO_SOURCE_DIR "/setup/files/tarvo-hotsync.1");
-  for (const host::Command& command : host::commandTable()) {
-    const std::string name = command.name;
-    EXPECT_THAT(top.out, HasSubstr("\n  " + name + (*command.synopsis ? " " : ""))) << name;
+  for (const host::Command* command : host::commandTable()) {
+    const std::string name = command->name;
+    EXPECT_THAT(top.out, HasSubstr("\n  " + name + " ")) << name;
     EXPECT_TRUE(std::regex_search(manPage, std::regex("\n\\.B ([a-z]+ .*, )?" + name + "[ \n]")))
         << name << " is not in the man page";
     const ProgramResult help = host({name, "--help"});
     EXPECT_EQ(help.status, 0) << name;
-    for (const cli::Option& option : command.options()) {
+    for (const cli::Option& option : command->options) {
       EXPECT_THAT(help.out, HasSubstr(spelled(option))) << name << " --help";
       EXPECT_NE(manPage.find(manSpelled(spelled(option))), std::string::npos)
           << spelled(option) << " of " << name << " is not in the man page";
     }
   }
   EXPECT_THAT(host({"help", "log"}).out, HasSubstr("usage: tarvo-hotsync log"));
+}
+
+// The table refuses a stray word before a command that takes none runs, so
+// no command can forget to (a HotSync, a manager, a window must not start).
+TEST_F(HostTest, AStrayWordIsRefusedBeforeTheCommandRuns) {
+  for (const host::Command* command : host::commandTable()) {
+    if (command->words != host::Words::None) continue;
+    const ProgramResult r = host({command->name, "stray"});
+    EXPECT_EQ(r.status, 1) << command->name;
+    EXPECT_EQ(r.err, std::string("tarvo-hotsync ") + command->name + ": unexpected argument stray (see --help)\n")
+        << command->name;
+    EXPECT_EQ(r.out, "") << command->name;
+  }
 }
 
 // The completion offers what the table holds and quotes user names.
@@ -76,7 +89,7 @@ TEST_F(HostTest, CompletionOffersCommandsOptionsAndWholeUserNames) {
   EXPECT_EQ(complete({"install", "--handheld"}), "");  // not an option of install
 
   const std::string commands = complete({""});
-  for (const host::Command& command : host::commandTable()) EXPECT_THAT(commands, HasSubstr(command.name));
+  for (const host::Command* command : host::commandTable()) EXPECT_THAT(commands, HasSubstr(command->name));
   EXPECT_THAT(complete({"log", "--"}), HasSubstr("--json\n"));
   const std::string sync = complete({"sync", "--lis"});
   EXPECT_EQ(sync, "--listen\n--listen=\n");
