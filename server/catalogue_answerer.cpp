@@ -69,7 +69,7 @@ void log_both(std::vector<std::string>& answer, const std::string& text) {
 
 }  // namespace
 
-CatalogueAnswerer::CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state,
+CatalogueAnswerer::CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<ServiceState> state,
                                      std::FILE* trace, ServiceSettings settings)
     : catalogue_(std::make_shared<const Catalogue>(std::move(catalogue))),
       trace_(trace),
@@ -285,11 +285,10 @@ Response CatalogueAnswerer::on_pget(const Catalogue& catalogue, const Request& r
         note(request, user.login, device, "upload not kept");
         return page(commands::envelope({}), "catalogue pget");
     }
-    state_->store_database(user.login, device, *db);
+    const std::string where = state_->store_database(user.login, device, *db);
     const std::string count = std::to_string(db->records.size());
     note(request, user.login, device,
-         "kept " + log_field(db->name) + " (" + count + " records) in " +
-             log_field(state_->database_file(user.login, device, db->name).string()));
+         "kept " + log_field(db->name) + " (" + count + " records) in " + log_field(where));
     return page(commands::envelope({commands::logmessage(
                     db->name + ": " + count + " registros recebidos pelo servidor", false, true)}),
                 "catalogue pget");

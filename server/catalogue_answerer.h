@@ -17,10 +17,10 @@
 
 #include "catalogue.h"
 #include "catalogue_credentials.h"
-#include "catalogue_state.h"
 #include "edition_links.h"
 #include "exchange.h"
 #include "file_store.h"
+#include "service_state.h"
 
 namespace tarvo::server {
 
@@ -37,7 +37,7 @@ struct ServiceSettings {
 class CatalogueAnswerer : public Answerer {
 public:
     // trace (may be null) gets one line per thing the service did.
-    CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<CatalogueState> state, std::FILE* trace,
+    CatalogueAnswerer(Catalogue catalogue, std::unique_ptr<ServiceState> state, std::FILE* trace,
                       ServiceSettings settings = {});
 
     Response answer(const Request& request) override;
@@ -64,7 +64,7 @@ private:
     std::FILE* trace_;
     mutable std::mutex trace_mutex_;
     std::mutex mutex_;  // guards state_
-    std::unique_ptr<CatalogueState> state_;
+    std::unique_ptr<ServiceState> state_;
     const ServiceSettings settings_;
     const EditionLinks links_;
     VerifiedPasswords verified_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "edition_links.h"
+#include "file_store.h"
 
 namespace tarvo::server {
 
@@ -227,8 +228,8 @@ fs::path CatalogueState::database_file(const std::string& login, const std::stri
     return device_folder(login, device_id) / (file_name_for(db) + ".pdb");
 }
 
-void CatalogueState::store_database(const std::string& login, const std::string& device_id,
-                                    const pdb::Database& db) {
+std::string CatalogueState::store_database(const std::string& login, const std::string& device_id,
+                                           const pdb::Database& db) {
     const auto device = row_id(device_id);
     if (!device || !owns(login, device_id)) throw StateError("no such device: " + device_id);
     const fs::path latest = database_file(login, device_id, db.name);
@@ -281,6 +282,18 @@ void CatalogueState::store_database(const std::string& login, const std::string&
         std::error_code ignored;
         fs::remove(root_ / file, ignored);
     }
+    return latest.string();
+}
+
+std::optional<std::string> CatalogueState::upload_bytes(std::int64_t id) {
+    std::string file;
+    {
+        auto query = db_->prepare("SELECT file FROM uploads WHERE id = ?1");
+        query.bind(1, id);
+        if (!query.step()) return std::nullopt;
+        file = query.bytes(0);
+    }
+    return read_whole_file(root_ / file);
 }
 
 void CatalogueState::note_login(const std::string& login, const std::string& address,
@@ -361,11 +374,11 @@ std::vector<DeliveryRow> CatalogueState::deliveries() {
 std::vector<UploadRow> CatalogueState::uploads() {
     std::vector<UploadRow> rows;
     auto query = db_->prepare(
-        "SELECT u.device, v.login, u.db, u.file, u.records, u.received "
+        "SELECT u.device, v.login, u.db, u.file, u.records, u.received, u.id "
         "FROM uploads u JOIN devices v ON v.id = u.device ORDER BY u.id");
     while (query.step())
         rows.push_back({std::to_string(query.integer(0)), query.bytes(1), query.bytes(2),
-                        query.bytes(3), query.integer(4), query.integer(5)});
+                        query.bytes(3), query.integer(4), query.integer(5), query.integer(6)});
     return rows;
 }
 

@@ -21,7 +21,6 @@
 #include "catalogue.h"
 #include "catalogue_answerer.h"
 #include "catalogue_checks.h"
-#include "catalogue_state.h"
 #include "cli/arguments.h"
 #include "command_line.h"
 #include "file_store.h"
@@ -30,6 +29,7 @@
 #include "request_log.h"
 #include "script.h"
 #include "scripted_answerer.h"
+#include "service_state.h"
 #include "status_page.h"
 #include "subcommands.h"
 
@@ -132,7 +132,7 @@ std::unique_ptr<CatalogueAnswerer> catalogue_answerer(const Options& options, st
     std::error_code ec;
     const auto served = std::filesystem::weakly_canonical(folder / "files", ec);
     const auto kept = std::filesystem::weakly_canonical(state, ec);
-    if (!ec) {
+    if (!ec && !names_postgresql(state.string())) {
         const auto [end, _] = std::mismatch(served.begin(), served.end(), kept.begin(), kept.end());
         if (end == served.end()) {
             error = "--state " + state.string() + " lies inside the served folder " +
@@ -145,8 +145,7 @@ std::unique_ptr<CatalogueAnswerer> catalogue_answerer(const Options& options, st
         if (!catalogue) return nullptr;
         return std::make_unique<CatalogueAnswerer>(
             std::move(*catalogue),
-            std::make_unique<CatalogueState>(
-                state, StateSettings{static_cast<unsigned>(options.keep_uploads)}),
+            open_state(state.string(), StateSettings{static_cast<unsigned>(options.keep_uploads)}),
             stdout, service_settings(options));
     } catch (const std::exception& e) {
         error = e.what();
@@ -234,8 +233,8 @@ int serve(const Options& options, const sigset_t& signals) {
     if (options.status_port) {
         auto hash = admin_password_hash(*options.admin_password_file, error);
         if (!hash) return complain(error, 2);
-        status =
-            StatusPage::start(state_folder(options), std::move(*hash), *options.status_port, error);
+        status = StatusPage::start(state_folder(options).string(), std::move(*hash),
+                                   *options.status_port, error);
         if (!status) return complain(error, 1);
     }
     for (const auto& front : fronts) std::printf("listening on %s\n", front->url().c_str());

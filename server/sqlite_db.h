@@ -9,16 +9,12 @@
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
-namespace tarvo::server {
+#include "service_state.h"
 
-class StateError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+namespace tarvo::server {
 
 class SqliteDb;
 

@@ -70,7 +70,7 @@ std::string table(const char* id, const char* title, std::initializer_list<const
 
 }  // namespace
 
-std::string status_html(CatalogueState& state) {
+std::string status_html(ServiceState& state) {
     std::string devices, deliveries, uploads;
     for (const auto& d : state.devices())
         devices += row({d.id, escaped(d.login), escaped(d.user_name), escaped(d.user_id),
@@ -96,11 +96,15 @@ std::string status_html(CatalogueState& state) {
            "</body></html>\n";
 }
 
-std::unique_ptr<StatusPage> StatusPage::start(const std::filesystem::path& state_folder,
-                                              std::string password_hash, int port,
-                                              std::string& error) {
+std::unique_ptr<StatusPage> StatusPage::start(const std::string& state, std::string password_hash,
+                                              int port, std::string& error) {
     std::unique_ptr<StatusPage> page(new StatusPage());
-    page->state_ = std::make_unique<CatalogueState>(state_folder);
+    try {
+        page->state_ = open_state(state);
+    } catch (const std::exception& e) {
+        error = std::string("status page: ") + e.what();
+        return nullptr;
+    }
     page->admin_.login = "admin";
     page->admin_.password_hash = std::move(password_hash);
     page->server_ = std::make_unique<httplib::Server>();

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "catalogue_credentials.h"
-#include "catalogue_state.h"
+#include "service_state.h"
 
 namespace httplib {
 class Server;
@@ -19,15 +19,15 @@ class Server;
 namespace tarvo::server {
 
 // The page's HTML for what the state holds now.
-std::string status_html(CatalogueState& state);
+std::string status_html(ServiceState& state);
 
 class StatusPage {
 public:
     // password_hash: from tarvo-syncserver hash-password. Null and a reason
     // in `error` when the port cannot be bound.
-    static std::unique_ptr<StatusPage> start(const std::filesystem::path& state_folder,
-                                             std::string password_hash, int port,
-                                             std::string& error);
+    // state: a state folder or a PostgreSQL address, as --state names it.
+    static std::unique_ptr<StatusPage> start(const std::string& state, std::string password_hash,
+                                             int port, std::string& error);
     ~StatusPage();  // stops serving
 
     std::string url() const;
@@ -35,8 +35,8 @@ public:
 private:
     StatusPage() = default;
 
-    std::unique_ptr<CatalogueState> state_;  // a connection of its own
-    std::mutex mutex_;                       // guards state_
+    std::unique_ptr<ServiceState> state_;  // a connection of its own
+    std::mutex mutex_;                     // guards state_
     CatalogueUser admin_;
     VerifiedPasswords verified_;
     std::unique_ptr<httplib::Server> server_;

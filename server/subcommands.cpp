@@ -3,6 +3,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
@@ -40,11 +41,15 @@ bool read_password(const char* prompt, std::string& out) {
 std::string admin_time(std::int64_t seconds) { return utc_text(seconds, "%Y-%m-%dT%H:%M:%SZ"); }
 
 constexpr const char* kAdminUsage =
-    "usage: tarvo-syncserver admin devices|deliveries|collected --state DIR\n"
-    "Prints what the content service keeps in its state, one tab-separated line each:\n"
+    "usage: tarvo-syncserver admin devices|deliveries|collected --state DIR|URL\n"
+    "       tarvo-syncserver admin upload N --state DIR|URL > FILE.pdb\n"
+    "Prints what the content service keeps in its state (a folder, or a postgresql://\n"
+    "address), one tab-separated line each:\n"
     "  devices     id, login, HotSync user name, user id, first and last login\n"
     "  deliveries  device, login, module, edition, when offered, when installed (or -)\n"
     "  collected   device, login, database, records, when received, file in the state\n"
+    "              (- when kept in PostgreSQL), upload number\n"
+    "  upload N    writes that upload's database file to standard output\n"
     "Times are UTC. Safe to run while the service runs.\n";
 
 constexpr cli::Option kAdminOptions[] = {{"state", cli::Value, "DIR"}};
@@ -63,24 +68,42 @@ int run_admin(const std::vector<std::string>& args) {
         return 0;
     }
     const std::string what = given.positional.empty() ? "" : given.positional.front();
-    if (given.positional.size() != 1 ||
-        (what != "devices" && what != "deliveries" && what != "collected")) {
-        std::cerr << "tarvo-syncserver: admin: say devices, deliveries or collected (see --help)\n";
+    std::int64_t upload = 0;
+    const bool upload_named =
+        what == "upload" && given.positional.size() == 2 &&
+        std::from_chars(given.positional[1].data(),
+                        given.positional[1].data() + given.positional[1].size(), upload)
+                .ptr == given.positional[1].data() + given.positional[1].size();
+    if (!upload_named && (given.positional.size() != 1 ||
+                          (what != "devices" && what != "deliveries" && what != "collected"))) {
+        std::cerr << "tarvo-syncserver: admin: say devices, deliveries, collected or upload N "
+                     "(see --help)\n";
         return 2;
     }
     if (!given.hasValue("state")) {
         std::cerr << "tarvo-syncserver: admin: --state DIR is needed\n";
         return 2;
     }
-    const std::filesystem::path state = given.value("state");
+    const std::string state = given.value("state");
     std::error_code ec;
-    if (!std::filesystem::exists(state / CatalogueState::kDatabaseName, ec)) {
-        std::cerr << "tarvo-syncserver: admin: no content service state in " << state.string()
-                  << "\n";
+    if (!names_postgresql(state) &&
+        !std::filesystem::exists(std::filesystem::path(state) / CatalogueState::kDatabaseName,
+                                 ec)) {
+        std::cerr << "tarvo-syncserver: admin: no content service state in " << state << "\n";
         return 2;
     }
     try {
-        CatalogueState kept(state);
+        const std::unique_ptr<ServiceState> opened = open_state(state);
+        ServiceState& kept = *opened;
+        if (upload_named) {
+            const auto bytes = kept.upload_bytes(upload);
+            if (!bytes) {
+                std::cerr << "tarvo-syncserver: admin: no upload " << upload << "\n";
+                return 1;
+            }
+            std::cout.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+            return std::cout.flush() ? 0 : 1;
+        }
         if (what == "devices") {
             std::cout << "device\tlogin\tuser name\tuser id\tfirst login\tlast login\n";
             for (const auto& d : kept.devices())
@@ -96,11 +119,12 @@ int run_admin(const std::vector<std::string>& args) {
                           << admin_time(d.offered) << "\t"
                           << (d.installed ? admin_time(*d.installed) : "-") << "\n";
         } else {
-            std::cout << "device\tlogin\tdatabase\trecords\treceived\tfile\n";
+            std::cout << "device\tlogin\tdatabase\trecords\treceived\tfile\tupload\n";
             for (const auto& u : kept.uploads())
                 std::cout << u.device << "\t" << utf8_from_windows_1252(u.login) << "\t"
                           << utf8_from_windows_1252(u.db) << "\t" << u.records << "\t"
-                          << admin_time(u.received) << "\t" << u.file << "\n";
+                          << admin_time(u.received) << "\t" << (u.file.empty() ? "-" : u.file)
+                          << "\t" << u.id << "\n";
         }
     } catch (const std::exception& e) {
         std::cerr << "tarvo-syncserver: admin: " << e.what() << "\n";

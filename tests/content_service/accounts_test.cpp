@@ -10,6 +10,7 @@
 #include "catalogue_answerer.h"
 #include "catalogue_checks.h"
 #include "catalogue_credentials.h"
+#include "catalogue_state.h"
 #include "password_hash.h"
 
 namespace tarvo::server {

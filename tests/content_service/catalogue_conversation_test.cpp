@@ -10,6 +10,7 @@
 
 #include "catalogue_answerer.h"
 #include "catalogue_credentials.h"
+#include "catalogue_state.h"
 
 namespace tarvo::server {
 namespace {
