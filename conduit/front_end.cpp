@@ -9,6 +9,7 @@
 #include "engine/shell_open.h"
 #include "handheld/host_cancel.h"
 #include "handheld/host_report.h"
+#include "ui/login_dialog_model.h"
 #include "ui/login_front_end.h"
 #include "ui/progress/progress_view.h"
 #include "ui/qt/config_windows.h"
@@ -44,9 +45,21 @@ std::unique_ptr<ProgressView> TerminalProgress() {
   return std::make_unique<TerminalProgressView>(STDERR_FILENO, TerminalProgressView::Mode::kLines);
 }
 
+// Nobody to ask: the dialog ends as Cancel, which the conduit logs as its
+// own failure; the host is told, so it can say why.
+class NobodyToAsk final : public LoginFrontEnd {
+ public:
+  void Run(LoginDialogModel& model) override {
+    HostReportLoginNotAsked();
+    model.OnCancel();
+  }
+};
+
 std::unique_ptr<LoginFrontEnd> TerminalLogin() {
-  if (EnvFlag("TARVO_NO_TTY")) return nullptr;
-  return tarvo::term::OpenTerminalLoginFrontEnd();
+  if (!EnvFlag("TARVO_NO_TTY")) {
+    if (std::unique_ptr<LoginFrontEnd> terminal = tarvo::term::OpenTerminalLoginFrontEnd()) return terminal;
+  }
+  return std::make_unique<NobodyToAsk>();
 }
 
 // A login window that the host's Cancel (a signal) closes as Cancel; the

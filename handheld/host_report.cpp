@@ -4,4 +4,6 @@
 
 void HostReportNothingShown() { hotsync::reportNothingShown(); }
 
+void HostReportLoginNotAsked() { hotsync::reportLoginNotAsked(); }
+
 void HostReportProgress(int percent, const std::string& task) { hotsync::reportProgress(percent, task); }

@@ -7,5 +7,8 @@
 // No display and no terminal: the configuration or the wizard was not shown.
 void HostReportNothingShown();
 
+// No display and no terminal: a login prompt could not be shown.
+void HostReportLoginNotAsked();
+
 // The progress dialog's bar (percent) and task, for the host to pass on.
 void HostReportProgress(int percent, const std::string& task);

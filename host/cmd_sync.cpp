@@ -211,6 +211,17 @@ int runSync(const CommandLine& line) {
   if (!readManagerConfig(managerConfigFile(), &config, &error)) fail(error + "; the backup runs");
   std::set<uint32_t> handled;
   int status = hotsync::cancelRequested() ? kExitCancelled : runConduits(args.value("conduit"), user, &handled);
+  if (const int notAsked = hotsync::loginsNotAsked(); notAsked > 0) {
+    // The conduit logged the server as failed in its own words; this says
+    // why, and that the HotSync did not end well.
+    const std::string line =
+        "Login not asked: no display and no terminal to ask on (" + std::to_string(notAsked) +
+        (notAsked == 1 ? " server" : " servers") +
+        "); run tarvo-hotsync manager --session in your desktop, or store the login with tarvo-hotsync login";
+    LogAddEntry(Utf8ToCp1252(line).c_str(), slText, 0);
+    fail(line);
+    if (status == kExitOk) status = kExitServersFailed;
+  }
   if (status != kExitCancelled && hotsync::handheldLost().empty() && config.backup && !args.has("no-backup")) {
     // A failed backup turns a clean HotSync into one with failures; a worse outcome stays.
     if (const int backup = runBackup(handled); backup != kExitOk && (status == kExitOk || backup == kExitCancelled))

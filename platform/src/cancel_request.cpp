@@ -23,4 +23,11 @@ std::atomic<bool> g_nothingShown{false};
 void reportNothingShown() noexcept { g_nothingShown.store(true); }
 bool nothingShown() noexcept { return g_nothingShown.load(); }
 
+namespace {
+std::atomic<int> g_loginsNotAsked{0};
+}  // namespace
+
+void reportLoginNotAsked() noexcept { ++g_loginsNotAsked; }
+int loginsNotAsked() noexcept { return g_loginsNotAsked.load(); }
+
 }  // namespace hotsync

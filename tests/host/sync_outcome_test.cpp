@@ -101,6 +101,11 @@ TEST_F(SyncOutcomeTest, EachServerFailureHasItsLineAndTheStatusSaysSomeFailed) {
     EXPECT_EQ(r.status, kServersFailed) << r.out << r.err;
     EXPECT_THAT(r.out, HasSubstr("some servers could not be done"));
     expectOneWarning(r, c.reason);
+    // With nobody to ask the login of, the host says why, here and in the log.
+    const std::string why = "Login not asked: no display and no terminal to ask on (1 server)";
+    const bool notAsked = c.reason == "login não informado.";
+    EXPECT_EQ(r.err.find(why) != std::string::npos, notAsked) << r.err;
+    EXPECT_EQ(host({"log", "--user", "Demo User"}).out.find(why) != std::string::npos, notAsked);
     server_.stop();
     std::filesystem::remove_all(dataHome_);  // a fresh desktop log
   }

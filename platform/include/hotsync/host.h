@@ -116,6 +116,11 @@ HOTSYNC_EXPORT void clearCancelRequest() noexcept;
 HOTSYNC_EXPORT void reportNothingShown() noexcept;
 HOTSYNC_EXPORT bool nothingShown() noexcept;
 
+// Said by a conduit that needed a login and had nobody to ask it of (no
+// display, no terminal), so the host can say why the server failed.
+HOTSYNC_EXPORT void reportLoginNotAsked() noexcept;
+HOTSYNC_EXPORT int loginsNotAsked() noexcept;
+
 // The HotSync's progress as the conduit's progress dialog shows it: the bar
 // in percent (0..100) and its task in words (UTF-8). The host's listener,
 // when set, hears each change; it runs on the reporting thread.
