@@ -2,6 +2,8 @@
 // so that it reads a new registration when it starts again.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <string>
 
@@ -13,12 +15,19 @@ class SyncHost {
   // Posts one quit request; false when no host answered (none runs).
   virtual bool requestQuit() = 0;
   virtual void pause(std::chrono::milliseconds time) = 0;
-  // Starts the host with its restart switch; the outcome is not examined.
+  // Starts the host again: through systemd when systemd ran the one that
+  // quit, else with its restart switch; the outcome is not examined.
   virtual void start() = 0;
 };
 
 // The manager of this Linux user, started from the host's program folder.
 SyncHost& platformSyncHost();
+
+// The systemd user unit that starts the manager at log-in.
+inline constexpr char kManagerUnit[] = "tarvo-hotsync.service";
+
+// Whether process `pid` runs in that unit, started by the user's systemd.
+bool runByUserUnit(pid_t pid);
 
 inline constexpr int kCloseRequests = 20;
 inline constexpr std::chrono::milliseconds kCloseWait{500};
