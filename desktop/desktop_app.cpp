@@ -5,12 +5,20 @@
 #include <cstdio>
 
 #include "desktop/autostart.h"
+#include "desktop/host_command.h"
 
 namespace tarvo::desktop {
 
 DesktopApp::DesktopApp(std::unique_ptr<ManagerClient> client, const AppOptions& options)
     : client_(std::move(client)), icon_(std::make_unique<StatusIcon>(options.tray)) {
   connect(client_.get(), &ManagerClient::eventArrived, &watch_, &ManagerWatch::takeEvent);
+  // Each stream starts with the whole state: a manager met for the first
+  // time (or again, after its restart) is handed this desktop session, so
+  // the HotSyncs handhelds start show their windows here.
+  connect(client_.get(), &ManagerClient::eventArrived, this, [](const QJsonObject& event) {
+    if (event.value(QStringLiteral("event")) == QStringLiteral("state"))
+      startHost({QStringLiteral("manager"), QStringLiteral("--session")});
+  });
   connect(client_.get(), &ManagerClient::lost, &watch_, &ManagerWatch::takeLoss);
   connect(&watch_, &ManagerWatch::changed, this, [this, verbose = options.verbose] {
     const Status status = watch_.status();

@@ -36,4 +36,14 @@ HostResult runHost(const QStringList& args) {
   return result;
 }
 
+void startHost(const QStringList& args) {
+  QProcess process;
+  process.setProgram(hostProgram());
+  process.setArguments(args);
+  process.setStandardInputFile(QProcess::nullDevice());
+  process.setStandardOutputFile(QProcess::nullDevice());
+  process.setStandardErrorFile(QProcess::nullDevice());
+  process.startDetached();
+}
+
 }  // namespace tarvo::desktop

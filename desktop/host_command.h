@@ -23,4 +23,7 @@ QString hostProgram();
 // stopped and reported, so a window never waits for ever.
 HostResult runHost(const QStringList& args);
 
+// Starts `tarvo-hotsync ARGS` and lets it run on its own, its output unread.
+void startHost(const QStringList& args);
+
 }  // namespace tarvo::desktop

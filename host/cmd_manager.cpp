@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/arguments.h"
@@ -55,10 +56,18 @@ constexpr const char* kManagerHelp =
     "  --quit           ask the running manager to quit (it cancels a HotSync in\n"
     "                   progress cleanly first, and ends one that does not end\n"
     "                   within seconds); at most 20 requests, 500 ms apart\n"
-    "  --status         print the running manager's state as one JSON line\n"
+    "  --status         print what the running manager does: its ports, the\n"
+    "                   HotSync running and waiting, the last one's result\n"
+    "  --json           with --status: the state as one JSON line, for scripts\n"
     "  --events         print its events as JSON lines as they come, until it\n"
     "                   quits or Ctrl-C (docs/manager-protocol.md)\n"
     "  --reload         make it read manager.conf again, without a restart\n"
+    "  --session        hand it this desktop session (DISPLAY, WAYLAND_DISPLAY,\n"
+    "                   the session bus, the locale): HotSyncs that a handheld\n"
+    "                   starts show their windows and login prompts there. The\n"
+    "                   status icon does it when it starts, and so do --status,\n"
+    "                   --events and --reload; under systemd the manager also\n"
+    "                   asks the user's systemd for the session\n"
     "\n"
     "Exit status: 0 after a quit request or SIGTERM, 1 bad input or a manager\n"
     "runs already; --quit: 0 none is left, 3 it did not quit.\n";
@@ -71,8 +80,10 @@ constexpr cli::Option kManagerOptions[] = {
     {"no-listen"},
     {"quit"},
     {"status"},
+    {"json"},
     {"events"},
     {"reload"},
+    {"session"},
 };
 
 // Returns in the caller once the background manager reports: 'r' ready,
@@ -126,15 +137,18 @@ bool takeLock(int lock) {
 int runManager(const CommandLine& line) {
   const cli::Args& args = line.args;
   std::string error;
-  for (const char* request : {"quit", "status", "events", "reload"}) {
+  for (const char* request : {"quit", "status", "events", "reload", "session"}) {
     if (!args.has(request)) continue;
-    if (args.flags.size() + args.values.size() != 1)
+    const size_t json = std::string_view(request) == "status" && args.has("json") ? 1 : 0;
+    if (args.flags.size() + args.values.size() != 1 + json)
       return usageFail("manager", std::string("--") + request + " takes no other option");
     if (args.has("quit")) return setup::closeSyncHost(setup::platformSyncHost()) ? kExitOk : kExitConduitFailed;
-    if (args.has("status")) return printManagerStatus();
+    if (args.has("status")) return printManagerStatus(json != 0);
     if (args.has("events")) return printManagerEvents();
+    if (args.has("session")) return handManagerSession();
     return requestManagerReload();
   }
+  if (args.has("json")) return usageFail("manager", "--json goes with --status");
   const bool background = args.has("r");
   std::string registerFile = args.value("register");
   const bool noListen = args.has("no-listen");
@@ -228,7 +242,7 @@ int runManager(const CommandLine& line) {
 const Command kManagerCommand = {
     "manager",
     "[-r] [--register FILE] [--port PORT]... [--listen[=ADDR[:PORT]]] [--no-listen]\n"
-    "--quit | --status | --events | --reload",
+    "--quit | --status [--json] | --events | --reload | --session",
     "the resident HotSync manager that runs handed HotSyncs and those of the handhelds that call",
     kManagerHelp,
     "",

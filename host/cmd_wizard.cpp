@@ -11,6 +11,7 @@
 #include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
+#include "host/manager_client.h"
 #include "hotsync/host.h"
 
 namespace tarvo::host {
@@ -21,13 +22,17 @@ constexpr const char* kWizardHelp =
     "the schedule and the connection; at the end the product's handheld\n"
     "application (and its preferences) are queued for that user's next\n"
     "HotSync. It shows in a window when a display is present, else as text\n"
-    "forms on the terminal; without either nothing is saved.\n"
+    "forms on the terminal; without either nothing is saved. With no HotSync\n"
+    "user yet it first says to press HotSync on the handheld, waits for the\n"
+    "HotSync manager's first HotSync (starting the manager when none runs)\n"
+    "and goes on for the user it made.\n"
     "\n"
     "  --installall  no questions: queue the handheld application for every\n"
     "                HotSync user\n"
     "  --no-gui      no window: the text forms on the terminal\n"
     "\n"
-    "Exit status: 0 done, 1 bad input, 3 not queued for every user,\n"
+    "Exit status: 0 done, 1 bad input or no HotSync manager, 3 not queued for\n"
+    "every user, 5 cancelled while waiting for the first HotSync,\n"
     "7 no conduit, 10 no display and no terminal to show it (nothing saved).\n";
 
 // Every queued file of every user, with its modification time.
@@ -80,6 +85,13 @@ int runWizard(const CommandLine& line) {
     return fail(error, kExitNoConduit);
 
   const bool installAll = args.has("installall");
+  if (!installAll && hotsync::users().empty()) {
+    // The wizard sets up a HotSync user; the first HotSync makes one.
+    std::string user;
+    if (const int waited = waitForFirstHotSync(&user); waited != kExitOk) return waited;
+    std::printf("The wizard goes on for %s.\n", user.c_str());
+    std::fflush(stdout);
+  }
   const size_t users = hotsync::users().size();
   if (installAll && users == 0) std::printf("no HotSync users: nothing to queue\n");
   const Queues before = snapshot();

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "host/conduit_loader.h"
+#include "host/session_environment.h"
 
 extern char** environ;
 
@@ -19,17 +20,6 @@ namespace {
 // The descriptors the HotSync finds its link and its report pipe on.
 constexpr int kLinkFd = 3;
 constexpr int kReportFd = 4;
-
-std::vector<std::string> environmentFor(const std::map<std::string, std::string>& sessionEnv) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string_view entry = *e;
-    const std::string name(entry.substr(0, entry.find('=')));
-    if (!sessionEnv.contains(name)) env.emplace_back(entry);
-  }
-  for (const auto& [name, value] : sessionEnv) env.push_back(name + "=" + value);
-  return env;
-}
 
 }  // namespace
 
@@ -48,7 +38,8 @@ bool startHotSync(const HotSyncLaunch& launch, RunningHotSync* running, std::str
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  std::vector<std::string> env = environmentFor(launch.sessionEnv);
+  std::vector<std::string> env;
+  if (launch.session) env = environmentWithSession(environ, *launch.session);
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
@@ -83,7 +74,8 @@ bool startHotSync(const HotSyncLaunch& launch, RunningHotSync* running, std::str
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   const std::string self = (programDir() / "tarvo-hotsync").string();
   pid_t pid = -1;
-  const int failed = posix_spawn(&pid, self.c_str(), &actions, &attr, argv.data(), envp.data());
+  const int failed =
+      posix_spawn(&pid, self.c_str(), &actions, &attr, argv.data(), launch.session ? envp.data() : environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   ::close(report[1]);

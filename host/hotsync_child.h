@@ -6,19 +6,23 @@
 #include <sys/types.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "host/session_environment.h"
 
 namespace tarvo::host {
 
 struct HotSyncLaunch {
-  std::vector<std::string> options;               // the manager's own: --port, --listen, --usb-device...
-  std::vector<std::string> args;                  // a caller's arguments after `sync`
-  std::string cwd;                                // its working folder
-  std::vector<int> stdio;                         // the caller's stdin, stdout, stderr; none: /dev/null in, the log out
-  int linkFd = -1;                                // a network handheld's accepted connection
-  std::map<std::string, std::string> sessionEnv;  // the caller's session, over the manager's
-  int handheldWait = 300;                         // seconds it may wait for its handheld unless --wait says
+  std::vector<std::string> options;  // the manager's own: --port, --listen, --usb-device...
+  std::vector<std::string> args;     // a caller's arguments after `sync`
+  std::string cwd;                   // its working folder
+  std::vector<int> stdio;            // the caller's stdin, stdout, stderr; none: /dev/null in, the log out
+  int linkFd = -1;                   // a network handheld's accepted connection
+  // The desktop session it runs in, in place of the manager's own; none: the manager's.
+  std::optional<SessionEnvironment> session;
+  int handheldWait = 300;  // seconds it may wait for its handheld unless --wait says
 };
 
 struct RunningHotSync {

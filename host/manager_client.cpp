@@ -12,7 +12,11 @@
 #include "host/commands.h"
 #include "host/manager_config.h"
 #include "host/manager_protocol.h"
+#include "host/manager_words.h"
+#include "host/session_environment.h"
+#include "hotsync/host.h"
 #include "hotsync/manager.h"
+#include "setup/sync_host.h"
 
 namespace tarvo::host {
 namespace {
@@ -33,16 +37,48 @@ int ask(const char* request, nlohmann::json* reply) {
   return reply->is_object() ? 0 : -1;
 }
 
+// Hands the manager this process's desktop session, when it has one, for
+// the HotSyncs handhelds start; a caller without a display changes nothing.
+// The reply; null when no manager answered.
+nlohmann::json handSession() {
+  const nlohmann::json request = sessionRequest();
+  if (!hasDisplay(request["environment"].get<SessionEnvironment>())) return {{"ok", false}, {"error", "no-display"}};
+  const int fd = hotsync::connectManager();
+  if (fd < 0) return nullptr;
+  std::string line;
+  const bool answered =
+      hotsync::sendManagerLine(fd, request.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) &&
+      hotsync::receiveManagerLine(fd, &line);
+  ::close(fd);
+  nlohmann::json reply = answered ? nlohmann::json::parse(line, nullptr, false) : nlohmann::json();
+  return reply.is_object() ? reply : nlohmann::json();
+}
+
 }  // namespace
 
-int printManagerStatus() {
+int handManagerSession() {
+  const nlohmann::json reply = handSession();
+  if (reply.is_null()) return fail(kNoManager);
+  if (reply.value("reply", "") == "error")
+    return fail("the HotSync manager refused the session: " + reply.value("message", std::string("no reason given")));
+  if (!reply.value("ok", false)) return fail("no desktop session here (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+  std::printf("HotSyncs started by a handheld now run in this desktop session\n");
+  return kExitOk;
+}
+
+int printManagerStatus(bool json) {
+  handSession();
   nlohmann::json reply;
   if (ask("state", &reply) != 0 || !reply.contains("state")) return fail(kNoManager);
-  std::printf("%s\n", reply["state"].dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  if (json)
+    std::printf("%s\n", reply["state"].dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  else
+    std::fputs(stateInWords(reply["state"]).c_str(), stdout);
   return kExitOk;
 }
 
 int requestManagerReload() {
+  handSession();
   nlohmann::json reply;
   if (ask("reload", &reply) != 0) return fail(kNoManager);
   std::printf("%s\n", reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
@@ -63,7 +99,72 @@ std::string managerWaitsOn(const std::string& port) {
   return {};
 }
 
+int waitForFirstHotSync(std::string* user) {
+  int fd = hotsync::connectManager();
+  if (fd < 0) {
+    // As registering does: the first HotSync needs a manager that watches.
+    setup::platformSyncHost().start();
+    fd = hotsync::connectManager();
+  }
+  if (fd < 0) return fail(kNoManager);
+  ::close(fd);
+  // This session is where the first HotSync shows its windows.
+  handSession();
+  fd = hotsync::connectManager();
+  if (fd < 0 || !hotsync::sendManagerLine(fd, R"({"v":1,"request":"events"})")) {
+    if (fd >= 0) ::close(fd);
+    return fail(kNoManager);
+  }
+  std::printf("No HotSync user yet: the first HotSync makes the handheld's user one.\n");
+  std::fflush(stdout);
+  const CancelSignals signals;
+  std::string line;
+  int status = -1;
+  while (CancelSignals::Received() == 0) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 250) <= 0) continue;
+    if (!hotsync::receiveManagerLine(fd, &line)) break;
+    const nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
+    if (!event.is_object()) continue;
+    const std::string type = event.value("event", "");
+    if (type == "state") {
+      std::string ports;
+      for (const nlohmann::json& port : event["state"].value("ports", nlohmann::json::array())) {
+        if (port.value("condition", "") != "waiting") continue;
+        ports += (ports.empty() ? "" : ", ") + port.value("port", std::string());
+      }
+      if (ports.empty())
+        std::printf("The HotSync manager watches no port that can be used now: see tarvo-hotsync manager --status.\n");
+      else
+        std::printf("Put the handheld in its cradle and press its HotSync button (the HotSync manager waits on %s).\n",
+                    ports.c_str());
+      std::fflush(stdout);
+    } else if (type == "started") {
+      std::printf("HotSync started...\n");
+      std::fflush(stdout);
+    } else if (type == "ended") {
+      const nlohmann::json& ended = event["hotsync"];
+      const std::string who = ended.value("user", std::string());
+      std::printf("%s\n", ended.value("words", std::string("HotSync ended")).c_str());
+      std::fflush(stdout);
+      // A HotSync that got as far as the handheld's name made its user.
+      if (!who.empty() && !hotsync::users().empty()) {
+        *user = who;
+        status = kExitOk;
+        break;
+      }
+      std::printf("Press the HotSync button again.\n");
+      std::fflush(stdout);
+    }
+  }
+  ::close(fd);
+  if (status == kExitOk) return status;
+  if (CancelSignals::Received() != 0) return kExitCancelled;
+  return fail("the HotSync manager quit before the first HotSync");
+}
+
 int printManagerEvents() {
+  handSession();
   const int fd = hotsync::connectManager();
   if (fd < 0 || !hotsync::sendManagerLine(fd, R"({"v":1,"request":"events"})")) {
     if (fd >= 0) ::close(fd);

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "host/commands.h"
+#include "host/session_environment.h"
 #include "hotsync/host.h"
 
 extern char** environ;
@@ -13,7 +14,7 @@ namespace {
 
 using nlohmann::json;
 
-const char* const kRequests[] = {"state", "events", "reload", "quit", "sync"};
+const char* const kRequests[] = {"state", "events", "reload", "quit", "sync", "session"};
 
 std::string envOrEmpty(const char* name) {
   const char* value = std::getenv(name);
@@ -24,6 +25,19 @@ bool stringField(const json& object, const char* name, std::string* out) {
   const auto found = object.find(name);
   if (found == object.end() || !found->is_string()) return false;
   *out = found->get<std::string>();
+  return true;
+}
+
+// An optional "environment" object of strings; only the session's variables are kept.
+bool readEnvironment(const json& message, ManagerRequest* request) {
+  const auto env = message.find("environment");
+  if (env == message.end()) return true;
+  if (!env->is_object()) return false;
+  for (const auto& [name, value] : env->items()) {
+    if (!value.is_string()) return false;
+    // Only what makes the HotSync appear in the caller's session.
+    if (isSessionVariable(name)) request->environment[name] = value.get<std::string>();
+  }
   return true;
 }
 
@@ -40,15 +54,7 @@ bool readSync(const json& message, ManagerRequest* request) {
     if (!arg.is_string()) return false;
     request->args.push_back(arg.get<std::string>());
   }
-  if (const auto env = message.find("environment"); env != message.end()) {
-    if (!env->is_object()) return false;
-    for (const auto& [name, value] : env->items()) {
-      if (!value.is_string()) return false;
-      // Only what makes the HotSync appear in the caller's session.
-      if (isSessionVariable(name)) request->environment[name] = value.get<std::string>();
-    }
-  }
-  return true;
+  return readEnvironment(message, request);
 }
 
 }  // namespace
@@ -97,30 +103,25 @@ bool parseManagerRequest(const std::string& line, ManagerRequest* request, json*
     *error = managerError("bad-request", "sync needs folders, cwd and args");
     return false;
   }
+  if (request->request == "session" && (!message.contains("environment") || !readEnvironment(message, request))) {
+    *error = managerError("bad-request", "session needs environment, an object of texts");
+    return false;
+  }
   return true;
-}
-
-bool isSessionVariable(const std::string& name) {
-  static const char* const kNames[] = {
-      "DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS", "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP",
-      "LANG",    "LANGUAGE",        "TZ"};
-  if (name.starts_with("LC_")) return true;
-  return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
 json syncRequest(const std::string& cwd, const std::vector<std::string>& args) {
   const ManagerFolders folders = ownFolders();
-  json environment = json::object();
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const auto equals = entry.find('=');
-    if (equals != std::string::npos && isSessionVariable(entry.substr(0, equals)))
-      environment[entry.substr(0, equals)] = entry.substr(equals + 1);
-  }
   json request = {{"v", kManagerProtocol}, {"request", "sync"}, {"cwd", cwd}, {"args", args}};
   request["folders"] = {
       {"data", folders.data}, {"config", folders.config}, {"cache", folders.cache}, {"home", folders.home}};
-  request["environment"] = std::move(environment);
+  request["environment"] = sessionOf(environ);
+  return request;
+}
+
+json sessionRequest() {
+  json request = {{"v", kManagerProtocol}, {"request", "session"}};
+  request["environment"] = sessionOf(environ);
   return request;
 }
 

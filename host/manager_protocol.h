@@ -23,13 +23,13 @@ struct ManagerFolders {
 ManagerFolders ownFolders();
 
 struct ManagerRequest {
-  std::string request;  // state, events, reload, quit, sync
+  std::string request;  // state, events, reload, quit, sync, session
   std::string id;       // echoed in the reply; may be empty
   // sync only
   ManagerFolders folders;
   std::string cwd;
   std::vector<std::string> args;
-  std::map<std::string, std::string> environment;  // only the session's variables
+  std::map<std::string, std::string> environment;  // sync and session: only the session's variables
 };
 
 // Reads one request line. False with *error set to the error reply to send.
@@ -43,9 +43,9 @@ nlohmann::json managerError(const std::string& code, const std::string& message)
 // and the variables of its desktop session.
 nlohmann::json syncRequest(const std::string& cwd, const std::vector<std::string>& args);
 
-// Whether a variable belongs to the desktop session a HotSync should see
-// (display, Wayland, session bus, locale).
-bool isSessionVariable(const std::string& name);
+// A session request of this process: the variables of its desktop session,
+// for the HotSyncs that handhelds start.
+nlohmann::json sessionRequest();
 
 // "2026-12-08T18:02:11Z".
 std::string protocolTime(std::chrono::system_clock::time_point when);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "host/hotsync_child.h"
@@ -18,8 +19,10 @@
 #include "host/manager_socket.h"
 #include "host/manager_status.h"
 #include "host/quit_signals.h"
+#include "host/session_environment.h"
 #include "host/watched_port.h"
 #include "hotsync/manager.h"
+#include "setup/sync_host.h"
 
 namespace tarvo::host {
 namespace {
@@ -126,6 +129,11 @@ struct ManagerServer::Impl {
   std::vector<std::unique_ptr<WatchedPort>> ports;
   std::vector<std::string> unavailableSaid;  // the reason last logged for each port
   Clock::time_point nextRetry{};
+  // The user's desktop session for the HotSyncs handhelds start: the last
+  // one a client in the session handed over, else systemd's when systemd
+  // runs the manager, else the manager's own environment.
+  SessionEnvironment handedSession;
+  bool byUnit = setup::runByUserUnit(::getpid());
 
   std::deque<Job> pending;
   Job current;
@@ -239,7 +247,7 @@ struct ManagerServer::Impl {
         launch.args = current.request.args;
         launch.cwd = current.request.cwd;
         launch.stdio = current.stdio;
-        launch.sessionEnv = current.request.environment;
+        launch.session = current.request.environment;
         // Its handheld called on the manager's port: that call is handed on.
         if (!current.call.options.empty()) {
           launch.options = current.call.options;
@@ -250,6 +258,7 @@ struct ManagerServer::Impl {
         // Nobody called from a folder; the HotSync runs in the user's home.
         launch.options = current.call.options;
         launch.cwd = home();
+        launch.session = sessionForHandheld();
         launch.linkFd = current.call.linkFd;
       }
       std::string error;
@@ -267,6 +276,42 @@ struct ManagerServer::Impl {
       escalated = 0;
       reportText.clear();
     }
+  }
+
+  std::optional<SessionEnvironment> sessionForHandheld() const {
+    if (!handedSession.empty()) return handedSession;
+    // Asked at each HotSync: the desktop imports its session at each log-in.
+    if (byUnit) {
+      if (SessionEnvironment session = systemdSession(); hasDisplay(session)) return session;
+    }
+    return std::nullopt;
+  }
+
+  void takeSession(int client, const ManagerRequest& request) {
+    json reply = managerReply("session", request.id);
+    // A caller without a display (ssh, a console) has no session to give
+    // and must not take away the desktop's.
+    if (!hasDisplay(request.environment)) {
+      reply["ok"] = false;
+      reply["error"] = "no-display";
+      reply["message"] = "no DISPLAY or WAYLAND_DISPLAY: not a desktop session";
+    } else {
+      if (request.environment != handedSession) {
+        std::string shown;
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+          if (const auto found = request.environment.find(name); found != request.environment.end())
+            shown += std::string(shown.empty() ? "" : ", ") + name + "=" + found->second;
+        }
+        say("HotSyncs from handhelds now run in the desktop session of %s", shown.c_str());
+      }
+      handedSession = request.environment;
+      reply["ok"] = true;
+      json names = json::array();
+      for (const auto& [name, value] : handedSession) names.push_back(name);
+      reply["variables"] = std::move(names);
+    }
+    sendLine(client, reply.dump());
+    ::close(client);
   }
 
   void endedOnPort(const std::string& name) {
@@ -396,6 +441,8 @@ struct ManagerServer::Impl {
       status.subscribe(client);
     } else if (request.request == "reload") {
       reload(client, request.id);
+    } else if (request.request == "session") {
+      takeSession(client, request);
     } else if (fds.size() != 3) {
       refuse(managerError("bad-request", "sync needs the caller's standard input, output and error"));
     } else if (request.folders != ownFolders() || quitting) {

@@ -9,6 +9,8 @@
 //   TARVO_STUB_THROW   throw inside OpenConduit after registering
 //   TARVO_STUB_HANG    make that file (so a test knows it got there), then never
 //                      return, deaf to the host's Cancel
+//   TARVO_STUB_ENV     append the desktop session it runs in to that file
+//                      (DISPLAY, WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS, LANG)
 #include <unistd.h>
 
 #include <cstdio>
@@ -103,6 +105,15 @@ int32_t run(PROGRESSFN progress, CSyncProperties& props) {
   if (const char* file = std::getenv("TARVO_STUB_INSTALL")) {
     const int32_t status = g_pMobileDeviceSync->InstallFile(props.m_UserName, file, -1);
     report(progress, "queued " + std::string(file) + " status " + std::to_string(status));
+  }
+  if (const char* file = std::getenv("TARVO_STUB_ENV")) {
+    if (FILE* out = std::fopen(file, "a")) {
+      for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "LANG"}) {
+        const char* value = std::getenv(name);
+        std::fprintf(out, "%s=%s\n", name, value ? value : "(unset)");
+      }
+      std::fclose(out);
+    }
   }
   if (std::getenv("TARVO_STUB_THROW") != nullptr) throw std::runtime_error("thrown on request");
   if (const char* hang = std::getenv("TARVO_STUB_HANG")) {

@@ -11,6 +11,7 @@
 
 #include "files.h"
 #include "host_fixture.h"
+#include "pty_session.h"
 #include "server_process.h"
 #include "waits.h"
 
@@ -144,7 +145,7 @@ TEST_F(ManagerTest, StatusAndEventsTellAHotSyncFromStartToEnd) {
             0);
   startManager();
   auto state = [&] {
-    const ProgramResult r = host({"manager", "--status"});
+    const ProgramResult r = host({"manager", "--status", "--json"});
     EXPECT_EQ(r.status, 0) << r.err;
     return json::parse(r.out, nullptr, false);
   };
@@ -316,6 +317,71 @@ TEST_F(ManagerTest, AnswersNetworkHotSyncsOneAtATime) {
     EXPECT_THAT(host({"handheld", "dump", "--handheld", folder.string(), "Tarvo News"}).out,
                 HasSubstr("over the network"));
   }
+}
+
+// A manager started outside the desktop session (a bare environment, as
+// at log-in before the desktop is up) runs a handheld's HotSync in the
+// session a client in that session handed it; a client without a display
+// (ssh, a console) does not take it away.
+TEST_F(ManagerTest, AHandheldsHotSyncRunsInTheSessionAClientHandedOver) {
+  registerStub();
+  fs::create_directories(root_ / "config" / "tarvo-hotsync");
+  std::ofstream(root_ / "config" / "tarvo-hotsync" / "manager.conf") << "network = 127.0.0.1:0\n";
+  const fs::path seen = root_ / "session.txt";
+  std::vector<std::string> bare;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY", "LANG", "LC_ALL"})
+    bare.insert(bare.end(), {"-u", name});
+  bare.insert(bare.end(), {TARVO_HOST_BIN, "manager", "-r"});
+  ASSERT_EQ(runProgram("/usr/bin/env", bare, hostEnv({{"TARVO_STUB_ENV", seen.string()}})).status, 0);
+  const std::string desktop = networkDesktop();
+  ASSERT_NE(desktop, "") << ReadFile(dir() / "manager.log");
+  auto hotSync = [&](size_t round) {
+    const ProgramResult played =
+        runProgram(TARVO_HANDHELD_BIN, {"--handheld", handheld_.string(), "--hotsync", desktop, "--quiet"}, {});
+    EXPECT_EQ(played.status, 0) << played.err;
+    EXPECT_TRUE(waitForLog(" ended with ", round)) << ReadFile(dir() / "manager.log");
+  };
+  hotSync(1);
+  EXPECT_THAT(ReadFile(seen), HasSubstr("DISPLAY=(unset)\n"));
+
+  const std::map<std::string, std::string> session = {
+      {"DISPLAY", ":4711"},  // no X server answers there: the HotSync stays on the terminal
+      {"WAYLAND_DISPLAY", ""},
+      {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (root_ / "bus").string()},
+      {"LANG", "pt_BR.UTF-8"}};
+  const ProgramResult handed = host({"manager", "--session"}, session);
+  EXPECT_EQ(handed.status, 0) << handed.err;
+  const ProgramResult console = host({"manager", "--session"}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+  EXPECT_EQ(console.status, 1);
+  EXPECT_THAT(console.err, HasSubstr("no desktop session here"));
+  fs::remove(seen);
+  hotSync(2);
+  EXPECT_EQ(ReadFile(seen), "DISPLAY=:4711\nWAYLAND_DISPLAY=(unset)\nDBUS_SESSION_BUS_ADDRESS=unix:path=" +
+                                (root_ / "bus").string() + "\nLANG=pt_BR.UTF-8\n");
+}
+
+// A person with no HotSync user yet starts the wizard: it says to press
+// HotSync, waits for the manager's first HotSync and goes on with the user
+// that HotSync made.
+TEST_F(ManagerTest, TheWizardWaitsForTheFirstHotSyncAndGoesOnWithItsUser) {
+  registerStub();
+  fs::create_directories(root_ / "config" / "tarvo-hotsync");
+  std::ofstream(root_ / "config" / "tarvo-hotsync" / "manager.conf") << "network = 127.0.0.1:0\n";
+  startManager();
+  const std::string desktop = networkDesktop();
+  ASSERT_NE(desktop, "") << ReadFile(dir() / "manager.log");
+  ASSERT_THAT(host({"users"}).out, Not(HasSubstr("Demo User")));
+
+  PtySession pty;
+  ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"wizard", "--no-gui", "--conduit", TARVO_CONDUIT_FILE}, hostEnv()));
+  ASSERT_TRUE(pty.waitFor("press its HotSync button (the HotSync manager waits on usb:, net:127.0.0.1:"))
+      << pty.screen();
+  const ProgramResult played =
+      runProgram(TARVO_HANDHELD_BIN, {"--handheld", handheld_.string(), "--hotsync", desktop, "--quiet"}, {});
+  EXPECT_EQ(played.status, 0) << played.err;
+  ASSERT_TRUE(pty.waitFor("The wizard goes on for Demo User.")) << pty.screen();
+  // The conduit's own wizard, its user list holding the new user.
+  EXPECT_TRUE(pty.waitFor("  1 Demo User")) << pty.screen();
 }
 
 // With a tty in its settings file, the manager watches it and runs a

@@ -208,13 +208,13 @@ TEST_F(UsbTest, ManagerServesEveryPortAtOnceAndRetriesThoseItCannotOpen) {
 
   auto ports = [&] {
     std::map<std::string, json> byName;
-    const json state = json::parse(host({"manager", "--status"}).out, nullptr, false);
+    const json state = json::parse(host({"manager", "--status", "--json"}).out, nullptr, false);
     if (state.is_object())
       for (const json& port : state["ports"]) byName[port["port"]] = port;
     return byName;
   };
   std::map<std::string, json> seen = ports();
-  ASSERT_EQ(seen.size(), 4u) << host({"manager", "--status"}).out;
+  ASSERT_EQ(seen.size(), 4u) << host({"manager", "--status", "--json"}).out;
   EXPECT_EQ(seen["usb:"]["condition"], "waiting");
   EXPECT_EQ(seen[line.desktop()]["condition"], "waiting");
   EXPECT_EQ(seen[missing]["condition"], "unavailable");
