@@ -19,7 +19,6 @@
 #include "hotsync/backup.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
-#include "hotsync/usb.h"
 #include "text/cp1252.h"
 
 namespace tarvo::host {
@@ -159,8 +158,14 @@ int runSync(const CommandLine& line) {
       !descriptorOption(args, "report-fd", &reportFd, &error))
     return usageFail("sync", error);
   if (args.hasValue("usb-device")) {
-    // The USB link reads it where it picks the device.
-    ::setenv(hotsync::kUsbDeviceEnv, args.value("usb-device").c_str(), 1);
+    // A place that cannot be read would let any handheld in: refused.
+    unsigned bus = 0, address = 0;
+    char end = 0;
+    const std::string device = args.value("usb-device");
+    if (std::sscanf(device.c_str(), "%u-%u%c", &bus, &address, &end) != 2 || bus > 255 || address > 255)
+      return usageFail("sync", "--usb-device needs BUS-ADDRESS (two numbers, as 3-7), not " + device);
+    if (port.name.kind != hotsync::PortName::Usb) return usageFail("sync", "--usb-device goes with --port usb:");
+    port.usbDevice = device;
   }
   // A running HotSync manager runs it the same way, in the desktop session.
   if (int status = 0; !args.has("managed") && handSyncToManager(line.words, &status)) return status;

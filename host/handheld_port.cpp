@@ -88,6 +88,7 @@ int waitForHandheld(const ChosenPort& port, std::string* error) {
   hotsync::WaitOptions options;
   options.rate = port.rate;
   options.waitSeconds = port.waitSeconds;
+  options.usbDevice = port.usbDevice;
   options.notice = [](const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);

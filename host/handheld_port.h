@@ -26,6 +26,7 @@ struct ChosenPort {
   uint32_t rate = 0;
   int waitSeconds = 0;
   int handedLinkFd = -1;  // a network handheld the HotSync manager accepted (sync --link-fd)
+  std::string usbDevice;  // usb: only the handheld at "BUS-ADDRESS" (sync --usb-device)
 };
 
 // The options of a command whose table has port, listen, rate and wait.

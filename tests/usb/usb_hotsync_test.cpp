@@ -87,6 +87,27 @@ TEST_F(UsbTest, ACablePulledMidHotSyncEndsLikeAHandheldThatWentAway) {
   EXPECT_THAT(host({"log", "--user", "Demo User"}).out, HasSubstr("the handheld went away"));
 }
 
+// A HotSync given a place on the bus (as the manager gives each HotSync the
+// handheld it saw arrive) takes only the handheld there; a place that
+// cannot be read is refused rather than letting any handheld in.
+TEST_F(UsbTest, AHotSyncGivenAPlaceOnTheBusTakesOnlyTheHandheldThere) {
+  const fs::path other = root_ / "other";
+  fs::copy(handheld_, other, fs::copy_options::recursive);
+  plugIn("1-3", other);
+  plugIn("1-7", handheld_);
+  const std::map<std::string, std::string> stub = {{"TARVO_STUB_DB", "Tarvo News"}, {"TARVO_STUB_TEXT", "at 1-7"}};
+  for (const char* unreadable : {"1-", "1-7x", "seven"}) {
+    const ProgramResult refused = syncOverUsb(stub, {"--usb-device", unreadable});
+    EXPECT_EQ(refused.status, 1) << unreadable << ": " << refused.out << refused.err;
+    EXPECT_THAT(refused.err, HasSubstr("--usb-device needs BUS-ADDRESS"));
+  }
+  const ProgramResult r = syncOverUsb(stub, {"--usb-device", "1-7"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_THAT(newsOf(handheld_), HasSubstr("at 1-7"));
+  EXPECT_THAT(newsOf(other), ::testing::Not(HasSubstr("at 1-7")));
+  EXPECT_TRUE(fs::exists(bus_ / "1-3"));
+}
+
 TEST_F(UsbTest, NonsenseConnectionInformationIsRefusedWithOneLine) {
   // Extended answer naming three ports in a buffer that holds two.
   plugIn("1-4", handheld_, "info=03000000636e7973020000000000000000000000\n");

@@ -48,6 +48,7 @@ struct WaitOptions {
   uint32_t rate = 0;                               // serial speed cap; 0: the handheld's maximum
   int waitSeconds = 0;                             // give up after this long; 0: wait until stopped
   std::function<void(const std::string&)> notice;  // "waiting for ..." once the port is open
+  std::string usbDevice;                           // usb: only the handheld at "BUS-ADDRESS"; empty: any
 };
 enum class WaitResult { Connected, NoHandheld, Stopped, Failed };
 
@@ -82,7 +83,7 @@ class HOTSYNC_EXPORT HandheldPort {
   int watchFd(std::string* note);
   struct Call {
     int fd = -1;            // net: the handheld's connection, for connectHandedOverHandheld
-    std::string usbDevice;  // usb: "BUS-ADDRESS", for kUsbDeviceEnv
+    std::string usbDevice;  // usb: "BUS-ADDRESS", for WaitOptions::usbDevice of its HotSync
   };
   // The calls that made watchFd() readable. A tty's call carries nothing:
   // its HotSync opens the tty itself, and the tty is not watched again

@@ -9,10 +9,6 @@
 
 namespace hotsync {
 
-// Set in a `sync --port usb:` to "BUS-ADDRESS": that HotSync takes only
-// the device at that place on the bus.
-inline constexpr char kUsbDeviceEnv[] = "TARVO_HOTSYNC_USB_DEVICE";
-
 // Starts watching USB in a thread of its own. Each known handheld that
 // arrives is reported once while it stays on the bus, as a line
 // "BUS-ADDRESS\n" on the returned descriptor (non-blocking, close-on-exec).

@@ -75,6 +75,7 @@ WaitResult HandheldPort::connect(const WaitOptions& options, std::string* error)
   try {
     detail::PortWait wait;
     wait.rate = options.rate;
+    wait.usbDevice = options.usbDevice;
     wait.cancelFd = detail::stopPipe();
     // A Cancel that came before the pipe was emptied (a signal at once).
     if (cancelRequested()) return failed(WaitResult::Stopped, "stopped waiting for a handheld");

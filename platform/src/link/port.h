@@ -17,6 +17,7 @@ struct PortWait {
   uint32_t rate = 0;  // serial speed cap; 0: the handheld's maximum
   std::optional<std::chrono::steady_clock::time_point> deadline;
   int cancelFd = -1;
+  std::string usbDevice;  // usb: only the handheld at "BUS-ADDRESS"; empty: any
 };
 
 }  // namespace hotsync::detail

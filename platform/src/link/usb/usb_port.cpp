@@ -61,7 +61,7 @@ std::unique_ptr<Link> openUsbLink(const PortName& /*named*/, const PortWait& wai
   std::unique_ptr<UsbBus> bus = openUsbBus(&note);
   // The HotSync manager hands each HotSync the device it saw arrive.
   UsbDeviceInfo only;
-  const bool restricted = parseDevice(std::getenv(hotsync::kUsbDeviceEnv), &only.bus, &only.address);
+  const bool restricted = parseDevice(wait.usbDevice.c_str(), &only.bus, &only.address);
   if (notice)
     notice("waiting for a handheld on USB; press its HotSync button" + (note.empty() ? "" : " (" + note + ")"));
   std::set<std::pair<uint8_t, uint8_t>> tried;
