@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "pdb/four_cc.h"
 #include "pdb/palm_clock.h"
 #include "text/cp1252.h"
 
@@ -70,30 +71,21 @@ std::string formatPalmDate(uint32_t seconds) {
   return buffer;
 }
 
-std::string fourCharText(uint32_t code) {
-  std::string text;
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    const auto c = static_cast<uint8_t>(code >> shift);
-    text += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '.';
-  }
-  return text;
-}
-
 void printListHeading(std::FILE* out) {
   std::fprintf(out, "%-4s  %-31s  %-4s  %-7s  %7s  %7s\n", "card", "name", "type", "creator", "version", "records");
 }
 
 void printListLine(std::FILE* out, const DbHeader& header) {
   std::fprintf(out, "%-4d  %-31s  %-4s  %-7s  %7u  %7u\n", header.card, Cp1252ToUtf8(header.name).c_str(),
-               fourCharText(header.type).c_str(), fourCharText(header.creator).c_str(), header.version,
+               pdb::fourCCShown(header.type).c_str(), pdb::fourCCShown(header.creator).c_str(), header.version,
                header.entryCount);
 }
 
 void printDump(std::FILE* out, const DbHeader& header, const std::vector<DbEntry>& entries) {
   std::fprintf(out, "name:          %s\n", Cp1252ToUtf8(header.name).c_str());
   if (header.card >= 0) std::fprintf(out, "card:          %d\n", header.card);
-  std::fprintf(out, "type:          %s\n", fourCharText(header.type).c_str());
-  std::fprintf(out, "creator:       %s\n", fourCharText(header.creator).c_str());
+  std::fprintf(out, "type:          %s\n", pdb::fourCCShown(header.type).c_str());
+  std::fprintf(out, "creator:       %s\n", pdb::fourCCShown(header.creator).c_str());
   std::fprintf(out, "version:       %u\n", header.version);
   std::fprintf(out, "attributes:    0x%04x %s\n", header.attributes, headerFlags(header.attributes).c_str());
   std::fprintf(out, "modification:  %u\n", header.modificationNumber);
@@ -103,8 +95,8 @@ void printDump(std::FILE* out, const DbHeader& header, const std::vector<DbEntry
   std::fprintf(out, "%s %u\n", header.resourceDb ? "resources:    " : "records:      ", header.entryCount);
   for (const DbEntry& entry : entries) {
     if (entry.resource) {
-      std::fprintf(out, "resource %u: type %s id %u size %zu\n", entry.index, fourCharText(entry.resourceType).c_str(),
-                   entry.resourceId, entry.data.size());
+      std::fprintf(out, "resource %u: type %s id %u size %zu\n", entry.index,
+                   pdb::fourCCShown(entry.resourceType).c_str(), entry.resourceId, entry.data.size());
     } else {
       std::fprintf(out, "record %u: id %u attributes 0x%02x %s category %u size %zu\n", entry.index, entry.uniqueId,
                    entry.attributes, recordFlags(entry.attributes).c_str(), entry.attributes & 0x0Fu,

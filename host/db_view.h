@@ -48,7 +48,5 @@ void printDump(std::FILE* out, const DbHeader& header, const std::vector<DbEntry
 
 // "2024-05-01 12:00:00" for a Palm date; "never" for 0.
 std::string formatPalmDate(uint32_t seconds);
-// Four characters, each unprintable byte shown as '.'.
-std::string fourCharText(uint32_t code);
 
 }  // namespace tarvo::host

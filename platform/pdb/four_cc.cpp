@@ -1,5 +1,5 @@
 // Four-character codes.
-#include "pdb/pdb.h"
+#include "pdb/four_cc.h"
 
 namespace pdb {
 
@@ -20,6 +20,15 @@ std::string fourCCText(uint32_t code) {
     const char c = static_cast<char>((code >> shift) & 0xFF);
     if (c == 0) break;
     text.push_back(c);
+  }
+  return text;
+}
+
+std::string fourCCShown(uint32_t code) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    const auto c = static_cast<uint8_t>(code >> shift);
+    text += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '.';
   }
   return text;
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "pdb/four_cc.h"
+
 namespace pdb {
 
 // Header attribute bits.
@@ -209,9 +211,5 @@ struct HeaderPatch {
   std::array<uint8_t, 4> bytes;
 };
 HeaderPatch backupDatePatch(uint32_t date);
-
-// "Tarv" <-> 0x54617276.
-uint32_t fourCC(const char* text);
-std::string fourCCText(uint32_t code);
 
 }  // namespace pdb

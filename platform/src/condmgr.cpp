@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "hotsync/host.h"
+#include "pdb/four_cc.h"
 
 #include "registration_store.h"
 #include "session.h"
@@ -84,9 +85,7 @@ int32_t setText(const char* creator, const char* key, const char* text) {
 
 HOTSYNC_API int32_t CmConvertStringToCreatorID(const char* text, uint32_t* code) {
   if (!validCreator(text) || code == nullptr) return ERR_INVALID_CREATOR;
-  uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) value = (value << 8) | static_cast<uint8_t>(text[i]);
-  *code = value;
+  *code = pdb::fourCC(text);
   return 0;
 }
 
@@ -96,8 +95,9 @@ HOTSYNC_API int32_t CmConvertCreatorIDToString(uint32_t code, char* text, int32_
     *size = 5;
     return ERR_INVALID_CREATOR;
   }
-  for (int i = 0; i < 4; ++i) text[i] = static_cast<char>((code >> (24 - 8 * i)) & 0xFF);
-  text[4] = 0;
+  const std::string chars = pdb::fourCCText(code);
+  std::memset(text, 0, 5);
+  std::memcpy(text, chars.data(), chars.size());
   *size = 5;
   return 0;
 }
