@@ -36,7 +36,7 @@ void printDesktopLog(const std::string& user, bool json) {
     return;
   }
   for (std::string line; std::getline(in, line);) {
-    const std::optional<StoredLogEntry> entry = parseLogLine(line);
+    const std::optional<hotsync::DesktopLogEntry> entry = hotsync::parseDesktopLogLine(line);
     if (json) {
       if (!entry) {
         printJson({{"log", "desktop"}, {"user", user}, {"text", line}});

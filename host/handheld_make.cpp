@@ -1,13 +1,13 @@
 #include "host/handheld_make.h"
 
 #include <cstdio>
-#include <fstream>
 #include <system_error>
 #include <vector>
 
 #include "host/commands.h"
 #include "host/handheld_reader.h"
 #include "hotsync/backup.h"
+#include "hotsync/host.h"
 #include "text/cp1252.h"
 
 namespace tarvo::host {
@@ -25,21 +25,7 @@ std::string ownerOf(const fs::path& from) {
   return dir.filename().string();
 }
 
-bool writeDeviceConf(const fs::path& file, const std::string& user, std::string* error) {
-  std::ofstream out(file, std::ios::trunc);
-  // A user id of its own, so the desktop does not take it for another handheld.
-  uint32_t id = 2166136261u;
-  for (const char c : user) id = (id ^ static_cast<uint8_t>(c)) * 16777619u;
-  out << "# made by tarvo-hotsync handheld make from a backup\n";
-  if (!user.empty()) out << "user.name = " << user << "\n";
-  out << "user.id = " << (id % 1000000000u + 1) << "\nos.version = 4.1\n";
-  out.flush();
-  if (!out) {
-    *error = file.string() + ": cannot write";
-    return false;
-  }
-  return true;
-}
+constexpr const char* kMadeBy = "made by tarvo-hotsync handheld make from a backup";
 
 }  // namespace
 
@@ -59,7 +45,7 @@ int makeHandheldFromBackup(const fs::path& dir, const fs::path& from, std::strin
   // Without its user while the files go in: putting files on a handheld does
   // not make a HotSync user. The databases go through the install path, which
   // checks each and names its file.
-  if (!writeDeviceConf(dir / "device.conf", "", &error)) return fail(error);
+  if (!hotsync::writeHandheldConfig(dir, "", kMadeBy, &error)) return fail(error);
   int installed = 0;
   {
     ConnectedHandheld handheld;
@@ -72,7 +58,7 @@ int makeHandheldFromBackup(const fs::path& dir, const fs::path& from, std::strin
       ++installed;
     }
   }
-  if (!writeDeviceConf(dir / "device.conf", user, &error)) return fail(error);
+  if (!hotsync::writeHandheldConfig(dir, user, kMadeBy, &error)) return fail(error);
   std::printf("made %s: %d database%s of %s, user \"%s\"\n", dir.c_str(), installed, installed == 1 ? "" : "s",
               from.c_str(), user.c_str());
   return installed == static_cast<int>(files.size()) ? kExitOk : kExitServersFailed;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -40,3 +41,22 @@ bool appendDesktopLog(const std::string& user, int32_t activity, const std::stri
 }
 
 }  // namespace hotsync::detail
+
+namespace hotsync {
+
+std::optional<DesktopLogEntry> parseDesktopLogLine(const std::string& line) {
+  const std::size_t tab1 = line.find('\t');
+  if (tab1 == std::string::npos) return std::nullopt;
+  const std::size_t tab2 = line.find('\t', tab1 + 1);
+  if (tab2 == std::string::npos) return std::nullopt;
+  DesktopLogEntry entry;
+  const char* first = line.data() + tab1 + 1;
+  const char* last = line.data() + tab2;
+  const auto [end, ec] = std::from_chars(first, last, entry.activity);
+  if (ec != std::errc() || end != last) return std::nullopt;
+  entry.time = line.substr(0, tab1);
+  entry.text = line.substr(tab2 + 1);
+  return entry;
+}
+
+}  // namespace hotsync

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "desktop_log.h"
+#include "folder/device_config.h"
 #include "folder/folder_device.h"
 #include "hotsync/host.h"
 #include "hotsync/hslog.h"
@@ -47,6 +48,16 @@ std::vector<std::string> connectWarnings() {
   auto& s = session();
   std::lock_guard lock(s.mutex);
   return s.connectWarnings;
+}
+
+bool writeHandheldConfig(const std::filesystem::path& dir, const std::string& user, const std::string& comment,
+                         std::string* error) {
+  detail::DeviceConfig config;
+  if (!user.empty()) config.userName = user;
+  config.userId = detail::userIdForName(user);
+  config.osMajor = 4;
+  config.osMinor = 1;
+  return detail::writeDeviceConfig(dir / "device.conf", config, comment, error);
 }
 
 bool connectHandheld(const std::filesystem::path& dir, std::string* error) {

@@ -5,13 +5,16 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "hotsync/condmgr.h"
+#include "hotsync/host.h"
 #include "hotsync/hslog.h"
 #include "hotsync/instaide.h"
 #include "hotsync/net.h"
 #include "hotsync/syncmgr.h"
 #include "test_handheld.h"
+#include "text/cp1252.h"
 
 using namespace testing_hh;
 
@@ -193,6 +196,50 @@ TEST_F(Desktop, LogEntriesCarryActivityAndUtf8TextPrivately) {
   struct stat st {};
   ASSERT_EQ(stat(hotsync::userLogFile("Ana").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// A handheld made for a user is that user's when it connects, with an id of
+// its own: another name makes another id.
+TEST_F(Desktop, AHandheldConfigWrittenForAUserReadsBackAsItsOwn) {
+  std::string error;
+  uint32_t ids[2] = {};
+  const char* names[2] = {"Jos\xC3\xA9 Palm", "Ana"};
+  for (int i = 0; i < 2; ++i) {
+    const fs::path dir = root / names[i];
+    fs::create_directories(dir / "card0");
+    ASSERT_TRUE(hotsync::writeHandheldConfig(dir, names[i], "made here", &error)) << error;
+    connect(dir);
+    UserInfo info{};
+    ASSERT_EQ(SyncReadUserInfo(&info), SYNCERR_NONE);
+    EXPECT_EQ(tarvo::Cp1252ToUtf8(info.m_pName), names[i]);
+    ids[i] = info.m_Id;
+    EXPECT_NE(ids[i], 0u);
+    hotsync::disconnectHandheld();
+  }
+  EXPECT_NE(ids[0], ids[1]);
+}
+
+// The log command reads what LogAddEntry wrote: a text with a tab or a line
+// break inside still comes back as one entry with its code.
+TEST_F(Desktop, TheLogReaderReadsBackWhatTheWriterWrote) {
+  hotsync::setCurrentUser("Ana");
+  ASSERT_EQ(LogAddEntry("a\tb\nc", slWarning, 0), 0);
+  ASSERT_EQ(LogAddEntry("", slSyncFinished, 0), 0);
+  std::istringstream lines(ReadFile(hotsync::userLogFile("Ana")));
+  std::vector<hotsync::DesktopLogEntry> entries;
+  for (std::string line; std::getline(lines, line);) {
+    const auto entry = hotsync::parseDesktopLogLine(line);
+    ASSERT_TRUE(entry.has_value()) << line;
+    entries.push_back(*entry);
+  }
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].activity, slWarning);
+  EXPECT_EQ(entries[0].text, "a\tb c");
+  EXPECT_EQ(entries[0].time.size(), std::strlen("2024-05-01 12:00:00"));
+  EXPECT_EQ(entries[1].activity, slSyncFinished);
+  EXPECT_EQ(entries[1].text, "");
+  for (const char* edited : {"", "no tabs", "2024-05-01 12:00:00\t19", "2024-05-01 12:00:00\t1x\ttext"})
+    EXPECT_FALSE(hotsync::parseDesktopLogLine(edited).has_value()) << edited;
 }
 
 TEST_F(Desktop, OnlineOverride) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ HOTSYNC_EXPORT std::filesystem::path userDir(const std::string& user);
 HOTSYNC_EXPORT std::filesystem::path userInstallDir(const std::string& user);
 // The desktop HotSync log of a user.
 HOTSYNC_EXPORT std::filesystem::path userLogFile(const std::string& user);
+// One line of a desktop log as it is stored ("date time<TAB>code<TAB>text").
+struct DesktopLogEntry {
+  std::string time;  // "YYYY-MM-DD HH:MM:SS", local time
+  int32_t activity = 0;
+  std::string text;  // UTF-8
+};
+// Nothing for a line that is not an entry (edited by hand, cut short).
+HOTSYNC_EXPORT std::optional<DesktopLogEntry> parseDesktopLogLine(const std::string& line);
 HOTSYNC_EXPORT std::vector<std::string> users();  // in name order
 // Makes the user's folders if missing; false with *error on a bad name.
 HOTSYNC_EXPORT bool addUser(const std::string& user, std::string* error);
@@ -32,6 +41,11 @@ HOTSYNC_EXPORT std::string currentUser();
 // cards, replays journals left by a killed process. False with a one-line
 // *error when the folder is not a handheld.
 HOTSYNC_EXPORT bool connectHandheld(const std::filesystem::path& dir, std::string* error);
+// Makes the folder `dir` a simulated handheld running Palm OS 4.1, owned by
+// `user` (empty: the default owner) with a user id of its own: writes its
+// device.conf, `comment` as its first line. False with *error when it cannot.
+HOTSYNC_EXPORT bool writeHandheldConfig(const std::filesystem::path& dir, const std::string& user,
+                                        const std::string& comment, std::string* error);
 // What the last connect skipped or refused (files that are no database,
 // journal changes that could not apply), one line each, naming the file and
 // the reason. Each is also in the user's desktop log.

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "pdb/four_cc.h"
+
 namespace hotsync::detail {
 namespace {
 
@@ -43,12 +45,6 @@ bool parseNumber(const std::string& text, T* value) {
   if (magnitude > static_cast<uint64_t>(std::numeric_limits<T>::max())) return false;
   *value = static_cast<T>(magnitude);
   return true;
-}
-
-uint32_t fourChars(const std::string& text) {
-  uint32_t code = 0;
-  for (char c : text) code = (code << 8) | static_cast<uint8_t>(c);
-  return code;
 }
 
 }  // namespace
@@ -104,7 +100,7 @@ bool parseDeviceConfig(const std::string& text, DeviceConfig* config, std::strin
       if (dot != 4 || !parseNumber(rest.substr(dot + 1), &number) || !parseNumber(value, &featureValue)) {
         return bad(key);
       }
-      config->features[{fourChars(rest.substr(0, 4)), number}] = featureValue;
+      config->features[{pdb::fourCC(rest.substr(0, 4).c_str()), number}] = featureValue;
     }
   }
   return true;
@@ -119,6 +115,45 @@ bool readDeviceConfig(const std::filesystem::path& file, DeviceConfig* config, s
   std::ostringstream text;
   text << in.rdbuf();
   return parseDeviceConfig(text.str(), config, error);
+}
+
+std::string formatDeviceConfig(const DeviceConfig& config, const std::string& comment) {
+  const DeviceConfig defaults;
+  std::ostringstream out;
+  if (!comment.empty()) out << "# " << comment << "\n";
+  if (config.userName != defaults.userName) out << "user.name = " << config.userName << "\n";
+  out << "user.id = " << config.userId << "\n";
+  if (config.lastSyncPc != 0) out << "user.lastsyncpc = " << config.lastSyncPc << "\n";
+  out << "os.version = " << config.osMajor << "." << config.osMinor << "\n";
+  if (config.clockOffset != 0) out << "clock.offset = " << config.clockOffset << "\n";
+  if (config.features != defaults.features) {
+    for (const auto& [key, value] : config.features)
+      out << "feature." << pdb::fourCCText(key.first) << "." << key.second << " = " << value << "\n";
+  }
+  return out.str();
+}
+
+bool writeDeviceConfig(const std::filesystem::path& file, const DeviceConfig& config, const std::string& comment,
+                       std::string* error) {
+  std::filesystem::path temporary = file;
+  temporary += ".new";
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+  out << formatDeviceConfig(config, comment);
+  out.close();
+  std::error_code ec;
+  if (out) std::filesystem::rename(temporary, file, ec);
+  if (!out || ec) {
+    std::filesystem::remove(temporary, ec);
+    if (error) *error = file.string() + ": cannot write";
+    return false;
+  }
+  return true;
+}
+
+uint32_t userIdForName(const std::string& name) {
+  uint32_t hash = 2166136261u;  // FNV-1a, 32 bits
+  for (const char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+  return hash % 1000000000u + 1;
 }
 
 }  // namespace hotsync::detail

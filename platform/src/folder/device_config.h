@@ -25,4 +25,15 @@ struct DeviceConfig {
 bool parseDeviceConfig(const std::string& text, DeviceConfig* config, std::string* error);
 bool readDeviceConfig(const std::filesystem::path& file, DeviceConfig* config, std::string* error);
 
+// The text parseDeviceConfig reads back as `config`, after `comment` (a
+// "# " line, none when empty). Keys left at their defaults are left out.
+std::string formatDeviceConfig(const DeviceConfig& config, const std::string& comment);
+// Writes it in place of `file` whole (a new file renamed over the name).
+bool writeDeviceConfig(const std::filesystem::path& file, const DeviceConfig& config, const std::string& comment,
+                       std::string* error);
+
+// A user id of its own for a handheld owned by `name` (FNV-1a of the name,
+// 1 to 10^9), so that a desktop does not take it for another handheld.
+uint32_t userIdForName(const std::string& name);
+
 }  // namespace hotsync::detail
