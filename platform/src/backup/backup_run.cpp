@@ -12,6 +12,7 @@
 #include "hotsync/hslog.h"
 #include "pdb/palm_clock.h"
 #include "session.h"
+#include "sys_date_time.h"
 #include "test_hooks.h"
 #include "text/cp1252.h"
 
@@ -28,14 +29,7 @@ constexpr std::size_t kBatch = 64;  // copies put in place together
 uint32_t handheldNow(detail::Device& device) {
   SysDateTime now{};
   if (device.readDateTime(&now) == SYNCERR_NONE && now.m_Year >= 1904) {
-    std::tm wall{};
-    wall.tm_year = now.m_Year - 1900;
-    wall.tm_mon = now.m_Month - 1;
-    wall.tm_mday = now.m_Day;
-    wall.tm_hour = now.m_Hour;
-    wall.tm_min = now.m_Minute;
-    wall.tm_sec = now.m_Second;
-    const uint32_t seconds = pdb::palmSecondsFromWallClock(wall);
+    const uint32_t seconds = dlp::palmFromDate(detail::dlpDateTime(now));
     if (seconds != 0) return seconds;
   }
   return pdb::palmNow();

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 
-#include "pdb/palm_clock.h"
+#include "sys_date_time.h"
 #include "text/cp1252.h"
 
 namespace hotsync::detail {
@@ -37,14 +36,7 @@ int32_t FolderDevice::readFeature(uint32_t creator, uint16_t number, uint32_t* v
 }
 
 int32_t FolderDevice::readDateTime(SysDateTime* dateTime) {
-  const std::tm local = pdb::wallClockFromPalmSeconds(hh_->palmNow());
-  dateTime->m_Year = static_cast<uint16_t>(local.tm_year + 1900);
-  dateTime->m_Month = static_cast<uint8_t>(local.tm_mon + 1);
-  dateTime->m_Day = static_cast<uint8_t>(local.tm_mday);
-  dateTime->m_Hour = static_cast<uint8_t>(local.tm_hour);
-  dateTime->m_Minute = static_cast<uint8_t>(local.tm_min);
-  dateTime->m_Second = static_cast<uint8_t>(local.tm_sec);
-  dateTime->m_Reserved = 0;
+  *dateTime = sysDateTime(dlp::dateFromPalm(hh_->palmNow()));
   return SYNCERR_NONE;
 }
 

@@ -6,6 +6,7 @@
 
 #include "desktop_log.h"
 #include "hotsync/hslog.h"
+#include "sys_date_time.h"
 #include "text/cp1252.h"
 
 namespace hotsync::detail {
@@ -116,8 +117,7 @@ int32_t DlpDevice::readFeature(uint32_t creator, uint16_t number, uint32_t* valu
 
 int32_t DlpDevice::readDateTime(SysDateTime* dateTime) {
   return ask<msg::GetSysDateTime>({}, [&](const msg::GetSysDateTime::Answer& answer) {
-    const dlp::DateTime& d = answer.time;
-    *dateTime = SysDateTime{d.year, d.month, d.day, d.hour, d.minute, d.second, 0};
+    *dateTime = sysDateTime(answer.time);
     return SYNCERR_NONE;
   });
 }
