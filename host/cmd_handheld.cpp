@@ -7,7 +7,6 @@
 #include "host/handheld_make.h"
 #include "host/handheld_port.h"
 #include "host/handheld_reader.h"
-#include "host/manager_client.h"
 #include "text/cp1252.h"
 
 namespace tarvo::host {
@@ -60,13 +59,8 @@ int runHandheld(const CommandLine& line) {
   if (args.hasValue("handheld") == live) return usageFail("handheld", action + " needs --handheld DIR or --port PORT");
 
   ConnectedHandheld handheld;
-  if (live) {
-    // One port, one owner: the manager's, while it waits there.
-    if (const std::string owner = managerWaitsOn(hotsync::portText(port.name)); !owner.empty()) return fail(owner);
-    if (const int status = handheld.wait(port, &error); status != kExitOk) return fail(error, status);
-  } else if (!handheld.connect(args.value("handheld"), &error)) {
-    return fail(error);
-  }
+  if (const int status = handheld.open(live, port, args.value("handheld"), &error); status != kExitOk)
+    return fail(error, status);
 
   if (action == "list") {
     std::vector<DbHeader> all;

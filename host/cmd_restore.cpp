@@ -11,7 +11,6 @@
 #include "host/db_view.h"
 #include "host/handheld_port.h"
 #include "host/handheld_reader.h"
-#include "host/manager_client.h"
 #include "host/user_lookup.h"
 #include "hotsync/backup.h"
 #include "text/cp1252.h"
@@ -78,13 +77,8 @@ int runRestore(const CommandLine& line) {
   if (backup.empty()) return fail("no backup of \"" + user + "\" in " + hotsync::userBackupDir(user).string());
 
   ConnectedHandheld handheld;
-  if (live) {
-    // One port, one owner: the manager's, while it waits there.
-    if (const std::string owner = managerWaitsOn(hotsync::portText(port.name)); !owner.empty()) return fail(owner);
-    if (const int status = handheld.wait(port, &error); status != kExitOk) return fail(error, status);
-  } else if (!handheld.connect(args.value("handheld"), &error)) {
-    return fail(error);
-  }
+  if (const int status = handheld.open(live, port, args.value("handheld"), &error); status != kExitOk)
+    return fail(error, status);
   std::vector<DbHeader> all;
   if (!listDatabases(&all, &error)) return fail(error);
   std::map<std::string, DbHeader> held;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/commands.h"
+#include "host/manager_client.h"
 #include "hotsync/backup.h"
 #include "hotsync/host.h"
 #include "hotsync/syncmgr.h"
@@ -70,6 +71,15 @@ int ConnectedHandheld::wait(const ChosenPort& port, std::string* error) {
   const int status = waitForHandheld(port, error);
   connected_ = status == kExitOk;
   return status;
+}
+
+int ConnectedHandheld::open(bool live, const ChosenPort& port, const std::filesystem::path& dir, std::string* error) {
+  if (!live) return connect(dir, error) ? kExitOk : kExitBadInput;
+  if (std::string owner = managerWaitsOn(hotsync::portText(port.name)); !owner.empty()) {
+    *error = std::move(owner);
+    return kExitBadInput;
+  }
+  return wait(port, error);
 }
 
 bool listDatabases(std::vector<DbHeader>* out, std::string* error) {

@@ -25,6 +25,10 @@ class ConnectedHandheld {
   bool connect(const std::filesystem::path& dir, std::string* error);
   // Waits for a handheld on `port`; the exit status waitForHandheld gives.
   int wait(const ChosenPort& port, std::string* error);
+  // The live handheld that comes to `port` when `live` (refused while the
+  // HotSync manager waits there: one port, one owner), else the folder
+  // `dir`. kExitOk, or the exit status with a one-line *error.
+  int open(bool live, const ChosenPort& port, const std::filesystem::path& dir, std::string* error);
   // Ends the HotSync now rather than when this goes.
   void disconnect(hotsync::SyncEnd end = hotsync::SyncEnd::Normal);
 
