@@ -29,10 +29,10 @@ constexpr char kRegisteringEnv[] = "TARVO_HOTSYNC_REGISTERING";
 
 constexpr const char* kManagerHelp =
     "Runs the HotSync manager of this Linux user: `tarvo-hotsync sync` hands\n"
-    "it its HotSyncs, and with network HotSync on, handhelds call it; it runs\n"
-    "them one at a time. It reads the conduit registration when it starts;\n"
-    "registering a conduit stops and restarts it. Only one runs per user (a\n"
-    "lock in $XDG_RUNTIME_DIR/tarvo-hotsync/).\n"
+    "it its HotSyncs, and handhelds call it on the ports it watches (serial,\n"
+    "USB, network); it runs them one at a time. It reads the conduit\n"
+    "registration when it starts; registering a conduit stops and restarts\n"
+    "it. Only one runs per user (a lock in $XDG_RUNTIME_DIR/tarvo-hotsync/).\n"
     "\n"
     "  --port PORT      answer handhelds that call on PORT: a tty (a serial\n"
     "                   cradle, /dev/ttyUSB0), net:[ADDR][:PORT] (network\n"

@@ -1,5 +1,5 @@
 // What the Sync Manager works on: a connected handheld, either a folder on
-// this machine or a handheld on the other end of a network HotSync. Both
+// this machine or a live handheld on a link (serial, USB or network). Both
 // answer with the Sync Manager's status codes. Not thread-safe; the
 // library's mutex guards it.
 #pragma once
