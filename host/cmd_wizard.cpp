@@ -2,6 +2,7 @@
 // export, or with --installall the handheld application queued for every
 // HotSync user. Afterwards it lists what reached each user's queue.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,7 +13,10 @@
 #include "host/commands.h"
 #include "host/conduit_loader.h"
 #include "host/manager_client.h"
+#include "host/session_environment.h"
 #include "hotsync/host.h"
+
+extern char** environ;
 
 namespace tarvo::host {
 namespace {
@@ -86,9 +90,17 @@ int runWizard(const CommandLine& line) {
 
   const bool installAll = args.has("installall");
   if (!installAll && hotsync::users().empty()) {
-    // The wizard sets up a HotSync user; the first HotSync makes one.
+    // The wizard sets up a HotSync user; the first HotSync makes one. The
+    // wait is told on the terminal, else (started from the desktop's menu)
+    // in a desktop notification; with neither nobody would know to press
+    // HotSync, and the wizard could not show afterwards either.
+    const bool terminal = ::isatty(STDOUT_FILENO) || ::isatty(STDERR_FILENO);
+    const bool windows = !args.has("no-gui") && hasDisplay(sessionOf(environ));
+    if (!terminal && !windows)
+      return fail("no HotSync user yet, and no display and no terminal to say to press HotSync; nothing was done",
+                  kExitNotShown);
     std::string user;
-    if (const int waited = waitForFirstHotSync(&user); waited != kExitOk) return waited;
+    if (const int waited = waitForFirstHotSync(&user, !terminal); waited != kExitOk) return waited;
     std::printf("The wizard goes on for %s.\n", user.c_str());
     std::fflush(stdout);
   }

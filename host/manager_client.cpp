@@ -1,10 +1,15 @@
 #include "host/manager_client.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -17,6 +22,8 @@
 #include "hotsync/host.h"
 #include "hotsync/manager.h"
 #include "setup/sync_host.h"
+
+extern char** environ;
 
 namespace tarvo::host {
 namespace {
@@ -52,6 +59,43 @@ nlohmann::json handSession() {
   ::close(fd);
   nlohmann::json reply = answered ? nlohmann::json::parse(line, nullptr, false) : nlohmann::json();
   return reply.is_object() ? reply : nlohmann::json();
+}
+
+// A desktop notification through the session bus, best effort: the
+// notification service's own interface, called with gdbus when it is there.
+void notifyDesktop(const std::string& summary, const std::string& body) {
+  std::vector<std::string> args = {"gdbus",
+                                   "call",
+                                   "--session",
+                                   "--dest",
+                                   "org.freedesktop.Notifications",
+                                   "--object-path",
+                                   "/org/freedesktop/Notifications",
+                                   "--method",
+                                   "org.freedesktop.Notifications.Notify",
+                                   "Tarvo Sync",
+                                   "0",
+                                   "tarvo-sync",
+                                   summary,
+                                   body,
+                                   "[]",
+                                   "{}",
+                                   "0"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, "gdbus", &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  posix_spawn_file_actions_destroy(&actions);
 }
 
 }  // namespace
@@ -99,7 +143,7 @@ std::string managerWaitsOn(const std::string& port) {
   return {};
 }
 
-int waitForFirstHotSync(std::string* user) {
+int waitForFirstHotSync(std::string* user, bool notify) {
   int fd = hotsync::connectManager();
   if (fd < 0) {
     // As registering does: the first HotSync needs a manager that watches.
@@ -133,12 +177,14 @@ int waitForFirstHotSync(std::string* user) {
         if (port.value("condition", "") != "waiting") continue;
         ports += (ports.empty() ? "" : ", ") + port.value("port", std::string());
       }
-      if (ports.empty())
-        std::printf("The HotSync manager watches no port that can be used now: see tarvo-hotsync manager --status.\n");
-      else
-        std::printf("Put the handheld in its cradle and press its HotSync button (the HotSync manager waits on %s).\n",
-                    ports.c_str());
+      const std::string said =
+          ports.empty()
+              ? "The HotSync manager watches no port that can be used now: see tarvo-hotsync manager --status."
+              : "Put the handheld in its cradle and press its HotSync button (the HotSync manager waits on " + ports +
+                    ").";
+      std::printf("%s\n", said.c_str());
       std::fflush(stdout);
+      if (notify) notifyDesktop("Tarvo Sync: waiting for the first HotSync", said);
     } else if (type == "started") {
       std::printf("HotSync started...\n");
       std::fflush(stdout);

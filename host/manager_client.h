@@ -21,8 +21,9 @@ int handManagerSession();
 // For a wizard with no HotSync user yet: says to press HotSync on the
 // handheld, follows the manager (started when none runs) until a HotSync
 // ends that made a HotSync user, and sets *user to it. 0 then, 5 after
-// Ctrl-C, 1 with a line when no manager runs or it quits first.
-int waitForFirstHotSync(std::string* user);
+// Ctrl-C, 1 with a line when no manager runs or it quits first. With
+// `notify`, the instruction also goes out as a desktop notification.
+int waitForFirstHotSync(std::string* user, bool notify);
 
 // When this user's manager waits for handhelds on `port` (as --port names
 // it), the one line that says so and what to do; else empty.

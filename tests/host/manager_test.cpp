@@ -371,6 +371,11 @@ TEST_F(ManagerTest, TheWizardWaitsForTheFirstHotSyncAndGoesOnWithItsUser) {
   const std::string desktop = networkDesktop();
   ASSERT_NE(desktop, "") << ReadFile(dir() / "manager.log");
   ASSERT_THAT(host({"users"}).out, Not(HasSubstr("Demo User")));
+  // Nowhere to say it (no terminal, no display): it does not wait unseen.
+  const ProgramResult unseen =
+      host({"wizard", "--conduit", TARVO_CONDUIT_FILE}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+  EXPECT_EQ(unseen.status, 10) << unseen.out << unseen.err;
+  EXPECT_THAT(unseen.err, HasSubstr("no HotSync user yet, and no display and no terminal"));
 
   PtySession pty;
   ASSERT_TRUE(pty.spawn(TARVO_HOST_BIN, {"wizard", "--no-gui", "--conduit", TARVO_CONDUIT_FILE}, hostEnv()));
