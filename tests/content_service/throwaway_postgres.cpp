@@ -11,11 +11,13 @@
 namespace content_service_test {
 
 ThrowawayPostgres throwaway_postgres() {
-  const char* info = std::getenv("TARVO_TEST_POSTGRES");
-  if (info == nullptr) return {{}, "no throwaway PostgreSQL: run this test through ctest, which starts one"};
+  // ctest's fixture writes where it started the server; TARVO_TEST_POSTGRES
+  // may name another such file.
+  const char* named = std::getenv("TARVO_TEST_POSTGRES");
+  const std::string info = named != nullptr ? named : TARVO_THROWAWAY_POSTGRES;
   std::string line;
   std::getline(std::ifstream(info), line);
-  if (line.empty()) return {{}, std::string("no throwaway PostgreSQL: ") + info + " is empty"};
+  if (line.empty()) return {{}, "no throwaway PostgreSQL: " + info + " is missing (ctest starts one for these tests)"};
   if (line.starts_with("missing: ")) return {{}, "no throwaway PostgreSQL: " + line.substr(9)};
   return {line, {}};
 }
