@@ -35,9 +35,12 @@ bool readEnvironment(const json& message, ManagerRequest* request) {
   if (!env->is_object()) return false;
   for (const auto& [name, value] : env->items()) {
     if (!value.is_string()) return false;
-    // Only what makes the HotSync appear in the caller's session.
-    if (isSessionVariable(name)) request->environment[name] = value.get<std::string>();
+    // Only what makes the HotSync appear in the caller's session; an empty
+    // value counts as unset.
+    if (isSessionVariable(name) && !value.get<std::string>().empty())
+      request->environment[name] = value.get<std::string>();
   }
+  request->environmentGiven = true;
   return true;
 }
 

@@ -30,6 +30,7 @@ struct ManagerRequest {
   std::string cwd;
   std::vector<std::string> args;
   std::map<std::string, std::string> environment;  // sync and session: only the session's variables
+  bool environmentGiven = false;                   // a sync from a caller that sent none runs in the manager's session
 };
 
 // Reads one request line. False with *error set to the error reply to send.

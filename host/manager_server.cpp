@@ -247,7 +247,7 @@ struct ManagerServer::Impl {
         launch.args = current.request.args;
         launch.cwd = current.request.cwd;
         launch.stdio = current.stdio;
-        launch.session = current.request.environment;
+        if (current.request.environmentGiven) launch.session = current.request.environment;
         // Its handheld called on the manager's port: that call is handed on.
         if (!current.call.options.empty()) {
           launch.options = current.call.options;

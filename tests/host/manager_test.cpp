@@ -329,9 +329,9 @@ TEST_F(ManagerTest, AHandheldsHotSyncRunsInTheSessionAClientHandedOver) {
   std::ofstream(root_ / "config" / "tarvo-hotsync" / "manager.conf") << "network = 127.0.0.1:0\n";
   const fs::path seen = root_ / "session.txt";
   std::vector<std::string> bare;
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY", "LANG", "LC_ALL"})
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY", "LC_ALL"})
     bare.insert(bare.end(), {"-u", name});
-  bare.insert(bare.end(), {TARVO_HOST_BIN, "manager", "-r"});
+  bare.insert(bare.end(), {"LANG=C.UTF-8", TARVO_HOST_BIN, "manager", "-r"});
   ASSERT_EQ(runProgram("/usr/bin/env", bare, hostEnv({{"TARVO_STUB_ENV", seen.string()}})).status, 0);
   const std::string desktop = networkDesktop();
   ASSERT_NE(desktop, "") << ReadFile(dir() / "manager.log");
@@ -342,7 +342,8 @@ TEST_F(ManagerTest, AHandheldsHotSyncRunsInTheSessionAClientHandedOver) {
     EXPECT_TRUE(waitForLog(" ended with ", round)) << ReadFile(dir() / "manager.log");
   };
   hotSync(1);
-  EXPECT_THAT(ReadFile(seen), HasSubstr("DISPLAY=(unset)\n"));
+  EXPECT_EQ(ReadFile(seen),
+            "DISPLAY=(unset)\nWAYLAND_DISPLAY=(unset)\nDBUS_SESSION_BUS_ADDRESS=(unset)\nLANG=C.UTF-8\n");
 
   const std::map<std::string, std::string> session = {
       {"DISPLAY", ":4711"},  // no X server answers there: the HotSync stays on the terminal
@@ -358,6 +359,16 @@ TEST_F(ManagerTest, AHandheldsHotSyncRunsInTheSessionAClientHandedOver) {
   hotSync(2);
   EXPECT_EQ(ReadFile(seen), "DISPLAY=:4711\nWAYLAND_DISPLAY=(unset)\nDBUS_SESSION_BUS_ADDRESS=unix:path=" +
                                 (root_ / "bus").string() + "\nLANG=pt_BR.UTF-8\n");
+
+  // A HotSync handed over by a command runs in that command's session as a
+  // whole: nothing of the manager's or of the handed one stays behind.
+  fs::remove(seen);
+  const ProgramResult handedSync =
+      host({"sync", "--no-gui", "--offline", "--handheld", handheld_.string()},
+           {{"DISPLAY", ":4712"}, {"WAYLAND_DISPLAY", ""}, {"DBUS_SESSION_BUS_ADDRESS", ""}, {"LANG", ""}});
+  EXPECT_EQ(handedSync.status, 0) << handedSync.out << handedSync.err;
+  EXPECT_EQ(CountOf(ReadFile(dir() / "manager.log"), " ended with status 0\n"), 3u);  // run by the manager
+  EXPECT_EQ(ReadFile(seen), "DISPLAY=:4712\nWAYLAND_DISPLAY=(unset)\nDBUS_SESSION_BUS_ADDRESS=(unset)\nLANG=(unset)\n");
 }
 
 // A person with no HotSync user yet starts the wizard: it says to press
