@@ -18,13 +18,17 @@ std::size_t discard(char*, std::size_t size, std::size_t count, void*) { return 
 
 }  // namespace
 
-void run(const std::string& url, const std::optional<std::string>& body, int clients, double seconds, Load& load) {
+void run(const std::string& url, const std::optional<std::string>& body, int clients, double seconds, Load& load,
+         double pace) {
   std::mutex mutex;
   const auto begin = Clock::now();
   const auto end = begin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   std::vector<std::thread> threads;
+  const auto step = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(pace));
   for (int c = 0; c < clients; ++c) {
-    threads.emplace_back([&] {
+    // Paced clients start spread over one step, not all at once.
+    const auto first = begin + step * c / std::max(1, clients);
+    threads.emplace_back([&, first] {
       std::vector<double> mine;
       long failed = 0;
       CURL* curl = curl_easy_init();
@@ -38,7 +42,12 @@ void run(const std::string& url, const std::optional<std::string>& body, int cli
       // A server whose listen queue overflows keeps a client for many SYN
       // retries; past this it counts as failed and the run stays bounded.
       curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
+      auto next = first;
       while (Clock::now() < end) {
+        if (pace > 0) {
+          std::this_thread::sleep_until(next);
+          next += step;
+        }
         const auto start = Clock::now();
         long status = 0;
         if (curl_easy_perform(curl) != CURLE_OK ||

@@ -15,7 +15,11 @@ struct Load {
 };
 
 // `clients` threads send for `seconds`: POST of `body` when given, else GET.
-void run(const std::string& url, const std::optional<std::string>& body, int clients, double seconds, Load& load);
+// Each sends its next request as soon as the last is answered, or, with a
+// `pace`, starts one every `pace` milliseconds (an offered load below what
+// the server can carry, so the figures are the server's, not the queue's).
+void run(const std::string& url, const std::optional<std::string>& body, int clients, double seconds, Load& load,
+         double pace = 0);
 
 double percentile(std::vector<double>& latencies, double p);  // sorts them
 // Prints one line of figures under `what`; returns p99.9.
