@@ -1,5 +1,7 @@
 #include "postgres_db.h"
 
+#include <poll.h>
+
 #include <charconv>
 #include <vector>
 
@@ -77,7 +79,19 @@ void PostgresDb::fail(const std::string& what) const {
 }
 
 void PostgresDb::reconnect_if_lost() {
-    if (PQstatus(conn_) == CONNECTION_OK) return;
+    // A server that restarts, or ends this session, says so and closes the
+    // socket. An idle connection has nothing to read otherwise: when it has,
+    // one empty round trip tells whether the session still stands, before a
+    // request's statement is sent into a dead one and fails.
+    if (PQstatus(conn_) == CONNECTION_OK) {
+        pollfd idle{PQsocket(conn_), POLLIN, 0};
+        if (::poll(&idle, 1, 0) == 0) return;
+        PQconsumeInput(conn_);
+        if (PQstatus(conn_) == CONNECTION_OK) {
+            PgRows probe(PQexec(conn_, ""));
+            if (PQstatus(conn_) == CONNECTION_OK) return;
+        }
+    }
     if (in_transaction_) fail("the connection was lost");
     statements_.clear();
     PQreset(conn_);

@@ -2,12 +2,14 @@
 // PostgreSQL database, held to the same rules: what one remembers, the
 // other remembers the same way, byte for byte, and several connections at
 // once (as several service processes) never hand out an id twice.
+#include <cstdlib>
 #include <filesystem>
 #include <latch>
 #include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 
 #include "catalogue_state.h"
 #include "server_process.h"
@@ -164,6 +166,29 @@ TEST_P(Stores, ConnectionsAtOnceGiveEachHandheldOneIdAndEachSendOnce) {
   EXPECT_EQ(sends, kHandhelds);
   EXPECT_EQ(refusals, 3 * kConnections - 3);
   EXPECT_EQ(open()->device_count("cid"), 3);
+}
+
+TEST_P(Stores, ASessionTheServerEndedIsOpenedAgainForTheNextRequest) {
+  if (std::string(GetParam()) != "PostgreSQL") GTEST_SKIP() << "a folder has no server";
+  auto state = open();
+  const std::string id = state->device_for("ana", {"Ana", "1001"});
+  // What a restart or a fail-over does to every session: ended by the server.
+  PGconn* admin = PQconnectdb(where_.c_str());
+  auto others = [&] {
+    PGresult* r = PQexec(admin,
+                         "SELECT count(*) FROM pg_stat_activity "
+                         "WHERE datname = current_database() AND pid <> pg_backend_pid()");
+    const int n = PQntuples(r) == 1 ? std::atoi(PQgetvalue(r, 0, 0)) : -1;
+    PQclear(r);
+    return n;
+  };
+  ASSERT_EQ(others(), 1);
+  PQclear(PQexec(admin,
+                 "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                 "WHERE datname = current_database() AND pid <> pg_backend_pid()"));
+  while (others() != 0) std::this_thread::yield();  // until it has gone
+  PQfinish(admin);
+  EXPECT_EQ(state->device_for("ana", {"Ana", "1001"}), id);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothStores, Stores, ::testing::Values("SQLite", "PostgreSQL"),
