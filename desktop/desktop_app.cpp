@@ -38,6 +38,12 @@ DesktopApp::DesktopApp(std::unique_ptr<ManagerClient> client, const AppOptions& 
           [this](const HotSyncReport& report) { notifier_.show(notificationFor(report), report.hotsync.id); });
 
   connect(&watch_, &ManagerWatch::eventTaken, this, &DesktopApp::follow);
+  connect(&watch_, &ManagerWatch::eventTaken, &hotsync_, &HotSyncWindow::take);
+  connect(&hotsync_, &HotSyncWindow::cancelWanted, this, [this](int id) {
+    client_->request(
+        QStringLiteral("cancel"), [this](const QJsonObject& reply) { hotsync_.cancelAnswered(reply); },
+        QJsonObject{{QStringLiteral("hotsync"), id}});
+  });
   connect(icon_.get(), &StatusIcon::logWanted, this, [this] { showLog(); });
   connect(&notifier_, &DesktopNotifier::openLog, this, [this] { showLog(); });
   connect(icon_.get(), &StatusIcon::installWanted, this, [this] { showInstall(); });

@@ -8,6 +8,7 @@
 
 #include "desktop/conduits_window.h"
 #include "desktop/desktop_notifier.h"
+#include "desktop/hotsync_window.h"
 #include "desktop/install_window.h"
 #include "desktop/log_window.h"
 #include "desktop/manager_client.h"
@@ -32,6 +33,8 @@ class DesktopApp : public QObject {
   void start();
   ManagerWatch& watch() { return watch_; }
   StatusIcon& icon() { return *icon_; }
+  // Shows itself when a HotSync starts.
+  HotSyncWindow& hotSyncWindow() { return hotsync_; }
   // The windows, made when first wanted.
   LogWindow& showLog();
   InstallWindow& showInstall();
@@ -48,6 +51,7 @@ class DesktopApp : public QObject {
   ManagerWatch watch_;
   DesktopNotifier notifier_;
   std::unique_ptr<StatusIcon> icon_;
+  HotSyncWindow hotsync_;
   std::unique_ptr<LogWindow> log_;
   std::unique_ptr<InstallWindow> install_;
   std::unique_ptr<SetupWindow> setup_;

@@ -33,8 +33,10 @@ std::unique_ptr<QLocalSocket> connectToManager() {
 
 }  // namespace
 
-QByteArray requestLine(const QString& name) {
-  const QJsonObject request{{QStringLiteral("v"), kProtocolVersion}, {QStringLiteral("request"), name}};
+QByteArray requestLine(const QString& name, const QJsonObject& fields) {
+  QJsonObject request = fields;
+  request.insert(QStringLiteral("v"), kProtocolVersion);
+  request.insert(QStringLiteral("request"), name);
   return QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -117,7 +119,7 @@ void SocketManagerClient::streamEnded(const QString& why) {
   retry_.start();
 }
 
-void SocketManagerClient::request(const QString& name, Reply done) {
+void SocketManagerClient::request(const QString& name, Reply done, const QJsonObject& fields) {
   std::unique_ptr<QLocalSocket> owned = connectToManager();
   if (!owned) return done(noManager());
   QLocalSocket* socket = owned.release();
@@ -140,7 +142,7 @@ void SocketManagerClient::request(const QString& name, Reply done) {
     }
     socket->deleteLater();
   });
-  socket->write(requestLine(name));
+  socket->write(requestLine(name, fields));
   socket->flush();
 }
 

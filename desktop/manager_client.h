@@ -22,10 +22,10 @@ class ManagerClient : public QObject {
 
   // Starts following the event stream.
   virtual void start() = 0;
-  // Sends one request ("reload", "quit"); `done` gets the reply, or an error
-  // reply made here ({"reply":"error","error":"no-manager",...}) when no
-  // manager answers.
-  virtual void request(const QString& name, Reply done) = 0;
+  // Sends one request ("reload", "quit", "cancel") with its own `fields`;
+  // `done` gets the reply, or an error reply made here
+  // ({"reply":"error","error":"no-manager",...}) when no manager answers.
+  virtual void request(const QString& name, Reply done, const QJsonObject& fields = {}) = 0;
 
  signals:
   void eventArrived(const QJsonObject& event);
@@ -39,7 +39,7 @@ class SocketManagerClient : public ManagerClient {
   SocketManagerClient();
   ~SocketManagerClient() override;
   void start() override;
-  void request(const QString& name, Reply done) override;
+  void request(const QString& name, Reply done, const QJsonObject& fields = {}) override;
 
  private:
   void connectStream();
@@ -56,7 +56,7 @@ class SocketManagerClient : public ManagerClient {
 };
 
 // The request line for `name` in the protocol this program speaks.
-QByteArray requestLine(const QString& name);
+QByteArray requestLine(const QString& name, const QJsonObject& fields = {});
 
 // Splits complete lines off the front of `buffer`; each one that is a JSON
 // object goes to `take`. A line longer than the protocol allows empties the

@@ -120,7 +120,9 @@ bool applyEvent(ManagerState& state, const QJsonObject& event) {
     state.last = std::move(ended);
   } else if (type == QLatin1String("quitting")) {
     state.quitting = true;
-  } else if (type == QLatin1String("install") || type == QLatin1String("backup") || type == QLatin1String("reloaded")) {
+  } else if (type == QLatin1String("install") || type == QLatin1String("installing") ||
+             type == QLatin1String("backing-up") || type == QLatin1String("backup") ||
+             type == QLatin1String("reloaded")) {
     // Nothing of the state changes; the HotSync's report takes them.
   } else {
     return false;

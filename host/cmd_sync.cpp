@@ -84,6 +84,7 @@ int runBackup(const std::set<uint32_t>& handled) {
   options.progress = [](const std::string& name) {
     std::printf("  Backing up %s\n", name.c_str());
     std::fflush(stdout);
+    reportBackingUp(name);
   };
   const hotsync::BackupReport report = hotsync::backupHandheld(options);
   for (const std::string& line : report.failures) fail(line);
@@ -207,6 +208,7 @@ int runSync(const CommandLine& line) {
 
   std::vector<std::string> messages;
   std::vector<hotsync::InstallOutcome> outcomes;
+  if (const auto queue = hotsync::queuedFiles(user); !queue.empty()) reportInstalling(static_cast<int>(queue.size()));
   const int installed = hotsync::installQueuedFiles(&messages, &outcomes);
   for (const std::string& message : messages) std::printf("%s\n", message.c_str());
   for (const hotsync::InstallOutcome& outcome : outcomes) reportInstall(outcome.file, outcome.installed, outcome.words);

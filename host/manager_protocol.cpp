@@ -1,5 +1,6 @@
 #include "host/manager_protocol.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 
@@ -14,7 +15,7 @@ namespace {
 
 using nlohmann::json;
 
-const char* const kRequests[] = {"state", "events", "reload", "quit", "sync", "session"};
+const char* const kRequests[] = {"state", "events", "reload", "quit", "sync", "session", "cancel"};
 
 std::string envOrEmpty(const char* name) {
   const char* value = std::getenv(name);
@@ -109,6 +110,13 @@ bool parseManagerRequest(const std::string& line, ManagerRequest* request, json*
   if (request->request == "session" && (!message.contains("environment") || !readEnvironment(message, request))) {
     *error = managerError("bad-request", "session needs environment, an object of texts");
     return false;
+  }
+  if (const auto id = message.find("hotsync"); request->request == "cancel" && id != message.end()) {
+    if (!id->is_number_integer() || id->get<long long>() < 1 || id->get<long long>() > INT32_MAX) {
+      *error = managerError("bad-request", "cancel's \"hotsync\" is a HotSync's id");
+      return false;
+    }
+    request->hotsync = static_cast<int>(id->get<long long>());
   }
   return true;
 }

@@ -23,8 +23,9 @@ struct ManagerFolders {
 ManagerFolders ownFolders();
 
 struct ManagerRequest {
-  std::string request;  // state, events, reload, quit, sync, session
+  std::string request;  // state, events, reload, quit, sync, session, cancel
   std::string id;       // echoed in the reply; may be empty
+  int hotsync = 0;      // cancel only: the HotSync meant; 0: the one running
   // sync only
   ManagerFolders folders;
   std::string cwd;

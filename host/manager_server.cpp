@@ -414,6 +414,40 @@ struct ManagerServer::Impl {
     ::close(client);
   }
 
+  // A Cancel pressed in a window: the running HotSync is cancelled as Ctrl-C
+  // cancels `sync` (the handheld hears a cancelled end); a queued one never
+  // starts. An id that names neither cancels nothing, so a late press never
+  // reaches the HotSync after the one it meant.
+  json cancel(const ManagerRequest& request) {
+    json reply = managerReply("cancel", request.id);
+    const int id = request.hotsync;
+    if (running() && (id == 0 || id == current.id)) {
+      if (!cancelSent) {
+        say("HotSync %d cancelled on request", child.pid);
+        ::kill(child.pid, SIGINT);
+        cancelSent = true;
+      }
+      reply["ok"] = true;
+      reply["hotsync"] = current.id;
+      return reply;
+    }
+    const auto queued = std::find_if(pending.begin(), pending.end(), [&](const Job& j) { return j.id == id; });
+    if (id != 0 && queued != pending.end()) {
+      say("a queued HotSync was cancelled on request before its turn");
+      replyTo(*queued, {{"v", kManagerProtocol}, {"reply", "cancelled"}, {"hotsync", id}});
+      endedOnPort(queued->port);
+      drop(*queued, "cancelled");
+      pending.erase(queued);
+      reply["ok"] = true;
+      reply["hotsync"] = id;
+      return reply;
+    }
+    reply["ok"] = false;
+    reply["error"] = "no-hotsync";
+    reply["message"] = id == 0 ? "no HotSync runs" : "HotSync " + std::to_string(id) + " is neither running nor queued";
+    return reply;
+  }
+
   void accept() {
     std::string line;
     std::vector<int> fds;
@@ -443,6 +477,8 @@ struct ManagerServer::Impl {
       reload(client, request.id);
     } else if (request.request == "session") {
       takeSession(client, request);
+    } else if (request.request == "cancel") {
+      refuse(cancel(request));
     } else if (fds.size() != 3) {
       refuse(managerError("bad-request", "sync needs the caller's standard input, output and error"));
     } else if (request.folders != ownFolders() || quitting) {

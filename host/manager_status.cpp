@@ -28,7 +28,9 @@ const std::vector<std::pair<std::string, std::vector<std::string>>>& reportedSte
       {"conduit-started", {"conduit"}},
       {"conduit-ended", {"conduit", "status", "words"}},
       {"progress", {"percent", "words"}},
+      {"installing", {"files"}},
       {"install", {"file", "database", "ok", "words"}},
+      {"backing-up", {"database"}},
       {"backup", {"copied", "unchanged", "failed", "words"}},
   };
   return steps;

@@ -61,6 +61,8 @@ void startSyncReport(int fd) {
 
 void reportUser(const std::string& user) { send({{"event", "user"}, {"user", user}}); }
 
+void reportInstalling(int files) { send({{"event", "installing"}, {"files", files}}); }
+
 void reportInstall(const std::string& file, bool installed, const std::string& words) {
   send({{"event", "install"}, {"file", file}, {"ok", installed}, {"words", words}});
 }
@@ -75,6 +77,8 @@ void reportConduitEnded(const std::string& creator, const std::string& name, int
         {"status", status},
         {"words", words}});
 }
+
+void reportBackingUp(const std::string& database) { send({{"event", "backing-up"}, {"database", database}}); }
 
 void reportBackup(int copied, int unchanged, int failed, const std::string& words) {
   send({{"event", "backup"}, {"copied", copied}, {"unchanged", unchanged}, {"failed", failed}, {"words", words}});

@@ -12,9 +12,13 @@ namespace tarvo::host {
 void startSyncReport(int fd);
 
 void reportUser(const std::string& user);
+// Before the installs: how many files are queued.
+void reportInstalling(int files);
 void reportInstall(const std::string& file, bool installed, const std::string& words);
 void reportConduitStarted(const std::string& creator, const std::string& name);
 void reportConduitEnded(const std::string& creator, const std::string& name, int status, const std::string& words);
+// As the copy of one database begins.
+void reportBackingUp(const std::string& database);
 void reportBackup(int copied, int unchanged, int failed, const std::string& words);
 
 }  // namespace tarvo::host

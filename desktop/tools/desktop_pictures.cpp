@@ -39,7 +39,9 @@ bool save(QWidget& window, const fs::path& file) {
 class NoManager : public ManagerClient {
  public:
   void start() override {}
-  void request(const QString&, Reply done) override { done(QJsonObject{{"error", "no-manager"}}); }
+  void request(const QString&, Reply done, const QJsonObject& = {}) override {
+    done(QJsonObject{{"error", "no-manager"}});
+  }
 };
 
 const char* kState = R"({"manager":{"pid":1},"ports":[{"port":"usb:","link":"usb","condition":"waiting"},

@@ -10,6 +10,124 @@
     </message>
 </context>
 <context>
+    <name>HotSync</name>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="17"/>
+        <source>Installing 1 file</source>
+        <translation>Instalando 1 arquivo</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="17"/>
+        <source>Installing %1 files</source>
+        <translation>Instalando %1 arquivos</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="92"/>
+        <source>%1 not installed: %2</source>
+        <translation>%1 não instalado: %2</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="97"/>
+        <source>Installed 1 file</source>
+        <translation>1 arquivo instalado</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="97"/>
+        <source>Installed %1 files</source>
+        <translation>%1 arquivos instalados</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="98"/>
+        <source>Installing %1 files (%2 done)</source>
+        <translation>Instalando %1 arquivos (%2 feitos)</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="99"/>
+        <source>Installed %1 of %2 files</source>
+        <translation>%1 de %2 arquivos instalados</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="120"/>
+        <source>Backing up %1</source>
+        <translation>Copiando %1</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="131"/>
+        <source>Backup: nothing changed</source>
+        <translation>Cópia de segurança: nada mudou</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="132"/>
+        <source>Backed up 1 database</source>
+        <translation>1 banco de dados copiado</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="133"/>
+        <source>Backed up %1 databases</source>
+        <translation>%1 bancos de dados copiados</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="134"/>
+        <source>%1 could not be copied</source>
+        <translation>%1 não puderam ser copiados</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="147"/>
+        <source>The HotSync could not be started</source>
+        <translation>Não foi possível iniciar o HotSync</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="169"/>
+        <source>HotSync cancelled</source>
+        <translation>HotSync cancelado</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="170"/>
+        <source>HotSync failed</source>
+        <translation>HotSync falhou</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="171"/>
+        <source>HotSync done</source>
+        <translation>HotSync concluído</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="172"/>
+        <source>HotSync of %1 cancelled</source>
+        <translation>HotSync de %1 cancelado</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="173"/>
+        <source>HotSync of %1 failed</source>
+        <translation>HotSync de %1 falhou</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="174"/>
+        <source>HotSync of %1 done</source>
+        <translation>HotSync de %1 concluído</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="177"/>
+        <source>No HotSync is running</source>
+        <translation>Nenhum HotSync em andamento</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="179"/>
+        <source>HotSync over %1</source>
+        <translation>HotSync por %1</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="180"/>
+        <source>HotSync of %1 over %2</source>
+        <translation>HotSync de %1 por %2</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_steps.cpp" line="186"/>
+        <source>Cancelling: the handheld is told to stop</source>
+        <translation>Cancelando: o handheld é avisado para parar</translation>
+    </message>
+</context>
+<context>
     <name>Install</name>
     <message>
         <location filename="../install_queue.cpp" line="22"/>
@@ -125,7 +243,7 @@
     <name>Status</name>
     <message>
         <location filename="../manager_client.cpp" line="21"/>
-        <location filename="../manager_client.cpp" line="89"/>
+        <location filename="../manager_client.cpp" line="91"/>
         <location filename="../status_words.cpp" line="46"/>
         <source>The HotSync manager is not running</source>
         <translation>O gerenciador HotSync não está em execução</translation>
@@ -267,29 +385,52 @@
 <context>
     <name>tarvo::desktop::DesktopApp</name>
     <message>
-        <location filename="../desktop_app.cpp" line="42"/>
+        <location filename="../desktop_app.cpp" line="48"/>
         <source>Start at login</source>
         <translation>Iniciar ao entrar</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="107"/>
+        <location filename="../desktop_app.cpp" line="113"/>
         <source>About Tarvo HotSync Manager</source>
         <translation>Sobre o Gerenciador HotSync Tarvo</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="108"/>
+        <location filename="../desktop_app.cpp" line="114"/>
         <source>&lt;b&gt;Tarvo HotSync Manager&lt;/b&gt; %1&lt;p&gt;Shows what the HotSync manager does, and opens the HotSync log, the install queue, the users&apos; backups and the setup.&lt;/p&gt;</source>
         <translation>&lt;b&gt;Gerenciador HotSync Tarvo&lt;/b&gt; %1&lt;p&gt;Mostra o que o gerenciador HotSync está fazendo e abre o registro do HotSync, a fila de instalação, as cópias de segurança dos usuários e a configuração.&lt;/p&gt;</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="118"/>
+        <location filename="../desktop_app.cpp" line="124"/>
         <source>Quit the HotSync manager</source>
         <translation>Sair do gerenciador HotSync</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="119"/>
+        <location filename="../desktop_app.cpp" line="125"/>
         <source>A HotSync is running. Quitting cancels it (the handheld keeps what was done). Quit anyway?</source>
         <translation>Um HotSync está em andamento. Sair o cancela (o handheld mantém o que já foi feito). Sair mesmo assim?</translation>
+    </message>
+</context>
+<context>
+    <name>tarvo::desktop::HotSyncWindow</name>
+    <message>
+        <location filename="../hotsync_window.cpp" line="16"/>
+        <source>HotSync</source>
+        <translation>HotSync</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_window.cpp" line="35"/>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Cancelar</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_window.cpp" line="36"/>
+        <source>C&amp;lose</source>
+        <translation>&amp;Fechar</translation>
+    </message>
+    <message>
+        <location filename="../hotsync_window.cpp" line="78"/>
+        <source>%1 (failed)</source>
+        <translation>%1 (falhou)</translation>
     </message>
 </context>
 <context>

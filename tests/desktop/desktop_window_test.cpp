@@ -21,7 +21,7 @@ using namespace tarvo::desktop;
 class HandFedClient : public ManagerClient {
  public:
   void start() override { emit lost("The HotSync manager is not running"); }
-  void request(const QString& name, Reply done) override {
+  void request(const QString& name, Reply done, const QJsonObject& = {}) override {
     requests << name;
     done(QJsonObject{{"v", 1}, {"reply", name}});
   }

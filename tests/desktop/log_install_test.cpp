@@ -72,7 +72,7 @@ TEST_F(HostWindows, AnOpenLogFollowsTheManagersEvents) {
   class Quiet : public ManagerClient {
    public:
     void start() override {}
-    void request(const QString&, Reply) override {}
+    void request(const QString&, Reply, const QJsonObject& = {}) override {}
     void feed(const QByteArray& line) { emit eventArrived(tarvo::test::object(line)); }
   };
   auto owned = std::make_unique<Quiet>();

@@ -31,7 +31,7 @@ using namespace tarvo::desktop;
 class ReloadingManager : public ManagerClient {
  public:
   void start() override {}
-  void request(const QString& name, Reply done) override {
+  void request(const QString& name, Reply done, const QJsonObject& = {}) override {
     requests << name;
     done(QJsonObject{{"v", 1},
                      {"reply", name},

@@ -193,6 +193,9 @@ TEST_F(ManagerTest, StatusAndEventsTellAHotSyncFromStartToEnd) {
     if (type == "install") {
       EXPECT_EQ(event["ok"], true) << line;
     }
+    if (type == "installing") {
+      EXPECT_EQ(event["files"], 1) << line;
+    }
     if (type == "conduit-started") {
       EXPECT_EQ(event["conduit"]["creator"], "Tarv");
     }
@@ -200,8 +203,8 @@ TEST_F(ManagerTest, StatusAndEventsTellAHotSyncFromStartToEnd) {
       EXPECT_EQ(event["hotsync"]["status"], 0);
     }
   }
-  EXPECT_EQ(types, (std::vector<std::string>{"state", "queued", "started", "user", "install", "conduit-started",
-                                             "conduit-ended", "backup", "ended", "quitting"}));
+  EXPECT_EQ(types, (std::vector<std::string>{"state", "queued", "started", "user", "installing", "install",
+                                             "conduit-started", "conduit-ended", "backup", "ended", "quitting"}));
 
   // No manager: one line and status 1.
   const ProgramResult none = host({"manager", "--status"});
