@@ -168,12 +168,16 @@ TEST_P(Stores, ConnectionsAtOnceGiveEachHandheldOneIdAndEachSendOnce) {
   EXPECT_EQ(open()->device_count("cid"), 3);
 }
 
-TEST_P(Stores, ASessionTheServerEndedIsOpenedAgainForTheNextRequest) {
-  if (std::string(GetParam()) != "PostgreSQL") GTEST_SKIP() << "a folder has no server";
-  auto state = open();
+INSTANTIATE_TEST_SUITE_P(BothStores, Stores, ::testing::Values("SQLite", "PostgreSQL"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST(PostgresState, ASessionTheServerEndedIsOpenedAgainForTheNextRequest) {
+  TARVO_NEEDS_POSTGRES(server);
+  const std::string where = content_service_test::fresh_postgres_database(server);
+  auto state = open_state(where);
   const std::string id = state->device_for("ana", {"Ana", "1001"});
   // What a restart or a fail-over does to every session: ended by the server.
-  PGconn* admin = PQconnectdb(where_.c_str());
+  PGconn* admin = PQconnectdb(where.c_str());
   auto others = [&] {
     PGresult* r = PQexec(admin,
                          "SELECT count(*) FROM pg_stat_activity "
@@ -190,9 +194,6 @@ TEST_P(Stores, ASessionTheServerEndedIsOpenedAgainForTheNextRequest) {
   PQfinish(admin);
   EXPECT_EQ(state->device_for("ana", {"Ana", "1001"}), id);
 }
-
-INSTANTIATE_TEST_SUITE_P(BothStores, Stores, ::testing::Values("SQLite", "PostgreSQL"),
-                         [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
 }  // namespace tarvo::server
