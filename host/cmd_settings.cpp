@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
+#include <cstdint>
 #include <iostream>
 #include <ostream>
 
@@ -39,11 +39,10 @@ void PrintEntry(std::ostream& out, const SettingsEntry& e) {
 }
 
 bool ParseInt32(const std::string& text, int32_t& value) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  if (begin != end && *begin == '+') ++begin;
-  auto [ptr, ec] = std::from_chars(begin, end, value);
-  return ec == std::errc() && ptr == end && begin != end;
+  int64_t number = 0;
+  if (!cli::parseNumber(text, INT32_MIN, INT32_MAX, &number)) return false;
+  value = static_cast<int32_t>(number);
+  return true;
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {

@@ -136,9 +136,8 @@ bool descriptorOption(const cli::Args& args, const char* name, int* fd, std::str
   *fd = -1;
   if (!args.hasValue(name)) return true;
   const std::string text = args.value(name);
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || value < 0 || value > 1023 || ::fcntl(static_cast<int>(value), F_GETFD) < 0) {
+  int64_t value = -1;
+  if (!cli::parseNumber(text, 0, 1023, &value) || ::fcntl(static_cast<int>(value), F_GETFD) < 0) {
     *error = std::string("--") + name + " needs an open descriptor, not " + text;
     return false;
   }

@@ -54,7 +54,7 @@ bool choosePort(const PortOptions& given, bool useEnvironment, ChosenPort* out, 
   if (rate) {
     int64_t value = 0;
     if (!cli::parseNumber(*rate, 1, 460800, &value) || !hotsync::isSerialSpeed(static_cast<uint32_t>(value))) {
-      *error = "not a serial speed: " + *rate + " (" + hotsync::kSerialSpeedList + ")";
+      *error = "not a serial speed: " + *rate + " (" + hotsync::serialSpeedList() + ")";
       return false;
     }
     out->rate = static_cast<uint32_t>(value);

@@ -1,9 +1,9 @@
 #include "host/manager_config.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 
+#include "cli/arguments.h"
 #include "hotsync/port.h"
 #include "xdg/base_dirs.h"
 
@@ -44,9 +44,8 @@ bool readSettings(const std::filesystem::path& file, ManagerConfig* config, bool
       continue;
     }
     if (key == "handheld-wait") {
-      char* end = nullptr;
-      const long seconds = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || seconds < 1 || seconds > 86400) {
+      int64_t seconds = 0;
+      if (!cli::parseNumber(value, 1, 86400, &seconds)) {
         *error = where + "handheld-wait needs a number of seconds from 1 to 86400";
         return false;
       }

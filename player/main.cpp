@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   int64_t rate = 0;
   if (!args.number("rate", 9600, 460800, 0, &rate, &error)) return usage(error);
   if (rate != 0 && !hotsync::isSerialSpeed(static_cast<uint32_t>(rate))) {
-    return usage("not a serial speed: " + std::to_string(rate) + " (" + hotsync::kSerialSpeedList + ")");
+    return usage("not a serial speed: " + std::to_string(rate) + " (" + hotsync::serialSpeedList() + ")");
   }
   // The desktop as a port name: where this end connects to.
   hotsync::PortName port;

@@ -18,9 +18,6 @@ namespace hotsync {
 // Network HotSync, and an emulator's serial port carried over TCP.
 inline constexpr uint16_t kNetHotSyncPort = 14238;
 inline constexpr uint16_t kSerialTcpPort = 6416;
-// The speeds a serial HotSync runs at.
-inline constexpr uint32_t kSerialSpeeds[] = {9600, 19200, 38400, 57600, 115200, 230400, 460800};
-inline constexpr char kSerialSpeedList[] = "9600, 19200, 38400, 57600, 115200, 230400 or 460800";
 
 // A tty path (serial HotSync), "net:[ADDR][:PORT]" (network HotSync,
 // default 127.0.0.1:14238; "any" is every address), "serial-tcp:[ADDR][:PORT]"
@@ -43,6 +40,8 @@ HOTSYNC_EXPORT std::string portText(const PortName& named);
 // True when only this machine can reach the port (a tty, USB, a loopback address).
 HOTSYNC_EXPORT bool portIsLocal(const PortName& named);
 HOTSYNC_EXPORT bool isSerialSpeed(uint32_t rate);
+// The speeds a serial HotSync runs at, for messages: "9600, 19200, ... or 460800".
+HOTSYNC_EXPORT std::string serialSpeedList();
 
 struct WaitOptions {
   uint32_t rate = 0;                               // serial speed cap; 0: the handheld's maximum

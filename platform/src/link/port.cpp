@@ -1,7 +1,10 @@
 #include "hotsync/port.h"
 
 #include <algorithm>
+#include <span>
 #include <tuple>
+
+#include "dlp/slp/cmp.h"
 
 namespace hotsync {
 
@@ -108,7 +111,16 @@ bool portIsLocal(const PortName& named) {
 }
 
 bool isSerialSpeed(uint32_t rate) {
-  return std::find(std::begin(kSerialSpeeds), std::end(kSerialSpeeds), rate) != std::end(kSerialSpeeds);
+  const std::span<const uint32_t> speeds = dlp::cmp::standardRates();
+  return std::find(speeds.begin(), speeds.end(), rate) != speeds.end();
+}
+
+std::string serialSpeedList() {
+  const std::span<const uint32_t> speeds = dlp::cmp::standardRates();
+  std::string text;
+  for (size_t i = 0; i < speeds.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == speeds.size() ? " or " : ", ") + std::to_string(speeds[i]);
+  return text;
 }
 
 }  // namespace hotsync
