@@ -7,6 +7,8 @@
 namespace tarvo::desktop {
 namespace {
 
+constexpr int kCancelledStatus = 5;
+
 // The texts of this file, in the translation context "Notification".
 class NotificationWords {
   Q_DECLARE_TR_FUNCTIONS(Notification)
@@ -41,6 +43,11 @@ std::optional<HotSyncReport> ReportCollector::take(const QJsonObject& event) {
       report.installed << name;
     else
       report.refused << QStringLiteral("%1: %2").arg(file, event.value(QLatin1String("words")).toString());
+  } else if (type == QLatin1String("conduit-ended")) {
+    // A cancel is no conduit's failure; every other end but a clean one is.
+    const int status = event.value(QLatin1String("status")).toInt();
+    const QString words = event.value(QLatin1String("words")).toString();
+    if (status != 0 && status != kCancelledStatus && !words.isEmpty()) report.causes << words;
   } else if (type == QLatin1String("backup")) {
     report.backedUp = true;
     report.copied += event.value(QLatin1String("copied")).toInt();
@@ -64,6 +71,7 @@ NotificationText notificationFor(const HotSyncReport& report) {
             .arg(h.user);
   QStringList lines;
   if (!h.words.isEmpty()) lines << h.words;
+  if (text.persistent) lines << report.causes;
   if (!report.installed.isEmpty())
     lines << NotificationWords::tr("Installed: %1").arg(report.installed.join(QLatin1String(", ")));
   for (const QString& refused : report.refused) lines << NotificationWords::tr("Not installed: %1").arg(refused);

@@ -16,6 +16,7 @@ struct HotSyncReport {
   HotSyncState hotsync;  // as it ended
   QStringList installed;
   QStringList refused;  // "file: why"
+  QStringList causes;   // why a conduit failed, in its words
   bool backedUp = false;
   int copied = 0;
   int unchanged = 0;

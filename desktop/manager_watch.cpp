@@ -16,7 +16,10 @@ void ManagerWatch::takeEvent(const QJsonObject& event) {
   applyEvent(*state_, event);
   problem_.clear();
   std::optional<HotSyncReport> report = reports_.take(event);
-  if (report) failureSeen_ = !failed(report->hotsync);
+  if (report) {
+    failureSeen_ = !failed(report->hotsync);
+    cause_ = failureSeen_ || report->causes.isEmpty() ? QString() : report->causes.first();
+  }
   emit eventTaken(event);
   emit changed();
   if (report) emit hotSyncEnded(*report);
@@ -24,6 +27,7 @@ void ManagerWatch::takeEvent(const QJsonObject& event) {
 
 void ManagerWatch::takeLoss(const QString& why) {
   state_.reset();
+  cause_.clear();
   problem_ = why;
   emit changed();
 }

@@ -17,7 +17,7 @@ class ManagerWatch : public QObject {
  public:
   // Nothing while no manager answers.
   const ManagerState* state() const { return state_ ? &*state_ : nullptr; }
-  Status status() const { return describeStatus(state(), failureSeen_, problem_); }
+  Status status() const { return describeStatus(state(), failureSeen_, problem_, cause_); }
   // The user looked at the last failure: the icon stops showing it.
   void markFailureSeen();
 
@@ -36,6 +36,7 @@ class ManagerWatch : public QObject {
   ReportCollector reports_;
   bool failureSeen_ = true;
   QString problem_;
+  QString cause_;  // why the last HotSync failed, from its steps
 };
 
 }  // namespace tarvo::desktop

@@ -32,14 +32,14 @@ QString portWords(const QString& port, const QString& link) {
   return StatusWords::tr("a link not known yet");
 }
 
-QString lastHotSyncWords(const HotSyncState& last) {
+QString lastHotSyncWords(const HotSyncState& last, const QString& cause) {
   const QString at = clock(last.ended);
   if (!failed(last)) return StatusWords::tr("Last HotSync done at %1").arg(at);
-  const QString why = last.words.isEmpty() ? last.result : last.words;
+  const QString why = !cause.isEmpty() ? cause : last.words.isEmpty() ? last.result : last.words;
   return StatusWords::tr("Last HotSync failed at %1 (%2)").arg(at, why);
 }
 
-Status describeStatus(const ManagerState* state, bool failureSeen, const QString& problem) {
+Status describeStatus(const ManagerState* state, bool failureSeen, const QString& problem, const QString& cause) {
   Status status;
   if (!state) {
     status.kind = StatusKind::NoManager;
@@ -71,7 +71,7 @@ Status describeStatus(const ManagerState* state, bool failureSeen, const QString
     lines << (state->queue.size() == 1 ? StatusWords::tr("1 HotSync waiting its turn")
                                        : StatusWords::tr("%1 HotSyncs waiting their turn").arg(state->queue.size()));
   if (state->last) {
-    lines << lastHotSyncWords(*state->last);
+    lines << lastHotSyncWords(*state->last, cause);
     if (status.kind == StatusKind::Waiting) status.kind = failed(*state->last) ? StatusKind::Failed : StatusKind::Done;
     if (status.kind == StatusKind::Failed && failureSeen) status.kind = StatusKind::Waiting;
   }

@@ -25,12 +25,14 @@ struct Status {
 // `failureSeen`: the user has looked at the last failure (a click, the log),
 // so the icon goes back to waiting while the tooltip keeps saying it.
 // `problem`: why there is no manager to show (empty: none runs).
-Status describeStatus(const ManagerState* state, bool failureSeen, const QString& problem = {});
+// `cause`: why the last HotSync failed, when its steps said (a conduit's words).
+Status describeStatus(const ManagerState* state, bool failureSeen, const QString& problem = {},
+                      const QString& cause = {});
 
 // "USB", "/dev/ttyUSB0", "the network": how a port or link reads in a sentence.
 QString portWords(const QString& port, const QString& link);
 
 // The last HotSync's end in one line: "Last HotSync done at 18:02", ...
-QString lastHotSyncWords(const HotSyncState& last);
+QString lastHotSyncWords(const HotSyncState& last, const QString& cause = {});
 
 }  // namespace tarvo::desktop

@@ -35,6 +35,7 @@ void logLine(const std::string& line, int32_t activity) { LogAddEntry(Utf8ToCp12
 // here as well; failures decide the exit status.
 struct Reported {
   int failures = 0;
+  std::string firstFailure;  // the conduit's own words for it (a server not reached...)
   bool aborted = false;
 };
 
@@ -44,7 +45,7 @@ Reported showLogEntries(const std::vector<hotsync::LogEntry>& entries) {
     if (entry.activity == slWarning || entry.activity == slSyncAborted) {
       std::fflush(stdout);
       std::fprintf(stderr, "tarvo-hotsync: %s\n", entry.text.c_str());
-      if (entry.activity == slWarning) ++reported.failures;
+      if (entry.activity == slWarning && reported.failures++ == 0) reported.firstFailure = entry.text;
       if (entry.activity == slSyncAborted) reported.aborted = true;
     } else if (entry.activity == slText && !entry.text.empty()) {
       std::printf("log: %s\n", entry.text.c_str());
@@ -123,7 +124,11 @@ int runOne(const ScheduledConduit& scheduled, const std::string& user, std::stri
                                                          : "finished";
   logLine("Conduit " + *label + " " + outcome, status == kExitConduitFailed ? slWarning : slText);
   hotsync::takeLogEntries();
-  reportConduitEnded(scheduled.creator, *label, status, "Conduit " + *label + " " + outcome);
+  // Whoever shows the end says why it failed, in the conduit's own words.
+  const std::string why = status != kExitOk && status != kExitCancelled && !reported.firstFailure.empty()
+                              ? ": " + reported.firstFailure
+                              : "";
+  reportConduitEnded(scheduled.creator, *label, status, "Conduit " + *label + " " + outcome + why);
   return status;
 }
 

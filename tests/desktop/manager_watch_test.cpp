@@ -59,6 +59,30 @@ TEST(ManagerWatch, AFailureStaysUntilSeenAndTheTooltipKeepsIt) {
   EXPECT_EQ(watch.status().kind, StatusKind::Done);
 }
 
+// A HotSync whose conduit could not reach its server says so in the tooltip
+// and the notification, not only "some servers could not be done"; a
+// cancelled one blames no conduit.
+TEST(ManagerWatch, AFailureIsToldInTheConduitsWordsButACancelIsNoConduitsFault) {
+  const char* why = "Conduit Tarvo Sync finished: server 127.0.0.1 could not be reached";
+  for (const bool cancelled : {false, true}) {
+    ManagerWatch watch;
+    std::optional<HotSyncReport> report;
+    QObject::connect(&watch, &ManagerWatch::hotSyncEnded, [&](const HotSyncReport& r) { report = r; });
+    watch.takeEvent(object(kFirstState));
+    QList<QByteArray> lines = cancelled ? hotSyncLines(8, 5, "cancelled", "HotSync cancelled")
+                                        : hotSyncLines(8, 4, "partial", "some servers, conduits or backups failed");
+    lines[7] = QByteArray(R"({"v":1,"event":"conduit-ended","seq":49,"time":"2026-12-08T18:02:09Z","hotsync":8,)"
+                          R"("conduit":{"creator":"Tarv","name":"Tarvo Sync"},"status":)") +
+               (cancelled ? "5" : "4") + R"(,"words":")" + why + R"("})";
+    for (const QByteArray& line : lines) watch.takeEvent(object(line));
+    ASSERT_TRUE(report);
+    const QString tooltip = watch.status().tooltip;
+    const NotificationText note = notificationFor(*report);
+    EXPECT_EQ(tooltip.contains(why), !cancelled) << tooltip.toStdString();
+    EXPECT_EQ(note.body.contains(why), !cancelled) << note.body.toStdString();
+  }
+}
+
 TEST(ManagerWatch, IgnoresWhatItCannotPlaceAndLosesTheStateWithTheManager) {
   ManagerWatch watch;
   // Before the stream's whole state nothing can be applied.
