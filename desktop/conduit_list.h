@@ -1,8 +1,9 @@
 // The conduits as the Conduits window shows them, in HotSync order, read
-// from `tarvo-hotsync conduits` and turned on or off through it, so the
+// from `tarvo-hotsync conduits --json` and turned on or off through it, so the
 // window and the command line keep one list.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <vector>
 
@@ -17,8 +18,8 @@ struct ConduitRow {
   QString next;  // what it does at the next HotSync, in the command's words
 };
 
-// Parses the command's "HotSync order:" section and the registrations above it.
-std::vector<ConduitRow> parseConduits(const QString& listing);
+// Reads the command's JSON lines, one conduit each in HotSync order.
+std::vector<ConduitRow> parseConduits(const QByteArray& jsonLines);
 // Runs the command; *error says why when it fails.
 std::vector<ConduitRow> conduits(QString* error);
 bool setConduitOn(const QString& creator, bool on, QString* error);

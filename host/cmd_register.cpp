@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/arguments.h"
 #include "host/commands.h"
 #include "host/conduit_loader.h"
@@ -35,11 +37,16 @@ constexpr const char* kConduitsHelp =
     "  --disable CREATOR  turn the conduit of CREATOR (four characters) off:\n"
     "                     no HotSync runs it until --enable; a new\n"
     "                     registration of it keeps it off\n"
-    "  --enable CREATOR   turn it on again\n";
+    "  --enable CREATOR   turn it on again\n"
+    "  --json             the HotSync order for scripts: one JSON object per\n"
+    "                     conduit, {\"position\", \"creator\", \"name\", \"priority\",\n"
+    "                     \"always\", \"off\", \"path\", \"runs\", \"next\"}; \"runs\" is\n"
+    "                     false when it will not run (off, its library missing)\n";
 
 constexpr cli::Option kConduitsOptions[] = {
     {"disable", cli::Value, "CREATOR"},
     {"enable", cli::Value, "CREATOR"},
+    {"json"},
 };
 
 // The creators registered now; empty when the store cannot be read.
@@ -81,6 +88,33 @@ std::string nextHotSync(const ScheduledConduit& conduit) {
   if (!conduit.problem.empty()) return "its library is missing: does not run";
   if (conduit.always) return "runs at every HotSync";
   return "runs when the handheld holds a database of creator " + conduit.creator;
+}
+
+// The HotSync order as `conduits --json` prints it: the same rows and words
+// as the text, so a script and the Conduits window read one list.
+int printConduitsJson(const std::map<std::string, std::map<std::string, std::string>>& all) {
+  std::vector<ScheduledConduit> order;
+  std::string error;
+  if (!conduitOrder(&order, &error)) return fail(error);
+  int position = 0;
+  for (const ScheduledConduit& conduit : order) {
+    const auto values = all.find(conduit.creator);
+    const auto name = values == all.end() ? std::string() : [&] {
+      const auto found = values->second.find("name");
+      return found == values->second.end() ? std::string() : found->second;
+    }();
+    const nlohmann::json row = {{"position", ++position},
+                                {"creator", conduit.creator},
+                                {"name", name.empty() ? conduit.creator : name},
+                                {"priority", conduit.priority},
+                                {"always", conduit.always},
+                                {"off", conduit.off},
+                                {"path", conduit.path.string()},
+                                {"runs", !conduit.off && conduit.problem.empty()},
+                                {"next", nextHotSync(conduit)}};
+    std::printf("%s\n", row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  }
+  return kExitOk;
 }
 
 using SelfRegistrationFn = int32_t (*)();
@@ -150,6 +184,7 @@ int runConduits(const CommandLine& line) {
   }
   std::map<std::string, std::map<std::string, std::string>> all;
   if (!hotsync::allRegistrations(&all)) return fail("cannot read the conduit registrations");
+  if (args.has("json")) return printConduitsJson(all);
   if (all.empty()) std::printf("no conduit registered\n");
   for (const auto& [creator, values] : all) {
     std::printf("%s\n", creator.c_str());
@@ -187,7 +222,7 @@ const Command kUnregisterCommand = {
 
 const Command kConduitsCommand = {
     "conduits",
-    "[--disable CREATOR | --enable CREATOR]",
+    "[--disable CREATOR | --enable CREATOR | --json]",
     "the conduit registrations, the order a HotSync runs them in; turn one off or on",
     kConduitsHelp,
     "",

@@ -121,10 +121,12 @@ TEST_F(DesktopFiles, AConduitTurnedOffReachesTheRegistrationsAndTheBackupSwitchT
   EXPECT_TRUE(listing.contains("next HotSync: turned off")) << listing.toStdString();
   ASSERT_EQ(list->topLevelItemCount(), 1);
   EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
-  const std::vector<ConduitRow> rows = parseConduits(listing);
+  const std::vector<ConduitRow> rows = parseConduits(runHost({"conduits", "--json"}).out);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].creator, creator);
+  EXPECT_EQ(rows[0].name, list->topLevelItem(0)->text(0));
   EXPECT_TRUE(rows[0].off);
+  EXPECT_TRUE(listing.contains(rows[0].next)) << rows[0].next.toStdString();
 
   EXPECT_TRUE(window.backup()->isChecked());
   window.backup()->setChecked(false);
