@@ -1,5 +1,5 @@
-// Draws the desktop's status window, its menu, the HotSync log and the
-// Install window from the real widgets into PNG files, for the documentation.
+// Draws the desktop's status window, its menu, the HotSync log, the
+// HotSync window and the other windows from the real widgets into PNG files, for the documentation.
 // The log and the queue are real: two HotSyncs of a copy of the example
 // handheld (the second with a conduit that fails) and two queued files.
 //
@@ -15,6 +15,7 @@
 
 #include "desktop/conduits_window.h"
 #include "desktop/host_command.h"
+#include "desktop/hotsync_window.h"
 #include "desktop/install_window.h"
 #include "desktop/log_window.h"
 #include "desktop/manager_watch.h"
@@ -48,6 +49,17 @@ const char* kState = R"({"manager":{"pid":1},"ports":[{"port":"usb:","link":"usb
   {"port":"/dev/ttyS0","link":"serial","condition":"unavailable","reason":"/dev/ttyS0: Permission denied"}],
   "hotsync":{"id":7,"port":"usb:","link":"usb","user":"Ana Souza","conduit":{"creator":"Tarv","name":"Tarvo Sync"},
   "percent":42},"queue":[],"last":{"id":6,"user":"Ana Souza","ended":"2026-12-08T18:02:11Z","status":0,"result":"ok"}})";
+
+// One HotSync in its conduit, as the manager's events tell it.
+const char* const kHotSync[] = {
+    R"({"event":"started","hotsync":{"id":7,"port":"usb:","link":"usb","percent":0}})",
+    R"({"event":"user","hotsync":7,"user":"Ana Souza"})",
+    R"({"event":"installing","hotsync":7,"files":2})",
+    R"({"event":"install","hotsync":7,"file":"Memo.prc","ok":true,"words":"installed"})",
+    R"({"event":"install","hotsync":7,"file":"Notes.pdb","ok":true,"words":"installed"})",
+    R"({"event":"conduit-started","hotsync":7,"conduit":{"creator":"Tarv","name":"Tarvo Sync"}})",
+    R"({"event":"progress","hotsync":7,"percent":42,"words":"Downloading news"})",
+};
 
 }  // namespace
 
@@ -106,6 +118,10 @@ int main(int argc, char** argv) {
   ManagerWatch watch;
   UsersWindow users(watch);
   ok = save(users, out / "desktop-users.png") && ok;
+
+  HotSyncWindow hotsync;
+  for (const char* event : kHotSync) hotsync.take(QJsonDocument::fromJson(event).object());
+  ok = save(hotsync, out / "desktop-hotsync.png") && ok;
 
   fs::remove_all(world);
   return ok ? 0 : 1;
