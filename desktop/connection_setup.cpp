@@ -10,6 +10,8 @@
 #include <QStandardPaths>
 #include <map>
 
+#include "hotsync/port.h"
+
 namespace tarvo::desktop {
 namespace {
 
@@ -65,10 +67,15 @@ bool readSetup(const QString& file, ConnectionSetup* setup, QString* error) {
         if (!value.startsWith(kAllAddresses)) setup->networkAddress = value;
       }
     } else if (key == QLatin1String("port")) {
-      if (value == QLatin1String("usb:"))
+      // "PATH SPEED" for a serial cradle capped at that speed.
+      const QStringList words = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+      const QString port = words.value(0);
+      if (port == QLatin1String("usb:")) {
         setup->usb = true;
-      else if (!value.startsWith(QLatin1String("net:")))
-        setup->serialPorts << value;
+      } else if (!port.startsWith(QLatin1String("net:")) && !port.isEmpty()) {
+        setup->serialPorts << port;
+        if (words.size() > 1) setup->serialRates[port] = words[1].toInt();
+      }
     }
   }
   return true;
@@ -91,7 +98,12 @@ bool writeSetup(const QString& file, const ConnectionSetup& setup, QString* erro
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty()) lines.removeLast();
   }
   lines << QStringLiteral("usb = %1").arg(setup.usb ? QStringLiteral("on") : QStringLiteral("off"));
-  for (const QString& port : setup.serialPorts) lines << QStringLiteral("port = %1").arg(port);
+  for (const QString& port : setup.serialPorts) {
+    const auto rate = setup.serialRates.find(port);
+    lines << (rate == setup.serialRates.end() || rate->second <= 0
+                  ? QStringLiteral("port = %1").arg(port)
+                  : QStringLiteral("port = %1 %2").arg(port).arg(rate->second));
+  }
   QString network = QStringLiteral("off");
   if (setup.network == NetworkReach::ThisMachine) network = QStringLiteral("on");
   if (setup.network == NetworkReach::LocalNetwork)
@@ -107,6 +119,12 @@ bool writeSetup(const QString& file, const ConnectionSetup& setup, QString* erro
     return false;
   }
   return true;
+}
+
+QList<int> serialSpeeds() {
+  QList<int> speeds;
+  for (const uint32_t speed : hotsync::serialSpeeds()) speeds << static_cast<int>(speed);
+  return speeds;
 }
 
 std::vector<SerialPort> serialPorts(const QString& dev) {

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <vector>
 
 namespace tarvo::desktop {
@@ -14,7 +15,8 @@ enum class NetworkReach { Off, ThisMachine, LocalNetwork };
 
 struct ConnectionSetup {
   bool usb = true;
-  QStringList serialPorts;  // tty paths
+  QStringList serialPorts;             // tty paths
+  std::map<QString, int> serialRates;  // a port's speed cap; none: the handheld's fastest
   NetworkReach network = NetworkReach::Off;
   QString networkAddress;  // an ADDR[:PORT] of the file that is neither "on" nor all addresses: kept
   bool backup = true;
@@ -35,5 +37,8 @@ bool writeSetup(const QString& file, const ConnectionSetup& setup, QString* erro
 // The serial ports present under `dev`: the ttys of USB serial adapters and
 // modems, the built-in ones that exist, and the named links of by-id.
 std::vector<SerialPort> serialPorts(const QString& dev = QStringLiteral("/dev"));
+
+// The speeds a serial port may be capped at, slowest first.
+QList<int> serialSpeeds();
 
 }  // namespace tarvo::desktop

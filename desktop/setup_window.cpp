@@ -1,8 +1,10 @@
 #include "desktop/setup_window.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QJsonArray>
 #include <QLabel>
 #include <QListWidget>
@@ -10,14 +12,21 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tarvo::desktop {
+namespace {
+
+constexpr int kRateRole = Qt::UserRole + 2;
+
+}  // namespace
 
 SetupWindow::SetupWindow(ManagerClient& client, const QString& dev)
     : client_(client),
       dev_(dev),
       usb_(new QCheckBox(tr("Handhelds on &USB"))),
       serial_(new QListWidget),
+      speed_(new QComboBox),
       off_(new QRadioButton(tr("&Off"))),
       thisMachine_(new QRadioButton(tr("&This computer only (an emulator, a bridge)"))),
       localNetwork_(new QRadioButton(tr("The &local network"))),
@@ -30,6 +39,23 @@ SetupWindow::SetupWindow(ManagerClient& client, const QString& dev)
   auto* serialBox = new QGroupBox(tr("Serial cradles"));
   auto* serialLayout = new QVBoxLayout(serialBox);
   serialLayout->addWidget(serial_);
+  auto* speedRow = new QHBoxLayout;
+  auto* speedLabel = new QLabel(tr("S&peed of the chosen port:"));
+  speedLabel->setBuddy(speed_);
+  speed_->addItem(tr("the handheld's fastest"), 0);
+  for (const int rate : serialSpeeds()) speed_->addItem(QString::number(rate), rate);
+  speedRow->addWidget(speedLabel);
+  speedRow->addWidget(speed_, 1);
+  serialLayout->addLayout(speedRow);
+  // Each port keeps its own speed; the box shows the chosen port's.
+  connect(serial_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+    const QSignalBlocker quiet(speed_);
+    speed_->setEnabled(item != nullptr);
+    speed_->setCurrentIndex(std::max(0, speed_->findData(item ? item->data(kRateRole).toInt() : 0)));
+  });
+  connect(speed_, &QComboBox::currentIndexChanged, this, [this] {
+    if (QListWidgetItem* item = serial_->currentItem()) item->setData(kRateRole, speed_->currentData());
+  });
   layout->addWidget(serialBox);
   auto* networkBox = new QGroupBox(tr("Network HotSync"));
   auto* networkLayout = new QVBoxLayout(networkBox);
@@ -71,13 +97,18 @@ void SetupWindow::load() {
     item->setData(Qt::UserRole + 1, port.problem);
     item->setToolTip(port.problem);
     item->setCheckState(configured.removeAll(port.path) > 0 ? Qt::Checked : Qt::Unchecked);
+    const auto rate = setup_.serialRates.find(port.path);
+    item->setData(kRateRole, rate == setup_.serialRates.end() ? 0 : rate->second);
   }
   // A port of the file that is not here now stays chosen.
   for (const QString& missing : configured) {
     auto* item = new QListWidgetItem(tr("%1 (not present now)").arg(missing), serial_);
     item->setData(Qt::UserRole, missing);
     item->setCheckState(Qt::Checked);
+    const auto rate = setup_.serialRates.find(missing);
+    item->setData(kRateRole, rate == setup_.serialRates.end() ? 0 : rate->second);
   }
+  speed_->setEnabled(false);  // until a port is chosen
   network(setup_.network)->setChecked(true);
   warning_->setVisible(setup_.network == NetworkReach::LocalNetwork);
   showProblems();
@@ -96,9 +127,14 @@ void SetupWindow::showProblems() {
 void SetupWindow::save() {
   setup_.usb = usb_->isChecked();
   setup_.serialPorts.clear();
-  for (int i = 0; i < serial_->count(); ++i)
-    if (serial_->item(i)->checkState() == Qt::Checked)
-      setup_.serialPorts << serial_->item(i)->data(Qt::UserRole).toString();
+  setup_.serialRates.clear();
+  for (int i = 0; i < serial_->count(); ++i) {
+    const QListWidgetItem* item = serial_->item(i);
+    if (item->checkState() != Qt::Checked) continue;
+    const QString path = item->data(Qt::UserRole).toString();
+    setup_.serialPorts << path;
+    if (const int rate = item->data(kRateRole).toInt(); rate > 0) setup_.serialRates[path] = rate;
+  }
   setup_.network = off_->isChecked()           ? NetworkReach::Off
                    : thisMachine_->isChecked() ? NetworkReach::ThisMachine
                                                : NetworkReach::LocalNetwork;

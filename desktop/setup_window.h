@@ -8,6 +8,7 @@
 #include "desktop/manager_client.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QRadioButton;
@@ -24,6 +25,8 @@ class SetupWindow : public QWidget {
   // The form's parts, for tests.
   QCheckBox* usb() { return usb_; }
   QListWidget* serial() { return serial_; }
+  // The speed of the port chosen in the list: 0 (the handheld's fastest) or a speed.
+  QComboBox* speed() { return speed_; }
   QRadioButton* network(NetworkReach reach);
 
  private:
@@ -34,6 +37,7 @@ class SetupWindow : public QWidget {
   ConnectionSetup setup_;
   QCheckBox* usb_;
   QListWidget* serial_;
+  QComboBox* speed_;
   QRadioButton* off_;
   QRadioButton* thisMachine_;
   QRadioButton* localNetwork_;

@@ -58,6 +58,25 @@ bool readSettings(const std::filesystem::path& file, ManagerConfig* config, bool
     }
     if (key == "port") {
       std::string why;
+      // "PATH SPEED": a serial cradle's speed after its path (a tty path
+      // holds no blank).
+      const auto blank = value.find_first_of(" \t");
+      const std::string speed = blank == std::string::npos ? "" : trimmed(value.substr(blank));
+      const std::string port = value.substr(0, blank);
+      if (!speed.empty()) {
+        hotsync::PortName named;
+        int64_t rate = 0;
+        if (!hotsync::parsePortName(port, &named, &why) || named.kind != hotsync::PortName::Tty) {
+          *error = where + "only a serial port has a speed, not " + port;
+          return false;
+        }
+        if (!cli::parseNumber(speed, 1, UINT32_MAX, &rate) || !hotsync::isSerialSpeed(static_cast<uint32_t>(rate))) {
+          *error = where + "a serial speed is " + hotsync::serialSpeedList() + ", not " + speed;
+          return false;
+        }
+        config->rates[port] = static_cast<uint32_t>(rate);
+      }
+      const std::string& value = port;
       if (value.starts_with("net:"))
         std::erase_if(config->ports, [](const std::string& p) { return p.starts_with("net:"); });
       if (!managerTakesPort(value, &why)) {

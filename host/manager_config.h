@@ -5,6 +5,8 @@
 //   # a port as --port names it: a tty path, net:[ADDR][:PORT] or usb:;
 //   # one line per port, all watched at once
 //   port = /dev/ttyUSB0
+//   # a serial port's speed after its path caps that cradle's line
+//   port = /dev/ttyS0 57600
 //   port = usb:
 //   # USB handhelds: on (the default) or off
 //   usb = on
@@ -16,16 +18,19 @@
 //   handheld-wait = 120
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace tarvo::host {
 
 struct ManagerConfig {
-  std::vector<std::string> ports;  // where handhelds call, as --port names them; usb: first unless turned off
-  bool backup = true;              // back up the changed databases after the conduits
-  int handheldWait = 300;          // seconds a HotSync may wait for its handheld
+  std::vector<std::string> ports;         // where handhelds call, as --port names them; usb: first unless turned off
+  bool backup = true;                     // back up the changed databases after the conduits
+  int handheldWait = 300;                 // seconds a HotSync may wait for its handheld
+  std::map<std::string, uint32_t> rates;  // a serial port's cap on its speed, by its path
 };
 
 std::filesystem::path managerConfigFile();

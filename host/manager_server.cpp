@@ -261,6 +261,10 @@ struct ManagerServer::Impl {
         launch.session = sessionForHandheld();
         launch.linkFd = current.call.linkFd;
       }
+      // A cradle's speed from manager.conf caps its line.
+      if (const auto rate = config.rates.find(current.port);
+          rate != config.rates.end() && !current.call.options.empty())
+        launch.options.insert(launch.options.end(), {"--rate", std::to_string(rate->second)});
       std::string error;
       if (!startHotSync(launch, &child, &error)) {
         say("cannot start a HotSync: %s", error.c_str());

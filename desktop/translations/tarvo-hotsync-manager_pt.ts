@@ -27,102 +27,102 @@
         <translation>%1 não instalado: %2</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="97"/>
+        <location filename="../hotsync_steps.cpp" line="98"/>
         <source>Installed 1 file</source>
         <translation>1 arquivo instalado</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="97"/>
+        <location filename="../hotsync_steps.cpp" line="98"/>
         <source>Installed %1 files</source>
         <translation>%1 arquivos instalados</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="98"/>
+        <location filename="../hotsync_steps.cpp" line="99"/>
         <source>Installing %1 files (%2 done)</source>
         <translation>Instalando %1 arquivos (%2 feitos)</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="99"/>
+        <location filename="../hotsync_steps.cpp" line="100"/>
         <source>Installed %1 of %2 files</source>
         <translation>%1 de %2 arquivos instalados</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="120"/>
+        <location filename="../hotsync_steps.cpp" line="122"/>
         <source>Backing up %1</source>
         <translation>Copiando %1</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="131"/>
+        <location filename="../hotsync_steps.cpp" line="133"/>
         <source>Backup: nothing changed</source>
         <translation>Cópia de segurança: nada mudou</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="132"/>
+        <location filename="../hotsync_steps.cpp" line="134"/>
         <source>Backed up 1 database</source>
         <translation>1 banco de dados copiado</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="133"/>
+        <location filename="../hotsync_steps.cpp" line="135"/>
         <source>Backed up %1 databases</source>
         <translation>%1 bancos de dados copiados</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="134"/>
+        <location filename="../hotsync_steps.cpp" line="136"/>
         <source>%1 could not be copied</source>
         <translation>%1 não puderam ser copiados</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="147"/>
+        <location filename="../hotsync_steps.cpp" line="149"/>
         <source>The HotSync could not be started</source>
         <translation>Não foi possível iniciar o HotSync</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="169"/>
+        <location filename="../hotsync_steps.cpp" line="171"/>
         <source>HotSync cancelled</source>
         <translation>HotSync cancelado</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="170"/>
+        <location filename="../hotsync_steps.cpp" line="172"/>
         <source>HotSync failed</source>
         <translation>HotSync falhou</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="171"/>
+        <location filename="../hotsync_steps.cpp" line="173"/>
         <source>HotSync done</source>
         <translation>HotSync concluído</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="172"/>
+        <location filename="../hotsync_steps.cpp" line="174"/>
         <source>HotSync of %1 cancelled</source>
         <translation>HotSync de %1 cancelado</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="173"/>
+        <location filename="../hotsync_steps.cpp" line="175"/>
         <source>HotSync of %1 failed</source>
         <translation>HotSync de %1 falhou</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="174"/>
+        <location filename="../hotsync_steps.cpp" line="176"/>
         <source>HotSync of %1 done</source>
         <translation>HotSync de %1 concluído</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="177"/>
+        <location filename="../hotsync_steps.cpp" line="179"/>
         <source>No HotSync is running</source>
         <translation>Nenhum HotSync em andamento</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="179"/>
+        <location filename="../hotsync_steps.cpp" line="181"/>
         <source>HotSync over %1</source>
         <translation>HotSync por %1</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="180"/>
+        <location filename="../hotsync_steps.cpp" line="182"/>
         <source>HotSync of %1 over %2</source>
         <translation>HotSync de %1 por %2</translation>
     </message>
     <message>
-        <location filename="../hotsync_steps.cpp" line="186"/>
+        <location filename="../hotsync_steps.cpp" line="188"/>
         <source>Cancelling: the handheld is told to stop</source>
         <translation>Cancelando: o handheld é avisado para parar</translation>
     </message>
@@ -181,52 +181,52 @@
         <translation>Abrir o registro</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="60"/>
+        <location filename="../hotsync_report.cpp" line="67"/>
         <source>HotSync failed</source>
         <translation>HotSync falhou</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="60"/>
+        <location filename="../hotsync_report.cpp" line="67"/>
         <source>HotSync done</source>
         <translation>HotSync concluído</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="63"/>
+        <location filename="../hotsync_report.cpp" line="70"/>
         <source>HotSync of %1 failed</source>
         <translation>HotSync de %1 falhou</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="63"/>
+        <location filename="../hotsync_report.cpp" line="70"/>
         <source>HotSync of %1 done</source>
         <translation>HotSync de %1 concluído</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="68"/>
+        <location filename="../hotsync_report.cpp" line="76"/>
         <source>Installed: %1</source>
         <translation>Instalado: %1</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="69"/>
+        <location filename="../hotsync_report.cpp" line="77"/>
         <source>Not installed: %1</source>
         <translation>Não instalado: %1</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="71"/>
+        <location filename="../hotsync_report.cpp" line="79"/>
         <source>Backed up 1 database</source>
         <translation>1 banco de dados copiado</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="72"/>
+        <location filename="../hotsync_report.cpp" line="80"/>
         <source>Backed up %1 databases</source>
         <translation>%1 bancos de dados copiados</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="75"/>
+        <location filename="../hotsync_report.cpp" line="83"/>
         <source>1 could not be copied</source>
         <translation>1 não pôde ser copiado</translation>
     </message>
     <message>
-        <location filename="../hotsync_report.cpp" line="76"/>
+        <location filename="../hotsync_report.cpp" line="84"/>
         <source>%1 could not be copied</source>
         <translation>%1 não puderam ser copiados</translation>
     </message>
@@ -234,7 +234,7 @@
 <context>
     <name>Setup</name>
     <message>
-        <location filename="../connection_setup.cpp" line="133"/>
+        <location filename="../connection_setup.cpp" line="151"/>
         <source>%1: permission denied; add yourself to the dialout group (sudo adduser $USER dialout) and log in again</source>
         <translation>%1: permissão negada; entre no grupo dialout (sudo adduser $USER dialout) e faça login de novo</translation>
     </message>
@@ -385,27 +385,27 @@
 <context>
     <name>tarvo::desktop::DesktopApp</name>
     <message>
-        <location filename="../desktop_app.cpp" line="48"/>
+        <location filename="../desktop_app.cpp" line="56"/>
         <source>Start at login</source>
         <translation>Iniciar ao entrar</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="113"/>
+        <location filename="../desktop_app.cpp" line="121"/>
         <source>About Tarvo HotSync Manager</source>
         <translation>Sobre o Gerenciador HotSync Tarvo</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="114"/>
+        <location filename="../desktop_app.cpp" line="122"/>
         <source>&lt;b&gt;Tarvo HotSync Manager&lt;/b&gt; %1&lt;p&gt;Shows what the HotSync manager does, and opens the HotSync log, the install queue, the users&apos; backups and the setup.&lt;/p&gt;</source>
         <translation>&lt;b&gt;Gerenciador HotSync Tarvo&lt;/b&gt; %1&lt;p&gt;Mostra o que o gerenciador HotSync está fazendo e abre o registro do HotSync, a fila de instalação, as cópias de segurança dos usuários e a configuração.&lt;/p&gt;</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="124"/>
+        <location filename="../desktop_app.cpp" line="132"/>
         <source>Quit the HotSync manager</source>
         <translation>Sair do gerenciador HotSync</translation>
     </message>
     <message>
-        <location filename="../desktop_app.cpp" line="125"/>
+        <location filename="../desktop_app.cpp" line="133"/>
         <source>A HotSync is running. Quitting cancels it (the handheld keeps what was done). Quit anyway?</source>
         <translation>Um HotSync está em andamento. Sair o cancela (o handheld mantém o que já foi feito). Sair mesmo assim?</translation>
     </message>
@@ -579,77 +579,87 @@
 <context>
     <name>tarvo::desktop::SetupWindow</name>
     <message>
-        <location filename="../setup_window.cpp" line="19"/>
+        <location filename="../setup_window.cpp" line="27"/>
         <source>Handhelds on &amp;USB</source>
         <translation>Handhelds pela &amp;USB</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="21"/>
+        <location filename="../setup_window.cpp" line="30"/>
         <source>&amp;Off</source>
         <translation>&amp;Desligado</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="22"/>
+        <location filename="../setup_window.cpp" line="31"/>
         <source>&amp;This computer only (an emulator, a bridge)</source>
         <translation>&amp;Somente este computador (um emulador, uma ponte)</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="23"/>
+        <location filename="../setup_window.cpp" line="32"/>
         <source>The &amp;local network</source>
         <translation>A rede &amp;local</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="24"/>
+        <location filename="../setup_window.cpp" line="33"/>
         <source>Anyone on the local network who can reach this computer can then start a HotSync with it.</source>
         <translation>Qualquer pessoa na rede local que alcance este computador poderá então iniciar um HotSync com ele.</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="27"/>
+        <location filename="../setup_window.cpp" line="36"/>
         <source>Setup</source>
         <translation>Configuração</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="30"/>
+        <location filename="../setup_window.cpp" line="39"/>
         <source>Serial cradles</source>
         <translation>Berços seriais</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="34"/>
+        <location filename="../setup_window.cpp" line="43"/>
+        <source>S&amp;peed of the chosen port:</source>
+        <translation>&amp;Velocidade da porta escolhida:</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="45"/>
+        <source>the handheld&apos;s fastest</source>
+        <translation>a mais rápida do handheld</translation>
+    </message>
+    <message>
+        <location filename="../setup_window.cpp" line="60"/>
         <source>Network HotSync</source>
         <translation>HotSync pela rede</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="77"/>
+        <location filename="../setup_window.cpp" line="105"/>
         <source>%1 (not present now)</source>
         <translation>%1 (ausente agora)</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="107"/>
+        <location filename="../setup_window.cpp" line="143"/>
         <source>Not saved: %1</source>
         <translation>Não salvo: %1</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="110"/>
+        <location filename="../setup_window.cpp" line="146"/>
         <source>Saved; asking the HotSync manager to read it...</source>
         <translation>Salvo; pedindo ao gerenciador HotSync que o leia...</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="115"/>
+        <location filename="../setup_window.cpp" line="151"/>
         <source>Saved. The HotSync manager is not running: it uses this at its next start.</source>
         <translation>Salvo. O gerenciador HotSync não está em execução: ele usará isto ao iniciar.</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="120"/>
+        <location filename="../setup_window.cpp" line="156"/>
         <source>Saved. The HotSync manager now watches: %1</source>
         <translation>Salvo. O gerenciador HotSync agora observa: %1</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="121"/>
+        <location filename="../setup_window.cpp" line="157"/>
         <source>no port</source>
         <translation>nenhuma porta</translation>
     </message>
     <message>
-        <location filename="../setup_window.cpp" line="123"/>
+        <location filename="../setup_window.cpp" line="159"/>
         <source>Saved, but the HotSync manager keeps its settings: %1</source>
         <translation>Salvo, mas o gerenciador HotSync mantém suas configurações: %1</translation>
     </message>

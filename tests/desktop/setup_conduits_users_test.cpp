@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QListWidget>
@@ -72,8 +73,9 @@ TEST_F(DesktopFiles, SetupRoundTripsManagerConfKeepingWhatItDoesNotEdit) {
   fs::create_symlink("../../ttyUSB0", dev / "serial/by-id/usb-Palm_Inc._Handheld-if00-port0");
   const QString conf = managerConfigPath();
   fs::create_directories(fs::path(conf.toStdString()).parent_path());
-  std::ofstream(conf.toStdString()) << "# mine\nhandheld-wait = 120\nport = /dev/ttyUSB7\nport = net:127.0.0.1:9000\n"
-                                       "network = on\nbackup = off\n";
+  std::ofstream(conf.toStdString())
+      << "# mine\nhandheld-wait = 120\nport = /dev/ttyUSB7 19200\nport = net:127.0.0.1:9000\n"
+         "network = on\nbackup = off\n";
 
   ReloadingManager manager;
   SetupWindow window(manager, QString::fromStdString(dev.string()));
@@ -87,6 +89,15 @@ TEST_F(DesktopFiles, SetupRoundTripsManagerConfKeepingWhatItDoesNotEdit) {
   EXPECT_EQ(serial->item(2)->text(), "/dev/ttyUSB7 (not present now)");
   EXPECT_EQ(serial->item(2)->checkState(), Qt::Checked);
 
+  // Each port its own speed: the file's for the one not present now, the
+  // one chosen here for the adapter.
+  serial->setCurrentRow(2);
+  EXPECT_EQ(window.speed()->currentData().toInt(), 19200);
+  serial->setCurrentRow(1);
+  EXPECT_EQ(window.speed()->currentData().toInt(), 0);
+  window.speed()->setCurrentIndex(window.speed()->findData(57600));
+  serial->setCurrentRow(2);
+  EXPECT_EQ(window.speed()->currentData().toInt(), 19200);
   serial->item(1)->setCheckState(Qt::Checked);
   serial->item(2)->setCheckState(Qt::Unchecked);
   window.usb()->setChecked(false);
@@ -95,12 +106,16 @@ TEST_F(DesktopFiles, SetupRoundTripsManagerConfKeepingWhatItDoesNotEdit) {
   EXPECT_EQ(manager.requests, QStringList{"reload"});
   EXPECT_EQ(window.message(), "Saved. The HotSync manager now watches: usb:, net:0.0.0.0:14238");
   EXPECT_EQ(read(conf), "# mine\nhandheld-wait = 120\nport = net:127.0.0.1:9000\nusb = off\nport = " + usb0 +
-                            "\nnetwork = 0.0.0.0\nbackup = off\n");
+                            " 57600\nnetwork = 0.0.0.0\nbackup = off\n");
+  // The manager takes what the window wrote.
+  const HostResult started = runHost({"manager", "-r"});
+  EXPECT_EQ(started.status, 0) << started.error.toStdString();
 
   ConnectionSetup again;
   ASSERT_TRUE(readSetup(conf, &again, nullptr));
   EXPECT_FALSE(again.usb);
   EXPECT_EQ(again.serialPorts, QStringList{usb0});
+  EXPECT_EQ(again.serialRates, (std::map<QString, int>{{usb0, 57600}}));
   EXPECT_EQ(again.network, NetworkReach::LocalNetwork);
   EXPECT_FALSE(again.backup);
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "files.h"
+#include "host/manager_config.h"
 #include "host_fixture.h"
 #include "scripted_server.h"
 #include "waits.h"
@@ -61,6 +62,28 @@ TEST_F(HostTest, PortMistakesGiveOneLineAndStatusOne) {
   std::filesystem::create_directories(root_ / "config" / "tarvo-hotsync");
   std::ofstream(root_ / "config" / "tarvo-hotsync" / "manager.conf") << "port = serial-tcp:\n";
   EXPECT_THAT(host({"manager"}).err, HasSubstr("manager.conf:1: the HotSync manager waits on a tty, net:"));
+}
+
+// A serial cradle's speed rides on its port line; only a tty has one, and
+// only a speed a serial HotSync runs at.
+TEST_F(HostTest, ASerialPortsSpeedInManagerConfIsItsAndOnlyATtyHasOne) {
+  const std::filesystem::path file = root_ / "manager.conf";
+  host::ManagerConfig config;
+  std::string error;
+  std::ofstream(file) << "port = /dev/ttyS0   57600\nport = /dev/ttyUSB0\n";
+  ASSERT_TRUE(host::readManagerConfig(file, &config, &error)) << error;
+  EXPECT_EQ(config.ports, (std::vector<std::string>{"usb:", "/dev/ttyS0", "/dev/ttyUSB0"}));
+  EXPECT_EQ(config.rates, (std::map<std::string, uint32_t>{{"/dev/ttyS0", 57600}}));
+  for (const auto& [line, said] : std::vector<std::pair<std::string, std::string>>{
+           {"port = usb: 57600", "only a serial port has a speed, not usb:"},
+           {"port = net:127.0.0.1:14238 9600", "only a serial port has a speed"},
+           {"port = /dev/ttyS0 12345", "a serial speed is 9600"},
+           {"port = /dev/ttyS0 fast", "not fast"}}) {
+    std::ofstream(file) << line << "\n";
+    host::ManagerConfig refused;
+    EXPECT_FALSE(host::readManagerConfig(file, &refused, &error)) << line;
+    EXPECT_THAT(error, HasSubstr(said)) << line;
+  }
 }
 
 TEST_F(HostTest, AWaitEndsWithStatusNineWhenNoHandheldComesAndAtOnceOnCtrlC) {

@@ -40,6 +40,8 @@ HOTSYNC_EXPORT std::string portText(const PortName& named);
 // True when only this machine can reach the port (a tty, USB, a loopback address).
 HOTSYNC_EXPORT bool portIsLocal(const PortName& named);
 HOTSYNC_EXPORT bool isSerialSpeed(uint32_t rate);
+// Those speeds, slowest first (the Setup window offers them).
+HOTSYNC_EXPORT std::vector<uint32_t> serialSpeeds();
 // The speeds a serial HotSync runs at, for messages: "9600, 19200, ... or 460800".
 HOTSYNC_EXPORT std::string serialSpeedList();
 

@@ -115,6 +115,11 @@ bool isSerialSpeed(uint32_t rate) {
   return std::find(speeds.begin(), speeds.end(), rate) != speeds.end();
 }
 
+std::vector<uint32_t> serialSpeeds() {
+  const std::span<const uint32_t> speeds = dlp::cmp::standardRates();
+  return {speeds.begin(), speeds.end()};
+}
+
 std::string serialSpeedList() {
   const std::span<const uint32_t> speeds = dlp::cmp::standardRates();
   std::string text;
