@@ -185,13 +185,15 @@ int runConduits(const CommandLine& line) {
   std::map<std::string, std::map<std::string, std::string>> all;
   if (!hotsync::allRegistrations(&all)) return fail("cannot read the conduit registrations");
   if (args.has("json")) return printConduitsJson(all);
-  if (all.empty()) std::printf("no conduit registered\n");
+  std::vector<ScheduledConduit> order;
+  if (!conduitOrder(&order, &error)) return fail(error);
+  // With nothing registered ever, the conduit installed beside the host
+  // stands in; say so rather than "none" above a conduit that will run.
+  if (all.empty()) std::printf(order.empty() ? "no conduit registered\n" : "no conduit registered; the one installed beside the host stands in\n");
   for (const auto& [creator, values] : all) {
     std::printf("%s\n", creator.c_str());
     for (const auto& [key, value] : values) std::printf("  %-10s %s\n", key.c_str(), value.c_str());
   }
-  std::vector<ScheduledConduit> order;
-  if (!conduitOrder(&order, &error)) return fail(error);
   if (!order.empty()) std::printf("HotSync order:\n");
   int position = 0;
   for (const ScheduledConduit& conduit : order) {

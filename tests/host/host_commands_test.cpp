@@ -115,8 +115,16 @@ TEST_F(HostTest, InstallQueueReplacesByDatabaseNameAndCanBeListedAndEmptied) {
   EXPECT_EQ(host({"install", "--list", "--user", "Ana"}).out, "");
 
   EXPECT_EQ(host({"users", "--delete", "Ana", "--yes"}).out, "deleted HotSync user \"Ana\"\n");
-  EXPECT_EQ(host({"users"}).out, "");
+  const ProgramResult none = host({"users"});
+  EXPECT_EQ(none.out, "");
+  EXPECT_THAT(none.err, HasSubstr("no HotSync user yet"));
   EXPECT_EQ(host({"users", "--delete", "Ana", "--yes"}).status, 1);
+}
+
+// Nothing ever registered: the listing must not say "none" above a conduit that runs.
+TEST_F(HostTest, ConduitsSayTheInstalledOneStandsInWhileNoneIsRegistered) {
+  EXPECT_THAT(host({"conduits"}).out,
+              ::testing::StartsWith("no conduit registered; the one installed beside the host stands in\nHotSync order:\n"));
 }
 
 TEST_F(HostTest, DeletingAUserAsksFirstAndKeepsItsBackupsUnlessTold) {
