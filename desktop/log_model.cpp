@@ -28,6 +28,17 @@ std::map<QString, std::vector<LogGroup>> groupLog(const QByteArray& jsonLines) {
   return users;
 }
 
+std::map<QString, QStringList> handheldLogs(const QByteArray& jsonLines) {
+  std::map<QString, QStringList> users;
+  for (const QByteArray& raw : jsonLines.split('\n')) {
+    const QJsonObject entry = QJsonDocument::fromJson(raw).object();
+    const QString user = entry.value(QLatin1String("user")).toString();
+    if (entry.value(QLatin1String("log")) != QLatin1String("handheld") || user.isEmpty()) continue;
+    users[user] << entry.value(QLatin1String("text")).toString();
+  }
+  return users;
+}
+
 QString logText(const QString& user, const std::vector<LogGroup>& groups) {
   QString text = QCoreApplication::translate("Log", "HotSync log of %1").arg(user) + QLatin1Char('\n');
   for (const LogGroup& group : groups) {

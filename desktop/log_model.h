@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <map>
 #include <vector>
 
@@ -32,6 +33,9 @@ inline const QString kHotSyncStartText = QStringLiteral("HotSync started");
 // Each user's HotSyncs, oldest first. Entries written before any HotSync
 // start line (an older log) form one group.
 std::map<QString, std::vector<LogGroup>> groupLog(const QByteArray& jsonLines);
+
+// Each user's handheld log as its last HotSync left it, from the same lines.
+std::map<QString, QStringList> handheldLogs(const QByteArray& jsonLines);
 
 // The groups as plain text, for copying and saving.
 QString logText(const QString& user, const std::vector<LogGroup>& groups);

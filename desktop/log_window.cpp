@@ -8,8 +8,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -18,7 +20,8 @@
 
 namespace tarvo::desktop {
 
-LogWindow::LogWindow() : users_(new QComboBox), tree_(new QTreeWidget), problem_(new QLabel) {
+LogWindow::LogWindow()
+    : users_(new QComboBox), tree_(new QTreeWidget), handheld_(new QPlainTextEdit), problem_(new QLabel) {
   setWindowTitle(tr("HotSync log"));
   resize(720, 480);
   auto* layout = new QVBoxLayout(this);
@@ -32,7 +35,19 @@ LogWindow::LogWindow() : users_(new QComboBox), tree_(new QTreeWidget), problem_
   tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   tree_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
   tree_->setAlternatingRowColors(true);
-  layout->addWidget(tree_, 1);
+  // The handheld's own log beside the desktop's.
+  auto* split = new QSplitter;
+  split->addWidget(tree_);
+  auto* handheldSide = new QWidget;
+  auto* handheldLayout = new QVBoxLayout(handheldSide);
+  handheldLayout->setContentsMargins(0, 0, 0, 0);
+  handheldLayout->addWidget(new QLabel(tr("On the handheld (its last HotSync):")));
+  handheld_->setReadOnly(true);
+  handheldLayout->addWidget(handheld_, 1);
+  split->addWidget(handheldSide);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 1);
+  layout->addWidget(split, 1);
   problem_->setWordWrap(true);
   problem_->hide();
   layout->addWidget(problem_);
@@ -53,6 +68,7 @@ void LogWindow::reload() {
   problem_->setVisible(!result.ran || result.status != 0);
   problem_->setText(tr("The log could not be read: %1").arg(result.error));
   groups_ = groupLog(result.out);
+  handheldLogs_ = handheldLogs(result.out);
   const QString shown = users_->currentText();
   {
     const QSignalBlocker quiet(users_);
@@ -71,6 +87,8 @@ QString LogWindow::currentUser() const { return users_->currentText(); }
 
 void LogWindow::fill() {
   tree_->clear();
+  const auto kept = handheldLogs_.find(users_->currentText());
+  handheld_->setPlainText(kept == handheldLogs_.end() ? QString() : kept->second.join(QLatin1Char('\n')));
   const auto at = groups_.find(users_->currentText());
   if (at == groups_.end()) return;
   const QIcon failedIcon = style()->standardIcon(QStyle::SP_MessageBoxCritical);

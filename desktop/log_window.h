@@ -9,6 +9,7 @@
 #include "desktop/log_model.h"
 
 class QComboBox;
+class QPlainTextEdit;
 class QLabel;
 class QTreeWidget;
 
@@ -25,6 +26,8 @@ class LogWindow : public QWidget {
   QString currentUser() const;
   QString text() const;  // what Copy and Save give
   QTreeWidget* tree() { return tree_; }
+  // The handheld's own log of the shown user, as its last HotSync left it.
+  QPlainTextEdit* handheld() { return handheld_; }
 
  private:
   void fill();
@@ -32,8 +35,10 @@ class LogWindow : public QWidget {
 
   QComboBox* users_;
   QTreeWidget* tree_;
+  QPlainTextEdit* handheld_;
   QLabel* problem_;
   std::map<QString, std::vector<LogGroup>> groups_;
+  std::map<QString, QStringList> handheldLogs_;
 };
 
 }  // namespace tarvo::desktop

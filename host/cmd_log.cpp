@@ -21,7 +21,9 @@ constexpr const char* kLogHelp =
     "(texto -1, cancelado 8, início 19, fim 20, aviso 21) and its text.\n"
     "\n"
     "  --json  one JSON object per line instead: {\"log\": \"desktop\", \"user\",\n"
-    "          \"time\", \"activity\", \"word\", \"text\"} or {\"log\": \"handheld\", \"text\"}\n";
+    "          \"time\", \"activity\", \"word\", \"text\"} or {\"log\": \"handheld\", \"text\"};\n"
+    "          each user's lines are followed by {\"log\": \"handheld\", \"user\",\n"
+    "          \"text\"}: what its last HotSync wrote into the handheld's own log\n";
 
 void printJson(const nlohmann::json& object) {
   // Text that is not UTF-8 (a log edited by hand) must not stop the listing.
@@ -80,7 +82,14 @@ int runLog(const CommandLine& line) {
   ConnectedHandheld handheld;
   if (args.hasValue("handheld") && !handheld.connect(args.value("handheld"), &error)) return fail(error);
 
-  for (const std::string& user : users) printDesktopLog(user, json);
+  for (const std::string& user : users) {
+    printDesktopLog(user, json);
+    // What its last HotSync wrote into the handheld's own log, beside it.
+    if (json) {
+      for (const std::string& text : hotsync::keptHandheldLog(user))
+        printJson({{"log", "handheld"}, {"user", user}, {"text", text}});
+    }
+  }
   if (args.hasValue("handheld")) {
     if (!json) std::printf("== handheld log of %s\n", args.value("handheld").c_str());
     for (const std::string& line : hotsync::handheldLog()) {  // already UTF-8 on disk

@@ -158,17 +158,17 @@
 <context>
     <name>Log</name>
     <message>
-        <location filename="../log_model.cpp" line="32"/>
+        <location filename="../log_model.cpp" line="43"/>
         <source>HotSync log of %1</source>
         <translation>Registro do HotSync de %1</translation>
     </message>
     <message>
-        <location filename="../log_model.cpp" line="35"/>
+        <location filename="../log_model.cpp" line="46"/>
         <source>HotSync %1 - %2: FAILED</source>
         <translation>HotSync %1 - %2: FALHOU</translation>
     </message>
     <message>
-        <location filename="../log_model.cpp" line="36"/>
+        <location filename="../log_model.cpp" line="47"/>
         <source>HotSync %1 - %2</source>
         <translation>HotSync %1 - %2</translation>
     </message>
@@ -515,63 +515,68 @@
 <context>
     <name>tarvo::desktop::LogWindow</name>
     <message>
-        <location filename="../log_window.cpp" line="22"/>
+        <location filename="../log_window.cpp" line="25"/>
         <source>HotSync log</source>
         <translation>Registro do HotSync</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="26"/>
+        <location filename="../log_window.cpp" line="29"/>
         <source>&amp;User:</source>
         <translation>&amp;Usuário:</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="31"/>
+        <location filename="../log_window.cpp" line="34"/>
         <source>Time</source>
         <translation>Hora</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="31"/>
+        <location filename="../log_window.cpp" line="34"/>
         <source>Code</source>
         <translation>Código</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="31"/>
+        <location filename="../log_window.cpp" line="34"/>
         <source>Entry</source>
         <translation>Entrada</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="40"/>
+        <location filename="../log_window.cpp" line="44"/>
+        <source>On the handheld (its last HotSync):</source>
+        <translation>No handheld (seu último HotSync):</translation>
+    </message>
+    <message>
+        <location filename="../log_window.cpp" line="55"/>
         <source>&amp;Copy</source>
         <translation>&amp;Copiar</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="41"/>
+        <location filename="../log_window.cpp" line="56"/>
         <source>&amp;Save...</source>
         <translation>&amp;Salvar...</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="54"/>
+        <location filename="../log_window.cpp" line="69"/>
         <source>The log could not be read: %1</source>
         <translation>Não foi possível ler o registro: %1</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="82"/>
+        <location filename="../log_window.cpp" line="100"/>
         <source>HotSync until %1: failed</source>
         <translation>HotSync até %1: falhou</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="82"/>
+        <location filename="../log_window.cpp" line="100"/>
         <source>HotSync until %1</source>
         <translation>HotSync até %1</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="112"/>
-        <location filename="../log_window.cpp" line="117"/>
+        <location filename="../log_window.cpp" line="130"/>
+        <location filename="../log_window.cpp" line="135"/>
         <source>Save the HotSync log</source>
         <translation>Salvar o registro do HotSync</translation>
     </message>
     <message>
-        <location filename="../log_window.cpp" line="113"/>
+        <location filename="../log_window.cpp" line="131"/>
         <source>HotSync log of %1.txt</source>
         <translation>Registro do HotSync de %1.txt</translation>
     </message>

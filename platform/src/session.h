@@ -33,9 +33,12 @@ struct Session {
   std::atomic<int> lastConnectionCheck{-1};
   std::vector<LogEntry> logEntries;  // since the host last took them
   bool flushEachClose = false;
+  std::string keptLogUser;  // whose copy of the handheld's log this process writes
 };
 
 Session& session();
+// Adds an entry the handheld's log got to the copy kept for the current user.
+void keepHandheldLogEntry(Session& s, const std::string& utf8Text);
 // Makes `device` the connected handheld and its user the current user;
 // `lock` holds the session's mutex and is released.
 void attachDevice(std::unique_ptr<Device> device, std::unique_lock<std::mutex>& lock);

@@ -129,7 +129,9 @@ HOTSYNC_API int32_t SyncReadSysDateTime(SysDateTime* dateTime) {
 HOTSYNC_API int32_t SyncAddLogEntry(const char* text) {
   if (text == nullptr) return SYNCERR_BAD_ARG;
   return withHandheld([&](Device& hh) {
-    hh.appendLog(tarvo::Cp1252ToUtf8(text));
+    const std::string utf8 = tarvo::Cp1252ToUtf8(text);
+    hh.appendLog(utf8);
+    hotsync::detail::keepHandheldLogEntry(session(), utf8);
     return SYNCERR_NONE;
   });
 }

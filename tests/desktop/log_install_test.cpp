@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
@@ -53,6 +54,8 @@ TEST_F(HostWindows, TheLogGroupsEachHotSyncMarksItsFailureAndFollowsTheNext) {
   EXPECT_FALSE(group->text(2).endsWith(": failed")) << group->text(2).toStdString();
   EXPECT_TRUE(group->child(0)->text(2).startsWith("HotSync started"));
   EXPECT_EQ(group->child(group->childCount() - 1)->text(2), "HotSync finished");
+  // The handheld's own log beside it: what the conduit wrote there.
+  EXPECT_EQ(window.handheld()->toPlainText(), "Test conduit was here");
 
   hotSync(true);
   window.reload();
@@ -60,6 +63,8 @@ TEST_F(HostWindows, TheLogGroupsEachHotSyncMarksItsFailureAndFollowsTheNext) {
   group = window.tree()->topLevelItem(1);
   EXPECT_TRUE(group->isExpanded());  // the newest open
   EXPECT_TRUE(group->text(2).endsWith(": failed")) << group->text(2).toStdString();
+  // As the handheld shows it: its last HotSync's entries only.
+  EXPECT_EQ(window.handheld()->toPlainText(), "Test conduit was here");
   const QString text = window.text();
   EXPECT_TRUE(text.startsWith("HotSync log of Demo User\n"));
   EXPECT_EQ(text.count(": FAILED\n"), 1) << text.toStdString();

@@ -150,5 +150,9 @@ HOTSYNC_EXPORT uint64_t yieldCount();
 
 // The handheld's own HotSync log lines, as UTF-8.
 HOTSYNC_EXPORT std::vector<std::string> handheldLog();
+// What `user`'s last HotSync wrote into the handheld's own log, as UTF-8
+// lines: a copy kept in the user's folder, since a handheld on a link keeps
+// its log to itself.
+HOTSYNC_EXPORT std::vector<std::string> keptHandheldLog(const std::string& user);
 
 }  // namespace hotsync
