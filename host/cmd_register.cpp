@@ -189,7 +189,9 @@ int runConduits(const CommandLine& line) {
   if (!conduitOrder(&order, &error)) return fail(error);
   // With nothing registered ever, the conduit installed beside the host
   // stands in; say so rather than "none" above a conduit that will run.
-  if (all.empty()) std::printf(order.empty() ? "no conduit registered\n" : "no conduit registered; the one installed beside the host stands in\n");
+  if (all.empty())
+    std::printf(order.empty() ? "no conduit registered\n"
+                              : "no conduit registered; the one installed beside the host stands in\n");
   for (const auto& [creator, values] : all) {
     std::printf("%s\n", creator.c_str());
     for (const auto& [key, value] : values) std::printf("  %-10s %s\n", key.c_str(), value.c_str());

@@ -67,7 +67,8 @@ int runUsers(const CommandLine& line) {
   }
   const std::vector<std::string> users = hotsync::users();
   // Standard output stays a list for scripts; the person learns why it is empty.
-  if (users.empty()) std::fprintf(stderr, "no HotSync user yet: the first HotSync makes one (press HotSync on the handheld)\n");
+  if (users.empty())
+    std::fprintf(stderr, "no HotSync user yet: the first HotSync makes one (press HotSync on the handheld)\n");
   // A copy still being written is not queued yet.
   for (const std::string& user : users)
     std::printf("%s\t%zu queued\n", user.c_str(), hotsync::queuedFiles(user).size());

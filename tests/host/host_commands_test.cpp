@@ -123,8 +123,9 @@ TEST_F(HostTest, InstallQueueReplacesByDatabaseNameAndCanBeListedAndEmptied) {
 
 // Nothing ever registered: the listing must not say "none" above a conduit that runs.
 TEST_F(HostTest, ConduitsSayTheInstalledOneStandsInWhileNoneIsRegistered) {
-  EXPECT_THAT(host({"conduits"}).out,
-              ::testing::StartsWith("no conduit registered; the one installed beside the host stands in\nHotSync order:\n"));
+  EXPECT_THAT(
+      host({"conduits"}).out,
+      ::testing::StartsWith("no conduit registered; the one installed beside the host stands in\nHotSync order:\n"));
 }
 
 TEST_F(HostTest, DeletingAUserAsksFirstAndKeepsItsBackupsUnlessTold) {
