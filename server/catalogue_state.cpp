@@ -1,6 +1,5 @@
 #include "catalogue_state.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 
@@ -39,16 +38,6 @@ CREATE TABLE IF NOT EXISTS login_attempts(
 CREATE INDEX IF NOT EXISTS attempts_by_login ON login_attempts(login, accepted, at);
 CREATE INDEX IF NOT EXISTS attempts_by_address ON login_attempts(address, accepted, at);
 )";
-
-// Device ids are the database's row ids, written in decimal.
-std::optional<std::int64_t> row_id(const std::string& device_id) {
-    std::int64_t id = 0;
-    const auto [end, ec] =
-        std::from_chars(device_id.data(), device_id.data() + device_id.size(), id);
-    if (ec != std::errc{} || end != device_id.data() + device_id.size() || id <= 0)
-        return std::nullopt;
-    return id;
-}
 
 }  // namespace
 

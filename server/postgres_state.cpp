@@ -1,7 +1,5 @@
 #include "postgres_state.h"
 
-#include <charconv>
-
 #include "edition_links.h"
 
 namespace tarvo::server {
@@ -44,16 +42,6 @@ constexpr const char* kLockSchema = "SELECT pg_advisory_xact_lock(7361827301)";
 // Per login, while a new device is counted against the ceiling and added.
 constexpr const char* kLockLogin =
     "SELECT pg_advisory_xact_lock(hashtextextended(encode($1, 'hex'), 7361827302))";
-
-// Device ids are the database's identity values, written in decimal.
-std::optional<std::int64_t> row_id(const std::string& device_id) {
-    std::int64_t id = 0;
-    const auto [end, ec] =
-        std::from_chars(device_id.data(), device_id.data() + device_id.size(), id);
-    if (ec != std::errc{} || end != device_id.data() + device_id.size() || id <= 0)
-        return std::nullopt;
-    return id;
-}
 
 }  // namespace
 

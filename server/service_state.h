@@ -109,6 +109,10 @@ public:
 // True for a PostgreSQL connection address ("postgresql://" or "postgres://").
 bool names_postgresql(std::string_view where);
 
+// Device ids are the database's row (identity) values, written in decimal;
+// nullopt for text that is not one.
+std::optional<std::int64_t> row_id(const std::string& device_id);
+
 // The store `where` names: a PostgreSQL address, else a state folder
 // (created if missing). Throws StateError.
 std::unique_ptr<ServiceState> open_state(const std::string& where, StateSettings settings = {});
