@@ -4,12 +4,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStandardPaths>
+#include <filesystem>
 #include <map>
 
+#include "host/manager_config.h"
 #include "hotsync/port.h"
 
 namespace tarvo::desktop {
@@ -19,103 +18,54 @@ class SetupWords {
   Q_DECLARE_TR_FUNCTIONS(Setup)
 };
 
-const QString kAllAddresses = QStringLiteral("0.0.0.0");
-
-// "key = value" of a line, or nothing for a comment or blank line.
-bool setting(const QString& line, QString* key, QString* value) {
-  const QString trimmed = line.trimmed();
-  if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#'))) return false;
-  const qsizetype equals = trimmed.indexOf(QLatin1Char('='));
-  if (equals < 0) return false;
-  *key = trimmed.left(equals).trimmed();
-  *value = trimmed.mid(equals + 1).trimmed();
-  return true;
+// The window's reach and the file's are the same three; the numbering need not be.
+NetworkReach toWindow(host::NetworkReach reach) {
+  return reach == host::NetworkReach::Off           ? NetworkReach::Off
+         : reach == host::NetworkReach::ThisMachine ? NetworkReach::ThisMachine
+                                                    : NetworkReach::LocalNetwork;
 }
 
-bool isOn(const QString& value) { return value == QLatin1String("on"); }
+host::NetworkReach toFile(NetworkReach reach) {
+  return reach == NetworkReach::Off           ? host::NetworkReach::Off
+         : reach == NetworkReach::ThisMachine ? host::NetworkReach::ThisMachine
+                                              : host::NetworkReach::LocalNetwork;
+}
+
+std::filesystem::path localPath(const QString& file) { return std::filesystem::path(file.toStdString()); }
 
 }  // namespace
 
-QString managerConfigPath() {
-  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-         QStringLiteral("/tarvo-hotsync/manager.conf");
-}
+QString managerConfigPath() { return QString::fromStdString(host::managerConfigFile().string()); }
 
 bool readSetup(const QString& file, ConnectionSetup* setup, QString* error) {
   *setup = ConnectionSetup();
-  QFile in(file);
-  if (!in.exists()) return true;
-  if (!in.open(QIODevice::ReadOnly)) {
-    if (error) *error = file + QStringLiteral(": ") + in.errorString();
+  host::ManagerConnections read;
+  std::string why;
+  if (!host::readManagerConnections(localPath(file), &read, &why)) {
+    if (error) *error = QString::fromStdString(why);
     return false;
   }
-  for (const QByteArray& raw : in.readAll().split('\n')) {
-    QString key, value;
-    if (!setting(QString::fromUtf8(raw), &key, &value)) continue;
-    if (key == QLatin1String("usb")) {
-      setup->usb = isOn(value);
-    } else if (key == QLatin1String("backup")) {
-      setup->backup = isOn(value);
-    } else if (key == QLatin1String("network")) {
-      setup->networkAddress.clear();
-      if (value == QLatin1String("off")) {
-        setup->network = NetworkReach::Off;
-      } else if (value == QLatin1String("on") || value.startsWith(QLatin1String("127."))) {
-        setup->network = NetworkReach::ThisMachine;
-      } else {
-        setup->network = NetworkReach::LocalNetwork;
-        if (!value.startsWith(kAllAddresses)) setup->networkAddress = value;
-      }
-    } else if (key == QLatin1String("port")) {
-      // "PATH SPEED" for a serial cradle capped at that speed.
-      const QStringList words = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-      const QString port = words.value(0);
-      if (port == QLatin1String("usb:")) {
-        setup->usb = true;
-      } else if (!port.startsWith(QLatin1String("net:")) && !port.isEmpty()) {
-        setup->serialPorts << port;
-        if (words.size() > 1) setup->serialRates[port] = words[1].toInt();
-      }
-    }
-  }
+  setup->usb = read.usb;
+  for (const std::string& port : read.serialPorts) setup->serialPorts << QString::fromStdString(port);
+  for (const auto& [port, rate] : read.serialRates) setup->serialRates[QString::fromStdString(port)] = static_cast<int>(rate);
+  setup->network = toWindow(read.network);
+  setup->networkAddress = QString::fromStdString(read.networkAddress);
+  setup->backup = read.backup;
   return true;
 }
 
 bool writeSetup(const QString& file, const ConnectionSetup& setup, QString* error) {
-  QStringList lines;
-  QFile in(file);
-  if (in.open(QIODevice::ReadOnly)) {
-    // Every line but the settings written below stays where it was.
-    for (const QByteArray& raw : in.readAll().split('\n')) {
-      const QString line = QString::fromUtf8(raw);
-      QString key, value;
-      if (setting(line, &key, &value) &&
-          (key == QLatin1String("usb") || key == QLatin1String("network") || key == QLatin1String("backup") ||
-           (key == QLatin1String("port") && !value.startsWith(QLatin1String("net:")))))
-        continue;
-      lines << line;
-    }
-    while (!lines.isEmpty() && lines.last().trimmed().isEmpty()) lines.removeLast();
-  }
-  lines << QStringLiteral("usb = %1").arg(setup.usb ? QStringLiteral("on") : QStringLiteral("off"));
-  for (const QString& port : setup.serialPorts) {
-    const auto rate = setup.serialRates.find(port);
-    lines << (rate == setup.serialRates.end() || rate->second <= 0
-                  ? QStringLiteral("port = %1").arg(port)
-                  : QStringLiteral("port = %1 %2").arg(port).arg(rate->second));
-  }
-  QString network = QStringLiteral("off");
-  if (setup.network == NetworkReach::ThisMachine) network = QStringLiteral("on");
-  if (setup.network == NetworkReach::LocalNetwork)
-    network = setup.networkAddress.isEmpty() ? kAllAddresses : setup.networkAddress;
-  lines << QStringLiteral("network = %1").arg(network);
-  lines << QStringLiteral("backup = %1").arg(setup.backup ? QStringLiteral("on") : QStringLiteral("off"));
-
-  QDir().mkpath(QFileInfo(file).absolutePath());
-  QSaveFile out(file);
-  if (!out.open(QIODevice::WriteOnly) || out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()) < 0 ||
-      !out.commit()) {
-    if (error) *error = file + QStringLiteral(": ") + out.errorString();
+  host::ManagerConnections written;
+  written.usb = setup.usb;
+  for (const QString& port : setup.serialPorts) written.serialPorts.push_back(port.toStdString());
+  for (const auto& [port, rate] : setup.serialRates)
+    if (rate > 0) written.serialRates[port.toStdString()] = static_cast<uint32_t>(rate);
+  written.network = toFile(setup.network);
+  written.networkAddress = setup.networkAddress.toStdString();
+  written.backup = setup.backup;
+  std::string why;
+  if (!host::writeManagerConnections(localPath(file), written, &why)) {
+    if (error) *error = QString::fromStdString(why);
     return false;
   }
   return true;

@@ -1,7 +1,9 @@
 // The connection settings of manager.conf as the Setup window edits them:
 // USB on or off, the serial ports watched, network HotSync off, on this
-// machine only or on the local network, the backup on or off. Writing keeps
-// every other line of the file (comments, handheld-wait) as it was.
+// machine only or on the local network, the backup on or off. The file is
+// read and written by the manager's own code (host/manager_config.h); this
+// is its conversion to Qt types. Writing keeps every other line of the file
+// (comments, handheld-wait) as it was.
 #pragma once
 
 #include <QString>
@@ -18,7 +20,7 @@ struct ConnectionSetup {
   QStringList serialPorts;             // tty paths
   std::map<QString, int> serialRates;  // a port's speed cap; none: the handheld's fastest
   NetworkReach network = NetworkReach::Off;
-  QString networkAddress;  // an ADDR[:PORT] of the file that is neither "on" nor all addresses: kept
+  QString networkAddress;  // the file's ADDR[:PORT] when not the reach's default: kept while the reach is
   bool backup = true;
 };
 

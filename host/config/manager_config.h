@@ -48,4 +48,32 @@ bool managerTakesPort(const std::string& port, std::string* error);
 // "net:127.0.0.1:14238"); text that names no port as it is.
 std::string canonicalPort(const std::string& port);
 
+// The connections as the desktop's Setup window edits them. They are read
+// the way the manager reads the file, so that the window shows what the
+// manager watches.
+enum class NetworkReach { Off, ThisMachine, LocalNetwork };
+
+struct ManagerConnections {
+  bool usb = true;
+  std::vector<std::string> serialPorts;         // tty paths
+  std::map<std::string, uint32_t> serialRates;  // a port's speed cap; none: the handheld's fastest
+  NetworkReach network = NetworkReach::Off;
+  // The file's ADDR[:PORT] when it is not the reach's default; written back
+  // while the reach stays the same.
+  std::string networkAddress;
+  bool backup = true;
+};
+
+// Reads `file` as the manager does, passing over the lines the manager would
+// refuse (it names them itself when it starts). A missing file gives the
+// defaults. False with *error when the file cannot be read.
+bool readManagerConnections(const std::filesystem::path& file, ManagerConnections* connections, std::string* error);
+
+// Replaces the usb, network, backup and serial port lines of `file` with
+// `connections`, keeping every other line (comments, handheld-wait, net:
+// ports) where it was, and puts the new file in place in one step.
+// False with *error.
+bool writeManagerConnections(const std::filesystem::path& file, const ManagerConnections& connections,
+                             std::string* error);
+
 }  // namespace tarvo::host
