@@ -47,7 +47,8 @@ bool readSetup(const QString& file, ConnectionSetup* setup, QString* error) {
   }
   setup->usb = read.usb;
   for (const std::string& port : read.serialPorts) setup->serialPorts << QString::fromStdString(port);
-  for (const auto& [port, rate] : read.serialRates) setup->serialRates[QString::fromStdString(port)] = static_cast<int>(rate);
+  for (const auto& [port, rate] : read.serialRates)
+    setup->serialRates[QString::fromStdString(port)] = static_cast<int>(rate);
   setup->network = toWindow(read.network);
   setup->networkAddress = QString::fromStdString(read.networkAddress);
   setup->backup = read.backup;

@@ -258,8 +258,9 @@ bool writeManagerConnections(const std::filesystem::path& file, const ManagerCon
   lines.push_back("usb = " + onOffText(connections.usb));
   for (const std::string& port : connections.serialPorts) {
     const auto rate = connections.serialRates.find(port);
-    lines.push_back("port = " + port +
-                    (rate == connections.serialRates.end() || rate->second == 0 ? "" : " " + std::to_string(rate->second)));
+    lines.push_back(
+        "port = " + port +
+        (rate == connections.serialRates.end() || rate->second == 0 ? "" : " " + std::to_string(rate->second)));
   }
   lines.push_back("network = " + networkValue(connections));
   lines.push_back("backup = " + onOffText(connections.backup));

@@ -59,11 +59,11 @@ class ManagerConf : public ::testing::Test {
 // the window must show what the manager watches.
 TEST_F(ManagerConf, TheWindowSeesThePortsTheManagerWatches) {
   for (const char* file : {
-           "port = usb:\nusb = off\n",                      // the port line still watches USB
-           "usb = off\nport = /dev/ttyS0\t57600\n",         // a tab before the speed
-           "port = net:192.168.1.2:9000\n",                 // network HotSync named as a port
-           "network = on\nport = net:10.0.0.1\n",           // the last network line wins
-           "port = net:10.0.0.1\nnetwork = 127.0.0.1:9000\n",  // ... either way
+           "port = usb:\nusb = off\n",                          // the port line still watches USB
+           "usb = off\nport = /dev/ttyS0\t57600\n",             // a tab before the speed
+           "port = net:192.168.1.2:9000\n",                     // network HotSync named as a port
+           "network = on\nport = net:10.0.0.1\n",               // the last network line wins
+           "port = net:10.0.0.1\nnetwork = 127.0.0.1:9000\n",   // ... either way
            "port = /dev/ttyUSB0\nport = /dev/ttyUSB0 19200\n",  // one port named twice
        }) {
     put(file);
