@@ -125,8 +125,10 @@ int requestManagerReload() {
   handSession();
   nlohmann::json reply;
   if (ask("reload", &reply) != 0) return fail(kNoManager);
-  std::printf("%s\n", reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-  if (reply.value("ok", false)) return kExitOk;
+  if (reply.value("ok", false)) {
+    std::printf("manager.conf read again\n%s", portsInWords(reply.value("ports", nlohmann::json::array())).c_str());
+    return kExitOk;
+  }
   return fail("the HotSync manager kept its settings: " + reply.value("message", std::string("refused")));
 }
 

@@ -48,17 +48,8 @@ std::string hotSyncWords(const json& hotsync) {
 
 }  // namespace
 
-std::string stateInWords(const json& state) {
-  if (!state.is_object()) return "the HotSync manager sent no state\n";
+std::string portsInWords(const json& ports) {
   std::string out;
-  const json manager = state.value("manager", json::object());
-  out += "HotSync manager " + std::to_string(number(manager, "pid", 0));
-  if (const std::string started = text(manager, "started"); !started.empty())
-    out += ", running since " + localTime(started);
-  if (manager.value("quitting", false)) out += ", quitting";
-  out += "\n";
-
-  const json ports = state.value("ports", json::array());
   if (ports.empty()) out += "Watches no port: only HotSyncs handed over by tarvo-hotsync sync run\n";
   for (const json& port : ports) {
     const std::string condition = text(port, "condition");
@@ -75,6 +66,20 @@ std::string stateInWords(const json& state) {
     if (const std::string remedy = text(port, "remedy"); !remedy.empty() && condition == "unavailable")
       out += "    " + remedy + "\n";
   }
+  return out;
+}
+
+std::string stateInWords(const json& state) {
+  if (!state.is_object()) return "the HotSync manager sent no state\n";
+  std::string out;
+  const json manager = state.value("manager", json::object());
+  out += "HotSync manager " + std::to_string(number(manager, "pid", 0));
+  if (const std::string started = text(manager, "started"); !started.empty())
+    out += ", running since " + localTime(started);
+  if (manager.value("quitting", false)) out += ", quitting";
+  out += "\n";
+
+  out += portsInWords(state.value("ports", json::array()));
 
   if (const auto running = state.find("hotsync"); running != state.end() && running->is_object()) {
     out += "Now: " + hotSyncWords(*running);

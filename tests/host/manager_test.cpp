@@ -76,6 +76,10 @@ TEST_F(ManagerTest, OnePerUserOwnerOnlyAndQuitsOnRequest) {
   EXPECT_EQ(mode(dir()), 0700u);
   EXPECT_EQ(mode(dir() / "manager.sock"), 0600u);
   EXPECT_EQ(mode(dir() / "manager.lock"), 0600u);
+  // A reload tells a person what the manager now watches, not the protocol's reply.
+  const ProgramResult reload = host({"manager", "--reload"});
+  EXPECT_EQ(reload.status, 0) << reload.err;
+  EXPECT_THAT(reload.out, ::testing::StartsWith("manager.conf read again\n  "));
 
   const ProgramResult second = host({"manager"});
   EXPECT_EQ(second.status, 1);
