@@ -1,12 +1,8 @@
 #include "host/manager_client.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,12 +14,11 @@
 #include "host/manager_config.h"
 #include "host/manager_protocol.h"
 #include "host/manager_words.h"
+#include "host/program_output.h"
 #include "host/session_environment.h"
 #include "hotsync/host.h"
 #include "hotsync/manager.h"
 #include "setup/sync_host.h"
-
-extern char** environ;
 
 namespace tarvo::host {
 namespace {
@@ -81,21 +76,7 @@ void notifyDesktop(const std::string& summary, const std::string& body) {
                                    "[]",
                                    "{}",
                                    "0"};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, "gdbus", &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
-  posix_spawn_file_actions_destroy(&actions);
+  (void)outputOf(std::move(args));
 }
 
 }  // namespace
